@@ -1,0 +1,1 @@
+# Package folder and zip; filled in with the main window.

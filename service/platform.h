@@ -1,0 +1,153 @@
+#pragma once
+// The narrow seam between the service commands and the system. The commands decide
+// everything from their inputs and from the success or failure of these calls; the Win32
+// implementation forwards each call to the API of the same name, and the tests script a fake.
+// Nothing here includes <windows.h>, so the commands build and run natively.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qm::svc {
+
+// Opaque handle: a service manager, service or registry key handle as the platform gave it.
+using Handle = std::uintptr_t;
+constexpr Handle kNoHandle = 0;
+
+// Predefined root key, with the value the system gives it (sign-extended on 64-bit).
+constexpr Handle kHKeyLocalMachine =
+    static_cast<Handle>(static_cast<std::intptr_t>(static_cast<std::int32_t>(0x80000002u)));
+
+// Values the commands pass or compare, as the system defines them.
+constexpr std::uint32_t kScManagerAllAccess = 0xF003F;
+constexpr std::uint32_t kServiceAllAccess = 0xF01FF;
+constexpr std::uint32_t kServiceWin32OwnProcess = 0x10;
+constexpr std::uint32_t kServiceBootStart = 0;
+constexpr std::uint32_t kServiceSystemStart = 1;
+constexpr std::uint32_t kServiceAutoStart = 2;
+constexpr std::uint32_t kServiceDemandStart = 3;
+constexpr std::uint32_t kServiceDisabled = 4;
+constexpr std::uint32_t kServiceErrorNormal = 1;
+constexpr std::uint32_t kServiceControlStop = 1;
+constexpr std::uint32_t kServiceStopped = 1;
+constexpr std::uint32_t kServiceStopPending = 3;
+constexpr std::uint32_t kServiceRunning = 4;
+
+constexpr std::uint32_t kKeyRead = 0x20019;
+constexpr std::uint32_t kKeyWrite = 0x20006;
+constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+constexpr std::uint32_t kRegOptionNonVolatile = 0;
+constexpr std::uint32_t kRegSz = 1;
+constexpr std::uint32_t kRegExpandSz = 2;
+constexpr std::uint32_t kRegBinary = 3;
+constexpr std::uint32_t kRegDword = 4;
+
+constexpr long kErrorSuccess = 0;
+constexpr long kErrorFileNotFound = 2;
+constexpr long kErrorAccessDenied = 5;
+constexpr long kErrorNotEnoughMemory = 8;
+constexpr long kErrorInsufficientBuffer = 122;
+constexpr long kErrorMoreData = 234;
+constexpr long kErrorNoMoreItems = 259;
+
+constexpr std::uint32_t kFormatMessageAllocateBuffer = 0x100;
+constexpr std::uint32_t kFormatMessageIgnoreInserts = 0x200;
+constexpr std::uint32_t kFormatMessageFromSystem = 0x1000;
+constexpr std::uint32_t kFormatMessageArgumentArray = 0x2000;
+
+constexpr std::uint32_t kMbOk = 0x0;
+constexpr std::uint32_t kMbYesNo = 0x4;
+constexpr std::uint32_t kMbIconHand = 0x10;
+constexpr std::uint32_t kMbIconQuestion = 0x20;
+constexpr std::uint32_t kMbIconExclamation = 0x30;
+constexpr std::uint32_t kMbIconInformation = 0x40;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+struct CreateServiceArgs {
+  const char* serviceName;
+  const char* displayName;
+  std::uint32_t desiredAccess;
+  std::uint32_t serviceType;
+  std::uint32_t startType;
+  std::uint32_t errorControl;
+  const char* binaryPathName;
+  const char* loadOrderGroup;
+  const char* dependencies;  // names each ended by NUL, the list by a further NUL; or null
+  const char* serviceStartName;
+  const char* password;
+};
+
+struct ServiceStatus {
+  std::uint32_t currentState = 0;
+  std::uint32_t checkPoint = 0;
+  std::uint32_t waitHint = 0;
+};
+
+// The Service Control Manager (advapi32). Failures leave their reason in the last error.
+class IServiceManager {
+ public:
+  virtual ~IServiceManager() = default;
+  virtual Handle OpenSCManager(const char* machine, const char* database, std::uint32_t access) = 0;
+  virtual Handle CreateService(Handle manager, const CreateServiceArgs& args) = 0;
+  virtual Handle OpenService(Handle manager, const char* name, std::uint32_t access) = 0;
+  // QueryServiceConfigA into a caller's block of blockSize bytes; on success *startType holds
+  // the record's start type.
+  virtual bool QueryServiceConfig(Handle service, void* block, std::uint32_t blockSize,
+                                  std::uint32_t* bytesNeeded, std::uint32_t* startType) = 0;
+  virtual bool ControlService(Handle service, std::uint32_t control, ServiceStatus* status) = 0;
+  virtual bool QueryServiceStatus(Handle service, ServiceStatus* status) = 0;
+  virtual bool DeleteService(Handle service) = 0;
+  virtual bool CloseServiceHandle(Handle handle) = 0;
+};
+
+// Registry primitives (advapi32). Results are system error codes, 0 for success.
+class IRegistry {
+ public:
+  virtual ~IRegistry() = default;
+  virtual long OpenKey(Handle root, const char* path, std::uint32_t options, std::uint32_t access,
+                       Handle* key) = 0;
+  virtual long CreateKey(Handle root, const char* path, const char* className,
+                         std::uint32_t options, std::uint32_t access, Handle* key,
+                         std::uint32_t* disposition) = 0;
+  virtual long EnumKey(Handle key, std::uint32_t index, char* name, std::uint32_t* nameSize,
+                       char* className, std::uint32_t* classSize) = 0;
+  virtual long QueryValue(Handle key, const char* valueName, std::uint32_t* type,
+                          unsigned char* data, std::uint32_t* dataSize) = 0;
+  virtual long SetValue(Handle key, const char* valueName, std::uint32_t type,
+                        const unsigned char* data, std::uint32_t dataSize) = 0;
+  virtual long CloseKey(Handle key) = 0;
+};
+
+// Kernel services (kernel32): last error and its text, memory blocks, module path, waiting.
+class ISystem {
+ public:
+  virtual ~ISystem() = default;
+  virtual std::uint32_t GetLastError() = 0;
+  virtual void SetLastError(std::uint32_t code) = 0;
+  // FormatMessageA with a system message; with kFormatMessageAllocateBuffer *text receives a
+  // block that FreeMessageText releases. Returns the characters stored, 0 when none.
+  virtual std::uint32_t FormatMessage(std::uint32_t flags, std::uint32_t messageId,
+                                      std::uint32_t languageId, char** text) = 0;
+  virtual void FreeMessageText(char* text) = 0;
+  virtual void* GlobalAlloc(std::size_t bytes) = 0;  // GMEM_FIXED; null when exhausted
+  virtual void GlobalFree(void* block) = 0;
+  virtual std::uint32_t GetModuleFileName(char* buffer, std::uint32_t capacity) = 0;
+  virtual void Sleep(std::uint32_t milliseconds) = 0;
+};
+
+// Modal message box owned by the main dialog; returns the button pressed.
+class IMessageBox {
+ public:
+  virtual ~IMessageBox() = default;
+  virtual int Show(const char* text, const char* caption, std::uint32_t style) = 0;
+};
+
+// Everything the service commands reach of the system.
+struct ServicePlatform {
+  IServiceManager& scm;
+  IRegistry& registry;
+  ISystem& system;
+  IMessageBox& messageBox;
+};
+
+}  // namespace qm::svc
