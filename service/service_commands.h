@@ -4,6 +4,7 @@
 // Install and Remove buttons to OnInstall and OnRemove; everything else is reached through
 // the platform seam and the form seam.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -12,6 +13,11 @@
 #include "service/registry_store.h"
 
 namespace qm::svc {
+
+// How long Remove waits for a stopping service: at least this long, or the service's own
+// wait hint if larger, but never longer than the cap; then it asks for the deletion anyway.
+inline constexpr std::uint32_t kStopWaitMs = 30000;
+inline constexpr std::uint32_t kStopWaitCapMs = 120000;
 
 class CServiceCommands {
  public:
@@ -41,6 +47,11 @@ class CServiceCommands {
   const RegisteredServiceList* ServiceList() const { return m_pServiceList.get(); }
 
  private:
+  // Creates the Parameters key and writes its four values, appending one paragraph with its
+  // error text to message per failed step. True when every step succeeded.
+  bool FillParametersKey(const char* serviceName, const char* arguments, const char* executable,
+                         const char* workingDirectory, char* message, std::size_t capacity);
+
   ServicePlatform& m_platform;
   IServiceForm& m_form;
   std::unique_ptr<RegisteredServiceList> m_pServiceList;

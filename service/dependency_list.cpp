@@ -1,0 +1,32 @@
+#include "service/dependency_list.h"
+
+#include <cstring>
+
+namespace qm::svc {
+
+CDependencyList::CDependencyList(ISystem& system, const char* text) : m_system(system) {
+  if (text == nullptr || text[0] == '\0') return;
+  const std::size_t cchText = std::strlen(text);
+  m_pBlock = m_system.GlobalAlloc(cchText + 2);
+  if (m_pBlock != nullptr) {
+    char* pszList = static_cast<char*>(m_pBlock);
+    for (std::size_t i = 0; i < cchText; ++i) pszList[i] = text[i] == ';' ? '\0' : text[i];
+    pszList[cchText] = '\0';
+    pszList[cchText + 1] = '\0';
+    m_pszList = pszList;
+    return;
+  }
+  // Without memory the text goes on unconverted, semicolons included, as one name; copied
+  // here so that the list still ends in two NULs and nothing past the text is read.
+  const std::size_t cchCopy = cchText < kFallbackCapacity - 2 ? cchText : kFallbackCapacity - 2;
+  std::memcpy(m_szFallback, text, cchCopy);
+  m_szFallback[cchCopy] = '\0';
+  m_szFallback[cchCopy + 1] = '\0';
+  m_pszList = m_szFallback;
+}
+
+CDependencyList::~CDependencyList() {
+  if (m_pBlock != nullptr) m_system.GlobalFree(m_pBlock);
+}
+
+}  // namespace qm::svc

@@ -1,0 +1,33 @@
+#pragma once
+// The Dependencies text ("Alpha;Beta") turned into the Service Control Manager's list form:
+// each name ended by a NUL, the whole list by a further NUL.
+
+#include <cstddef>
+
+#include "service/platform.h"
+
+namespace qm::svc {
+
+class CDependencyList {
+ public:
+  // Room for the longest Dependencies text (1023 characters) and two NULs.
+  static constexpr std::size_t kFallbackCapacity = 1024 + 2;
+
+  CDependencyList(ISystem& system, const char* text);
+  ~CDependencyList();
+  CDependencyList(const CDependencyList&) = delete;
+  CDependencyList& operator=(const CDependencyList&) = delete;
+
+  // The list, or null when the text is empty.
+  const char* List() const { return m_pszList; }
+  // Whether a platform block holds the list (released by the destructor).
+  bool OwnsBlock() const { return m_pBlock != nullptr; }
+
+ private:
+  ISystem& m_system;
+  void* m_pBlock = nullptr;
+  const char* m_pszList = nullptr;
+  char m_szFallback[kFallbackCapacity] = {};
+};
+
+}  // namespace qm::svc

@@ -1,0 +1,44 @@
+#pragma once
+// Owners for the handles that the service seam gives out. Closing a handle keeps the last
+// error, so an error text taken after a scope ends still names the call that failed.
+
+#include "common/unique_any.h"
+#include "service/platform.h"
+
+namespace qm::svc {
+
+struct SeamKeyTraits {
+  using type = Handle;
+  IRegistry* pRegistry = nullptr;
+  ISystem* pSystem = nullptr;
+  static type invalid() { return kNoHandle; }
+  void close(type h) const {
+    const std::uint32_t dwError = pSystem->GetLastError();
+    pRegistry->CloseKey(h);
+    pSystem->SetLastError(dwError);
+  }
+};
+
+struct SeamScHandleTraits {
+  using type = Handle;
+  IServiceManager* pScm = nullptr;
+  ISystem* pSystem = nullptr;
+  static type invalid() { return kNoHandle; }
+  void close(type h) const {
+    const std::uint32_t dwError = pSystem->GetLastError();
+    pScm->CloseServiceHandle(h);
+    pSystem->SetLastError(dwError);
+  }
+};
+
+using CRegKey = unique_any<SeamKeyTraits>;
+using CScHandle = unique_any<SeamScHandleTraits>;
+
+inline CRegKey OwnKey(IRegistry& registry, ISystem& system, Handle hKey) {
+  return CRegKey(hKey, SeamKeyTraits{&registry, &system});
+}
+inline CScHandle OwnScHandle(IServiceManager& scm, ISystem& system, Handle h) {
+  return CScHandle(h, SeamScHandleTraits{&scm, &system});
+}
+
+}  // namespace qm::svc

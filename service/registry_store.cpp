@@ -1,0 +1,55 @@
+#include "service/registry_store.h"
+
+#include <cstring>
+
+#include "service/platform_handles.h"
+
+namespace qm::svc {
+
+bool RegisteredServiceList::Contains(const char* name) const {
+  for (const std::string& strName : m_names) {
+    if (strName == name) return true;
+  }
+  return false;
+}
+
+Handle OpenKeyForRead(IRegistry& registry, Handle root, const char* path) {
+  Handle hKey = kNoHandle;
+  if (registry.OpenKey(root, path, 0, kKeyRead, &hKey) != kErrorSuccess) return kNoHandle;
+  return hKey;
+}
+
+int ReadRegString(IRegistry& registry, ISystem& system, char* buffer, std::uint32_t* size,
+                  Handle root, const char* path, const char* valueName) {
+  Handle hRaw = kNoHandle;
+  if (registry.OpenKey(root, path, 0, kKeyRead, &hRaw) != kErrorSuccess) return 1;
+  CRegKey key = OwnKey(registry, system, hRaw);
+  std::uint32_t dwType = 0;
+  const long lResult = registry.QueryValue(key.get(), valueName, &dwType,
+                                           reinterpret_cast<unsigned char*>(buffer), size);
+  if (lResult != kErrorSuccess) return 1;
+  return (dwType == kRegSz || dwType == kRegExpandSz) ? 0 : 1;
+}
+
+int WriteRegString(IRegistry& registry, ISystem& system, const char* data, std::uint32_t byteCount,
+                   Handle root, const char* path, const char* valueName) {
+  Handle hRaw = kNoHandle;
+  if (registry.OpenKey(root, path, 0, kKeyWrite, &hRaw) != kErrorSuccess) return 1;
+  CRegKey key = OwnKey(registry, system, hRaw);
+  const long lResult = registry.SetValue(key.get(), valueName, kRegSz,
+                                         reinterpret_cast<const unsigned char*>(data), byteCount);
+  return lResult == kErrorSuccess ? 0 : 1;
+}
+
+int CreateRegKey(IRegistry& registry, ISystem& system, Handle root, const char* path) {
+  Handle hRaw = kNoHandle;
+  std::uint32_t dwDisposition = 0;
+  if (registry.CreateKey(root, path, kParametersKeyClass, kRegOptionNonVolatile, kKeyAllAccess,
+                         &hRaw, &dwDisposition) != kErrorSuccess) {
+    return 1;
+  }
+  OwnKey(registry, system, hRaw);  // closed at once
+  return 0;
+}
+
+}  // namespace qm::svc

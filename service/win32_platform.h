@@ -1,0 +1,79 @@
+#pragma once
+// The Win32 implementation of the service seam: each call goes to the API of the same name.
+
+#include <windows.h>
+
+#include "service/platform.h"
+
+namespace qm::svc {
+
+class CWin32ServiceManager : public IServiceManager {
+ public:
+  Handle OpenSCManager(const char* machine, const char* database, std::uint32_t access) override;
+  Handle CreateService(Handle manager, const CreateServiceArgs& args) override;
+  Handle OpenService(Handle manager, const char* name, std::uint32_t access) override;
+  bool QueryServiceConfig(Handle service, void* block, std::uint32_t blockSize,
+                          std::uint32_t* bytesNeeded, std::uint32_t* startType) override;
+  bool ControlService(Handle service, std::uint32_t control, ServiceStatus* status) override;
+  bool QueryServiceStatus(Handle service, ServiceStatus* status) override;
+  bool DeleteService(Handle service) override;
+  bool CloseServiceHandle(Handle handle) override;
+};
+
+class CWin32Registry : public IRegistry {
+ public:
+  long OpenKey(Handle root, const char* path, std::uint32_t options, std::uint32_t access,
+               Handle* key) override;
+  long CreateKey(Handle root, const char* path, const char* className, std::uint32_t options,
+                 std::uint32_t access, Handle* key, std::uint32_t* disposition) override;
+  long EnumKey(Handle key, std::uint32_t index, char* name, std::uint32_t* nameSize,
+               char* className, std::uint32_t* classSize) override;
+  long QueryValue(Handle key, const char* valueName, std::uint32_t* type, unsigned char* data,
+                  std::uint32_t* dataSize) override;
+  long SetValue(Handle key, const char* valueName, std::uint32_t type, const unsigned char* data,
+                std::uint32_t dataSize) override;
+  long CloseKey(Handle key) override;
+};
+
+class CWin32System : public ISystem {
+ public:
+  std::uint32_t GetLastError() override;
+  void SetLastError(std::uint32_t code) override;
+  std::uint32_t FormatMessage(std::uint32_t flags, std::uint32_t messageId,
+                              std::uint32_t languageId, char** text) override;
+  void FreeMessageText(char* text) override;
+  void* GlobalAlloc(std::size_t bytes) override;
+  void GlobalFree(void* block) override;
+  std::uint32_t GetModuleFileName(char* buffer, std::uint32_t capacity) override;
+  void Sleep(std::uint32_t milliseconds) override;
+};
+
+// Message boxes owned by the main dialog, whose window exists only after construction.
+class CWin32MessageBox : public IMessageBox {
+ public:
+  void SetOwner(HWND hWndOwner) { m_hWndOwner = hWndOwner; }
+  int Show(const char* text, const char* caption, std::uint32_t style) override;
+
+ private:
+  HWND m_hWndOwner = nullptr;
+};
+
+// The four together, as the main dialog (and the Wine tests) hand them to the commands.
+class CWin32Platform {
+ public:
+  CWin32Platform() = default;
+  CWin32Platform(const CWin32Platform&) = delete;
+  CWin32Platform& operator=(const CWin32Platform&) = delete;
+
+  ServicePlatform& Platform() { return m_platform; }
+  CWin32MessageBox& MessageBox() { return m_messageBox; }
+
+ private:
+  CWin32ServiceManager m_scm;
+  CWin32Registry m_registry;
+  CWin32System m_system;
+  CWin32MessageBox m_messageBox;
+  ServicePlatform m_platform{m_scm, m_registry, m_system, m_messageBox};
+};
+
+}  // namespace qm::svc

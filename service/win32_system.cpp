@@ -1,0 +1,44 @@
+#include "service/win32_platform.h"
+
+namespace qm::svc {
+
+std::uint32_t CWin32System::GetLastError() {
+  return ::GetLastError();
+}
+
+void CWin32System::SetLastError(std::uint32_t code) {
+  ::SetLastError(code);
+}
+
+std::uint32_t CWin32System::FormatMessage(std::uint32_t flags, std::uint32_t messageId,
+                                          std::uint32_t languageId, char** text) {
+  // With FORMAT_MESSAGE_ALLOCATE_BUFFER the buffer argument receives the block's address.
+  return ::FormatMessageA(flags, nullptr, messageId, languageId, reinterpret_cast<LPSTR>(text), 0,
+                          nullptr);
+}
+
+void CWin32System::FreeMessageText(char* text) {
+  ::LocalFree(text);
+}
+
+void* CWin32System::GlobalAlloc(std::size_t bytes) {
+  return ::GlobalAlloc(GMEM_FIXED, bytes);
+}
+
+void CWin32System::GlobalFree(void* block) {
+  ::GlobalFree(block);
+}
+
+std::uint32_t CWin32System::GetModuleFileName(char* buffer, std::uint32_t capacity) {
+  return ::GetModuleFileNameA(nullptr, buffer, capacity);
+}
+
+void CWin32System::Sleep(std::uint32_t milliseconds) {
+  ::Sleep(milliseconds);
+}
+
+int CWin32MessageBox::Show(const char* text, const char* caption, std::uint32_t style) {
+  return ::MessageBoxA(m_hWndOwner, text, caption, style);
+}
+
+}  // namespace qm::svc
