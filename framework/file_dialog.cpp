@@ -1,0 +1,38 @@
+#include "framework/file_dialog.h"
+
+#include <cstdio>
+
+#include "framework/file_filter.h"
+
+namespace qm::fw {
+
+CFileDialog::Runner CFileDialog::s_pfnGetOpenFileName = &::GetOpenFileNameA;
+CFileDialog::Runner CFileDialog::s_pfnGetSaveFileName = &::GetSaveFileNameA;
+
+CFileDialog::CFileDialog(bool bOpenFileDialog, const char* pszDefExt, const char* pszFileName,
+                         DWORD dwFlags, const char* pszFilter, CWnd* pParentWnd)
+    : m_bOpenFileDialog(bOpenFileDialog),
+      m_strDefExt(pszDefExt != nullptr ? pszDefExt : ""),
+      m_strFilter(ConvertFilter(pszFilter)),
+      m_pParentWnd(pParentWnd) {
+  if (pszFileName != nullptr) snprintf(m_szFile, sizeof(m_szFile), "%s", pszFileName);
+  m_ofn.lStructSize = sizeof(m_ofn);
+  // The framework always asks for the explorer-style dialog; the caller's flags come on top.
+  m_ofn.Flags = dwFlags | OFN_EXPLORER;
+  m_ofn.lpstrFile = m_szFile;
+  m_ofn.nMaxFile = sizeof(m_szFile);
+  m_ofn.lpstrDefExt = pszDefExt != nullptr ? m_strDefExt.c_str() : nullptr;
+  m_ofn.lpstrFilter = pszFilter != nullptr ? m_strFilter.c_str() : nullptr;
+  m_ofn.nFilterIndex = 1;
+}
+
+INT_PTR CFileDialog::DoModal() {
+  m_ofn.hwndOwner = m_pParentWnd != nullptr ? m_pParentWnd->GetSafeHwnd() : ::GetActiveWindow();
+  m_ofn.hInstance = ::GetModuleHandleA(nullptr);
+  Runner pfnRun = m_bOpenFileDialog ? s_pfnGetOpenFileName : s_pfnGetSaveFileName;
+  BOOL bOk = pfnRun(&m_ofn);
+  m_szFile[sizeof(m_szFile) - 1] = '\0';
+  return bOk ? IDOK : IDCANCEL;
+}
+
+}  // namespace qm::fw

@@ -1,0 +1,172 @@
+#include "framework/wnd.h"
+
+#include <vector>
+
+#include "framework/app.h"
+#include "framework/help.h"
+
+namespace qm::fw {
+
+namespace {
+// The property that leads from a window to its C++ object.
+constexpr const char* kObjectProp = "QuillmontFrameworkObject";
+}  // namespace
+
+const MessageMap CWnd::kMessageMap{nullptr, {}};
+
+CWnd::~CWnd() {
+  if (m_pfnSuper != nullptr) {
+    UnsubclassWindow();
+  } else if (m_hWnd != nullptr) {
+    Detach();
+  }
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
+  if (hWnd == nullptr) return nullptr;
+  return static_cast<CWnd*>(::GetPropA(hWnd, kObjectProp));
+}
+
+void CWnd::Attach(HWND hWnd) {
+  m_hWnd = hWnd;
+  ::SetPropA(hWnd, kObjectProp, this);
+}
+
+void CWnd::Detach() {
+  if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this) {
+    ::RemovePropA(m_hWnd, kObjectProp);
+  }
+  m_hWnd = nullptr;
+}
+
+bool CWnd::SubclassWindow(HWND hWnd) {
+  if (hWnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hWnd) != nullptr) return false;
+  Attach(hWnd);
+  m_pfnSuper = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
+  return true;
+}
+
+bool CWnd::SubclassDlgItem(int nId, CWnd* pParent) {
+  return pParent != nullptr && SubclassWindow(pParent->GetDlgItem(nId));
+}
+
+HWND CWnd::UnsubclassWindow() {
+  HWND hWnd = m_hWnd;
+  if (hWnd == nullptr || m_pfnSuper == nullptr) return nullptr;
+  ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+  m_pfnSuper = nullptr;
+  Detach();
+  return hWnd;
+}
+
+LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam) {
+  CWnd* pWnd = FromHandlePermanent(hWnd);
+  if (pWnd == nullptr || pWnd->m_pfnSuper == nullptr) {
+    return ::DefWindowProcA(hWnd, nMessage, wParam, lParam);
+  }
+  WNDPROC pfnSuper = pWnd->m_pfnSuper;
+  LRESULT lResult = 0;
+  if (!pWnd->OnWndMsg(nMessage, wParam, lParam, &lResult)) {
+    lResult = ::CallWindowProcA(pfnSuper, hWnd, nMessage, wParam, lParam);
+  }
+  if (nMessage == WM_NCDESTROY) pWnd->UnsubclassWindow();
+  return lResult;
+}
+
+int CWnd::GetDlgItemText(int nId, char* pszBuffer, int nCapacity) const {
+  if (pszBuffer == nullptr || nCapacity <= 0) return 0;
+  pszBuffer[0] = '\0';
+  return static_cast<int>(::GetDlgItemTextA(m_hWnd, nId, pszBuffer, nCapacity));
+}
+
+std::string CWnd::GetWindowText() const {
+  int nLength = ::GetWindowTextLengthA(m_hWnd);
+  if (nLength <= 0) return {};
+  std::vector<char> buffer(static_cast<size_t>(nLength) + 1, '\0');
+  int nCopied = ::GetWindowTextA(m_hWnd, buffer.data(), static_cast<int>(buffer.size()));
+  return std::string(buffer.data(), static_cast<size_t>(nCopied > 0 ? nCopied : 0));
+}
+
+void CWnd::ShowHelp(DWORD_PTR /*dwData*/, UINT /*nCmd*/) {
+  // Only the contents exist (one guide), so every command opens the guide itself.
+  CWinApp* pApp = GetApp();
+  std::string strPath = pApp != nullptr ? pApp->GetHelpPath() : DefaultHelpPath();
+  OpenHelpFile(m_hWnd, strPath.c_str());
+}
+
+LRESULT CWnd::Default() {
+  if (m_pCurrent == nullptr) return 0;
+  if (m_pfnSuper != nullptr && m_pCurrent->nMessage < kReflectBase) {
+    m_pCurrent->lDefault = ::CallWindowProcA(m_pfnSuper, m_hWnd, m_pCurrent->nMessage,
+                                             m_pCurrent->wParam, m_pCurrent->lParam);
+    return m_pCurrent->lDefault;
+  }
+  m_pCurrent->bDefaultDeferred = true;
+  return 0;
+}
+
+bool CWnd::OnChildNotify(UINT nMessage, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  return OnWndMsg(kReflectBase + nMessage, wParam, lParam, pResult);
+}
+
+bool CWnd::OnWndMsg(UINT nMessage, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  *pResult = 0;
+  UINT nCode = 0;
+  UINT nId = 0;
+  HWND hChild = nullptr;
+  if (nMessage == WM_COMMAND || nMessage == kReflectedCommand) {
+    nCode = HIWORD(wParam);
+    nId = LOWORD(wParam);
+    hChild = reinterpret_cast<HWND>(lParam);
+  } else if (nMessage == WM_NOTIFY || nMessage == kReflectedNotify) {
+    const NMHDR* pHdr = reinterpret_cast<const NMHDR*>(lParam);
+    if (pHdr == nullptr) return false;
+    nCode = pHdr->code;
+    nId = static_cast<UINT>(pHdr->idFrom);
+    hChild = pHdr->hwndFrom;
+  }
+
+  // A bound child gets its own notification first; its answer is final.
+  if (nMessage == WM_COMMAND || nMessage == WM_NOTIFY) {
+    CWnd* pChild = FromHandlePermanent(hChild);
+    if (pChild != nullptr && pChild != this &&
+        pChild->OnChildNotify(nMessage, wParam, lParam, pResult)) {
+      return true;
+    }
+  }
+
+  const MsgMapEntry* pEntry = FindEntry(GetMessageMap(), nMessage, nCode, nId);
+  if (pEntry == nullptr) {
+    // Commands no window takes go to the application (its Help command).
+    CWinApp* pApp = GetApp();
+    return nMessage == WM_COMMAND && pApp != nullptr && pApp->OnCmdMsg(nId, nCode);
+  }
+  return CallHandler(*pEntry, wParam, lParam, pResult);
+}
+
+bool CWnd::CallHandler(const MsgMapEntry& entry, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+  CurrentMessage current{entry.nMessage, wParam, lParam, false, 0};
+  CurrentMessage* pOuter = m_pCurrent;
+  m_pCurrent = &current;
+  switch (entry.sig) {
+    case Sig::kVoid:
+      (this->*entry.pfnVoid)();
+      *pResult = current.lDefault;
+      break;
+    case Sig::kSysCommand:
+      (this->*entry.pfnSysCommand)(static_cast<UINT>(wParam), lParam);
+      *pResult = current.lDefault;
+      break;
+    case Sig::kLResult:
+      *pResult = (this->*entry.pfnLResult)();
+      break;
+    case Sig::kNotify:
+      (this->*entry.pfnNotify)(reinterpret_cast<NMHDR*>(lParam), pResult);
+      break;
+  }
+  m_pCurrent = pOuter;
+  return !current.bDefaultDeferred;
+}
+
+}  // namespace qm::fw
