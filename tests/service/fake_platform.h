@@ -1,0 +1,165 @@
+#pragma once
+// A scripted, in-memory stand-in for the service seam: a registry, a service database, the
+// last error, memory blocks and message boxes. Any call can be made to fail with a chosen
+// code; every call is recorded with its arguments; open handles and live blocks are
+// tracked so that a test can check that a command released everything it obtained.
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "service/platform.h"
+
+namespace qm::svc::test {
+
+struct CaseLess {
+  bool operator()(const std::string& a, const std::string& b) const;
+};
+
+struct FakeValue {
+  std::uint32_t type = 0;
+  std::string data;  // raw bytes
+};
+
+struct FakeKey {
+  std::string strClass;
+  std::map<std::string, std::unique_ptr<FakeKey>, CaseLess> subkeys;
+  std::map<std::string, FakeValue, CaseLess> values;
+};
+
+struct FakeService {
+  std::string strName;  // as created
+  std::string strDisplayName;
+  std::string strBinaryPath;
+  std::string strDependencies;  // the list bytes as handed over, final NULs included
+  bool bHadDependencies = false;
+  std::uint32_t dwType = 0;
+  std::uint32_t dwStartType = 0;
+  std::uint32_t dwState = kServiceStopped;
+  bool bMarkedForDelete = false;
+  // After a stop request: how many waits the service stays stopping; -1 for ever.
+  int nStopPendingWaits = 0;
+  std::uint32_t dwWaitHint = 0;
+  std::uint32_t cbConfig = 200;  // the size its configuration record needs
+};
+
+struct MessageBoxCall {
+  std::string strText;
+  std::string strCaption;
+  std::uint32_t dwStyle;
+};
+
+class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, public IMessageBox {
+ public:
+  CFakePlatform();
+  ~CFakePlatform() override;
+
+  ServicePlatform& Platform() { return m_platform; }
+
+  // --- scripting ---
+  // Makes the named call (e.g. "RegSetValueEx") fail with code; occurrence 0 fails every call,
+  // n only the n-th call of that name (counted from 1, from the fake's creation). Several
+  // rules for one call add up.
+  void FailCall(const std::string& strCall, std::uint32_t code, int occurrence = 0);
+  void SetMessageText(std::uint32_t code, const std::string& strText) { m_texts[code] = strText; }
+  void SetModulePath(const std::string& strPath) { m_strModulePath = strPath; }
+  void QueueAnswer(int nAnswer) { m_answers.push_back(nAnswer); }
+  // The registry and the database as a test prepares them.
+  FakeKey* EnsureKey(const std::string& strPath);  // under HKEY_LOCAL_MACHINE
+  FakeKey* FindKey(const std::string& strPath);
+  bool DeleteKeyTree(const std::string& strPath);
+  void SetValue(const std::string& strKey, const std::string& strValue, std::uint32_t type,
+                const std::string& data);
+  FakeService& AddService(const std::string& strName, std::uint32_t startType,
+                          std::uint32_t state = kServiceStopped);
+  FakeService* FindService(const std::string& strName);
+
+  // --- what happened ---
+  std::vector<std::string> m_calls;  // "Name(arguments)" in order
+  std::vector<MessageBoxCall> m_boxes;
+  std::vector<std::uint32_t> m_sleeps;
+  std::vector<std::string> CallNames() const;  // m_calls without the arguments
+  int CountCalls(const std::string& strCall) const;
+  std::size_t OpenHandleCount() const { return m_handles.size(); }
+  std::size_t LiveBlockCount() const { return m_blocks.size(); }
+  std::uint32_t m_dwLastError = 0;
+
+  // --- IServiceManager ---
+  Handle OpenSCManager(const char* machine, const char* database, std::uint32_t access) override;
+  Handle CreateService(Handle manager, const CreateServiceArgs& args) override;
+  Handle OpenService(Handle manager, const char* name, std::uint32_t access) override;
+  bool QueryServiceConfig(Handle service, void* block, std::uint32_t blockSize,
+                          std::uint32_t* bytesNeeded, std::uint32_t* startType) override;
+  bool ControlService(Handle service, std::uint32_t control, ServiceStatus* status) override;
+  bool QueryServiceStatus(Handle service, ServiceStatus* status) override;
+  bool DeleteService(Handle service) override;
+  bool CloseServiceHandle(Handle handle) override;
+  // --- IRegistry ---
+  long OpenKey(Handle root, const char* path, std::uint32_t options, std::uint32_t access,
+               Handle* key) override;
+  long CreateKey(Handle root, const char* path, const char* className, std::uint32_t options,
+                 std::uint32_t access, Handle* key, std::uint32_t* disposition) override;
+  long EnumKey(Handle key, std::uint32_t index, char* name, std::uint32_t* nameSize,
+               char* className, std::uint32_t* classSize) override;
+  long QueryValue(Handle key, const char* valueName, std::uint32_t* type, unsigned char* data,
+                  std::uint32_t* dataSize) override;
+  long SetValue(Handle key, const char* valueName, std::uint32_t type, const unsigned char* data,
+                std::uint32_t dataSize) override;
+  long CloseKey(Handle key) override;
+  // --- ISystem ---
+  std::uint32_t GetLastError() override { return m_dwLastError; }
+  void SetLastError(std::uint32_t code) override { m_dwLastError = code; }
+  std::uint32_t FormatMessage(std::uint32_t flags, std::uint32_t messageId,
+                              std::uint32_t languageId, char** text) override;
+  void FreeMessageText(char* text) override;
+  void* GlobalAlloc(std::size_t bytes) override;
+  void GlobalFree(void* block) override;
+  std::uint32_t GetModuleFileName(char* buffer, std::uint32_t capacity) override;
+  void Sleep(std::uint32_t milliseconds) override;
+  // --- IMessageBox ---
+  int Show(const char* text, const char* caption, std::uint32_t style) override;
+
+ private:
+  enum class Kind { Manager, Service, Key };
+  struct HandleInfo {
+    Kind kind;
+    std::string strTarget;  // service name, or key path from the root
+    std::uint32_t dwAccess;
+  };
+  struct FailRule {
+    std::uint32_t code;
+    int occurrence;
+  };
+
+  // Records the call; true when a rule says it fails, with the code in *code.
+  bool Enter(const std::string& strCall, const std::string& strArgs, std::uint32_t* code);
+  Handle NewHandle(Kind kind, const std::string& strTarget, std::uint32_t access);
+  const HandleInfo* Find(Handle h, Kind kind) const;
+  // The full path of root + path, or false when the root is no key.
+  bool ResolvePath(Handle root, const char* path, std::string* full) const;
+  void ReleaseIfDeleted(const std::string& strService);
+  bool Fail(std::uint32_t code) {
+    m_dwLastError = code;
+    return false;
+  }
+
+  FakeKey m_hklm;
+  std::map<std::string, FakeService, CaseLess> m_services;
+  std::map<Handle, HandleInfo> m_handles;
+  std::set<void*> m_blocks;
+  std::map<std::uint32_t, std::string> m_texts;
+  std::multimap<std::string, FailRule> m_rules;
+  std::map<std::string, int> m_seen;
+  std::deque<int> m_answers;
+  std::string m_strModulePath = "C:\\Tools\\quillmnt.exe";
+  Handle m_hNext = 0x1000;
+  ServicePlatform m_platform;
+};
+
+std::string Describe(const char* text);  // "null" or the text in quotes
+
+}  // namespace qm::svc::test
