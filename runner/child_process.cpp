@@ -1,0 +1,145 @@
+#include "runner/child_process.h"
+
+#include "runner/core/command_line.h"
+
+namespace qm::runner {
+
+namespace {
+
+// Opens a file the program's output is appended to; created when missing. Writers elsewhere
+// (an administrator's tail, a log rotator) may share it.
+unique_hfile OpenAppendFile(const std::string& strPath, SECURITY_ATTRIBUTES* pInherit) {
+  return unique_hfile(::CreateFileA(strPath.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    pInherit, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+unique_hfile OpenNul(DWORD dwAccess, SECURITY_ATTRIBUTES* pInherit) {
+  return unique_hfile(::CreateFileA("NUL", dwAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, pInherit,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool Fail(std::string& strFailedStep, DWORD& dwError, std::string strStep) {
+  dwError = ::GetLastError();
+  strFailedStep = std::move(strStep);
+  return false;
+}
+
+}  // namespace
+
+bool CChildProcess::Start(const RunParameters& params, std::string& strFailedStep, DWORD& dwError) {
+  m_hJob.reset(::CreateJobObjectA(nullptr, nullptr));
+  if (!m_hJob) return Fail(strFailedStep, dwError, "creating the job object");
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (!::SetInformationJobObject(m_hJob.get(), JobObjectExtendedLimitInformation, &limits,
+                                 sizeof(limits))) {
+    return Fail(strFailedStep, dwError, "setting up the job object");
+  }
+
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  unique_hfile hStdin = OpenNul(GENERIC_READ, &inherit);
+  if (!hStdin) return Fail(strFailedStep, dwError, "opening NUL for standard input");
+  unique_hfile hStdout = params.strStdout.empty() ? OpenNul(GENERIC_WRITE, &inherit)
+                                                  : OpenAppendFile(params.strStdout, &inherit);
+  if (!hStdout) {
+    return Fail(strFailedStep, dwError, "opening the Stdout file " + params.strStdout);
+  }
+  unique_hfile hStderr = params.strStderr.empty() ? OpenNul(GENERIC_WRITE, &inherit)
+                                                  : OpenAppendFile(params.strStderr, &inherit);
+  if (!hStderr) {
+    return Fail(strFailedStep, dwError, "opening the Stderr file " + params.strStderr);
+  }
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = hStdin.get();
+  startup.hStdOutput = hStdout.get();
+  startup.hStdError = hStderr.get();
+
+  std::string strCommandLine = ComposeCommandLine(params.strRunfile, params.strArguments);
+  std::string strDirectory = ChooseWorkingDirectory(params.strRunfile, params.strDirectory);
+  PROCESS_INFORMATION process = {};
+  // Its own process group, so that a Ctrl+Break reaches the program and what it starts, and
+  // not the runner; the program shares the runner's console.
+  if (!::CreateProcessA(nullptr, strCommandLine.data(), nullptr, nullptr, TRUE,
+                        CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP, nullptr,
+                        strDirectory.empty() ? nullptr : strDirectory.c_str(), &startup,
+                        &process)) {
+    return Fail(strFailedStep, dwError, "CreateProcess");
+  }
+  unique_handle hThread(process.hThread);
+  m_hProcess.reset(process.hProcess);
+  m_dwProcessId = process.dwProcessId;
+  if (!::AssignProcessToJobObject(m_hJob.get(), m_hProcess.get())) {
+    Fail(strFailedStep, dwError, "putting the program in the job object");
+    ::TerminateProcess(m_hProcess.get(), 1);
+    m_hProcess.reset();
+    m_dwProcessId = 0;
+    return false;
+  }
+  if (::ResumeThread(hThread.get()) == static_cast<DWORD>(-1)) {
+    Fail(strFailedStep, dwError, "resuming the program");
+    ::TerminateJobObject(m_hJob.get(), 1);
+    m_hProcess.reset();
+    m_dwProcessId = 0;
+    return false;
+  }
+  return true;
+}
+
+DWORD CChildProcess::ExitCode() const {
+  DWORD dwCode = 0;
+  if (!::GetExitCodeProcess(m_hProcess.get(), &dwCode)) return 1;
+  return dwCode;
+}
+
+std::vector<DWORD> CChildProcess::ProcessIds() const {
+  // Room for a good number of processes; a job that holds more still gets its first ones.
+  constexpr DWORD kMaxIds = 256;
+  alignas(JOBOBJECT_BASIC_PROCESS_ID_LIST)
+      BYTE buffer[sizeof(JOBOBJECT_BASIC_PROCESS_ID_LIST) + (kMaxIds - 1) * sizeof(ULONG_PTR)] = {};
+  auto* pList = reinterpret_cast<JOBOBJECT_BASIC_PROCESS_ID_LIST*>(buffer);
+  pList->NumberOfAssignedProcesses = kMaxIds;
+  std::vector<DWORD> ids;
+  if (::QueryInformationJobObject(m_hJob.get(), JobObjectBasicProcessIdList, pList, sizeof(buffer),
+                                  nullptr)) {
+    const ULONG_PTR* pIds = pList->ProcessIdList;
+    for (DWORD i = 0; i < pList->NumberOfProcessIdsInList && i < kMaxIds; ++i) {
+      ids.push_back(static_cast<DWORD>(pIds[i]));
+    }
+  }
+  if (ids.empty() && m_dwProcessId != 0) ids.push_back(m_dwProcessId);
+  return ids;
+}
+
+bool CChildProcess::AllEnded() const {
+  if (::WaitForSingleObject(m_hProcess.get(), 0) != WAIT_OBJECT_0) return false;
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+  if (!::QueryInformationJobObject(m_hJob.get(), JobObjectBasicAccountingInformation, &accounting,
+                                   sizeof(accounting), nullptr)) {
+    return true;  // the program itself has ended; that is all the job can tell
+  }
+  return accounting.ActiveProcesses == 0;
+}
+
+bool CChildProcess::WaitAllEnded(DWORD dwTimeoutMs) const {
+  ULONGLONG ullStart = ::GetTickCount64();
+  if (::WaitForSingleObject(m_hProcess.get(), dwTimeoutMs) != WAIT_OBJECT_0) return false;
+  // The program has ended; what it started may take a moment longer.
+  for (;;) {
+    if (AllEnded()) return true;
+    ULONGLONG ullElapsed = ::GetTickCount64() - ullStart;
+    if (ullElapsed >= dwTimeoutMs) return false;
+    ::Sleep(static_cast<DWORD>(dwTimeoutMs - ullElapsed < 20 ? dwTimeoutMs - ullElapsed : 20));
+  }
+}
+
+void CChildProcess::EndAll(DWORD dwTimeoutMs) {
+  if (!m_hJob) return;
+  ::TerminateJobObject(m_hJob.get(), 1);
+  WaitAllEnded(dwTimeoutMs);
+}
+
+}  // namespace qm::runner

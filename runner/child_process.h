@@ -1,0 +1,42 @@
+#pragma once
+// The program a service runs, with every process it starts, held in one job object that
+// ends them all when the runner lets go of it (or dies).
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/win32_handles.h"
+#include "runner/core/run_parameters.h"
+
+namespace qm::runner {
+
+class CChildProcess {
+ public:
+  // Starts the program suspended, puts it in the job, then lets it run, so that nothing it
+  // starts can escape the job. On failure returns false with the step that failed and its
+  // error; nothing is left running.
+  bool Start(const RunParameters& params, std::string& strFailedStep, DWORD& dwError);
+
+  HANDLE Process() const { return m_hProcess.get(); }
+  DWORD ProcessId() const { return m_dwProcessId; }
+  // Exit code of the program itself (not of the processes it started).
+  DWORD ExitCode() const;
+
+  // Ids of every process still in the job; the program's own when the job cannot tell.
+  std::vector<DWORD> ProcessIds() const;
+  // True when no process of the job runs any more.
+  bool AllEnded() const;
+  // Waits up to dwTimeoutMs for the program and then for everything it started.
+  bool WaitAllEnded(DWORD dwTimeoutMs) const;
+  // Ends every process in the job and waits up to dwTimeoutMs for them to be gone.
+  void EndAll(DWORD dwTimeoutMs);
+
+ private:
+  unique_handle m_hJob;
+  unique_handle m_hProcess;
+  DWORD m_dwProcessId = 0;
+};
+
+}  // namespace qm::runner

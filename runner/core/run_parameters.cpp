@@ -1,0 +1,40 @@
+#include "runner/core/run_parameters.h"
+
+#include "runner/core/command_line.h"
+
+namespace qm::runner {
+
+ParameterProblem CheckParameters(const RunParameters& params) {
+  std::string_view file = UnquotedRunfile(params.strRunfile);
+  if (file.find_first_not_of(" \t") == std::string_view::npos) {
+    return ParameterProblem::kEmptyRunfile;
+  }
+  if (file.find('"') != std::string_view::npos) return ParameterProblem::kQuoteInRunfile;
+  if (ComposeCommandLine(params.strRunfile, params.strArguments).size() >= kMaxCommandLine) {
+    return ParameterProblem::kCommandLineTooLong;
+  }
+  return ParameterProblem::kNone;
+}
+
+const char* DescribeProblem(ParameterProblem problem) {
+  switch (problem) {
+    case ParameterProblem::kNone:
+      return "no problem";
+    case ParameterProblem::kEmptyRunfile:
+      return "the Runfile value is empty";
+    case ParameterProblem::kQuoteInRunfile:
+      return "the Runfile value holds a quote inside the file name";
+    case ParameterProblem::kCommandLineTooLong:
+      return "the Runfile and Arguments values are longer than a command line may be";
+  }
+  return "unknown problem";
+}
+
+std::string ParametersKeyPath(std::string_view serviceName) {
+  std::string strPath = "SYSTEM\\CurrentControlSet\\Services\\";
+  strPath += serviceName;
+  strPath += "\\Parameters";
+  return strPath;
+}
+
+}  // namespace qm::runner

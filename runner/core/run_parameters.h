@@ -1,0 +1,39 @@
+#pragma once
+// What the runner reads from its service's Parameters key, and the checks it makes before it
+// starts anything.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qm::runner {
+
+constexpr std::uint32_t kDefaultStopTimeoutMs = 15000;
+// The system's limit for a process command line, in characters including the NUL.
+constexpr std::size_t kMaxCommandLine = 32767;
+
+struct RunParameters {
+  std::string strRunfile;
+  std::string strArguments;
+  std::string strDirectory;
+  std::uint32_t dwStopTimeoutMs = kDefaultStopTimeoutMs;
+  std::string strStdout;  // empty: output discarded
+  std::string strStderr;
+};
+
+enum class ParameterProblem {
+  kNone,
+  kEmptyRunfile,       // nothing to start
+  kQuoteInRunfile,     // a quote inside a file name cannot be passed on a command line
+  kCommandLineTooLong  // the Runfile and Arguments exceed the system's command line
+};
+
+ParameterProblem CheckParameters(const RunParameters& params);
+
+// A short English description of a problem, for the event log.
+const char* DescribeProblem(ParameterProblem problem);
+
+// "SYSTEM\\CurrentControlSet\\Services\\<name>\\Parameters" relative to HKEY_LOCAL_MACHINE.
+std::string ParametersKeyPath(std::string_view serviceName);
+
+}  // namespace qm::runner

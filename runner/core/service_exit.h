@@ -1,0 +1,27 @@
+#pragma once
+// The exit codes the runner reports to the Service Control Manager when its service stops.
+
+#include <cstdint>
+
+namespace qm::runner {
+
+constexpr std::uint32_t kErrorServiceSpecificError = 1066;
+// Reported for a runner failure whose platform error is unknown (zero).
+constexpr std::uint32_t kErrorBadConfiguration = 1610;
+
+struct ServiceExit {
+  std::uint32_t dwWin32ExitCode = 0;
+  std::uint32_t dwServiceSpecificExitCode = 0;
+};
+
+// The program ended by itself: zero is a clean stop; anything else is the program's own
+// code, reported as a service-specific error so that recovery actions see a failure.
+ServiceExit ExitForProgram(std::uint32_t programExitCode);
+
+// The runner could not do its work: the platform error, never zero.
+ServiceExit ExitForRunnerFailure(std::uint32_t platformError);
+
+// The service was asked to stop and did: a clean stop, however the program ended.
+ServiceExit ExitForRequestedStop();
+
+}  // namespace qm::runner

@@ -1,0 +1,18 @@
+#include "runner/core/stop_progress.h"
+
+namespace qm::runner {
+
+StopStep PlanStopStep(std::uint32_t stopTimeoutMs, std::uint64_t elapsedMs) {
+  StopStep step;
+  if (elapsedMs >= stopTimeoutMs) {
+    step.bTimedOut = true;
+    step.dwWaitHintMs = kEndAllowanceMs;
+    return step;
+  }
+  std::uint64_t remaining = stopTimeoutMs - elapsedMs;
+  step.dwWaitMs = static_cast<std::uint32_t>(remaining < kStopSliceMs ? remaining : kStopSliceMs);
+  step.dwWaitHintMs = step.dwWaitMs + kEndAllowanceMs;
+  return step;
+}
+
+}  // namespace qm::runner

@@ -1,0 +1,79 @@
+#include "runner/event_log.h"
+
+#include <cstdio>
+
+#include "common/win32_handles.h"
+
+namespace qm::runner {
+
+namespace {
+
+constexpr const char kSourceName[] = "carrack";
+constexpr const char kSourceKey[] =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\carrack";
+
+struct EventSourceTraits {
+  using type = HANDLE;
+  static type invalid() { return nullptr; }
+  void close(type h) const {
+    LastErrorGuard keep;
+    ::DeregisterEventSource(h);
+  }
+};
+
+}  // namespace
+
+void RegisterEventSourceOnce() {
+  unique_hkey hKey;
+  DWORD dwDisposition = 0;
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSourceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ | KEY_WRITE, nullptr, hKey.put(),
+                        &dwDisposition) != ERROR_SUCCESS) {
+    return;
+  }
+  if (::RegQueryValueExA(hKey.get(), "EventMessageFile", nullptr, nullptr, nullptr, nullptr) ==
+      ERROR_SUCCESS) {
+    return;  // an administrator's (or an earlier run's) registration stays as it is
+  }
+  char szPath[MAX_PATH];
+  DWORD dwLength = ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
+  if (dwLength == 0 || dwLength >= sizeof(szPath)) return;
+  ::RegSetValueExA(hKey.get(), "EventMessageFile", 0, REG_EXPAND_SZ,
+                   reinterpret_cast<const BYTE*>(szPath), dwLength + 1);
+  DWORD dwTypes = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
+  ::RegSetValueExA(hKey.get(), "TypesSupported", 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(&dwTypes), sizeof(dwTypes));
+}
+
+void WriteEvent(WORD wType, DWORD dwMessageId, std::initializer_list<const char*> strings) {
+  unique_any<EventSourceTraits> hSource(::RegisterEventSourceA(nullptr, kSourceName));
+  if (!hSource) return;
+  const char* apszStrings[8] = {};
+  WORD wCount = 0;
+  for (const char* psz : strings) {
+    if (wCount == 8) break;
+    apszStrings[wCount++] = psz ? psz : "";
+  }
+  ::ReportEventA(hSource.get(), wType, 0, dwMessageId, nullptr, wCount, 0, apszStrings, nullptr);
+}
+
+std::string SystemErrorText(DWORD dwError) {
+  char szText[512] = "";
+  DWORD dwLength = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                    nullptr, dwError, 0, szText, sizeof(szText), nullptr);
+  // System texts end in a line break; an entry reads better as one line.
+  while (dwLength > 0 && (szText[dwLength - 1] == '\n' || szText[dwLength - 1] == '\r' ||
+                          szText[dwLength - 1] == ' ')) {
+    szText[--dwLength] = '\0';
+  }
+  char szLine[600];
+  if (dwLength == 0) {
+    std::snprintf(szLine, sizeof(szLine), "error 0x%lx", static_cast<unsigned long>(dwError));
+  } else {
+    std::snprintf(szLine, sizeof(szLine), "%s (0x%lx)", szText,
+                  static_cast<unsigned long>(dwError));
+  }
+  return szLine;
+}
+
+}  // namespace qm::runner

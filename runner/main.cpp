@@ -1,0 +1,28 @@
+// carrack.exe: the service program of every service the Quillmont tool installs. It runs the
+// program named in the service's Parameters key for as long as the service runs.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "runner/runner_service.h"
+
+int main() {
+  // The name is ignored for a service of its own process: the manager passes the real one
+  // to ServiceMain.
+  char szName[] = "";
+  SERVICE_TABLE_ENTRYA table[] = {{szName, qm::runner::CRunnerService::ServiceMain},
+                                  {nullptr, nullptr}};
+  if (::StartServiceCtrlDispatcherA(table)) return 0;
+  DWORD dwError = ::GetLastError();
+  if (dwError == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
+    std::fputs(
+        "carrack.exe is the Quillmont service runner: it is started by the Service Control "
+        "Manager for services that the Quillmont tool (quillmnt.exe) installs, and does "
+        "nothing on its own.\n",
+        stderr);
+    return 1;
+  }
+  std::fprintf(stderr, "carrack.exe: StartServiceCtrlDispatcher failed with error %lu.\n",
+               static_cast<unsigned long>(dwError));
+  return 2;
+}

@@ -1,0 +1,186 @@
+#include "runner/runner_service.h"
+
+#include <cstdio>
+
+#include "carrack_messages.h"
+#include "runner/core/command_line.h"
+#include "runner/core/stop_progress.h"
+#include "runner/event_log.h"
+#include "runner/parameters.h"
+#include "runner/stop.h"
+
+namespace qm::runner {
+
+namespace {
+
+// Reading the registry and creating a process take well under this.
+constexpr DWORD kStartWaitHintMs = 5000;
+
+// The runner shares its console with the program only to send it Ctrl+Break; no console
+// event (a stray Ctrl+C, logoff, shutdown) may end the runner itself.
+BOOL WINAPI IgnoreConsoleEvent(DWORD) {
+  return TRUE;
+}
+
+}  // namespace
+
+void WINAPI CRunnerService::ServiceMain(DWORD dwArgc, LPSTR* ppszArgv) {
+  // Lives as long as the process: the manager may call the handler until the dispatcher
+  // returns, after this function has ended.
+  static CRunnerService s_service;
+  s_service.Run(dwArgc > 0 && ppszArgv[0] ? ppszArgv[0] : "");
+}
+
+void CRunnerService::Run(const char* pszServiceName) {
+  m_strName = pszServiceName;
+  m_hStopEvent.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!m_reporter.Register(pszServiceName, HandlerEx, this)) {
+    // Without a status handle nothing can be reported; the manager sees the process end.
+    std::string strError = SystemErrorText(::GetLastError());
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
+               {pszServiceName, "RegisterServiceCtrlHandlerEx", strError.c_str()});
+    return;
+  }
+  m_reporter.Report(SERVICE_START_PENDING, kStartWaitHintMs);
+  if (!Prepare()) return;
+  m_reporter.Report(SERVICE_RUNNING);
+
+  HANDLE ahWait[2] = {m_hStopEvent.get(), m_child.Process()};
+  DWORD dwWhich = ::WaitForMultipleObjects(2, ahWait, FALSE, INFINITE);
+  if (dwWhich == WAIT_OBJECT_0 + 1) {
+    OnProgramEnded();
+  } else {
+    // A stop request, or a wait that failed: either way the program must not outlive us.
+    StopProgram();
+  }
+}
+
+bool CRunnerService::Prepare() {
+  if (!m_hStopEvent) {
+    DWORD dwError = ::GetLastError();
+    std::string strError = SystemErrorText(dwError);
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
+               {m_strName.c_str(), "CreateEvent", strError.c_str()});
+    StopWithFailure(dwError);
+    return false;
+  }
+  RegisterEventSourceOnce();
+
+  ParametersFailure failure;
+  if (!ReadRunParameters(m_strName.c_str(), m_params, failure)) {
+    std::string strError = SystemErrorText(failure.dwError);
+    if (failure.strValue.empty()) {
+      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PARAMETERS_KEY_UNREADABLE,
+                 {m_strName.c_str(), failure.strKeyPath.c_str(), strError.c_str()});
+    } else {
+      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PARAMETER_UNREADABLE,
+                 {m_strName.c_str(), failure.strValue.c_str(), failure.strKeyPath.c_str(),
+                  strError.c_str()});
+    }
+    StopWithFailure(failure.dwError);
+    return false;
+  }
+  ParameterProblem problem = CheckParameters(m_params);
+  if (problem != ParameterProblem::kNone) {
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PARAMETERS_INVALID,
+               {m_strName.c_str(), DescribeProblem(problem)});
+    StopWithFailure(0);
+    return false;
+  }
+
+  // A console of our own, shared with the program, through which it can be sent Ctrl+Break.
+  // Fails harmlessly when the runner has one already.
+  if (::AllocConsole()) {
+    HWND hConsole = ::GetConsoleWindow();
+    if (hConsole) ::ShowWindow(hConsole, SW_HIDE);
+  }
+  ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
+
+  std::string strFailedStep;
+  DWORD dwError = 0;
+  if (!m_child.Start(m_params, strFailedStep, dwError)) {
+    std::string strError = SystemErrorText(dwError);
+    if (strFailedStep == "CreateProcess") {
+      std::string strLine = ComposeCommandLine(m_params.strRunfile, m_params.strArguments);
+      std::string strDirectory = ChooseWorkingDirectory(m_params.strRunfile, m_params.strDirectory);
+      if (strDirectory.empty()) strDirectory = "(the system folder)";
+      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_NOT_STARTED,
+                 {m_strName.c_str(), strLine.c_str(), strDirectory.c_str(), strError.c_str()});
+    } else {
+      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
+                 {m_strName.c_str(), strFailedStep.c_str(), strError.c_str()});
+    }
+    StopWithFailure(dwError);
+    return false;
+  }
+  return true;
+}
+
+void CRunnerService::StopProgram() {
+  AskProgramToEnd(m_child);
+  ULONGLONG ullStart = ::GetTickCount64();
+  bool bEnded = false;
+  for (;;) {
+    StopStep step = PlanStopStep(m_params.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
+    if (step.bTimedOut) break;
+    m_reporter.Report(SERVICE_STOP_PENDING, step.dwWaitHintMs);
+    if (m_child.WaitAllEnded(step.dwWaitMs)) {
+      bEnded = true;
+      break;
+    }
+  }
+  if (!bEnded) {
+    m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+    m_child.EndAll(kEndAllowanceMs);
+    char szTimeout[16];
+    std::snprintf(szTimeout, sizeof(szTimeout), "%lu",
+                  static_cast<unsigned long>(m_params.dwStopTimeoutMs));
+    WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_ENDED_BY_FORCE, {m_strName.c_str(), szTimeout});
+  }
+  m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
+}
+
+void CRunnerService::OnProgramEnded() {
+  DWORD dwCode = m_child.ExitCode();
+  // What the program started ends with the service.
+  m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+  m_child.EndAll(kEndAllowanceMs);
+  if (dwCode == 0) {
+    WriteEvent(EVENTLOG_INFORMATION_TYPE, MSG_PROGRAM_ENDED, {m_strName.c_str()});
+  } else {
+    char szDecimal[16];
+    char szHex[16];
+    std::snprintf(szDecimal, sizeof(szDecimal), "%lu", static_cast<unsigned long>(dwCode));
+    std::snprintf(szHex, sizeof(szHex), "0x%lx", static_cast<unsigned long>(dwCode));
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_FAILED, {m_strName.c_str(), szDecimal, szHex});
+  }
+  m_reporter.Report(SERVICE_STOPPED, 0, ExitForProgram(dwCode));
+}
+
+void CRunnerService::StopWithFailure(DWORD dwError) {
+  m_reporter.Report(SERVICE_STOPPED, 0, ExitForRunnerFailure(dwError));
+}
+
+DWORD CRunnerService::OnControl(DWORD dwControl) {
+  switch (dwControl) {
+    case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_SHUTDOWN:
+      // Answered at once, so that the manager sees the stop under way; the service thread
+      // does the rest.
+      if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
+                              PlanStopStep(m_params.dwStopTimeoutMs, 0).dwWaitHintMs)) {
+        ::SetEvent(m_hStopEvent.get());
+      }
+      return NO_ERROR;
+    case SERVICE_CONTROL_INTERROGATE:
+      return NO_ERROR;
+    default:
+      return ERROR_CALL_NOT_IMPLEMENTED;
+  }
+}
+
+DWORD WINAPI CRunnerService::HandlerEx(DWORD dwControl, DWORD, void*, void* pContext) {
+  return static_cast<CRunnerService*>(pContext)->OnControl(dwControl);
+}
+
+}  // namespace qm::runner

@@ -1,0 +1,38 @@
+#pragma once
+// One service run: read the Parameters key, start the program, report it running, and stop
+// it again on request or report its end.
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/win32_handles.h"
+#include "runner/child_process.h"
+#include "runner/core/run_parameters.h"
+#include "runner/status_reporter.h"
+
+namespace qm::runner {
+
+class CRunnerService {
+ public:
+  // The ServiceMain of the dispatch table; the process runs exactly one service.
+  static void WINAPI ServiceMain(DWORD dwArgc, LPSTR* ppszArgv);
+
+ private:
+  void Run(const char* pszServiceName);
+  bool Prepare();
+  void StopProgram();
+  void OnProgramEnded();
+  void StopWithFailure(DWORD dwError);
+  DWORD OnControl(DWORD dwControl);
+  static DWORD WINAPI HandlerEx(DWORD dwControl, DWORD dwEventType, void* pEventData,
+                                void* pContext);
+
+  std::string m_strName;
+  CStatusReporter m_reporter;
+  unique_handle m_hStopEvent;
+  RunParameters m_params;
+  CChildProcess m_child;
+};
+
+}  // namespace qm::runner

@@ -1,0 +1,46 @@
+#include "runner/status_reporter.h"
+
+namespace qm::runner {
+
+bool CStatusReporter::Register(const char* pszServiceName, LPHANDLER_FUNCTION_EX pHandler,
+                               void* pContext) {
+  m_hStatus = ::RegisterServiceCtrlHandlerExA(pszServiceName, pHandler, pContext);
+  return m_hStatus != nullptr;
+}
+
+void CStatusReporter::Report(DWORD dwState, DWORD dwWaitHintMs, ServiceExit exit) {
+  ::AcquireSRWLockExclusive(&m_lock);
+  ReportLocked(dwState, dwWaitHintMs, exit);
+  ::ReleaseSRWLockExclusive(&m_lock);
+}
+
+bool CStatusReporter::ReportIf(DWORD dwExpectedState, DWORD dwState, DWORD dwWaitHintMs) {
+  ::AcquireSRWLockExclusive(&m_lock);
+  bool bMatch = m_status.dwCurrentState == dwExpectedState;
+  if (bMatch) ReportLocked(dwState, dwWaitHintMs, {});
+  ::ReleaseSRWLockExclusive(&m_lock);
+  return bMatch;
+}
+
+// Reported under the lock, so that the manager receives the reports in the order of their
+// check points and a late report never overwrites SERVICE_STOPPED.
+void CStatusReporter::ReportLocked(DWORD dwState, DWORD dwWaitHintMs, ServiceExit exit) {
+  bool bPending = dwState == SERVICE_START_PENDING || dwState == SERVICE_STOP_PENDING;
+  if (!bPending) {
+    m_status.dwCheckPoint = 0;
+  } else if (m_status.dwCurrentState == dwState) {
+    ++m_status.dwCheckPoint;
+  } else {
+    m_status.dwCheckPoint = 1;
+  }
+  m_status.dwCurrentState = dwState;
+  m_status.dwWaitHint = bPending ? dwWaitHintMs : 0;
+  // Stop and shutdown are accepted while the program runs, and only then.
+  m_status.dwControlsAccepted =
+      dwState == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+  m_status.dwWin32ExitCode = exit.dwWin32ExitCode;
+  m_status.dwServiceSpecificExitCode = exit.dwServiceSpecificExitCode;
+  ::SetServiceStatus(m_hStatus, &m_status);
+}
+
+}  // namespace qm::runner

@@ -1,0 +1,132 @@
+// A stand-in for the programs that services run. What it does is chosen on its command line:
+//   --record FILE     write its process id, command line, arguments and working directory
+//   --exit N          end at once with exit code N
+//   --ignore-stop     ignore Ctrl+Break and WM_CLOSE
+//   --window          run a top-level window (ends on WM_CLOSE)
+//   --child FILE      start a copy of itself that records into FILE and waits
+//   --print TEXT      write TEXT to standard output and "err:" TEXT to standard error
+// Without --exit it waits until it is asked to end (Ctrl+Break, Ctrl+C or WM_CLOSE); it then
+// appends "ended-by=<how>" to its record file.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string g_strRecord;
+bool g_bIgnoreStop = false;
+
+void AppendToRecord(const std::string& strLine) {
+  if (g_strRecord.empty()) return;
+  FILE* pFile = std::fopen(g_strRecord.c_str(), "ab");
+  if (!pFile) return;
+  std::fprintf(pFile, "%s\n", strLine.c_str());
+  std::fclose(pFile);
+}
+
+// Written to a side file first and moved into place, so a reader never sees half a record.
+void WriteRecord(int argc, char** argv) {
+  std::string strText = "pid=" + std::to_string(::GetCurrentProcessId()) + "\n";
+  strText += "cmdline=" + std::string(::GetCommandLineA()) + "\n";
+  char szDirectory[MAX_PATH] = "";
+  ::GetCurrentDirectoryA(sizeof(szDirectory), szDirectory);
+  strText += "cwd=" + std::string(szDirectory) + "\n";
+  for (int i = 1; i < argc; ++i) strText += "arg=" + std::string(argv[i]) + "\n";
+  std::string strTemp = g_strRecord + ".tmp";
+  FILE* pFile = std::fopen(strTemp.c_str(), "wb");
+  if (!pFile) return;
+  std::fputs(strText.c_str(), pFile);
+  std::fclose(pFile);
+  ::MoveFileExA(strTemp.c_str(), g_strRecord.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+BOOL WINAPI OnConsoleEvent(DWORD dwEvent) {
+  if (g_bIgnoreStop) return TRUE;
+  AppendToRecord(dwEvent == CTRL_BREAK_EVENT ? "ended-by=break" : "ended-by=console-event");
+  ::ExitProcess(0);
+}
+
+LRESULT CALLBACK WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+  if (uMsg == WM_CLOSE) {
+    if (g_bIgnoreStop) return 0;
+    AppendToRecord("ended-by=close");
+    ::DestroyWindow(hWnd);
+    return 0;
+  }
+  if (uMsg == WM_DESTROY) {
+    ::PostQuitMessage(0);
+    return 0;
+  }
+  return ::DefWindowProcA(hWnd, uMsg, wParam, lParam);
+}
+
+int RunWindow() {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = ::GetModuleHandleA(nullptr);
+  wc.lpszClassName = "QuillmontProbe";
+  ::RegisterClassA(&wc);
+  ::CreateWindowExA(0, wc.lpszClassName, "probe", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                    nullptr, wc.hInstance, nullptr);
+  MSG msg;
+  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) ::DispatchMessageA(&msg);
+  return 0;
+}
+
+bool StartChild(const std::string& strRecord) {
+  char szSelf[MAX_PATH];
+  ::GetModuleFileNameA(nullptr, szSelf, sizeof(szSelf));
+  std::string strLine = "\"" + std::string(szSelf) + "\" --record \"" + strRecord + "\"";
+  if (g_bIgnoreStop) strLine += " --ignore-stop";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+    return false;
+  }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int nExit = -1;
+  bool bWindow = false;
+  std::string strChild;
+  std::string strPrint;
+  for (int i = 1; i < argc; ++i) {
+    std::string strArg = argv[i];
+    bool bHasValue = i + 1 < argc;
+    if (strArg == "--record" && bHasValue) {
+      g_strRecord = argv[++i];
+    } else if (strArg == "--exit" && bHasValue) {
+      nExit = std::atoi(argv[++i]);
+    } else if (strArg == "--ignore-stop") {
+      g_bIgnoreStop = true;
+    } else if (strArg == "--window") {
+      bWindow = true;
+    } else if (strArg == "--child" && bHasValue) {
+      strChild = argv[++i];
+    } else if (strArg == "--print" && bHasValue) {
+      strPrint = argv[++i];
+    }
+  }
+  ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  if (!strPrint.empty()) {
+    std::fprintf(stdout, "%s\n", strPrint.c_str());
+    std::fprintf(stderr, "err:%s\n", strPrint.c_str());
+    std::fflush(stdout);
+    std::fflush(stderr);
+  }
+  if (!strChild.empty() && !StartChild(strChild)) return 90;
+  if (!g_strRecord.empty()) WriteRecord(argc, argv);
+  if (nExit >= 0) return nExit;
+  if (bWindow) return RunWindow();
+  for (;;) ::Sleep(1000);
+}

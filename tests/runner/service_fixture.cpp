@@ -1,0 +1,178 @@
+#include "tests/runner/service_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace qm::runner::test {
+
+std::string BinFolder() {
+  char szPath[MAX_PATH] = "";
+  ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
+  std::string strPath = szPath;
+  return strPath.substr(0, strPath.find_last_of('\\') + 1);
+}
+
+std::string ReadFileText(const std::string& strPath) {
+  std::string strText;
+  FILE* pFile = std::fopen(strPath.c_str(), "rb");
+  if (!pFile) return strText;
+  char buffer[4096];
+  size_t nRead;
+  while ((nRead = std::fread(buffer, 1, sizeof(buffer), pFile)) > 0) strText.append(buffer, nRead);
+  std::fclose(pFile);
+  return strText;
+}
+
+bool WaitForFile(const std::string& strPath, DWORD dwTimeoutMs) {
+  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
+  while (::GetFileAttributesA(strPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (::GetTickCount64() >= ullEnd) return false;
+    ::Sleep(50);
+  }
+  return true;
+}
+
+std::string RecordValue(const std::string& strRecord, const std::string& strKey) {
+  std::string strPrefix = strKey + "=";
+  size_t pos = 0;
+  while (pos < strRecord.size()) {
+    size_t end = strRecord.find('\n', pos);
+    if (end == std::string::npos) end = strRecord.size();
+    if (strRecord.compare(pos, strPrefix.size(), strPrefix) == 0) {
+      return strRecord.substr(pos + strPrefix.size(), end - pos - strPrefix.size());
+    }
+    pos = end + 1;
+  }
+  return {};
+}
+
+bool ProcessEnded(DWORD dwProcessId) {
+  unique_handle hProcess(::OpenProcess(SYNCHRONIZE, FALSE, dwProcessId));
+  if (!hProcess) return true;
+  return ::WaitForSingleObject(hProcess.get(), 0) == WAIT_OBJECT_0;
+}
+
+namespace {
+
+void RemoveTree(const std::string& strFolder) {
+  WIN32_FIND_DATAA data;
+  unique_hfind hFind(::FindFirstFileA((strFolder + "*").c_str(), &data));
+  if (hFind) {
+    do {
+      std::string strName = data.cFileName;
+      if (strName == "." || strName == "..") continue;
+      std::string strPath = strFolder + strName;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(strPath + "\\");
+      } else {
+        ::DeleteFileA(strPath.c_str());
+      }
+    } while (::FindNextFileA(hFind.get(), &data));
+  }
+  hFind.reset();
+  ::RemoveDirectoryA(strFolder.c_str());
+}
+
+std::string ParametersKey(const std::string& strName) {
+  return "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
+}
+
+}  // namespace
+
+CServiceFixture::CServiceFixture(const std::string& strTestName) {
+  // Unique per run, so that a service left over by a crashed run never gets in the way.
+  m_strName = "QmRunner" + strTestName + std::to_string(::GetCurrentProcessId());
+  char szTemp[MAX_PATH] = "";
+  ::GetTempPathA(sizeof(szTemp), szTemp);
+  m_strFolder = std::string(szTemp) + m_strName + "\\";
+  ::CreateDirectoryA(m_strFolder.c_str(), nullptr);
+  m_hManager.reset(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+}
+
+CServiceFixture::~CServiceFixture() {
+  if (m_hService) {
+    SERVICE_STATUS status;
+    if (::ControlService(m_hService.get(), SERVICE_CONTROL_STOP, &status)) {
+      WaitForState(SERVICE_STOPPED, 30000);
+    }
+    ::DeleteService(m_hService.get());
+    m_hService.reset();
+  }
+  RemoveTree(m_strFolder);
+}
+
+bool CServiceFixture::Install(const std::string& strRunfile, const std::string& strArguments,
+                              const std::string& strDirectory) {
+  EXPECT_TRUE(m_hManager) << "OpenSCManager failed: " << ::GetLastError();
+  if (!m_hManager) return false;
+  std::string strRunner = BinFolder() + "carrack.exe";
+  m_hService.reset(::CreateServiceA(m_hManager.get(), m_strName.c_str(), m_strName.c_str(),
+                                    SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                                    SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, strRunner.c_str(),
+                                    nullptr, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_TRUE(m_hService) << "CreateService failed: " << ::GetLastError();
+  if (!m_hService) return false;
+  unique_hkey hKey;
+  LSTATUS status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, ParametersKey(m_strName).c_str(), 0,
+                                     nullptr, 0, KEY_ALL_ACCESS, nullptr, hKey.put(), nullptr);
+  EXPECT_EQ(status, ERROR_SUCCESS);
+  if (status != ERROR_SUCCESS) return false;
+  SetStringParameter("Installer", "quillmnt");
+  SetStringParameter("Arguments", strArguments);
+  SetStringParameter("Runfile", strRunfile);
+  SetStringParameter("Directory", strDirectory);
+  return true;
+}
+
+void CServiceFixture::SetStringParameter(const char* pszName, const std::string& strValue) {
+  LSTATUS status =
+      ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, ParametersKey(m_strName).c_str(), pszName, REG_SZ,
+                        strValue.c_str(), static_cast<DWORD>(strValue.size() + 1));
+  EXPECT_EQ(status, ERROR_SUCCESS) << pszName;
+}
+
+void CServiceFixture::SetDwordParameter(const char* pszName, DWORD dwValue) {
+  LSTATUS status = ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, ParametersKey(m_strName).c_str(), pszName,
+                                     REG_DWORD, &dwValue, sizeof(dwValue));
+  EXPECT_EQ(status, ERROR_SUCCESS) << pszName;
+}
+
+void CServiceFixture::DeleteParameter(const char* pszName) {
+  LSTATUS status =
+      ::RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, ParametersKey(m_strName).c_str(), pszName);
+  EXPECT_EQ(status, ERROR_SUCCESS) << pszName;
+}
+
+bool CServiceFixture::Start() {
+  if (::StartServiceA(m_hService.get(), 0, nullptr)) return true;
+  ADD_FAILURE() << "StartService failed: " << ::GetLastError();
+  return false;
+}
+
+bool CServiceFixture::Stop() {
+  SERVICE_STATUS status;
+  if (::ControlService(m_hService.get(), SERVICE_CONTROL_STOP, &status)) return true;
+  ADD_FAILURE() << "ControlService(STOP) failed: " << ::GetLastError();
+  return false;
+}
+
+SERVICE_STATUS_PROCESS CServiceFixture::Query() {
+  SERVICE_STATUS_PROCESS status = {};
+  DWORD dwNeeded = 0;
+  ::QueryServiceStatusEx(m_hService.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                         sizeof(status), &dwNeeded);
+  return status;
+}
+
+SERVICE_STATUS_PROCESS CServiceFixture::WaitForState(DWORD dwState, DWORD dwTimeoutMs) {
+  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
+  SERVICE_STATUS_PROCESS status = Query();
+  while (status.dwCurrentState != dwState && ::GetTickCount64() < ullEnd) {
+    ::Sleep(50);
+    status = Query();
+  }
+  return status;
+}
+
+}  // namespace qm::runner::test

@@ -1,0 +1,51 @@
+#include "runner/core/stop_progress.h"
+
+#include <gtest/gtest.h>
+
+namespace qm::runner {
+namespace {
+
+// Walks a whole stop as the runner does when the program never ends: the waits must add up
+// to the timeout exactly, and every hint must outlast the wait that follows it.
+std::uint64_t WalkStop(std::uint32_t timeoutMs, int* pnReports) {
+  std::uint64_t elapsed = 0;
+  *pnReports = 0;
+  for (;;) {
+    StopStep step = PlanStopStep(timeoutMs, elapsed);
+    if (step.bTimedOut) {
+      EXPECT_GE(step.dwWaitHintMs, kEndAllowanceMs);
+      return elapsed;
+    }
+    EXPECT_GT(step.dwWaitMs, 0u);
+    EXPECT_LE(step.dwWaitMs, kStopSliceMs);
+    EXPECT_GT(step.dwWaitHintMs, step.dwWaitMs);
+    elapsed += step.dwWaitMs;
+    ++*pnReports;
+  }
+}
+
+TEST(PlanStopStep, WaitsExactlyTheStopTimeoutInSlices) {
+  int nReports = 0;
+  EXPECT_EQ(WalkStop(15000, &nReports), 15000u);
+  EXPECT_EQ(nReports, 15);
+  EXPECT_EQ(WalkStop(2500, &nReports), 2500u);
+  EXPECT_EQ(nReports, 3);  // 1000, 1000, 500
+}
+
+TEST(PlanStopStep, AZeroTimeoutEndsTheProgramAtOnce) {
+  StopStep step = PlanStopStep(0, 0);
+  EXPECT_TRUE(step.bTimedOut);
+  EXPECT_EQ(step.dwWaitMs, 0u);
+}
+
+TEST(PlanStopStep, LateWakeUpsNeitherOverrunNorUnderflow) {
+  EXPECT_TRUE(PlanStopStep(1000, 5000).bTimedOut);
+  EXPECT_EQ(PlanStopStep(1000, 999).dwWaitMs, 1u);
+  // The largest timeout does not wrap around in the arithmetic.
+  StopStep step = PlanStopStep(0xFFFFFFFFu, 0);
+  EXPECT_FALSE(step.bTimedOut);
+  EXPECT_EQ(step.dwWaitMs, kStopSliceMs);
+}
+
+}  // namespace
+}  // namespace qm::runner
