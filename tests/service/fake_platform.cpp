@@ -85,6 +85,7 @@ void CFakePlatform::FailCall(const std::string& strCall, std::uint32_t code, int
 bool CFakePlatform::Enter(const std::string& strCall, const std::string& strArgs,
                           std::uint32_t* code) {
   m_calls.push_back(strCall + "(" + strArgs + ")");
+  if (m_onEnter) m_onEnter(strCall);
   const int nSeen = ++m_seen[strCall];
   auto [first, last] = m_rules.equal_range(strCall);
   for (auto it = first; it != last; ++it) {
@@ -212,6 +213,10 @@ long CFakePlatform::EnumKey(Handle key, std::uint32_t index, char* name, std::ui
   std::uint32_t code = 0;
   if (Enter("RegEnumKeyEx", Hex(key) + "," + std::to_string(index), &code)) {
     return static_cast<long>(code);
+  }
+  if (m_seen["RegEnumKeyEx"] > 100000) {
+    ADD_FAILURE() << "enumeration does not end";
+    return kErrorNoMoreItems;
   }
   const HandleInfo* pInfo = Find(key, Kind::Key);
   if (pInfo == nullptr) return kErrorInvalidHandle;

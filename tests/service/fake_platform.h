@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -68,6 +69,9 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
   void SetMessageText(std::uint32_t code, const std::string& strText) { m_texts[code] = strText; }
   void SetModulePath(const std::string& strPath) { m_strModulePath = strPath; }
   void QueueAnswer(int nAnswer) { m_answers.push_back(nAnswer); }
+  // Runs at the start of every scripted call, with the call's name: lets a test change the
+  // world under a command (delete a key while it is enumerated, for instance).
+  std::function<void(const std::string&)> m_onEnter;
   // The registry and the database as a test prepares them.
   FakeKey* EnsureKey(const std::string& strPath);  // under HKEY_LOCAL_MACHINE
   FakeKey* FindKey(const std::string& strPath);

@@ -1,0 +1,80 @@
+// The one-line rendering of the last system error.
+
+#include "service/error_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/service/fake_platform.h"
+
+namespace qm::svc::test {
+namespace {
+
+std::string Render(CFakePlatform& fake, std::uint32_t code, int capacity = kErrorTextCapacity) {
+  fake.SetLastError(code);
+  std::string strBuffer(static_cast<std::size_t>(capacity > 0 ? capacity : 1), '?');
+  char* pszResult = GetSystemErrorText(fake, strBuffer.data(), capacity);
+  EXPECT_EQ(pszResult, strBuffer.data());
+  EXPECT_EQ(fake.LiveBlockCount(), 0u) << "the system text must be released";
+  return capacity > 0 ? std::string(pszResult) : std::string();
+}
+
+// A system text of exactly cch characters, its line end included.
+std::string TextOfLength(std::size_t cch) {
+  return std::string(cch - 2, 't') + "\r\n";
+}
+
+TEST(ErrorTextTest, SystemTextWithoutItsLineEndAndTheCodeInHex) {
+  CFakePlatform fake;
+  EXPECT_EQ(Render(fake, 5), "Access is denied. (0x5)");
+  EXPECT_EQ(Render(fake, 0), "The operation completed successfully. (0x0)");
+  EXPECT_EQ(fake.m_calls[0], "FormatMessage(0x3300,5,0)");
+  EXPECT_EQ(fake.CountCalls("LocalFree"), 2);
+}
+
+TEST(ErrorTextTest, TopBitCodeShowsAllEightDigitsInLowerCase) {
+  CFakePlatform fake;
+  fake.SetMessageText(0xC0000005u, "Access violation.\r\n");
+  EXPECT_EQ(Render(fake, 0xC0000005u), "Access violation. (0xc0000005)");
+}
+
+TEST(ErrorTextTest, UnknownCodeGivesTheEmptyTextAndFreesNothing) {
+  CFakePlatform fake;
+  EXPECT_EQ(Render(fake, 12345), "");
+  EXPECT_EQ(fake.CountCalls("LocalFree"), 0);
+}
+
+TEST(ErrorTextTest, CapacityEdges) {
+  CFakePlatform fake;
+  fake.SetMessageText(0xDEADBEEFu, TextOfLength(242));
+  const std::string strLongest = Render(fake, 0xDEADBEEFu);
+  EXPECT_EQ(strLongest, std::string(240, 't') + " (0xdeadbeef)");
+  EXPECT_EQ(strLongest.size(), 253u);
+  fake.SetMessageText(0xDEADBEEFu, TextOfLength(243));
+  EXPECT_EQ(Render(fake, 0xDEADBEEFu), "");
+  // The test is n + 14 <= capacity, whatever the capacity.
+  fake.SetMessageText(7, TextOfLength(10));
+  EXPECT_EQ(Render(fake, 7, 24), "tttttttt (0x7)");
+  EXPECT_EQ(Render(fake, 7, 23), "");
+  EXPECT_EQ(Render(fake, 7, 0), "");
+  EXPECT_EQ(Render(fake, 7, -5), "");
+  EXPECT_EQ(fake.CountCalls("LocalFree"), 6);
+}
+
+TEST(ErrorTextTest, InsertMarkersStayInTheText) {
+  CFakePlatform fake;
+  fake.SetMessageText(1, "The file %1 could not be found on %2.\r\n");
+  EXPECT_EQ(Render(fake, 1), "The file %1 could not be found on %2. (0x1)");
+}
+
+TEST(ErrorTextTest, TextWithoutALineEndTouchesNothingOutsideIt) {
+  CFakePlatform fake;
+  fake.SetMessageText(3, "x");
+  EXPECT_EQ(Render(fake, 3), " (0x3)");
+  fake.SetMessageText(3, "");
+  EXPECT_EQ(Render(fake, 3), "");
+}
+
+}  // namespace
+}  // namespace qm::svc::test

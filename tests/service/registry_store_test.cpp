@@ -1,0 +1,147 @@
+// The registry store: the registered-service list and the marker test.
+
+#include "service/registry_store.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "service/service_commands.h"
+#include "tests/service/fake_platform.h"
+#include "tests/service/test_form.h"
+
+namespace qm::svc::test {
+namespace {
+
+using namespace std::string_literals;
+
+constexpr const char* kServices = "SYSTEM\\CurrentControlSet\\Services";
+
+class RegistryStoreTest : public ::testing::Test {
+ protected:
+  void SetInstaller(const std::string& strService, std::uint32_t type, const std::string& data) {
+    fake.SetValue(std::string(kServices) + "\\" + strService + "\\Parameters", "Installer", type,
+                  data);
+  }
+  CFakePlatform fake;
+  CTestForm form;
+  CServiceCommands commands{fake.Platform(), form};
+};
+
+TEST_F(RegistryStoreTest, ListHoldsEverySubkeyInReverseOrderAndLooksUpExactly) {
+  fake.AddService("Alpha", 3);
+  fake.AddService("MyApp", 3);
+  fake.AddService("Zeta", 3);
+  commands.LoadServiceList();
+  ASSERT_NE(commands.ServiceList(), nullptr);
+  EXPECT_EQ(commands.ServiceList()->Names(), (std::deque<std::string>{"Zeta", "MyApp", "Alpha"}));
+  EXPECT_TRUE(commands.ServiceList()->Contains("MyApp"));
+  EXPECT_FALSE(commands.ServiceList()->Contains("myapp"));
+  EXPECT_FALSE(commands.ServiceList()->Contains("MyAp"));
+  EXPECT_FALSE(commands.ServiceList()->Contains("MyApp2"));
+  EXPECT_EQ(fake.m_calls[0],
+            "RegOpenKeyEx(0xffffffff80000002,\"" + std::string(kServices) + "\",0,0x20019)");
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+
+  // Each rebuild starts afresh.
+  fake.DeleteKeyTree(std::string(kServices) + "\\Zeta");
+  commands.LoadServiceList();
+  EXPECT_EQ(commands.ServiceList()->Count(), 2u);
+}
+
+TEST_F(RegistryStoreTest, UnopenableServicesKeyGivesAnEmptyList) {
+  fake.AddService("Alpha", 3);
+  fake.FailCall("RegOpenKeyEx", 5);
+  commands.LoadServiceList();
+  ASSERT_NE(commands.ServiceList(), nullptr);
+  EXPECT_EQ(commands.ServiceList()->Count(), 0u);
+  EXPECT_EQ(fake.CountCalls("RegEnumKeyEx"), 0);
+}
+
+TEST_F(RegistryStoreTest, AnyEnumerationFailureEndsTheWalk) {
+  for (int i = 0; i < 5; ++i) fake.AddService("Svc" + std::to_string(i), 3);
+  // A key deleted under the walk answers every index with an error: it must end at once.
+  fake.m_onEnter = [this](const std::string& strCall) {
+    if (strCall == "RegEnumKeyEx") fake.DeleteKeyTree(kServices);
+  };
+  commands.LoadServiceList();
+  EXPECT_EQ(commands.ServiceList()->Count(), 0u);
+  EXPECT_EQ(fake.CountCalls("RegEnumKeyEx"), 1);
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+}
+
+TEST_F(RegistryStoreTest, EnumerationErrorMidwayKeepsWhatCameBefore) {
+  for (int i = 0; i < 5; ++i) fake.AddService("Svc" + std::to_string(i), 3);
+  fake.FailCall("RegEnumKeyEx", 5, 3);
+  commands.LoadServiceList();
+  EXPECT_EQ(commands.ServiceList()->Names(), (std::deque<std::string>{"Svc1", "Svc0"}));
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+}
+
+TEST_F(RegistryStoreTest, OwnInstallMarkers) {
+  const std::pair<std::string, int> cases[] = {
+      {"quillmnt\0"s, 1},  {"QUILLMNT\0"s, 1},    {"Bramble\0"s, 1}, {"bRAMBLE\0"s, 1},
+      {"quillmnt2\0"s, 0}, {"Bramblex\0"s, 0},    {"\0"s, 0},        {""s, 0},
+      {"quill\0"s, 0},     {"quillmnt\0junk"s, 1}};
+  int n = 0;
+  for (const auto& [strData, nExpected] : cases) {
+    const std::string strName = "S" + std::to_string(n++);
+    SetInstaller(strName, kRegSz, strData);
+    EXPECT_EQ(commands.IsOwnInstall(strName.c_str()), nExpected) << strData;
+  }
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+}
+
+TEST_F(RegistryStoreTest, OnlyStringTypesCount) {
+  SetInstaller("Expand", kRegExpandSz, "quillmnt\0"s);
+  SetInstaller("Dword", kRegDword, "quillmnt\0"s);
+  SetInstaller("Binary", kRegBinary, "quillmnt\0"s);
+  fake.AddService("NoParams", 2);
+  EXPECT_EQ(commands.IsOwnInstall("Expand"), 1);
+  EXPECT_EQ(commands.IsOwnInstall("Dword"), 0);
+  EXPECT_EQ(commands.IsOwnInstall("Binary"), 0);
+  EXPECT_EQ(commands.IsOwnInstall("NoParams"), 0);
+  EXPECT_EQ(commands.IsOwnInstall("Missing"), 0);
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+}
+
+TEST_F(RegistryStoreTest, UnterminatedOrOversizedValuesAreReadSafely) {
+  // 1024 bytes without a NUL: the comparison must stop inside the buffer.
+  SetInstaller("Full", kRegSz, std::string(1024, 'q'));
+  EXPECT_EQ(commands.IsOwnInstall("Full"), 0);
+  // Larger than the buffer: the read fails.
+  SetInstaller("Huge", kRegSz, std::string(2000, 'q'));
+  EXPECT_EQ(commands.IsOwnInstall("Huge"), 0);
+  // An unterminated marker still compares as the marker.
+  SetInstaller("Bare", kRegSz, "quillmnt"s);
+  EXPECT_EQ(commands.IsOwnInstall("Bare"), 1);
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+}
+
+TEST_F(RegistryStoreTest, PrimitivesCloseTheirKeysAndNeverCreateOnWrite) {
+  const std::string strKey = "SOFTWARE\\Qm\\Parameters";
+  IRegistry& registry = fake;
+  ISystem& system = fake;
+  EXPECT_EQ(WriteRegString(registry, system, "v", 2, kHKeyLocalMachine, strKey.c_str(), "V"), 1);
+  EXPECT_EQ(fake.FindKey(strKey), nullptr);
+  EXPECT_EQ(CreateRegKey(registry, system, kHKeyLocalMachine, strKey.c_str()), 0);
+  EXPECT_EQ(WriteRegString(registry, system, "v", 2, kHKeyLocalMachine, strKey.c_str(), "V"), 0);
+  // An existing key counts as success and keeps its values.
+  EXPECT_EQ(CreateRegKey(registry, system, kHKeyLocalMachine, strKey.c_str()), 0);
+  char sz[16] = {};
+  std::uint32_t cb = sizeof(sz);
+  EXPECT_EQ(ReadRegString(registry, system, sz, &cb, kHKeyLocalMachine, strKey.c_str(), "V"), 0);
+  EXPECT_STREQ(sz, "v");
+  EXPECT_EQ(cb, 2u);
+  EXPECT_EQ(ReadRegString(registry, system, sz, &cb, kHKeyLocalMachine, strKey.c_str(), "W"), 1);
+  EXPECT_EQ(fake.CountCalls("RegCloseKey"), 5);
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+  // A failed set still closes the key.
+  fake.FailCall("RegSetValueEx", 5);
+  EXPECT_EQ(WriteRegString(registry, system, "v", 2, kHKeyLocalMachine, strKey.c_str(), "V"), 1);
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+  EXPECT_EQ(OpenKeyForRead(registry, kHKeyLocalMachine, "SOFTWARE\\Nowhere"), kNoHandle);
+}
+
+}  // namespace
+}  // namespace qm::svc::test
