@@ -535,14 +535,14 @@ std::uint32_t CFakePlatform::GetModuleFileName(char* buffer, std::uint32_t capac
     return 0;
   }
   if (capacity == 0) return 0;
-  // As the system does: a path that does not fit is cut, and the capacity is returned.
+  // As some systems do: a path that does not fit is cut to the capacity, without a NUL,
+  // and the capacity is returned.
   const std::size_t cch = m_strModulePath.size();
   if (cch < capacity) {
     std::memcpy(buffer, m_strModulePath.c_str(), cch + 1);
     return static_cast<std::uint32_t>(cch);
   }
-  std::memcpy(buffer, m_strModulePath.c_str(), capacity - 1);
-  buffer[capacity - 1] = '\0';
+  std::memcpy(buffer, m_strModulePath.c_str(), capacity);
   m_dwLastError = static_cast<std::uint32_t>(kErrorInsufficientBuffer);
   return capacity;
 }

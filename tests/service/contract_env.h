@@ -1,0 +1,25 @@
+#pragma once
+// What the seam contract suite runs against: natively the fake, under Wine the real system.
+// The same test source is built against each, so the fake cannot drift from the system.
+
+#include <memory>
+#include <string>
+
+#include "service/platform.h"
+
+namespace qm::svc::test {
+
+class IContractEnv {
+ public:
+  virtual ~IContractEnv() = default;
+  virtual ServicePlatform& Platform() = 0;
+  // A suffix no other run uses at the same time (names live in a shared database).
+  virtual std::string UniqueSuffix() = 0;
+  // Clean-up outside the seam: a key tree under HKEY_LOCAL_MACHINE, a service by name.
+  virtual void DeleteKeyTree(const std::string& strPath) = 0;
+  virtual void DeleteServiceNamed(const std::string& strName) = 0;
+};
+
+std::unique_ptr<IContractEnv> MakeContractEnv();
+
+}  // namespace qm::svc::test

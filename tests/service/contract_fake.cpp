@@ -1,0 +1,30 @@
+#include "tests/service/contract_env.h"
+#include "tests/service/fake_platform.h"
+
+namespace qm::svc::test {
+
+namespace {
+
+class CFakeContractEnv : public IContractEnv {
+ public:
+  ServicePlatform& Platform() override { return m_fake.Platform(); }
+  std::string UniqueSuffix() override { return "1"; }
+  void DeleteKeyTree(const std::string& strPath) override { m_fake.DeleteKeyTree(strPath); }
+  void DeleteServiceNamed(const std::string& strName) override {
+    if (FakeService* pService = m_fake.FindService(strName)) {
+      pService->bMarkedForDelete = true;
+      pService->dwState = kServiceStopped;
+    }
+  }
+
+ private:
+  CFakePlatform m_fake;
+};
+
+}  // namespace
+
+std::unique_ptr<IContractEnv> MakeContractEnv() {
+  return std::make_unique<CFakeContractEnv>();
+}
+
+}  // namespace qm::svc::test

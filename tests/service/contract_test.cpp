@@ -1,0 +1,273 @@
+// What the commands rely on from each primitive of the seam: results and error codes,
+// checked the same way against the fake and against the real system.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/service/contract_env.h"
+
+namespace qm::svc::test {
+namespace {
+
+using namespace std::string_literals;
+
+constexpr std::uint32_t kSentinel = 0xdeadbeef;
+constexpr long kErrorKeyDeleted = 1018;
+constexpr std::uint32_t kErrorServiceDoesNotExist = 1060;
+constexpr std::uint32_t kErrorServiceNotActive = 1062;
+constexpr std::uint32_t kErrorServiceMarkedForDelete = 1072;
+constexpr std::uint32_t kErrorServiceExists = 1073;
+constexpr std::uint32_t kRegMultiSz = 7;
+
+class ContractTest : public ::testing::Test {
+ protected:
+  ContractTest()
+      : m_pEnv(MakeContractEnv()),
+        registry(m_pEnv->Platform().registry),
+        scm(m_pEnv->Platform().scm),
+        system(m_pEnv->Platform().system) {
+    m_strBase = "SOFTWARE\\qmtestContract" + m_pEnv->UniqueSuffix();
+    m_strService = "qmtestContract" + m_pEnv->UniqueSuffix();
+  }
+  ~ContractTest() override {
+    m_pEnv->DeleteKeyTree(m_strBase);
+    m_pEnv->DeleteServiceNamed(m_strService);
+  }
+  // Arms the last error so that a call that leaves it alone can be told from one that sets it.
+  void Arm() { system.SetLastError(kSentinel); }
+
+  std::unique_ptr<IContractEnv> m_pEnv;
+  IRegistry& registry;
+  IServiceManager& scm;
+  ISystem& system;
+  std::string m_strBase;
+  std::string m_strService;
+};
+
+TEST_F(ContractTest, RegistryKeysOpenCreateAndEnumerate) {
+  Handle hKey = kNoHandle;
+  std::uint32_t dwDisposition = 0;
+  Arm();
+  EXPECT_EQ(registry.OpenKey(kHKeyLocalMachine, m_strBase.c_str(), 0, kKeyRead, &hKey),
+            kErrorFileNotFound);
+  EXPECT_EQ(hKey, kNoHandle);
+  EXPECT_EQ(system.GetLastError(), kSentinel) << "registry results are not last errors";
+  Arm();
+  EXPECT_EQ(registry.OpenKey(kHKeyLocalMachine, m_strBase.c_str(), 0, kKeyWrite, &hKey),
+            kErrorFileNotFound);
+  EXPECT_EQ(system.GetLastError(), kSentinel);
+
+  const std::string strB = m_strBase + "\\B";
+  Arm();
+  ASSERT_EQ(registry.CreateKey(kHKeyLocalMachine, strB.c_str(), "LocalSystem",
+                               kRegOptionNonVolatile, kKeyAllAccess, &hKey, &dwDisposition),
+            kErrorSuccess);
+  EXPECT_EQ(dwDisposition, 1u);  // created
+  EXPECT_EQ(system.GetLastError(), kSentinel);
+  EXPECT_EQ(registry.CloseKey(hKey), kErrorSuccess);
+  ASSERT_EQ(registry.CreateKey(kHKeyLocalMachine, strB.c_str(), "Other", kRegOptionNonVolatile,
+                               kKeyAllAccess, &hKey, &dwDisposition),
+            kErrorSuccess);
+  EXPECT_EQ(dwDisposition, 2u);  // opened as it was
+  EXPECT_EQ(registry.CloseKey(hKey), kErrorSuccess);
+  ASSERT_EQ(registry.CreateKey(kHKeyLocalMachine, (m_strBase + "\\A").c_str(), "LocalSystem",
+                               kRegOptionNonVolatile, kKeyAllAccess, &hKey, &dwDisposition),
+            kErrorSuccess);
+  EXPECT_EQ(registry.CloseKey(hKey), kErrorSuccess);
+
+  ASSERT_EQ(registry.OpenKey(kHKeyLocalMachine, m_strBase.c_str(), 0, kKeyRead, &hKey),
+            kErrorSuccess);
+  std::vector<std::string> names;
+  char szName[1024];
+  char szClass[1024];
+  std::uint32_t dwIndex = 0;
+  long lResult = kErrorSuccess;
+  for (;; ++dwIndex) {
+    std::uint32_t cbName = sizeof(szName);
+    std::uint32_t cbClass = sizeof(szClass);
+    Arm();
+    lResult = registry.EnumKey(hKey, dwIndex, szName, &cbName, szClass, &cbClass);
+    EXPECT_EQ(system.GetLastError(), kSentinel);
+    if (lResult != kErrorSuccess) break;
+    EXPECT_EQ(cbName, std::strlen(szName));
+    names.push_back(szName);
+  }
+  EXPECT_EQ(lResult, kErrorNoMoreItems);
+  EXPECT_EQ(names, (std::vector<std::string>{"A", "B"}));
+  std::uint32_t cbTiny = 1;
+  std::uint32_t cbClass = sizeof(szClass);
+  EXPECT_EQ(registry.EnumKey(hKey, 0, szName, &cbTiny, szClass, &cbClass), kErrorMoreData);
+
+  // The key deleted under an open handle: enumeration fails at every index.
+  m_pEnv->DeleteKeyTree(m_strBase);
+  std::uint32_t cbName = sizeof(szName);
+  cbClass = sizeof(szClass);
+  EXPECT_EQ(registry.EnumKey(hKey, 0, szName, &cbName, szClass, &cbClass), kErrorKeyDeleted);
+  EXPECT_EQ(registry.CloseKey(hKey), kErrorSuccess);
+}
+
+TEST_F(ContractTest, RegistryValuesSetAndQuery) {
+  Handle hKey = kNoHandle;
+  std::uint32_t dwDisposition = 0;
+  ASSERT_EQ(registry.CreateKey(kHKeyLocalMachine, m_strBase.c_str(), "LocalSystem",
+                               kRegOptionNonVolatile, kKeyAllAccess, &hKey, &dwDisposition),
+            kErrorSuccess);
+  registry.CloseKey(hKey);
+
+  ASSERT_EQ(registry.OpenKey(kHKeyLocalMachine, m_strBase.c_str(), 0, kKeyRead, &hKey),
+            kErrorSuccess);
+  const auto* pbAbc = reinterpret_cast<const unsigned char*>("abc");
+  Arm();
+  EXPECT_EQ(registry.SetValue(hKey, "V", kRegSz, pbAbc, 4), kErrorAccessDenied);
+  EXPECT_EQ(system.GetLastError(), kSentinel);
+  registry.CloseKey(hKey);
+
+  ASSERT_EQ(registry.OpenKey(kHKeyLocalMachine, m_strBase.c_str(), 0, kKeyWrite, &hKey),
+            kErrorSuccess);
+  EXPECT_EQ(registry.SetValue(hKey, "V", kRegSz, pbAbc, 4), kErrorSuccess);
+  EXPECT_EQ(registry.SetValue(hKey, "Empty", kRegSz, pbAbc + 3, 1), kErrorSuccess);
+  EXPECT_EQ(registry.SetValue(hKey, "Expand", kRegExpandSz, pbAbc, 4), kErrorSuccess);
+  registry.CloseKey(hKey);
+
+  ASSERT_EQ(registry.OpenKey(kHKeyLocalMachine, m_strBase.c_str(), 0, kKeyRead, &hKey),
+            kErrorSuccess);
+  unsigned char ab[16] = {};
+  std::uint32_t dwType = 0;
+  std::uint32_t cb = sizeof(ab);
+  Arm();
+  EXPECT_EQ(registry.QueryValue(hKey, "V", &dwType, ab, &cb), kErrorSuccess);
+  EXPECT_EQ(system.GetLastError(), kSentinel);
+  EXPECT_EQ(dwType, kRegSz);
+  EXPECT_EQ(cb, 4u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(ab), 4), "abc\0"s);
+  cb = sizeof(ab);
+  EXPECT_EQ(registry.QueryValue(hKey, "Empty", &dwType, ab, &cb), kErrorSuccess);
+  EXPECT_EQ(cb, 1u);
+  cb = sizeof(ab);
+  EXPECT_EQ(registry.QueryValue(hKey, "Expand", &dwType, ab, &cb), kErrorSuccess);
+  EXPECT_EQ(dwType, kRegExpandSz);
+  cb = 2;
+  EXPECT_EQ(registry.QueryValue(hKey, "V", &dwType, ab, &cb), kErrorMoreData);
+  EXPECT_EQ(cb, 4u);
+  cb = sizeof(ab);
+  Arm();
+  EXPECT_EQ(registry.QueryValue(hKey, "Missing", &dwType, ab, &cb), kErrorFileNotFound);
+  EXPECT_EQ(system.GetLastError(), kSentinel);
+  EXPECT_EQ(registry.CloseKey(hKey), kErrorSuccess);
+}
+
+TEST_F(ContractTest, ServiceDatabaseResults) {
+  Arm();
+  const Handle hManager = scm.OpenSCManager(nullptr, nullptr, kScManagerAllAccess);
+  ASSERT_NE(hManager, kNoHandle);
+
+  Arm();
+  EXPECT_EQ(scm.OpenService(hManager, m_strService.c_str(), kServiceAllAccess), kNoHandle);
+  EXPECT_EQ(system.GetLastError(), kErrorServiceDoesNotExist);
+
+  const char kDependencies[] = "qmtestAlpha\0qmtestBeta\0";
+  CreateServiceArgs args{m_strService.c_str(),
+                         "Contract Service",
+                         kServiceAllAccess,
+                         kServiceWin32OwnProcess,
+                         kServiceDemandStart,
+                         kServiceErrorNormal,
+                         "C:\\windows\\system32\\qmtest-none.exe",
+                         nullptr,
+                         kDependencies,
+                         nullptr,
+                         nullptr};
+  const Handle hService = scm.CreateService(hManager, args);
+  ASSERT_NE(hService, kNoHandle);
+
+  // The service key holds every dependency.
+  Handle hKey = kNoHandle;
+  const std::string strKey = "SYSTEM\\CurrentControlSet\\Services\\" + m_strService;
+  ASSERT_EQ(registry.OpenKey(kHKeyLocalMachine, strKey.c_str(), 0, kKeyRead, &hKey), kErrorSuccess);
+  unsigned char ab[256] = {};
+  std::uint32_t dwType = 0;
+  std::uint32_t cb = sizeof(ab);
+  EXPECT_EQ(registry.QueryValue(hKey, "DependOnService", &dwType, ab, &cb), kErrorSuccess);
+  EXPECT_EQ(dwType, kRegMultiSz);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(ab), cb), "qmtestAlpha\0qmtestBeta\0\0"s);
+  registry.CloseKey(hKey);
+
+  for (const std::string& strName : {m_strService, "QMTESTCONTRACT" + m_pEnv->UniqueSuffix()}) {
+    args.serviceName = strName.c_str();
+    Arm();
+    EXPECT_EQ(scm.CreateService(hManager, args), kNoHandle) << strName;
+    EXPECT_EQ(system.GetLastError(), kErrorServiceExists) << strName;
+  }
+  args.serviceName = m_strService.c_str();
+
+  std::vector<unsigned char> block(4096);
+  std::uint32_t cbNeeded = 0;
+  std::uint32_t dwStartType = 99;
+  EXPECT_TRUE(scm.QueryServiceConfig(hService, block.data(), 4096, &cbNeeded, &dwStartType));
+  EXPECT_EQ(dwStartType, kServiceDemandStart);
+  Arm();
+  EXPECT_FALSE(scm.QueryServiceConfig(hService, block.data(), 8, &cbNeeded, &dwStartType));
+  EXPECT_EQ(system.GetLastError(), static_cast<std::uint32_t>(kErrorInsufficientBuffer));
+  EXPECT_GT(cbNeeded, 8u);
+
+  ServiceStatus status;
+  EXPECT_TRUE(scm.QueryServiceStatus(hService, &status));
+  EXPECT_EQ(status.currentState, kServiceStopped);
+  Arm();
+  EXPECT_FALSE(scm.ControlService(hService, kServiceControlStop, &status));
+  EXPECT_EQ(system.GetLastError(), kErrorServiceNotActive);
+
+  EXPECT_TRUE(scm.DeleteService(hService));
+  Arm();
+  EXPECT_FALSE(scm.DeleteService(hService));
+  EXPECT_EQ(system.GetLastError(), kErrorServiceMarkedForDelete);
+  Arm();
+  EXPECT_EQ(scm.CreateService(hManager, args), kNoHandle);
+  EXPECT_EQ(system.GetLastError(), kErrorServiceMarkedForDelete);
+
+  // Gone once the last handle to it is closed.
+  EXPECT_TRUE(scm.CloseServiceHandle(hService));
+  Arm();
+  EXPECT_EQ(scm.OpenService(hManager, m_strService.c_str(), kServiceAllAccess), kNoHandle);
+  EXPECT_EQ(system.GetLastError(), kErrorServiceDoesNotExist);
+  EXPECT_TRUE(scm.CloseServiceHandle(hManager));
+}
+
+TEST_F(ContractTest, KernelServices) {
+  char* pszText = nullptr;
+  const std::uint32_t dwFlags = kFormatMessageAllocateBuffer | kFormatMessageFromSystem |
+                                kFormatMessageArgumentArray | kFormatMessageIgnoreInserts;
+  const std::uint32_t cch = system.FormatMessage(dwFlags, 5, 0, &pszText);
+  ASSERT_GT(cch, 2u);
+  ASSERT_NE(pszText, nullptr);
+  EXPECT_EQ(std::strlen(pszText), cch);
+  EXPECT_EQ(std::string(pszText + cch - 2), "\r\n");
+  system.FreeMessageText(pszText);
+
+  pszText = nullptr;
+  EXPECT_EQ(system.FormatMessage(dwFlags, 0x2fffffff, 0, &pszText), 0u);
+  EXPECT_EQ(pszText, nullptr);
+
+  // A module path that does not fit is cut, and the result is the capacity.
+  char sz[260];
+  const std::uint32_t cchPath = system.GetModuleFileName(sz, sizeof(sz));
+  ASSERT_GT(cchPath, 4u);
+  ASSERT_LT(cchPath, sizeof(sz));
+  EXPECT_EQ(std::strlen(sz), cchPath);
+  char szSmall[4] = {'x', 'x', 'x', 'x'};
+  Arm();
+  EXPECT_EQ(system.GetModuleFileName(szSmall, sizeof(szSmall)), 4u);
+  // Neither a terminating NUL nor a last error can be counted on for a cut path.
+  EXPECT_EQ(std::string(szSmall, 3), std::string(sz, 3));
+
+  void* pBlock = system.GlobalAlloc(4096);
+  ASSERT_NE(pBlock, nullptr);
+  static_cast<char*>(pBlock)[4095] = 1;
+  system.GlobalFree(pBlock);
+}
+
+}  // namespace
+}  // namespace qm::svc::test
