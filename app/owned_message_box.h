@@ -1,0 +1,16 @@
+#pragma once
+// The service commands' message boxes, owned by the main dialog's window. The window exists
+// only once the dialog runs, so the owner is looked up at each box.
+
+#include "framework/wnd.h"
+#include "service/platform.h"
+
+class COwnedMessageBox : public qm::svc::IMessageBox {
+ public:
+  int Show(const char* pszText, const char* pszCaption, std::uint32_t dwStyle) override {
+    HWND hOwner = m_pOwner != nullptr ? m_pOwner->GetSafeHwnd() : nullptr;
+    return ::MessageBoxA(hOwner, pszText, pszCaption, dwStyle);
+  }
+
+  const qm::fw::CWnd* m_pOwner = nullptr;
+};

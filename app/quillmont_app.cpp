@@ -1,0 +1,37 @@
+// The application object: runs the main dialog once and ends when it closes.
+#include "app/owned_message_box.h"
+#include "app/quillmont_dlg.h"
+#include "framework/app.h"
+#include "service/win32_platform.h"
+
+class CQuillmontApp : public qm::fw::CWinApp {
+ public:
+  BOOL InitInstance() override;
+  bool OnCmdMsg(UINT nId, UINT nCode) override;
+};
+
+namespace {
+CQuillmontApp theApp;
+}  // namespace
+
+BOOL CQuillmontApp::InitInstance() {
+  // Control hosting and the three-dimensional look need nothing here: the framework's
+  // start-up has registered the common controls, and the manifest selects their current look.
+  qm::svc::CWin32Platform win32;
+  COwnedMessageBox messageBox;
+  qm::svc::ServicePlatform& system = win32.Platform();
+  qm::svc::ServicePlatform platform{system.scm, system.registry, system.system, messageBox};
+
+  CQuillmontDlg dlg(platform);
+  messageBox.m_pOwner = &dlg;
+  m_pMainWnd = &dlg;
+  dlg.DoModal();
+  m_pMainWnd = nullptr;
+  return FALSE;  // no message loop: the program ends with its dialog
+}
+
+bool CQuillmontApp::OnCmdMsg(UINT nId, UINT /*nCode*/) {
+  if (nId != qm::fw::kIdHelp) return false;
+  OnHelp();
+  return true;
+}

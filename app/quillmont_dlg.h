@@ -1,0 +1,44 @@
+#pragma once
+// The main dialog: the service form, its button rule, the system menu's About entry, the
+// icon, Help, and the Install and Remove commands (run through the form seam).
+
+#include <windows.h>
+
+#include "framework/dialog.h"
+#include "service/form.h"
+#include "service/platform.h"
+#include "service/service_commands.h"
+
+class CQuillmontDlg : public qm::fw::CDialog, public qm::svc::IServiceForm {
+ public:
+  // The service platform comes from the creator: the Win32 one in the program, a fake in
+  // tests.
+  explicit CQuillmontDlg(qm::svc::ServicePlatform& platform, qm::fw::CWnd* pParent = nullptr);
+
+  BOOL OnInitDialog() override;
+  // No control is bound: handlers read and write their controls by id when they run.
+  void DoDataExchange(qm::fw::CDataExchange* /*pDX*/) override {}
+
+  // The form as the service commands see it.
+  void ReadField(int nId, char* pszBuffer, int nCapacity) override;
+  void WriteField(int nId, const char* pszText) override;
+
+  void OnSysCommand(UINT nId, LPARAM lParam);
+  void OnPaint();
+  LRESULT OnQueryDragIcon();
+  void OnInstall();
+  void OnRemove();
+  void OnHelp();
+  void OnBrowseExecutable();
+  void OnBrowseDirectory();  // with the directory picker
+  void UpdateButtons();
+
+  HICON m_hIcon;
+  qm::svc::CServiceCommands m_commands;
+
+  static const qm::fw::MessageMap kMessageMap;
+  const qm::fw::MessageMap* GetMessageMap() const override { return &kMessageMap; }
+
+ private:
+  bool IsFilled(int nId) const;
+};
