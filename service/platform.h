@@ -7,6 +7,16 @@
 #include <cstddef>
 #include <cstdint>
 
+// The seam's calls carry the names of the Win32 functions they stand for; <windows.h> maps
+// some of those names to their ANSI or wide forms, which would rename them in some
+// translation units and not in others. Win32 code calls the ...A forms by their full names.
+#undef OpenSCManager
+#undef CreateService
+#undef OpenService
+#undef QueryServiceConfig
+#undef FormatMessage
+#undef GetModuleFileName
+
 namespace qm::svc {
 
 // Opaque handle: a service manager, service or registry key handle as the platform gave it.

@@ -5,6 +5,14 @@
 
 #include "service/platform.h"
 
+// Again here: <windows.h> may have come after platform.h in this translation unit.
+#undef OpenSCManager
+#undef CreateService
+#undef OpenService
+#undef QueryServiceConfig
+#undef FormatMessage
+#undef GetModuleFileName
+
 namespace qm::svc {
 
 class CWin32ServiceManager : public IServiceManager {
@@ -66,7 +74,7 @@ class CWin32Platform {
   CWin32Platform& operator=(const CWin32Platform&) = delete;
 
   ServicePlatform& Platform() { return m_platform; }
-  CWin32MessageBox& MessageBox() { return m_messageBox; }
+  CWin32MessageBox& OwnerMessageBox() { return m_messageBox; }
 
  private:
   CWin32ServiceManager m_scm;

@@ -1,0 +1,80 @@
+#pragma once
+// What the end-to-end tests need around the real Win32 platform: a recording message box,
+// an injectable module path, and direct access to the service database for set-up, checks
+// and clean-up.
+
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "service/win32_platform.h"
+#include "tests/service/fake_platform.h"
+
+namespace qm::svc::test {
+
+class CRecordingMessageBox : public IMessageBox {
+ public:
+  int Show(const char* text, const char* caption, std::uint32_t style) override;
+  std::deque<int> m_answers;  // for questions; an empty queue answers No
+  std::vector<MessageBoxCall> m_boxes;
+  std::vector<std::string> Texts() const;
+};
+
+// The real kernel services, but a module path of the test's choosing when one is set.
+class CModulePathSystem : public CWin32System {
+ public:
+  std::uint32_t GetModuleFileName(char* buffer, std::uint32_t capacity) override;
+  std::string m_strModulePath;
+};
+
+class CWineTestPlatform {
+ public:
+  ServicePlatform& Platform() { return m_platform; }
+  CRecordingMessageBox m_messageBox;
+  CModulePathSystem m_system;
+
+ private:
+  CWin32ServiceManager m_scm;
+  CWin32Registry m_registry;
+  ServicePlatform m_platform{m_scm, m_registry, m_system, m_messageBox};
+};
+
+// A service name unique to this run: "qmtest", the process id, the tag.
+std::string UniqueName(const std::string& strTag);
+
+struct ServiceConfig {
+  bool bFound = false;
+  DWORD dwType = 0;
+  DWORD dwStartType = 0;
+  std::string strBinaryPath;
+  std::string strDisplayName;
+  std::string strStartName;
+};
+ServiceConfig QueryConfig(const std::string& strName);
+bool ServiceExists(const std::string& strName);
+// Raw bytes and type of a value under HKEY_LOCAL_MACHINE; type 0 when it cannot be read.
+std::string ReadValue(const std::string& strKey, const std::string& strValue, DWORD* pdwType);
+// Creates a service directly, optionally marked as ours, optionally started.
+bool CreateRawService(const std::string& strName, const std::string& strBinary, DWORD dwStartType,
+                      bool bOurMarker);
+bool StartAndWaitRunning(const std::string& strName);
+bool SetStartType(const std::string& strName, DWORD dwStartType);
+// The folder that holds the test executables, with its closing backslash.
+std::string TestBinFolder();
+
+// Removes the named services (stopping them first) when the scope ends.
+class CServiceCleanup {
+ public:
+  explicit CServiceCleanup(std::vector<std::string> names) : m_names(std::move(names)) {}
+  ~CServiceCleanup();
+  CServiceCleanup(const CServiceCleanup&) = delete;
+  CServiceCleanup& operator=(const CServiceCleanup&) = delete;
+
+ private:
+  std::vector<std::string> m_names;
+};
+void StopAndDelete(const std::string& strName);
+
+}  // namespace qm::svc::test
