@@ -1,0 +1,45 @@
+// The Win32 message box: owned by the window set after construction, and answering with the
+// button pressed. A helper thread finds the box and presses No.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+
+#include "service/win32_platform.h"
+
+namespace qm::svc::test {
+namespace {
+
+TEST(WineMessageBoxTest, OwnedByTheDialogAndAnsweredWithTheButtonPressed) {
+  HWND hOwner = ::CreateWindowExA(0, "STATIC", "qmtest owner", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                  nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(hOwner, nullptr);
+  CWin32Platform platform;
+  platform.OwnerMessageBox().SetOwner(hOwner);
+
+  std::atomic<HWND> hFoundOwner{nullptr};
+  std::atomic<bool> bFound{false};
+  std::thread presser([&] {
+    for (int i = 0; i < 200; ++i) {
+      if (HWND hBox = ::FindWindowA("#32770", "qmtest caption")) {
+        hFoundOwner = ::GetWindow(hBox, GW_OWNER);
+        bFound = true;
+        ::PostMessageA(hBox, WM_COMMAND, IDNO, 0);
+        return;
+      }
+      ::Sleep(50);
+    }
+  });
+  const int nAnswer = platform.Platform().messageBox.Show("qmtest text", "qmtest caption",
+                                                          kMbYesNo | kMbIconQuestion);
+  presser.join();
+  EXPECT_TRUE(bFound);
+  EXPECT_EQ(hFoundOwner.load(), hOwner);
+  EXPECT_EQ(nAnswer, kIdNo);
+  ::DestroyWindow(hOwner);
+}
+
+}  // namespace
+}  // namespace qm::svc::test
