@@ -88,8 +88,9 @@ bool CRunnerService::Prepare() {
     return false;
   }
 
-  // A console of our own, shared with the program, through which it can be sent Ctrl+Break.
-  // Fails harmlessly when the runner has one already.
+  // A console of our own, shared with the program only, through which it can be sent
+  // Ctrl+Break. Whatever console the runner was given is let go first.
+  ::FreeConsole();
   if (::AllocConsole()) {
     HWND hConsole = ::GetConsoleWindow();
     if (hConsole) ::ShowWindow(hConsole, SW_HIDE);

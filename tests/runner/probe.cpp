@@ -117,6 +117,8 @@ int main(int argc, char** argv) {
       strPrint = argv[++i];
     }
   }
+  // Started in a process group of its own, Ctrl+C is off until a program turns it on.
+  ::SetConsoleCtrlHandler(nullptr, FALSE);
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
   if (!strPrint.empty()) {
     std::fprintf(stdout, "%s\n", strPrint.c_str());

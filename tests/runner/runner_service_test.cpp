@@ -1,6 +1,9 @@
 // The runner as the Service Control Manager runs it, with probe.exe as the service's program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "tests/runner/service_fixture.h"
@@ -20,7 +23,8 @@ std::string Bare(const std::string& strFolder) {
 }
 
 DWORD PidOf(const std::string& strRecordPath) {
-  return static_cast<DWORD>(std::stoul("0" + RecordValue(ReadFileText(strRecordPath), "pid")));
+  std::string strPid = RecordValue(ReadFileText(strRecordPath), "pid");
+  return static_cast<DWORD>(std::strtoul(strPid.c_str(), nullptr, 10));
 }
 
 TEST(RunnerService, RunsTheProgramWithItsArgumentsInItsDirectoryUntilStopped) {
@@ -42,6 +46,215 @@ TEST(RunnerService, RunsTheProgramWithItsArgumentsInItsDirectoryUntilStopped) {
   EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
   EXPECT_EQ(status.dwWin32ExitCode, 0u);
   EXPECT_TRUE(ProcessEnded(dwPid));
+  // It was asked, not killed: the probe notes how it was told to end.
+  EXPECT_NE(ReadFileText(strRecord).find("ended-by="), std::string::npos);
+}
+
+TEST(RunnerService, StoppingEndsEveryProcessTheProgramStarted) {
+  CServiceFixture service("Tree");
+  std::string strRecord = service.Folder() + "record.txt";
+  std::string strGrandchild = service.Folder() + "grandchild.txt";
+  // The grandchild ignores the stop request, so only the job can end it.
+  ASSERT_TRUE(service.Install(
+      Probe(), "--record \"" + strRecord + "\" --child \"" + strGrandchild + "\" --ignore-stop",
+      ""));
+  service.SetDwordParameter("StopTimeout", 1000);
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  ASSERT_TRUE(WaitForFile(strGrandchild, 10000));
+  DWORD dwChild = PidOf(strRecord);
+  DWORD dwGrandchild = PidOf(strGrandchild);
+  ASSERT_NE(dwGrandchild, 0u);
+  EXPECT_FALSE(ProcessEnded(dwGrandchild));
+
+  ASSERT_TRUE(service.Stop());
+  EXPECT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
+  EXPECT_TRUE(ProcessEnded(dwChild));
+  EXPECT_TRUE(ProcessEnded(dwGrandchild));
+}
+
+TEST(RunnerService, AProgramThatIgnoresTheStopIsEndedAfterTheTimeout) {
+  CServiceFixture service("Stubborn");
+  std::string strRecord = service.Folder() + "record.txt";
+  ASSERT_TRUE(service.Install(Probe(), "--record \"" + strRecord + "\" --ignore-stop", ""));
+  service.SetDwordParameter("StopTimeout", 2000);
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  DWORD dwPid = PidOf(strRecord);
+
+  ULONGLONG ullStart = ::GetTickCount64();
+  ASSERT_TRUE(service.Stop());
+  SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+  ULONGLONG ullTook = ::GetTickCount64() - ullStart;
+  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
+  EXPECT_EQ(status.dwWin32ExitCode, 0u);  // asked to stop, and stopped
+  EXPECT_TRUE(ProcessEnded(dwPid));
+  // It was given its time, and not much more.
+  EXPECT_GE(ullTook, 1900u);
+  EXPECT_LT(ullTook, 10000u);
+  EXPECT_EQ(ReadFileText(strRecord).find("ended-by="), std::string::npos);
+}
+
+TEST(RunnerService, AProgramThatEndsByItselfStopsTheServiceWithItsExitCode) {
+  CServiceFixture failing("Exit3");
+  ASSERT_TRUE(failing.Install(Probe(), "--exit 3", ""));
+  ASSERT_TRUE(failing.Start());
+  SERVICE_STATUS_PROCESS status = failing.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
+  EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+  EXPECT_EQ(status.dwServiceSpecificExitCode, 3u);
+
+  CServiceFixture clean("Exit0");
+  ASSERT_TRUE(clean.Install(Probe(), "--exit 0", ""));
+  ASSERT_TRUE(clean.Start());
+  status = clean.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
+  EXPECT_EQ(status.dwWin32ExitCode, 0u);
+}
+
+// The service must end up stopped with an error, never hang in START_PENDING or look clean.
+void ExpectStartFails(CServiceFixture& service, DWORD dwExpectedError) {
+  ASSERT_TRUE(service.Start());
+  SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED) << service.Name();
+  EXPECT_EQ(status.dwWin32ExitCode, dwExpectedError) << service.Name();
+}
+
+TEST(RunnerService, AStartThatCannotSucceedStopsTheServiceWithAnError) {
+  CServiceFixture missingFile("NoFile");
+  ASSERT_TRUE(missingFile.Install(missingFile.Folder() + "absent.exe", "", ""));
+  ExpectStartFails(missingFile, ERROR_FILE_NOT_FOUND);
+
+  CServiceFixture missingValue("NoValue");
+  ASSERT_TRUE(missingValue.Install(Probe(), "", ""));
+  missingValue.DeleteParameter("Runfile");
+  ExpectStartFails(missingValue, ERROR_FILE_NOT_FOUND);
+
+  CServiceFixture emptyValue("Empty");
+  ASSERT_TRUE(emptyValue.Install("", "", ""));
+  ExpectStartFails(emptyValue, 1610u);  // ERROR_BAD_CONFIGURATION
+
+  CServiceFixture wrongType("Type");
+  ASSERT_TRUE(wrongType.Install(Probe(), "", ""));
+  wrongType.SetStringParameter("StopTimeout", "5000");
+  ExpectStartFails(wrongType, static_cast<DWORD>(ERROR_DATATYPE_MISMATCH));
+
+  CServiceFixture missingFolder("NoDir");
+  ASSERT_TRUE(missingFolder.Install(Probe(), "", missingFolder.Folder() + "absent"));
+  ExpectStartFails(missingFolder, ERROR_DIRECTORY);
+}
+
+TEST(RunnerService, OutputGoesToTheStdoutAndStderrFilesAppended) {
+  CServiceFixture service("Output");
+  std::string strRecord = service.Folder() + "record.txt";
+  std::string strOut = service.Folder() + "out.log";
+  std::string strErr = service.Folder() + "err.log";
+  FILE* pFile = std::fopen(strOut.c_str(), "wb");
+  ASSERT_NE(pFile, nullptr);
+  std::fputs("earlier run\n", pFile);
+  std::fclose(pFile);
+  ASSERT_TRUE(service.Install(Probe(), "--print hello --record \"" + strRecord + "\"", ""));
+  service.SetStringParameter("Stdout", strOut);
+  service.SetStringParameter("Stderr", strErr);  // does not exist yet
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  EXPECT_EQ(ReadFileText(strOut), "earlier run\nhello\r\n");
+  EXPECT_EQ(ReadFileText(strErr), "err:hello\r\n");
+}
+
+TEST(RunnerService, QuotedArgumentsAndARunfilePathWithBlanksArrivePunctually) {
+  CServiceFixture service("Blanks");
+  std::string strFolder = service.Folder() + "my programs";
+  ASSERT_TRUE(::CreateDirectoryA(strFolder.c_str(), nullptr));
+  std::string strCopy = strFolder + "\\probe copy.exe";
+  ASSERT_TRUE(::CopyFileA(Probe().c_str(), strCopy.c_str(), FALSE));
+  std::string strRecord = service.Folder() + "the record.txt";
+  // No Directory: the program starts in its own folder.
+  ASSERT_TRUE(service.Install(
+      strCopy, "--record \"" + strRecord + "\" \"two words\" \"say \\\"hi\\\"\"", ""));
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  std::string strText = ReadFileText(strRecord);
+  EXPECT_EQ(RecordValue(strText, "cwd"), strFolder);
+  EXPECT_NE(strText.find("arg=two words\n"), std::string::npos) << strText;
+  EXPECT_NE(strText.find("arg=say \"hi\"\n"), std::string::npos) << strText;
+  EXPECT_EQ(RecordValue(strText, "cmdline").rfind("\"" + strCopy + "\" ", 0), 0u) << strText;
+}
+
+TEST(RunnerService, AWindowedProgramIsAskedToCloseItsWindow) {
+  CServiceFixture service("Window");
+  std::string strRecord = service.Folder() + "record.txt";
+  ASSERT_TRUE(service.Install(Probe(), "--window --record \"" + strRecord + "\"", ""));
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  DWORD dwPid = PidOf(strRecord);
+  ::Sleep(500);  // the window is made after the record is written
+  ASSERT_TRUE(service.Stop());
+  EXPECT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
+  EXPECT_TRUE(ProcessEnded(dwPid));
+  EXPECT_NE(ReadFileText(strRecord).find("ended-by="), std::string::npos);
+}
+
+TEST(RunnerService, TheProgramDiesWithTheRunner) {
+  // What happens when the manager (or anyone) ends the runner's process outright.
+  CServiceFixture service("Killed");
+  std::string strRecord = service.Folder() + "record.txt";
+  std::string strGrandchild = service.Folder() + "grandchild.txt";
+  ASSERT_TRUE(service.Install(
+      Probe(), "--record \"" + strRecord + "\" --child \"" + strGrandchild + "\"", ""));
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  ASSERT_TRUE(WaitForFile(strGrandchild, 10000));
+  DWORD dwRunner = service.Query().dwProcessId;
+  ASSERT_NE(dwRunner, 0u);
+  unique_handle hRunner(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, dwRunner));
+  ASSERT_TRUE(hRunner);
+  ASSERT_TRUE(::TerminateProcess(hRunner.get(), 9));
+  ::WaitForSingleObject(hRunner.get(), 10000);
+  DWORD dwChild = PidOf(strRecord);
+  DWORD dwGrandchild = PidOf(strGrandchild);
+  ULONGLONG ullEnd = ::GetTickCount64() + 5000;
+  while (!(ProcessEnded(dwChild) && ProcessEnded(dwGrandchild)) && ::GetTickCount64() < ullEnd) {
+    ::Sleep(50);
+  }
+  EXPECT_TRUE(ProcessEnded(dwChild));
+  EXPECT_TRUE(ProcessEnded(dwGrandchild));
+}
+
+TEST(RunnerOutsideTheServiceManager, SaysWhatItIsAndFails) {
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  HANDLE hRead = nullptr;
+  HANDLE hWrite = nullptr;
+  ASSERT_TRUE(::CreatePipe(&hRead, &hWrite, &inherit, 0));
+  unique_handle hReadOwner(hRead);
+  unique_handle hWriteOwner(hWrite);
+  ::SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = hWrite;
+  startup.hStdError = hWrite;
+  std::string strLine = "\"";
+  strLine += BinFolder();
+  strLine += "carrack.exe\"";
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                               &startup, &process));
+  unique_handle hProcess(process.hProcess);
+  unique_handle hThread(process.hThread);
+  hWriteOwner.reset();
+  ASSERT_EQ(::WaitForSingleObject(hProcess.get(), 60000), WAIT_OBJECT_0);
+  DWORD dwCode = 0;
+  ::GetExitCodeProcess(hProcess.get(), &dwCode);
+  EXPECT_NE(dwCode, 0u);
+  std::string strOutput;
+  char buffer[512];
+  DWORD dwRead = 0;
+  while (::ReadFile(hRead, buffer, sizeof(buffer), &dwRead, nullptr) && dwRead > 0) {
+    strOutput.append(buffer, dwRead);
+  }
+  EXPECT_NE(strOutput.find("Quillmont"), std::string::npos) << strOutput;
+  EXPECT_EQ(std::count(strOutput.begin(), strOutput.end(), '\n'), 1) << strOutput;
 }
 
 }  // namespace
