@@ -22,9 +22,9 @@ constexpr std::uint32_t kErrorServiceMarkedForDelete = 1072;
 constexpr std::uint32_t kErrorServiceExists = 1073;
 constexpr std::uint32_t kRegMultiSz = 7;
 
-class ContractTest : public ::testing::Test {
+class SvcContractTest : public ::testing::Test {
  protected:
-  ContractTest()
+  SvcContractTest()
       : m_pEnv(MakeContractEnv()),
         registry(m_pEnv->Platform().registry),
         scm(m_pEnv->Platform().scm),
@@ -32,7 +32,7 @@ class ContractTest : public ::testing::Test {
     m_strBase = "SOFTWARE\\qmtestContract" + m_pEnv->UniqueSuffix();
     m_strService = "qmtestContract" + m_pEnv->UniqueSuffix();
   }
-  ~ContractTest() override {
+  ~SvcContractTest() override {
     m_pEnv->DeleteKeyTree(m_strBase);
     m_pEnv->DeleteServiceNamed(m_strService);
   }
@@ -47,7 +47,7 @@ class ContractTest : public ::testing::Test {
   std::string m_strService;
 };
 
-TEST_F(ContractTest, RegistryKeysOpenCreateAndEnumerate) {
+TEST_F(SvcContractTest, RegistryKeysOpenCreateAndEnumerate) {
   Handle hKey = kNoHandle;
   std::uint32_t dwDisposition = 0;
   Arm();
@@ -109,7 +109,7 @@ TEST_F(ContractTest, RegistryKeysOpenCreateAndEnumerate) {
   EXPECT_EQ(registry.CloseKey(hKey), kErrorSuccess);
 }
 
-TEST_F(ContractTest, RegistryValuesSetAndQuery) {
+TEST_F(SvcContractTest, RegistryValuesSetAndQuery) {
   Handle hKey = kNoHandle;
   std::uint32_t dwDisposition = 0;
   ASSERT_EQ(registry.CreateKey(kHKeyLocalMachine, m_strBase.c_str(), "LocalSystem",
@@ -159,7 +159,7 @@ TEST_F(ContractTest, RegistryValuesSetAndQuery) {
   EXPECT_EQ(registry.CloseKey(hKey), kErrorSuccess);
 }
 
-TEST_F(ContractTest, ServiceDatabaseResults) {
+TEST_F(SvcContractTest, ServiceDatabaseResults) {
   Arm();
   const Handle hManager = scm.OpenSCManager(nullptr, nullptr, kScManagerAllAccess);
   ASSERT_NE(hManager, kNoHandle);
@@ -236,7 +236,7 @@ TEST_F(ContractTest, ServiceDatabaseResults) {
   EXPECT_TRUE(scm.CloseServiceHandle(hManager));
 }
 
-TEST_F(ContractTest, KernelServices) {
+TEST_F(SvcContractTest, KernelServices) {
   char* pszText = nullptr;
   const std::uint32_t dwFlags = kFormatMessageAllocateBuffer | kFormatMessageFromSystem |
                                 kFormatMessageArgumentArray | kFormatMessageIgnoreInserts;

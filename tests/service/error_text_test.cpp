@@ -25,7 +25,7 @@ std::string TextOfLength(std::size_t cch) {
   return std::string(cch - 2, 't') + "\r\n";
 }
 
-TEST(ErrorTextTest, SystemTextWithoutItsLineEndAndTheCodeInHex) {
+TEST(SvcErrorTextTest, SystemTextWithoutItsLineEndAndTheCodeInHex) {
   CFakePlatform fake;
   EXPECT_EQ(Render(fake, 5), "Access is denied. (0x5)");
   EXPECT_EQ(Render(fake, 0), "The operation completed successfully. (0x0)");
@@ -33,19 +33,19 @@ TEST(ErrorTextTest, SystemTextWithoutItsLineEndAndTheCodeInHex) {
   EXPECT_EQ(fake.CountCalls("LocalFree"), 2);
 }
 
-TEST(ErrorTextTest, TopBitCodeShowsAllEightDigitsInLowerCase) {
+TEST(SvcErrorTextTest, TopBitCodeShowsAllEightDigitsInLowerCase) {
   CFakePlatform fake;
   fake.SetMessageText(0xC0000005u, "Access violation.\r\n");
   EXPECT_EQ(Render(fake, 0xC0000005u), "Access violation. (0xc0000005)");
 }
 
-TEST(ErrorTextTest, UnknownCodeGivesTheEmptyTextAndFreesNothing) {
+TEST(SvcErrorTextTest, UnknownCodeGivesTheEmptyTextAndFreesNothing) {
   CFakePlatform fake;
   EXPECT_EQ(Render(fake, 12345), "");
   EXPECT_EQ(fake.CountCalls("LocalFree"), 0);
 }
 
-TEST(ErrorTextTest, CapacityEdges) {
+TEST(SvcErrorTextTest, CapacityEdges) {
   CFakePlatform fake;
   fake.SetMessageText(0xDEADBEEFu, TextOfLength(242));
   const std::string strLongest = Render(fake, 0xDEADBEEFu);
@@ -62,13 +62,13 @@ TEST(ErrorTextTest, CapacityEdges) {
   EXPECT_EQ(fake.CountCalls("LocalFree"), 6);
 }
 
-TEST(ErrorTextTest, InsertMarkersStayInTheText) {
+TEST(SvcErrorTextTest, InsertMarkersStayInTheText) {
   CFakePlatform fake;
   fake.SetMessageText(1, "The file %1 could not be found on %2.\r\n");
   EXPECT_EQ(Render(fake, 1), "The file %1 could not be found on %2. (0x1)");
 }
 
-TEST(ErrorTextTest, TextWithoutALineEndTouchesNothingOutsideIt) {
+TEST(SvcErrorTextTest, TextWithoutALineEndTouchesNothingOutsideIt) {
   CFakePlatform fake;
   fake.SetMessageText(3, "x");
   EXPECT_EQ(Render(fake, 3), " (0x3)");

@@ -18,9 +18,9 @@ using namespace std::string_literals;
 constexpr const char* kParams = "SYSTEM\\CurrentControlSet\\Services\\QmSvc\\Parameters";
 constexpr std::uint32_t kStyleError = kMbOk | kMbIconExclamation;
 
-class InstallTest : public ::testing::Test {
+class SvcInstallTest : public ::testing::Test {
  protected:
-  InstallTest() {
+  SvcInstallTest() {
     form.m_fields = {{IDC_SERVICE_NAME, "QmSvc"}, {IDC_DISPLAY_NAME, "Qm Service"},
                      {IDC_STARTUP, "Automatic"},  {IDC_DEPENDENCIES, ""},
                      {IDC_ARGUMENTS, "-port 80"}, {IDC_EXECUTABLE, "C:\\App\\app.exe"},
@@ -50,7 +50,7 @@ class InstallTest : public ::testing::Test {
   CServiceCommands commands{fake.Platform(), form};
 };
 
-TEST_F(InstallTest, CreatesTheServiceAndFillsItsParametersKey) {
+TEST_F(SvcInstallTest, CreatesTheServiceAndFillsItsParametersKey) {
   form.m_fields[IDC_ARGUMENTS] = "";
   commands.OnInstall();
 
@@ -111,9 +111,10 @@ const std::string kA = "\nHowever, the Arguments value could\nnot be assigned.\n
 const std::string kR = "\nHowever, the Runfile value could\nnot be assigned.\n\n"s + kStale;
 const std::string kD = "\nHowever, the Directory value could\nnot be assigned.\n\n"s + kStale;
 
-class InstallFailureTest : public InstallTest, public ::testing::WithParamInterface<FailureCase> {};
+class SvcInstallFailureTest : public SvcInstallTest,
+                              public ::testing::WithParamInterface<FailureCase> {};
 
-TEST_P(InstallFailureTest, ShowsOneMessageAndReleasesEverything) {
+TEST_P(SvcInstallFailureTest, ShowsOneMessageAndReleasesEverything) {
   const FailureCase& c = GetParam();
   fake.FailCall(c.pszCall, c.dwCode, c.nOccurrence);
   if (std::string(c.pszName) == "RunfileAndDirectory") fake.FailCall("RegSetValueEx", 5, 4);
@@ -130,7 +131,7 @@ TEST_P(InstallFailureTest, ShowsOneMessageAndReleasesEverything) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    EachCall, InstallFailureTest,
+    EachCall, SvcInstallFailureTest,
     ::testing::Values(
         FailureCase{"Manager", "OpenSCManager", 0, 5, false,
                     "Could not open Service Control Manager.\n\nQmSvc\n was NOT installed.\n\n"
@@ -151,7 +152,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "\n\nNot enough storage is available to process this command. (0x8)"}),
     [](const auto& info) { return std::string(info.param.pszName); });
 
-TEST_F(InstallTest, StopsFillingAtTheFirstOfInstallerAndArguments) {
+TEST_F(SvcInstallTest, StopsFillingAtTheFirstOfInstallerAndArguments) {
   fake.FailCall("RegSetValueEx", 5, 1);
   commands.OnInstall();
   EXPECT_EQ(fake.CountCalls("RegSetValueEx"), 1);
@@ -167,7 +168,7 @@ TEST_F(InstallTest, StopsFillingAtTheFirstOfInstallerAndArguments) {
   EXPECT_EQ(fake2.CountCalls("RegOpenKeyEx"), 1);  // the list's only
 }
 
-TEST_F(InstallTest, ResultIsOneOnceTheServiceExists) {
+TEST_F(SvcInstallTest, ResultIsOneOnceTheServiceExists) {
   fake.FailCall("RegCreateKeyEx", 5);
   EXPECT_EQ(commands.InstallService("A", "A", "C:\\carrack.exe", "", "", "x", "", 3), 1);
   EXPECT_EQ(commands.InstallService("A", "A", "C:\\carrack.exe", "", "", "x", "", 3), 0);
@@ -177,7 +178,7 @@ TEST_F(InstallTest, ResultIsOneOnceTheServiceExists) {
   ExpectEverythingReleased();
 }
 
-TEST_F(InstallTest, ErrorTextIsTakenBeforeTheManagerIsClosed) {
+TEST_F(SvcInstallTest, ErrorTextIsTakenBeforeTheManagerIsClosed) {
   // The fake's close clears the last error, as the system may: the text must still be the
   // creation's.
   fake.FailCall("CreateService", 1073);
@@ -186,7 +187,7 @@ TEST_F(InstallTest, ErrorTextIsTakenBeforeTheManagerIsClosed) {
   EXPECT_NE(fake.m_boxes[0].strText.find("(0x431)"), std::string::npos);
 }
 
-TEST_F(InstallTest, StartTypeComesFromTheStartupTextIgnoringCase) {
+TEST_F(SvcInstallTest, StartTypeComesFromTheStartupTextIgnoringCase) {
   const std::pair<const char*, std::uint32_t> cases[] = {
       {"Automatic", 2}, {"AUTOMATIC", 2},  {"aUtOmAtIc", 2}, {"Manual (Demand)", 3},
       {"", 3},          {"Automatic ", 3}, {"Auto", 3}};
@@ -203,7 +204,7 @@ TEST_F(InstallTest, StartTypeComesFromTheStartupTextIgnoringCase) {
   }
 }
 
-TEST_F(InstallTest, RefusesNamesWithASpaceAfterRebuildingTheList) {
+TEST_F(SvcInstallTest, RefusesNamesWithASpaceAfterRebuildingTheList) {
   for (const char* pszName : {"Qm Svc", " QmSvc", "QmSvc "}) {
     CFakePlatform fakeOne;
     CTestForm formOne = form;
@@ -224,7 +225,7 @@ TEST_F(InstallTest, RefusesNamesWithASpaceAfterRebuildingTheList) {
   EXPECT_EQ(fake.CountCalls("CreateService"), 1);
 }
 
-TEST_F(InstallTest, DuplicateLookupIsCaseSensitive) {
+TEST_F(SvcInstallTest, DuplicateLookupIsCaseSensitive) {
   fake.AddService("MyApp", 3);
   form.m_fields[IDC_SERVICE_NAME] = "MyApp";
   commands.OnInstall();
@@ -242,7 +243,7 @@ TEST_F(InstallTest, DuplicateLookupIsCaseSensitive) {
   ExpectEverythingReleased();
 }
 
-TEST_F(InstallTest, LongNameIsCutToEightyCharacters) {
+TEST_F(SvcInstallTest, LongNameIsCutToEightyCharacters) {
   form.m_fields[IDC_SERVICE_NAME] = std::string(100, 'n');
   commands.OnInstall();
   const std::string strCut(80, 'n');
@@ -252,14 +253,14 @@ TEST_F(InstallTest, LongNameIsCutToEightyCharacters) {
   EXPECT_EQ(fake.m_boxes[0].strText, strCut + "\n\nwas successfully created.");
 }
 
-TEST_F(InstallTest, RunnerPathIsQuotedOnlyWhenItHasABlank) {
+TEST_F(SvcInstallTest, RunnerPathIsQuotedOnlyWhenItHasABlank) {
   fake.SetModulePath("C:\\Program Files\\Qm\\quillmnt.exe");
   commands.OnInstall();
   ASSERT_NE(fake.FindService("QmSvc"), nullptr);
   EXPECT_EQ(fake.FindService("QmSvc")->strBinaryPath, "\"C:\\Program Files\\Qm\\carrack.exe\"");
 }
 
-TEST_F(InstallTest, RefusesAModulePathTheSystemCouldNotReturnWhole) {
+TEST_F(SvcInstallTest, RefusesAModulePathTheSystemCouldNotReturnWhole) {
   fake.SetModulePath("C:\\" + std::string(300, 'd') + "\\quillmnt.exe");
   commands.OnInstall();
   ASSERT_EQ(fake.m_boxes.size(), 1u);
@@ -271,7 +272,7 @@ TEST_F(InstallTest, RefusesAModulePathTheSystemCouldNotReturnWhole) {
   EXPECT_FALSE(FormEmptied());
 }
 
-TEST_F(InstallTest, RefusesARunnerPathThatWouldNotFit) {
+TEST_F(SvcInstallTest, RefusesARunnerPathThatWouldNotFit) {
   // The module path fits (259 characters); its folder and carrack.exe do not.
   fake.SetModulePath("C:\\" + std::string(250, 'd') + "\\q.exe");
   commands.OnInstall();
@@ -281,7 +282,7 @@ TEST_F(InstallTest, RefusesARunnerPathThatWouldNotFit) {
   EXPECT_EQ(fake.CountCalls("OpenSCManager"), 0);
 }
 
-TEST(RunnerPathTest, FitsExactlyOrIsRefused) {
+TEST(SvcRunnerPathTest, FitsExactlyOrIsRefused) {
   char sz[kMaxPath];
   // Folder of 248 characters + "carrack.exe" = 259: fits with its NUL.
   const std::string strFolder = "C:\\" + std::string(244, 'd') + "\\";
@@ -316,7 +317,7 @@ std::string ListBytes(CFakePlatform& fake, const char* text) {
   return std::string(list.List(), cch + 2);
 }
 
-TEST(DependencyListTest, SemicolonsBecomeNulsAndTwoNulsEndTheList) {
+TEST(SvcDependencyListTest, SemicolonsBecomeNulsAndTwoNulsEndTheList) {
   CFakePlatform fake;
   EXPECT_EQ(ListBytes(fake, ""), "<null>");
   EXPECT_EQ(ListBytes(fake, "Alpha"), "Alpha\0\0"s);
@@ -328,7 +329,7 @@ TEST(DependencyListTest, SemicolonsBecomeNulsAndTwoNulsEndTheList) {
   EXPECT_EQ(fake.LiveBlockCount(), 0u);
 }
 
-TEST(DependencyListTest, WithoutMemoryTheTextGoesOnUnconvertedAndStillEndsInTwoNuls) {
+TEST(SvcDependencyListTest, WithoutMemoryTheTextGoesOnUnconvertedAndStillEndsInTwoNuls) {
   CFakePlatform fake;
   fake.FailCall("GlobalAlloc", 8);
   {
@@ -345,7 +346,7 @@ TEST(DependencyListTest, WithoutMemoryTheTextGoesOnUnconvertedAndStillEndsInTwoN
   EXPECT_EQ(fake.CountCalls("GlobalFree"), 0);
 }
 
-TEST_F(InstallTest, DependenciesReachCreateServiceAndTheBlockIsReleasedAfterTheMessage) {
+TEST_F(SvcInstallTest, DependenciesReachCreateServiceAndTheBlockIsReleasedAfterTheMessage) {
   form.m_fields[IDC_DEPENDENCIES] = "Alpha;Beta";
   commands.OnInstall();
   ASSERT_NE(fake.FindService("QmSvc"), nullptr);

@@ -17,7 +17,7 @@ using namespace std::string_literals;
 
 constexpr const char* kServices = "SYSTEM\\CurrentControlSet\\Services";
 
-class RegistryStoreTest : public ::testing::Test {
+class SvcRegistryStoreTest : public ::testing::Test {
  protected:
   void SetInstaller(const std::string& strService, std::uint32_t type, const std::string& data) {
     fake.SetValue(std::string(kServices) + "\\" + strService + "\\Parameters", "Installer", type,
@@ -28,7 +28,7 @@ class RegistryStoreTest : public ::testing::Test {
   CServiceCommands commands{fake.Platform(), form};
 };
 
-TEST_F(RegistryStoreTest, ListHoldsEverySubkeyInReverseOrderAndLooksUpExactly) {
+TEST_F(SvcRegistryStoreTest, ListHoldsEverySubkeyInReverseOrderAndLooksUpExactly) {
   fake.AddService("Alpha", 3);
   fake.AddService("MyApp", 3);
   fake.AddService("Zeta", 3);
@@ -49,7 +49,7 @@ TEST_F(RegistryStoreTest, ListHoldsEverySubkeyInReverseOrderAndLooksUpExactly) {
   EXPECT_EQ(commands.ServiceList()->Count(), 2u);
 }
 
-TEST_F(RegistryStoreTest, UnopenableServicesKeyGivesAnEmptyList) {
+TEST_F(SvcRegistryStoreTest, UnopenableServicesKeyGivesAnEmptyList) {
   fake.AddService("Alpha", 3);
   fake.FailCall("RegOpenKeyEx", 5);
   commands.LoadServiceList();
@@ -58,7 +58,7 @@ TEST_F(RegistryStoreTest, UnopenableServicesKeyGivesAnEmptyList) {
   EXPECT_EQ(fake.CountCalls("RegEnumKeyEx"), 0);
 }
 
-TEST_F(RegistryStoreTest, AnyEnumerationFailureEndsTheWalk) {
+TEST_F(SvcRegistryStoreTest, AnyEnumerationFailureEndsTheWalk) {
   for (int i = 0; i < 5; ++i) fake.AddService("Svc" + std::to_string(i), 3);
   // A key deleted under the walk answers every index with an error: it must end at once.
   fake.m_onEnter = [this](const std::string& strCall) {
@@ -70,7 +70,7 @@ TEST_F(RegistryStoreTest, AnyEnumerationFailureEndsTheWalk) {
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 
-TEST_F(RegistryStoreTest, EnumerationErrorMidwayKeepsWhatCameBefore) {
+TEST_F(SvcRegistryStoreTest, EnumerationErrorMidwayKeepsWhatCameBefore) {
   for (int i = 0; i < 5; ++i) fake.AddService("Svc" + std::to_string(i), 3);
   fake.FailCall("RegEnumKeyEx", 5, 3);
   commands.LoadServiceList();
@@ -78,7 +78,7 @@ TEST_F(RegistryStoreTest, EnumerationErrorMidwayKeepsWhatCameBefore) {
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 
-TEST_F(RegistryStoreTest, OwnInstallMarkers) {
+TEST_F(SvcRegistryStoreTest, OwnInstallMarkers) {
   const std::pair<std::string, int> cases[] = {
       {"quillmnt\0"s, 1},  {"QUILLMNT\0"s, 1},    {"Bramble\0"s, 1}, {"bRAMBLE\0"s, 1},
       {"quillmnt2\0"s, 0}, {"Bramblex\0"s, 0},    {"\0"s, 0},        {""s, 0},
@@ -92,7 +92,7 @@ TEST_F(RegistryStoreTest, OwnInstallMarkers) {
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 
-TEST_F(RegistryStoreTest, OnlyStringTypesCount) {
+TEST_F(SvcRegistryStoreTest, OnlyStringTypesCount) {
   SetInstaller("Expand", kRegExpandSz, "quillmnt\0"s);
   SetInstaller("Dword", kRegDword, "quillmnt\0"s);
   SetInstaller("Binary", kRegBinary, "quillmnt\0"s);
@@ -105,7 +105,7 @@ TEST_F(RegistryStoreTest, OnlyStringTypesCount) {
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 
-TEST_F(RegistryStoreTest, UnterminatedOrOversizedValuesAreReadSafely) {
+TEST_F(SvcRegistryStoreTest, UnterminatedOrOversizedValuesAreReadSafely) {
   // 1024 bytes without a NUL: the comparison must stop inside the buffer.
   SetInstaller("Full", kRegSz, std::string(1024, 'q'));
   EXPECT_EQ(commands.IsOwnInstall("Full"), 0);
@@ -118,7 +118,7 @@ TEST_F(RegistryStoreTest, UnterminatedOrOversizedValuesAreReadSafely) {
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 
-TEST_F(RegistryStoreTest, PrimitivesCloseTheirKeysAndNeverCreateOnWrite) {
+TEST_F(SvcRegistryStoreTest, PrimitivesCloseTheirKeysAndNeverCreateOnWrite) {
   const std::string strKey = "SOFTWARE\\Qm\\Parameters";
   IRegistry& registry = fake;
   ISystem& system = fake;

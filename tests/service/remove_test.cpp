@@ -20,9 +20,9 @@ constexpr const char* kReconfirm =
 constexpr const char* kRemoved = "QmSvc was successfully removed.";
 constexpr const char* kNotRemoved = "QmSvc was NOT removed.";
 
-class RemoveTest : public ::testing::Test {
+class SvcRemoveTest : public ::testing::Test {
  protected:
-  RemoveTest() { form.m_fields = {{IDC_SERVICE_NAME, "QmSvc"}, {IDC_STARTUP, "Automatic"}}; }
+  SvcRemoveTest() { form.m_fields = {{IDC_SERVICE_NAME, "QmSvc"}, {IDC_STARTUP, "Automatic"}}; }
 
   FakeService& AddOurs(std::uint32_t startType, std::uint32_t state = kServiceStopped) {
     FakeService& service = fake.AddService("QmSvc", startType, state);
@@ -45,7 +45,7 @@ class RemoveTest : public ::testing::Test {
   CServiceCommands commands{fake.Platform(), form};
 };
 
-TEST_F(RemoveTest, UnknownOrDifferentlyCasedNameIsNotRegistered) {
+TEST_F(SvcRemoveTest, UnknownOrDifferentlyCasedNameIsNotRegistered) {
   AddOurs(kServiceDemandStart);
   for (const char* pszName : {"qmsvc", "Other"}) {
     form.m_fields[IDC_SERVICE_NAME] = pszName;
@@ -65,9 +65,10 @@ struct TableCase {
   int nStartType;  // -1: the configuration cannot be read
 };
 
-class ConfirmationTableTest : public RemoveTest, public ::testing::WithParamInterface<TableCase> {};
+class SvcConfirmationTableTest : public SvcRemoveTest,
+                                 public ::testing::WithParamInterface<TableCase> {};
 
-TEST_P(ConfirmationTableTest, AsksOnceOnlyForOurServicesThatStartAutomaticallyOrOnDemand) {
+TEST_P(SvcConfirmationTableTest, AsksOnceOnlyForOurServicesThatStartAutomaticallyOrOnDemand) {
   const TableCase c = GetParam();
   if (c.nOwn) {
     AddOurs(c.nStartType < 0 ? 3u : static_cast<std::uint32_t>(c.nStartType));
@@ -100,7 +101,7 @@ TEST_P(ConfirmationTableTest, AsksOnceOnlyForOurServicesThatStartAutomaticallyOr
   ExpectEverythingReleased();
 }
 
-INSTANTIATE_TEST_SUITE_P(OwnAndForeign, ConfirmationTableTest,
+INSTANTIATE_TEST_SUITE_P(OwnAndForeign, SvcConfirmationTableTest,
                          ::testing::Values(TableCase{1, 0}, TableCase{1, 1}, TableCase{1, 2},
                                            TableCase{1, 3}, TableCase{1, 4}, TableCase{1, -1},
                                            TableCase{0, 0}, TableCase{0, 1}, TableCase{0, 2},
@@ -112,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(OwnAndForeign, ConfirmationTableTest,
                                        : std::to_string(info.param.nStartType));
                          });
 
-TEST_F(RemoveTest, SuccessAndItsStyles) {
+TEST_F(SvcRemoveTest, SuccessAndItsStyles) {
   AddOurs(kServiceAutoStart);
   form.m_fields[IDC_DISPLAY_NAME] = "kept";
   fake.QueueAnswer(kIdYes);
@@ -130,7 +131,7 @@ TEST_F(RemoveTest, SuccessAndItsStyles) {
   ExpectEverythingReleased();
 }
 
-TEST_F(RemoveTest, ReconfirmHasItsCaptionAndStyle) {
+TEST_F(SvcRemoveTest, ReconfirmHasItsCaptionAndStyle) {
   fake.AddService("QmSvc", kServiceDemandStart);
   fake.QueueAnswer(kIdYes);
   fake.QueueAnswer(kIdYes);
@@ -140,7 +141,7 @@ TEST_F(RemoveTest, ReconfirmHasItsCaptionAndStyle) {
   EXPECT_EQ(fake.m_boxes[1].dwStyle, kMbYesNo | kMbIconHand);
 }
 
-TEST_F(RemoveTest, NoAtEitherQuestionEndsTheCommand) {
+TEST_F(SvcRemoveTest, NoAtEitherQuestionEndsTheCommand) {
   fake.AddService("QmSvc", kServiceDemandStart);
   fake.QueueAnswer(kIdNo);
   commands.OnRemove();
@@ -176,9 +177,10 @@ struct RemoveFailure {
   bool bRemoved;
 };
 
-class RemoveFailureTest : public RemoveTest, public ::testing::WithParamInterface<RemoveFailure> {};
+class SvcRemoveFailureTest : public SvcRemoveTest,
+                             public ::testing::WithParamInterface<RemoveFailure> {};
 
-TEST_P(RemoveFailureTest, ShowsExactlyTheMessagesAndReleasesEverything) {
+TEST_P(SvcRemoveFailureTest, ShowsExactlyTheMessagesAndReleasesEverything) {
   const RemoveFailure& c = GetParam();
   AddOurs(kServiceDemandStart, c.dwState);
   fake.FailCall(c.pszCall, c.dwCode, c.nOccurrence);
@@ -201,7 +203,7 @@ TEST_P(RemoveFailureTest, ShowsExactlyTheMessagesAndReleasesEverything) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    EachCall, RemoveFailureTest,
+    EachCall, SvcRemoveFailureTest,
     ::testing::Values(
         RemoveFailure{"FirstManager",
                       "OpenSCManager",
@@ -235,7 +237,7 @@ INSTANTIATE_TEST_SUITE_P(
         RemoveFailure{"Deletion", "DeleteService", 0, 1072, kServiceStopped, {kNotRemoved}, false}),
     [](const auto& info) { return std::string(info.param.pszName); });
 
-TEST_F(RemoveTest, ConfigurationFailureTakesItsTextBeforeClosingAndReleasesInOrder) {
+TEST_F(SvcRemoveTest, ConfigurationFailureTakesItsTextBeforeClosingAndReleasesInOrder) {
   AddOurs(kServiceDemandStart);
   fake.FailCall("QueryServiceConfig", 5);
   fake.QueueAnswer(kIdYes);
@@ -252,7 +254,7 @@ TEST_F(RemoveTest, ConfigurationFailureTakesItsTextBeforeClosingAndReleasesInOrd
   EXPECT_EQ(strQuery.substr(strQuery.find(',')), ",4096)");
 }
 
-TEST_F(RemoveTest, MissingConfigurationBlockIsNeitherReadNorReleased) {
+TEST_F(SvcRemoveTest, MissingConfigurationBlockIsNeitherReadNorReleased) {
   AddOurs(kServiceDemandStart);
   fake.FailCall("GlobalAlloc", 8);
   fake.QueueAnswer(kIdYes);
@@ -261,7 +263,7 @@ TEST_F(RemoveTest, MissingConfigurationBlockIsNeitherReadNorReleased) {
   EXPECT_EQ(fake.CountCalls("GlobalFree"), 0);
 }
 
-TEST_F(RemoveTest, ConfigurationLargerThanTheBlockFails) {
+TEST_F(SvcRemoveTest, ConfigurationLargerThanTheBlockFails) {
   AddOurs(kServiceDemandStart).cbConfig = 5000;
   fake.QueueAnswer(kIdYes);
   commands.OnRemove();
@@ -277,9 +279,9 @@ struct PollCase {
   std::size_t cWaits;
 };
 
-class StopWaitTest : public RemoveTest, public ::testing::WithParamInterface<PollCase> {};
+class SvcStopWaitTest : public SvcRemoveTest, public ::testing::WithParamInterface<PollCase> {};
 
-TEST_P(StopWaitTest, WaitsASecondAtATimeWhileStoppingUpToTheBound) {
+TEST_P(SvcStopWaitTest, WaitsASecondAtATimeWhileStoppingUpToTheBound) {
   const PollCase& c = GetParam();
   FakeService& service = AddOurs(kServiceAutoStart, kServiceRunning);
   service.nStopPendingWaits = c.nPendingQueries;
@@ -299,7 +301,7 @@ TEST_P(StopWaitTest, WaitsASecondAtATimeWhileStoppingUpToTheBound) {
   ExpectEverythingReleased();
 }
 
-INSTANTIATE_TEST_SUITE_P(Polling, StopWaitTest,
+INSTANTIATE_TEST_SUITE_P(Polling, SvcStopWaitTest,
                          ::testing::Values(PollCase{"StopsAtOnce", 0, 0, 1},
                                            PollCase{"AfterOneWait", 1, 0, 2},
                                            PollCase{"AfterSeveral", 7, 0, 8},
@@ -309,7 +311,7 @@ INSTANTIATE_TEST_SUITE_P(Polling, StopWaitTest,
                                            PollCase{"StopsJustAtTheBound", 29, 0, 30}),
                          [](const auto& info) { return std::string(info.param.pszName); });
 
-TEST_F(RemoveTest, StoppedServiceIsDeletedWithoutWaiting) {
+TEST_F(SvcRemoveTest, StoppedServiceIsDeletedWithoutWaiting) {
   AddOurs(kServiceAutoStart, kServiceStopped);
   EXPECT_NE(commands.StopAndDeleteService("QmSvc"), 0);
   EXPECT_TRUE(fake.m_sleeps.empty());
@@ -317,7 +319,7 @@ TEST_F(RemoveTest, StoppedServiceIsDeletedWithoutWaiting) {
   EXPECT_EQ(fake.CountCalls("ControlService"), 1);
 }
 
-TEST_F(RemoveTest, ServiceAlreadyMarkedForDeletionIsNotRemoved) {
+TEST_F(SvcRemoveTest, ServiceAlreadyMarkedForDeletionIsNotRemoved) {
   AddOurs(kServiceAutoStart, kServiceRunning).bMarkedForDelete = true;
   fake.QueueAnswer(kIdYes);
   commands.OnRemove();

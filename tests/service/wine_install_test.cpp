@@ -16,7 +16,7 @@ std::string ParamsKey(const std::string& strName) {
   return "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
 }
 
-class WineInstallTest : public ::testing::Test {
+class SvcWineInstallTest : public ::testing::Test {
  protected:
   void Fill(const std::string& strName, const char* pszStartup) {
     form.m_fields = {{IDC_SERVICE_NAME, strName}, {IDC_DISPLAY_NAME, "Qm Test " + strName},
@@ -29,7 +29,7 @@ class WineInstallTest : public ::testing::Test {
   CServiceCommands commands{platform.Platform(), form};
 };
 
-TEST_F(WineInstallTest, CreatesTheServiceAndItsFourValues) {
+TEST_F(SvcWineInstallTest, CreatesTheServiceAndItsFourValues) {
   const std::string strAuto = UniqueName("Auto");
   const std::string strDemand = UniqueName("Demand");
   CServiceCleanup cleanup({strAuto, strDemand});
@@ -83,7 +83,7 @@ TEST_F(WineInstallTest, CreatesTheServiceAndItsFourValues) {
   EXPECT_EQ(ReadValue(ParamsKey(strDemand), "Directory", &dwType), "\0"s);
 }
 
-TEST_F(WineInstallTest, RealModulePathGivesTheRunnerBesideTheTool) {
+TEST_F(SvcWineInstallTest, RealModulePathGivesTheRunnerBesideTheTool) {
   const std::string strName = UniqueName("Beside");
   CServiceCleanup cleanup({strName});
   Fill(strName, "Automatic");
@@ -94,7 +94,7 @@ TEST_F(WineInstallTest, RealModulePathGivesTheRunnerBesideTheTool) {
             (bBlank ? "\"" : "") + strFolder + "carrack.exe" + (bBlank ? "\"" : ""));
 }
 
-TEST_F(WineInstallTest, SecondInstallOfTheSameNameIsRefused) {
+TEST_F(SvcWineInstallTest, SecondInstallOfTheSameNameIsRefused) {
   const std::string strName = UniqueName("Twice");
   CServiceCleanup cleanup({strName});
   Fill(strName, "Automatic");
@@ -109,7 +109,7 @@ TEST_F(WineInstallTest, SecondInstallOfTheSameNameIsRefused) {
   EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], strName);
 }
 
-TEST_F(WineInstallTest, OtherLetterCaseReachesTheManagerAndShowsItsError) {
+TEST_F(SvcWineInstallTest, OtherLetterCaseReachesTheManagerAndShowsItsError) {
   const std::string strName = UniqueName("Case");
   CServiceCleanup cleanup({strName});
   Fill(strName, "Automatic");
@@ -130,7 +130,7 @@ TEST_F(WineInstallTest, OtherLetterCaseReachesTheManagerAndShowsItsError) {
   EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], strUpper);
 }
 
-TEST_F(WineInstallTest, HundredCharacterNameIsCreatedWithItsFirstEighty) {
+TEST_F(SvcWineInstallTest, HundredCharacterNameIsCreatedWithItsFirstEighty) {
   std::string strLong = UniqueName("Long");
   strLong.resize(100, 'x');
   const std::string strCut = strLong.substr(0, 80);

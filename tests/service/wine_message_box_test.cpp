@@ -12,7 +12,7 @@
 namespace qm::svc::test {
 namespace {
 
-TEST(WineMessageBoxTest, OwnedByTheDialogAndAnsweredWithTheButtonPressed) {
+TEST(SvcWineMessageBoxTest, OwnedByTheDialogAndAnsweredWithTheButtonPressed) {
   HWND hOwner = ::CreateWindowExA(0, "STATIC", "qmtest owner", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                   nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(hOwner, nullptr);

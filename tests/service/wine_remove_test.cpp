@@ -23,7 +23,7 @@ std::string Removed(const std::string& strName) {
   return strName + " was successfully removed.";
 }
 
-class WineRemoveTest : public ::testing::Test {
+class SvcWineRemoveTest : public ::testing::Test {
  protected:
   void Install(const std::string& strName, const char* pszStartup) {
     form.m_fields = {{IDC_SERVICE_NAME, strName},
@@ -44,7 +44,7 @@ class WineRemoveTest : public ::testing::Test {
   CServiceCommands commands{platform.Platform(), form};
 };
 
-TEST_F(WineRemoveTest, OurAutomaticAndOnDemandServicesNeedOneYes) {
+TEST_F(SvcWineRemoveTest, OurAutomaticAndOnDemandServicesNeedOneYes) {
   const std::string strAuto = UniqueName("RmAuto");
   const std::string strDemand = UniqueName("RmDemand");
   CServiceCleanup cleanup({strAuto, strDemand});
@@ -60,7 +60,7 @@ TEST_F(WineRemoveTest, OurAutomaticAndOnDemandServicesNeedOneYes) {
   }
 }
 
-TEST_F(WineRemoveTest, DisabledOrUnmarkedServicesNeedTwo) {
+TEST_F(SvcWineRemoveTest, DisabledOrUnmarkedServicesNeedTwo) {
   const std::string strDisabled = UniqueName("RmDisabled");
   const std::string strForeign = UniqueName("RmForeign");
   CServiceCleanup cleanup({strDisabled, strForeign});
@@ -85,7 +85,7 @@ TEST_F(WineRemoveTest, DisabledOrUnmarkedServicesNeedTwo) {
   }
 }
 
-TEST_F(WineRemoveTest, RunningServiceIsStoppedThenDeleted) {
+TEST_F(SvcWineRemoveTest, RunningServiceIsStoppedThenDeleted) {
   const std::string strName = UniqueName("RmRunning");
   CServiceCleanup cleanup({strName});
   ASSERT_TRUE(CreateRawService(strName, TestBinFolder() + "qm_test_service.exe",
@@ -106,7 +106,7 @@ TEST_F(WineRemoveTest, RunningServiceIsStoppedThenDeleted) {
   EXPECT_TRUE(bGone);
 }
 
-TEST_F(WineRemoveTest, ServiceAlreadyMarkedForDeletionIsNotRemoved) {
+TEST_F(SvcWineRemoveTest, ServiceAlreadyMarkedForDeletionIsNotRemoved) {
   const std::string strName = UniqueName("RmMarked");
   CServiceCleanup cleanup({strName});
   Install(strName, "Automatic");
@@ -125,7 +125,7 @@ TEST_F(WineRemoveTest, ServiceAlreadyMarkedForDeletionIsNotRemoved) {
   EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], strName);
 }
 
-TEST_F(WineRemoveTest, UnknownOrDifferentlyCasedNameIsNoService) {
+TEST_F(SvcWineRemoveTest, UnknownOrDifferentlyCasedNameIsNoService) {
   const std::string strName = UniqueName("RmCase");
   CServiceCleanup cleanup({strName});
   Install(strName, "Automatic");
