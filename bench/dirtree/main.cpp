@@ -1,0 +1,160 @@
+// Listing speed of the directory tree: our listing (directory search, order computed as the
+// control's sorted insertion would place the items, positioned insertion with redrawing
+// suspended) against one sorted insertion (TVI_SORT) per subdirectory, on folders of
+// 1,000, 20,000 and 100,000 subdirectories made in the temporary folder.
+//
+//   bench_dirtree.exe [max-count [prepared-root]]    (run under Wine by scripts/bench.sh)
+//
+// Wine looks a new name up by reading the whole directory, so creating 100,000
+// subdirectories through the Win32 calls takes many minutes there. scripts/bench.sh makes
+// them beforehand on the host under prepared-root\<count>; without it the program makes them
+// itself.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "dirpicker/sorted_insert.h"
+#include "dirpicker/subdir_search.h"
+
+namespace {
+
+constexpr std::size_t kSortedInsertLimit = 20000;
+
+// Names of mixed case, digits and punctuation, in no particular order.
+std::string MakeName(std::size_t n) {
+  static const char kChars[] = "abcXYZ019_-.";
+  unsigned long long x = (n + 1) * 0x9E3779B97F4A7C15ull;
+  std::string s;
+  for (int i = 0; i < 6; ++i, x >>= 5) s += kChars[x % (sizeof(kChars) - 1)];
+  char szSuffix[16];
+  std::snprintf(szSuffix, sizeof(szSuffix), "%zu", n);
+  return s + szSuffix;
+}
+
+HWND CreateTree() {
+  return ::CreateWindowExA(0, WC_TREEVIEWA, "", WS_POPUP | WS_VISIBLE, 0, 0, 300, 400, nullptr,
+                           nullptr, ::GetModuleHandleA(nullptr), nullptr);
+}
+
+HTREEITEM InsertItem(HWND hTree, HTREEITEM hParent, HTREEITEM hAfter, const char* pszText,
+                     int nImage) {
+  TVINSERTSTRUCTA tvis{};
+  tvis.hParent = hParent;
+  tvis.hInsertAfter = hAfter;
+  tvis.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+  tvis.item.pszText = const_cast<char*>(pszText);
+  tvis.item.iImage = nImage;
+  tvis.item.iSelectedImage = nImage + 1;
+  return reinterpret_cast<HTREEITEM>(
+      ::SendMessageA(hTree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&tvis)));
+}
+
+double Seconds(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// Both ways list the folder under a chain item and expand it, as the tree does.
+double TimeOurListing(const std::string& strDir, std::size_t* pnItems) {
+  HWND hTree = CreateTree();
+  HTREEITEM hChain = InsertItem(hTree, TVI_ROOT, TVI_LAST, "C:", 2);
+  auto t0 = std::chrono::steady_clock::now();
+  std::vector<std::string> vecNames;
+  qm::CollectSubdirectories(strDir.c_str(), &vecNames);
+  *pnItems = qm::InsertChildrenSorted(hTree, hChain, vecNames, 0, 1);
+  ::SendMessageA(hTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hChain));
+  double dSeconds = Seconds(t0);
+  ::DestroyWindow(hTree);
+  return dSeconds;
+}
+
+double TimeSortedInsertion(const std::string& strDir, std::size_t* pnItems) {
+  HWND hTree = CreateTree();
+  HTREEITEM hChain = InsertItem(hTree, TVI_ROOT, TVI_LAST, "C:", 2);
+  auto t0 = std::chrono::steady_clock::now();
+  std::vector<std::string> vecNames;
+  qm::CollectSubdirectories(strDir.c_str(), &vecNames);
+  *pnItems = 0;
+  for (const std::string& strName : vecNames) {
+    if (InsertItem(hTree, hChain, TVI_SORT, strName.c_str(), 0)) ++*pnItems;
+  }
+  ::SendMessageA(hTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hChain));
+  double dSeconds = Seconds(t0);
+  ::DestroyWindow(hTree);
+  return dSeconds;
+}
+
+bool MakeFolder(const std::string& strDir, std::size_t nFrom, std::size_t nTo) {
+  for (std::size_t n = nFrom; n < nTo; ++n) {
+    std::string strSub = strDir + "\\" + MakeName(n);
+    if (!::CreateDirectoryA(strSub.c_str(), nullptr)) {
+      std::fprintf(stderr, "cannot create %s (error %lu)\n", strSub.c_str(), ::GetLastError());
+      return false;
+    }
+  }
+  return true;
+}
+
+void RemoveFolder(const std::string& strDir, std::size_t nCount) {
+  for (std::size_t n = 0; n < nCount; ++n) {
+    ::RemoveDirectoryA((strDir + "\\" + MakeName(n)).c_str());
+  }
+  ::RemoveDirectoryA(strDir.c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::size_t nMax = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100000;
+  const char* pszPrepared = argc > 2 ? argv[2] : nullptr;
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TREEVIEW_CLASSES};
+  ::InitCommonControlsEx(&icc);
+
+  char szTemp[MAX_PATH];
+  ::GetTempPathA(sizeof(szTemp), szTemp);
+  char szDir[MAX_PATH];
+  std::snprintf(szDir, sizeof(szDir), "%sqm-bench-dirtree-%lu", szTemp, ::GetCurrentProcessId());
+  std::string strDir = szDir;
+  if (!::CreateDirectoryA(strDir.c_str(), nullptr)) {
+    std::fprintf(stderr, "cannot create %s\n", strDir.c_str());
+    return 1;
+  }
+
+  std::printf("%10s %12s %14s %8s\n", "subdirs", "listing s", "TVI_SORT s", "ratio");
+  std::size_t nMade = 0;
+  int nStatus = 0;
+  for (std::size_t nCount : {std::size_t{1000}, std::size_t{20000}, std::size_t{100000}}) {
+    if (nCount > nMax) break;
+    std::string strFolder = strDir;
+    if (pszPrepared) {
+      strFolder = std::string(pszPrepared) + "\\" + std::to_string(nCount);
+    } else {
+      if (!MakeFolder(strDir, nMade, nCount)) {
+        nStatus = 1;
+        break;
+      }
+      nMade = nCount;
+    }
+    std::size_t nListed = 0, nSorted = 0;
+    double dOurs = TimeOurListing(strFolder, &nListed);
+    if (nListed != nCount) {
+      std::fprintf(stderr, "listed %zu of %zu\n", nListed, nCount);
+      nStatus = 1;
+    }
+    if (nCount <= kSortedInsertLimit) {
+      double dSorted = TimeSortedInsertion(strFolder, &nSorted);
+      std::printf("%10zu %12.3f %14.3f %7.0fx\n", nCount, dOurs, dSorted, dSorted / dOurs);
+    } else {
+      std::printf("%10zu %12.3f %14s %8s\n", nCount, dOurs, "-", "-");
+    }
+    std::fflush(stdout);
+  }
+  RemoveFolder(strDir, nMade);
+  return nStatus;
+}

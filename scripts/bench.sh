@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the benchmarks in build/bench (Windows configuration) and runs them under Wine in
+# that folder's prefix. The directory-tree benchmark's folders (1,000, 20,000 and 100,000
+# subdirectories) are made on the host: under Wine every new name costs a scan of its folder.
+#   scripts/bench.sh [max-count]
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root=$(pwd)
+build=${QM_BENCH_BUILD:-$root/build/bench}
+max=${1:-100000}
+
+[ -f "$build/CMakeCache.txt" ] ||
+  cmake -S "$root" -B "$build" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target bench_dirtree -j "${QM_JOBS:-2}"
+
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+bash scripts/wine-prefix.sh "$WINEPREFIX"
+
+host_root="$WINEPREFIX/drive_c/qm-bench-dirtree"
+trap 'rm -rf "$host_root"' EXIT
+rm -rf "$host_root"
+for count in 1000 20000 100000; do
+  [ "$count" -le "$max" ] || break
+  mkdir -p "$host_root/$count"
+  # Names of mixed case, digits and punctuation, as a cache folder might hold.
+  python3 - "$host_root/$count" "$count" <<'PY'
+import os, sys
+folder, count = sys.argv[1], int(sys.argv[2])
+chars = "abcXYZ019_-."
+for n in range(count):
+    x = ((n + 1) * 0x9E3779B97F4A7C15) & (2**64 - 1)
+    name = ""
+    for _ in range(6):
+        name += chars[x % len(chars)]
+        x >>= 5
+    os.mkdir(os.path.join(folder, name + str(n)))
+PY
+done
+
+echo "== directory tree listing"
+wine "$build/bin/bench_dirtree.exe" "$max" 'C:\qm-bench-dirtree'
