@@ -103,7 +103,7 @@ int CServiceCommands::InstallService(const char* serviceName, const char* displa
   char szMessage[4096];
   char szError[kErrorTextCapacity];
 
-  {
+  {  // the manager is closed at the end of this block, before the summary is shown
     CScHandle manager =
         OwnScHandle(scm, system, scm.OpenSCManager(nullptr, nullptr, kScManagerAllAccess));
     if (!manager) {

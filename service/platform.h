@@ -1,7 +1,8 @@
 #pragma once
 // The narrow seam between the service commands and the system. The commands decide
 // everything from their inputs and from the success or failure of these calls; the Win32
-// implementation forwards each call to the API of the same name, and the tests script a fake.
+// implementation forwards each call to the ANSI API of the same name (service creation goes
+// through the wide entry point after the same conversion), and the tests script a fake.
 // Nothing here includes <windows.h>, so the commands build and run natively.
 
 #include <cstddef>
