@@ -221,6 +221,27 @@ TEST(RunnerService, TheProgramDiesWithTheRunner) {
   EXPECT_TRUE(ProcessEnded(dwGrandchild));
 }
 
+TEST(RunnerService, RemovingARunningServiceLeavesNoProcessBehind) {
+  CServiceFixture service("Remove");
+  std::string strRecord = service.Folder() + "record.txt";
+  std::string strGrandchild = service.Folder() + "grandchild.txt";
+  ASSERT_TRUE(service.Install(
+      Probe(), "--record \"" + strRecord + "\" --child \"" + strGrandchild + "\"", ""));
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  ASSERT_TRUE(WaitForFile(strGrandchild, 10000));
+  DWORD dwRunner = service.Query().dwProcessId;
+
+  EXPECT_NE(service.Commands().StopAndDeleteService(service.Name().c_str()), 0);
+  service.Forget();
+  EXPECT_TRUE(ProcessEnded(PidOf(strRecord)));
+  EXPECT_TRUE(ProcessEnded(PidOf(strGrandchild)));
+  unique_handle hRunner(::OpenProcess(SYNCHRONIZE, FALSE, dwRunner));
+  if (hRunner) {
+    EXPECT_EQ(::WaitForSingleObject(hRunner.get(), 10000), WAIT_OBJECT_0);
+  }
+}
+
 TEST(RunnerOutsideTheServiceManager, SaysWhatItIsAndFails) {
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   HANDLE hRead = nullptr;

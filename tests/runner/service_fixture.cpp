@@ -102,27 +102,24 @@ CServiceFixture::~CServiceFixture() {
   RemoveTree(m_strFolder);
 }
 
+int CCaptionRecorder::Show(const char* text, const char* caption, std::uint32_t) {
+  m_strCaptions += std::string(caption) + ": " + text + "\n";
+  return IDNO;
+}
+
 bool CServiceFixture::Install(const std::string& strRunfile, const std::string& strArguments,
                               const std::string& strDirectory) {
   EXPECT_TRUE(m_hManager) << "OpenSCManager failed: " << ::GetLastError();
   if (!m_hManager) return false;
   std::string strRunner = BinFolder() + "carrack.exe";
-  m_hService.reset(::CreateServiceA(m_hManager.get(), m_strName.c_str(), m_strName.c_str(),
-                                    SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                    SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, strRunner.c_str(),
-                                    nullptr, nullptr, nullptr, nullptr, nullptr));
-  EXPECT_TRUE(m_hService) << "CreateService failed: " << ::GetLastError();
-  if (!m_hService) return false;
-  unique_hkey hKey;
-  LSTATUS status = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, ParametersKey(m_strName).c_str(), 0,
-                                     nullptr, 0, KEY_ALL_ACCESS, nullptr, hKey.put(), nullptr);
-  EXPECT_EQ(status, ERROR_SUCCESS);
-  if (status != ERROR_SUCCESS) return false;
-  SetStringParameter("Installer", "quillmnt");
-  SetStringParameter("Arguments", strArguments);
-  SetStringParameter("Runfile", strRunfile);
-  SetStringParameter("Directory", strDirectory);
-  return true;
+  int nCreated = m_commands.InstallService(m_strName.c_str(), m_strName.c_str(), strRunner.c_str(),
+                                           "", strArguments.c_str(), strRunfile.c_str(),
+                                           strDirectory.c_str(), SERVICE_DEMAND_START);
+  EXPECT_EQ(nCreated, 1) << m_messageBox.m_strCaptions;
+  EXPECT_EQ(m_messageBox.m_strCaptions.rfind("Success: ", 0), 0u) << m_messageBox.m_strCaptions;
+  m_hService.reset(::OpenServiceA(m_hManager.get(), m_strName.c_str(), SERVICE_ALL_ACCESS));
+  EXPECT_TRUE(m_hService) << "OpenService failed: " << ::GetLastError();
+  return nCreated == 1 && m_hService;
 }
 
 void CServiceFixture::SetStringParameter(const char* pszName, const std::string& strValue) {

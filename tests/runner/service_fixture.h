@@ -8,6 +8,8 @@
 #include <string>
 
 #include "common/win32_handles.h"
+#include "service/service_commands.h"
+#include "service/win32_platform.h"
 
 namespace qm::runner::test {
 
@@ -24,6 +26,22 @@ std::string RecordValue(const std::string& strRecord, const std::string& strKey)
 // True when the process with this id has ended (or never existed).
 bool ProcessEnded(DWORD dwProcessId);
 
+// Answers every message box of the commands at once and keeps the captions for checks.
+class CCaptionRecorder : public svc::IMessageBox {
+ public:
+  int Show(const char* text, const char* caption, std::uint32_t style) override;
+  std::string m_strCaptions;  // "caption: text" lines
+};
+
+// The tool's form is not needed: the tests call the commands' routines directly.
+class CNoForm : public svc::IServiceForm {
+ public:
+  void ReadField(int, char* buffer, int capacity) override {
+    if (capacity > 0) buffer[0] = '\0';
+  }
+  void WriteField(int, const char*) override {}
+};
+
 class CServiceFixture {
  public:
   explicit CServiceFixture(const std::string& strTestName);
@@ -35,8 +53,8 @@ class CServiceFixture {
   // The scratch folder, with a trailing backslash.
   const std::string& Folder() const { return m_strFolder; }
 
-  // Creates the service with the runner as its program and fills its Parameters key with the
-  // four values the tool writes. False (with a test failure) when that fails.
+  // Installs the service through the tool's Install routine, with carrack.exe beside the
+  // tests as its runner. False (with a test failure) when that fails.
   bool Install(const std::string& strRunfile, const std::string& strArguments,
                const std::string& strDirectory);
   void SetStringParameter(const char* pszName, const std::string& strValue);
@@ -49,11 +67,23 @@ class CServiceFixture {
   SERVICE_STATUS_PROCESS WaitForState(DWORD dwState, DWORD dwTimeoutMs);
   SERVICE_STATUS_PROCESS Query();
 
+  // The tool's service commands, on the real system.
+  svc::CServiceCommands& Commands() { return m_commands; }
+  // Forgets the service, for a test that removed it itself.
+  void Forget() { m_hService.reset(); }
+
  private:
   std::string m_strName;
   std::string m_strFolder;
   unique_schandle m_hManager;
   unique_schandle m_hService;
+  svc::CWin32ServiceManager m_scm;
+  svc::CWin32Registry m_registry;
+  svc::CWin32System m_system;
+  CCaptionRecorder m_messageBox;
+  svc::ServicePlatform m_platform{m_scm, m_registry, m_system, m_messageBox};
+  CNoForm m_form;
+  svc::CServiceCommands m_commands{m_platform, m_form};
 };
 
 }  // namespace qm::runner::test
