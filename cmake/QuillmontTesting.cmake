@@ -32,6 +32,7 @@ function(qm_add_test name)
     set_tests_properties(${name} PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
   else()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         TEST_PREFIX "${name}."
                          PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
   endif()
 endfunction()
