@@ -6,6 +6,18 @@
 
 namespace qm::svc {
 
+namespace {
+
+// The registry returns its reason instead of setting the last error. The install summary
+// renders the last error after a failed write, so hand the reason on; otherwise the summary
+// would name whatever unrelated call failed before.
+int Failed(ISystem& system, long lResult) {
+  system.SetLastError(static_cast<std::uint32_t>(lResult));
+  return 1;
+}
+
+}  // namespace
+
 bool RegisteredServiceList::Contains(const char* name) const {
   for (const std::string& strName : m_names) {
     if (strName == name) return true;
@@ -34,20 +46,20 @@ int ReadRegString(IRegistry& registry, ISystem& system, char* buffer, std::uint3
 int WriteRegString(IRegistry& registry, ISystem& system, const char* data, std::uint32_t byteCount,
                    Handle root, const char* path, const char* valueName) {
   Handle hRaw = kNoHandle;
-  if (registry.OpenKey(root, path, 0, kKeyWrite, &hRaw) != kErrorSuccess) return 1;
+  const long lOpen = registry.OpenKey(root, path, 0, kKeyWrite, &hRaw);
+  if (lOpen != kErrorSuccess) return Failed(system, lOpen);
   CRegKey key = OwnKey(registry, system, hRaw);
   const long lResult = registry.SetValue(key.get(), valueName, kRegSz,
                                          reinterpret_cast<const unsigned char*>(data), byteCount);
-  return lResult == kErrorSuccess ? 0 : 1;
+  return lResult == kErrorSuccess ? 0 : Failed(system, lResult);
 }
 
 int CreateRegKey(IRegistry& registry, ISystem& system, Handle root, const char* path) {
   Handle hRaw = kNoHandle;
   std::uint32_t dwDisposition = 0;
-  if (registry.CreateKey(root, path, kParametersKeyClass, kRegOptionNonVolatile, kKeyAllAccess,
-                         &hRaw, &dwDisposition) != kErrorSuccess) {
-    return 1;
-  }
+  const long lResult = registry.CreateKey(root, path, kParametersKeyClass, kRegOptionNonVolatile,
+                                          kKeyAllAccess, &hRaw, &dwDisposition);
+  if (lResult != kErrorSuccess) return Failed(system, lResult);
   OwnKey(registry, system, hRaw);  // closed at once
   return 0;
 }

@@ -102,14 +102,14 @@ std::string Created(const std::string& strParagraphs) {
   return "QmSvc\n\nwas successfully created." + strParagraphs;
 }
 
-// Registry primitives report failure through their result only: the text after a paragraph
-// is whatever the last error holds then, here the one set before the press.
-const char* const kStale = "The specified service already exists. (0x431)";
-const std::string kP = "\nHowever, the Parameter subkey\ncould not be created.\n\n"s + kStale;
-const std::string kI = "\nHowever, the Installer value could\nnot be assigned.\n\n"s + kStale;
-const std::string kA = "\nHowever, the Arguments value could\nnot be assigned.\n\n"s + kStale;
-const std::string kR = "\nHowever, the Runfile value could\nnot be assigned.\n\n"s + kStale;
-const std::string kD = "\nHowever, the Directory value could\nnot be assigned.\n\n"s + kStale;
+// The text after a paragraph is the registry's own reason for the failed step, not the
+// unrelated error left over from before the press.
+const char* const kDenied = "Access is denied. (0x5)";
+const std::string kP = "\nHowever, the Parameter subkey\ncould not be created.\n\n"s + kDenied;
+const std::string kI = "\nHowever, the Installer value could\nnot be assigned.\n\n"s + kDenied;
+const std::string kA = "\nHowever, the Arguments value could\nnot be assigned.\n\n"s + kDenied;
+const std::string kR = "\nHowever, the Runfile value could\nnot be assigned.\n\n"s + kDenied;
+const std::string kD = "\nHowever, the Directory value could\nnot be assigned.\n\n"s + kDenied;
 
 class SvcInstallFailureTest : public SvcInstallTest,
                               public ::testing::WithParamInterface<FailureCase> {};
@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "The specified service has been marked for deletion. (0x430)"},
         FailureCase{"Key", "RegCreateKeyEx", 0, 5, true, Created(kP)},
         // Opening the key for a value: the Services key's open for the list comes first.
-        FailureCase{"InstallerOpen", "RegOpenKeyEx", 2, 2, true, Created(kI)},
+        FailureCase{"InstallerOpen", "RegOpenKeyEx", 2, 5, true, Created(kI)},
         FailureCase{"Installer", "RegSetValueEx", 1, 5, true, Created(kI)},
         FailureCase{"Arguments", "RegSetValueEx", 2, 5, true, Created(kA)},
         FailureCase{"Runfile", "RegSetValueEx", 3, 5, true, Created(kR)},
