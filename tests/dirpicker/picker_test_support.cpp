@@ -1,0 +1,219 @@
+#include "tests/dirpicker/picker_test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "res/resource.h"
+
+namespace qm::test {
+
+namespace {
+
+std::vector<BoxCall> g_vecBoxCalls;
+
+int WINAPI RecordBox(HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT nStyle) {
+  g_vecBoxCalls.push_back({hOwner, pszText ? pszText : "", pszCaption ? pszCaption : "", nStyle});
+  return IDOK;
+}
+
+void RemoveRecursively(const std::string& strPath) {
+  WIN32_FIND_DATAA fd{};
+  HANDLE hFind = ::FindFirstFileA((strPath + "\\*").c_str(), &fd);
+  if (hFind != INVALID_HANDLE_VALUE) {
+    do {
+      std::string strName = fd.cFileName;
+      if (strName == "." || strName == "..") continue;
+      std::string strChild = strPath + "\\" + strName;
+      ::SetFileAttributesA(strChild.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveRecursively(strChild);
+      } else {
+        ::DeleteFileA(strChild.c_str());
+      }
+    } while (::FindNextFileA(hFind, &fd));
+    ::FindClose(hFind);
+  }
+  ::RemoveDirectoryA(strPath.c_str());
+}
+
+}  // namespace
+
+bool RunHostCommand(const std::string& strCommand) {
+  // The host process is not waited for reliably: it touches a marker, and the marker is
+  // looked for through drive Z:, which Wine maps to the host's root.
+  static int s_nCount = 0;
+  char szMarker[96];
+  std::snprintf(szMarker, sizeof(szMarker), "/tmp/qm-dirpicker-host-%lu-%d",
+                ::GetCurrentProcessId(), ++s_nCount);
+  std::string strLine = "/bin/sh -c \"" + strCommand + " ; touch " + szMarker + "\"";
+  STARTUPINFOA si{};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+    return false;
+  }
+  ::CloseHandle(pi.hThread);
+  ::CloseHandle(pi.hProcess);
+  std::string strMarker = std::string("Z:") + szMarker;
+  for (char& ch : strMarker) {
+    if (ch == '/') ch = '\\';
+  }
+  for (int i = 0; i < 500; ++i) {
+    if (::GetFileAttributesA(strMarker.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      ::DeleteFileA(strMarker.c_str());
+      return true;
+    }
+    ::Sleep(10);
+  }
+  return false;
+}
+
+namespace {}  // namespace
+
+CTempTree::CTempTree() {
+  char szTemp[MAX_PATH] = "";
+  ::GetTempPathA(sizeof(szTemp), szTemp);
+  static int s_nCount = 0;
+  char szRoot[MAX_PATH + 64];
+  std::snprintf(szRoot, sizeof(szRoot), "%sqm-dirpicker-%lu-%d", szTemp, ::GetCurrentProcessId(),
+                ++s_nCount);
+  m_strRoot = szRoot;
+  RemoveRecursively(m_strRoot);
+  ::CreateDirectoryA(m_strRoot.c_str(), nullptr);
+}
+
+CTempTree::~CTempTree() {
+  RemoveRecursively(m_strRoot);
+}
+
+std::string CTempTree::Path(const std::string& strRelative) const {
+  return strRelative.empty() ? m_strRoot : m_strRoot + "\\" + strRelative;
+}
+
+void CTempTree::MakeDir(const std::string& strRelative, DWORD dwAttributes) const {
+  ::CreateDirectoryA(Path(strRelative).c_str(), nullptr);
+  if (dwAttributes) ::SetFileAttributesA(Path(strRelative).c_str(), dwAttributes);
+}
+
+void CTempTree::MakeFile(const std::string& strRelative) const {
+  HANDLE hFile = ::CreateFileA(Path(strRelative).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (hFile != INVALID_HANDLE_VALUE) ::CloseHandle(hFile);
+}
+
+void CTempTree::MakeHostDir(const std::string& strRelative) const {
+  // Only the parent goes through the path conversion, which would drop the trailing dots.
+  std::size_t nSlash = strRelative.rfind('\\');
+  std::string strParent = nSlash == std::string::npos ? "" : strRelative.substr(0, nSlash);
+  std::string strLeaf = strRelative.substr(nSlash == std::string::npos ? 0 : nSlash + 1);
+  std::string strHost = CWineDrive::HostPath(Path(strParent));
+  if (!strHost.empty()) RunHostCommand("mkdir -p '" + strHost + "/" + strLeaf + "'");
+}
+
+void CTempTree::Remove(const std::string& strRelative) const {
+  RemoveRecursively(Path(strRelative));
+}
+
+CWineDrive::CWineDrive(char chLetter, const std::string& strHostTarget) {
+  const char* pszPrefix = std::getenv("WINEPREFIX");
+  if (!pszPrefix || !*pszPrefix) return;
+  char szLink[32];
+  std::snprintf(szLink, sizeof(szLink), "/dosdevices/%c:", chLetter | 0x20);
+  m_strLink = std::string(pszPrefix) + szLink;
+  m_bOk = RunHostCommand("ln -sfn '" + strHostTarget + "' '" + m_strLink + "'");
+}
+
+CWineDrive::~CWineDrive() {
+  if (m_bOk) RunHostCommand("rm -f '" + m_strLink + "'");
+}
+
+std::string CWineDrive::HostPath(const std::string& strWindowsPath) {
+  using PfnUnixName = char*(CDECL*)(LPCWSTR);
+  auto pfn = reinterpret_cast<PfnUnixName>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!pfn) return std::string();
+  wchar_t szWide[MAX_PATH * 2] = L"";
+  ::MultiByteToWideChar(CP_ACP, 0, strWindowsPath.c_str(), -1, szWide, MAX_PATH * 2);
+  char* pszUnix = pfn(szWide);
+  if (!pszUnix) return std::string();
+  std::string strUnix = pszUnix;
+  ::HeapFree(::GetProcessHeap(), 0, pszUnix);
+  return strUnix;
+}
+
+CBoxRecorder::CBoxRecorder() : m_pfnSaved(GetPickerSystem().pfnMessageBox) {
+  g_vecBoxCalls.clear();
+  GetPickerSystem().pfnMessageBox = &RecordBox;
+}
+
+CBoxRecorder::~CBoxRecorder() {
+  GetPickerSystem().pfnMessageBox = m_pfnSaved;
+}
+
+std::vector<BoxCall>& CBoxRecorder::Calls() {
+  return g_vecBoxCalls;
+}
+
+CCurrentDirectoryGuard::CCurrentDirectoryGuard() {
+  ::GetCurrentDirectoryA(sizeof(m_szSaved), m_szSaved);
+}
+
+CCurrentDirectoryGuard::~CCurrentDirectoryGuard() {
+  ::SetCurrentDirectoryA(m_szSaved);
+}
+
+std::string CurrentDirectory() {
+  char szDir[1024] = "";
+  ::GetCurrentDirectoryA(sizeof(szDir), szDir);
+  return szDir;
+}
+
+int TakePostedTreeChanges(HWND hWnd) {
+  int nCount = 0;
+  MSG msg;
+  while (::PeekMessageA(&msg, hWnd, WM_DIRTREE_CHANGED, WM_DIRTREE_CHANGED, PM_REMOVE)) ++nCount;
+  return nCount;
+}
+
+HTREEITEM TreeNext(HWND hTree, UINT nCode, HTREEITEM hItem) {
+  return reinterpret_cast<HTREEITEM>(
+      ::SendMessageA(hTree, TVM_GETNEXTITEM, nCode, reinterpret_cast<LPARAM>(hItem)));
+}
+
+std::string TreeText(HWND hTree, HTREEITEM hItem) {
+  char szText[1024] = "";
+  TVITEMA tvi{};
+  tvi.mask = TVIF_TEXT;
+  tvi.hItem = hItem;
+  tvi.pszText = szText;
+  tvi.cchTextMax = sizeof(szText);
+  ::SendMessageA(hTree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
+  return szText;
+}
+
+std::vector<std::string> TreeChildren(HWND hTree, HTREEITEM hParent) {
+  std::vector<std::string> vec;
+  for (HTREEITEM h = hParent ? TreeNext(hTree, TVGN_CHILD, hParent)
+                             : TreeNext(hTree, TVGN_ROOT, nullptr);
+       h; h = TreeNext(hTree, TVGN_NEXT, h)) {
+    vec.push_back(TreeText(hTree, h));
+  }
+  return vec;
+}
+
+int TreeImage(HWND hTree, HTREEITEM hItem, int* pnSelected) {
+  TVITEMA tvi{};
+  tvi.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+  tvi.hItem = hItem;
+  ::SendMessageA(hTree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
+  if (pnSelected) *pnSelected = tvi.iSelectedImage;
+  return tvi.iImage;
+}
+
+bool TreeExpanded(HWND hTree, HTREEITEM hItem) {
+  return (::SendMessageA(hTree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(hItem), TVIS_EXPANDED) &
+          TVIS_EXPANDED) != 0;
+}
+
+}  // namespace qm::test

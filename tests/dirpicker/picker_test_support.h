@@ -1,0 +1,101 @@
+#pragma once
+// What the directory picker's tests under Wine share: real temporary directory trees, Wine
+// drive letters mapped to host folders, and a recorder in place of the picker's message
+// boxes (nobody is there to press them).
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <string>
+#include <vector>
+
+#include "dirpicker/picker_system.h"
+
+namespace qm::test {
+
+// A fresh folder below the temporary folder, removed with everything in it at the end.
+class CTempTree {
+ public:
+  CTempTree();
+  ~CTempTree();
+  CTempTree(const CTempTree&) = delete;
+  CTempTree& operator=(const CTempTree&) = delete;
+
+  // Full path of a relative one ("" is the root), without a trailing backslash.
+  std::string Path(const std::string& strRelative = "") const;
+  void MakeDir(const std::string& strRelative, DWORD dwAttributes = 0) const;
+  void MakeFile(const std::string& strRelative) const;
+  // Made by the host, for names that Win32 paths cannot carry (trailing dots: "...").
+  void MakeHostDir(const std::string& strRelative) const;
+  void Remove(const std::string& strRelative) const;
+
+ private:
+  std::string m_strRoot;
+};
+
+// Maps drive chLetter to a host path in this prefix's dosdevices folder (Wine starts host
+// programs given to CreateProcess), and removes the mapping at the end.
+class CWineDrive {
+ public:
+  CWineDrive(char chLetter, const std::string& strHostTarget);
+  ~CWineDrive();
+  CWineDrive(const CWineDrive&) = delete;
+  CWineDrive& operator=(const CWineDrive&) = delete;
+  bool Ok() const { return m_bOk; }
+
+  // The host path of a Windows path (for mapping a drive to a temporary folder).
+  static std::string HostPath(const std::string& strWindowsPath);
+
+ private:
+  std::string m_strLink;
+  bool m_bOk = false;
+};
+
+struct BoxCall {
+  HWND hOwner;
+  std::string strText;
+  std::string strCaption;
+  UINT nStyle;
+};
+
+// Takes the picker's message boxes for its lifetime and records them, answering IDOK.
+class CBoxRecorder {
+ public:
+  CBoxRecorder();
+  ~CBoxRecorder();
+  CBoxRecorder(const CBoxRecorder&) = delete;
+  CBoxRecorder& operator=(const CBoxRecorder&) = delete;
+  std::vector<BoxCall>& Calls();
+
+ private:
+  int(WINAPI* m_pfnSaved)(HWND, LPCSTR, LPCSTR, UINT);
+};
+
+// Keeps the process's current directory across a test.
+class CCurrentDirectoryGuard {
+ public:
+  CCurrentDirectoryGuard();
+  ~CCurrentDirectoryGuard();
+
+ private:
+  char m_szSaved[1024] = "";
+};
+
+std::string CurrentDirectory();
+
+// Runs a shell command on the host (Wine starts host programs given to CreateProcess) and
+// waits until it has finished.
+bool RunHostCommand(const std::string& strCommand);
+
+// WM_DIRTREE_CHANGED messages waiting in the queue for hWnd; removes them.
+int TakePostedTreeChanges(HWND hWnd);
+
+// A tree control's items, read back.
+HTREEITEM TreeNext(HWND hTree, UINT nCode, HTREEITEM hItem);
+std::string TreeText(HWND hTree, HTREEITEM hItem);
+std::vector<std::string> TreeChildren(HWND hTree, HTREEITEM hParent);  // null: top level
+int TreeImage(HWND hTree, HTREEITEM hItem, int* pnSelected = nullptr);
+bool TreeExpanded(HWND hTree, HTREEITEM hItem);
+
+}  // namespace qm::test
