@@ -136,8 +136,9 @@ TEST(ModalLoop, HiddenTemplateIsShownAndMissingTemplateFails) {
   EXPECT_EQ(missing.DoModal(), -1);
 }
 
-TEST(ModalLoop, InitialisationDataFillsTheComboBeforeOnInitDialog) {
-  CTestDlg dlg;
+std::vector<std::string> ComboItemsAtInit(UINT nTemplate) {
+  CTestDlg dlg(nullptr, nTemplate);
+  dlg.m_bBindControls = false;
   std::vector<std::string> items;
   dlg.m_onInit = [&](CTestDlg& d) {
     fw::CComboBox combo;
@@ -147,7 +148,13 @@ TEST(ModalLoop, InitialisationDataFillsTheComboBeforeOnInitDialog) {
     d.EndDialog(IDCANCEL);
   };
   dlg.DoModal();
-  EXPECT_THAT(items, ElementsAre("First", "Second"));
+  return items;
+}
+
+TEST(ModalLoop, InitialisationDataFillsTheComboBeforeOnInitDialog) {
+  EXPECT_THAT(ComboItemsAtInit(IDD_TEST_DIALOG), ElementsAre("First", "Second"));
+  // Damaged data: nothing is read past a text's record or the resource's end.
+  EXPECT_THAT(ComboItemsAtInit(IDD_TEST_DAMAGED), ElementsAre("One"));
 }
 
 }  // namespace
