@@ -16,8 +16,8 @@ namespace {
 // Reading the registry and creating a process take well under this.
 constexpr DWORD kStartWaitHintMs = 5000;
 
-// The runner shares its console with the program only to send it Ctrl+Break; no console
-// event (a stray Ctrl+C, logoff, shutdown) may end the runner itself.
+// While the runner is attached to the program's console to send it Ctrl+Break, no console
+// event (the Ctrl+C sent where Ctrl+Break cannot be, logoff, shutdown) may end the runner.
 BOOL WINAPI IgnoreConsoleEvent(DWORD) {
   return TRUE;
 }
@@ -88,13 +88,9 @@ bool CRunnerService::Prepare() {
     return false;
   }
 
-  // A console of our own, shared with the program only, through which it can be sent
-  // Ctrl+Break. Whatever console the runner was given is let go first.
+  // The program gets a console of its own (see CChildProcess::Start); the runner attaches to
+  // it only to send Ctrl+Break, and no console event may end the runner itself.
   ::FreeConsole();
-  if (::AllocConsole()) {
-    HWND hConsole = ::GetConsoleWindow();
-    if (hConsole) ::ShowWindow(hConsole, SW_HIDE);
-  }
   ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
 
   std::string strFailedStep;

@@ -5,9 +5,9 @@
 
 namespace qm::runner {
 
-// Sends Ctrl+Break to the program's process group (console programs; Ctrl+C where Ctrl+Break
-// cannot be sent) and WM_CLOSE to every top-level window of its processes (windowed
-// programs). Returns at once.
+// A console program is sent Ctrl+Break (Ctrl+C where Ctrl+Break cannot be sent) to its
+// process group; a windowed one WM_CLOSE to every top-level window of its processes.
+// Returns at once.
 void AskProgramToEnd(const CChildProcess& child);
 
 }  // namespace qm::runner

@@ -184,7 +184,8 @@ TEST(RunnerService, QuotedArgumentsAndARunfilePathWithBlanksArrivePunctually) {
 TEST(RunnerService, AWindowedProgramIsAskedToCloseItsWindow) {
   CServiceFixture service("Window");
   std::string strRecord = service.Folder() + "record.txt";
-  ASSERT_TRUE(service.Install(Probe(), "--window --record \"" + strRecord + "\"", ""));
+  ASSERT_TRUE(service.Install(BinFolder() + "probe_window.exe",
+                              "--window --record \"" + strRecord + "\"", ""));
   ASSERT_TRUE(service.Start());
   ASSERT_TRUE(WaitForFile(strRecord, 10000));
   DWORD dwPid = PidOf(strRecord);
@@ -192,7 +193,7 @@ TEST(RunnerService, AWindowedProgramIsAskedToCloseItsWindow) {
   ASSERT_TRUE(service.Stop());
   EXPECT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
   EXPECT_TRUE(ProcessEnded(dwPid));
-  EXPECT_NE(ReadFileText(strRecord).find("ended-by="), std::string::npos);
+  EXPECT_NE(ReadFileText(strRecord).find("ended-by=close"), std::string::npos);
 }
 
 TEST(RunnerService, TheProgramDiesWithTheRunner) {
