@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in build/bench (Windows configuration) and runs them under Wine in
 # that folder's prefix: the directory tree listing and the service runner. The directory-tree
-# benchmark's folders (1,000, 20,000 and 100,000 subdirectories) are made on the host: under Wine every new name costs a scan of its folder.
+# benchmark's folders (1,000, 20,000 and 100,000 subdirectories) are made on the host: under
+# Wine every new name costs a scan of its folder.
 #   scripts/bench.sh [max-count]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
