@@ -15,11 +15,17 @@ int main() {
   if (::StartServiceCtrlDispatcherA(table)) return 0;
   DWORD dwError = ::GetLastError();
   if (dwError == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
-    std::fputs(
+    static const char kLine[] =
         "carrack.exe is the Quillmont service runner: it is started by the Service Control "
         "Manager for services that the Quillmont tool (quillmnt.exe) installs, and does "
-        "nothing on its own.\n",
-        stderr);
+        "nothing on its own.";
+    std::fprintf(stderr, "%s\n", kLine);
+    // Double-clicked, the runner's console is its own and closes with it: show the line too.
+    DWORD adwProcesses[2];
+    HANDLE hStderr = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (::GetFileType(hStderr) == FILE_TYPE_CHAR && ::GetConsoleProcessList(adwProcesses, 2) == 1) {
+      ::MessageBoxA(nullptr, kLine, "carrack", MB_OK | MB_ICONINFORMATION);
+    }
     return 1;
   }
   std::fprintf(stderr, "carrack.exe: StartServiceCtrlDispatcher failed with error %lu.\n",
