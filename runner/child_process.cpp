@@ -54,6 +54,12 @@ bool CChildProcess::Start(const RunParameters& params, std::string& strFailedSte
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESTDHANDLES;
+  // The runner's own desktop, named rather than inherited: the runner joins it only when it
+  // needs the program's windows, and until then an inherited desktop may not be the same one.
+  STARTUPINFOA own = {};
+  own.cb = sizeof(own);
+  ::GetStartupInfoA(&own);
+  startup.lpDesktop = own.lpDesktop;
   startup.hStdInput = hStdin.get();
   startup.hStdOutput = hStdout.get();
   startup.hStdError = hStderr.get();

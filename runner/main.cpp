@@ -24,7 +24,12 @@ int main() {
     DWORD adwProcesses[2];
     HANDLE hStderr = ::GetStdHandle(STD_ERROR_HANDLE);
     if (::GetFileType(hStderr) == FILE_TYPE_CHAR && ::GetConsoleProcessList(adwProcesses, 2) == 1) {
-      ::MessageBoxA(nullptr, kLine, "carrack", MB_OK | MB_ICONINFORMATION);
+      using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+      HMODULE hUser32 = ::LoadLibraryA("user32.dll");
+      auto pMessageBox = hUser32 ? reinterpret_cast<MessageBoxFn>(reinterpret_cast<void*>(
+                                       ::GetProcAddress(hUser32, "MessageBoxA")))
+                                 : nullptr;
+      if (pMessageBox) pMessageBox(nullptr, kLine, "carrack", MB_OK | MB_ICONINFORMATION);
     }
     return 1;
   }

@@ -6,17 +6,32 @@ namespace qm::runner {
 
 namespace {
 
+// The window functions come from user32, which the runner loads only to stop a windowed
+// program: linked at start-up it would cost every service start a window-station connection,
+// more time and memory than everything else the runner does.
+using EnumWindowsFn = BOOL(WINAPI*)(WNDENUMPROC, LPARAM);
+using GetWindowThreadProcessIdFn = DWORD(WINAPI*)(HWND, LPDWORD);
+using PostMessageFn = BOOL(WINAPI*)(HWND, UINT, WPARAM, LPARAM);
+
 struct WindowSearch {
   const std::vector<DWORD>* pIds;
+  GetWindowThreadProcessIdFn pGetWindowThreadProcessId;
+  PostMessageFn pPostMessage;
 };
+
+// A user32 export as a typed pointer.
+template <class Fn>
+Fn Resolve(HMODULE hModule, const char* pszName) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(hModule, pszName)));
+}
 
 BOOL CALLBACK CloseIfOwned(HWND hWnd, LPARAM lParam) {
   const auto* pSearch = reinterpret_cast<const WindowSearch*>(lParam);
   DWORD dwProcessId = 0;
-  ::GetWindowThreadProcessId(hWnd, &dwProcessId);
+  pSearch->pGetWindowThreadProcessId(hWnd, &dwProcessId);
   if (std::find(pSearch->pIds->begin(), pSearch->pIds->end(), dwProcessId) !=
       pSearch->pIds->end()) {
-    ::PostMessageA(hWnd, WM_CLOSE, 0, 0);
+    pSearch->pPostMessage(hWnd, WM_CLOSE, 0, 0);
   }
   return TRUE;
 }
@@ -36,9 +51,17 @@ void AskProgramToEnd(const CChildProcess& child) {
     return;
   }
   // A windowed program has no console to join: its windows are asked to close.
+  HMODULE hUser32 = ::LoadLibraryA("user32.dll");
+  if (!hUser32) return;
+  auto pEnumWindows = Resolve<EnumWindowsFn>(hUser32, "EnumWindows");
   std::vector<DWORD> ids = child.ProcessIds();
-  WindowSearch search = {&ids};
-  ::EnumWindows(CloseIfOwned, reinterpret_cast<LPARAM>(&search));
+  WindowSearch search = {&ids,
+                         Resolve<GetWindowThreadProcessIdFn>(hUser32, "GetWindowThreadProcessId"),
+                         Resolve<PostMessageFn>(hUser32, "PostMessageA")};
+  if (pEnumWindows && search.pGetWindowThreadProcessId && search.pPostMessage) {
+    pEnumWindows(CloseIfOwned, reinterpret_cast<LPARAM>(&search));
+  }
+  // user32 stays loaded: it is not made to be unloaded once connected.
 }
 
 }  // namespace qm::runner
