@@ -1,5 +1,8 @@
 #include "tests/dirpicker/picker_test_support.h"
 
+#include <winioctl.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -115,17 +118,54 @@ void CTempTree::Remove(const std::string& strRelative) const {
   RemoveRecursively(Path(strRelative));
 }
 
-CWineDrive::CWineDrive(char chLetter, const std::string& strHostTarget) {
-  const char* pszPrefix = std::getenv("WINEPREFIX");
-  if (!pszPrefix || !*pszPrefix) return;
-  char szLink[32];
-  std::snprintf(szLink, sizeof(szLink), "/dosdevices/%c:", chLetter | 0x20);
-  m_strLink = std::string(pszPrefix) + szLink;
-  m_bOk = RunHostCommand("ln -sfn '" + strHostTarget + "' '" + m_strLink + "'");
+namespace {
+
+// Wine's mount manager request that defines (or, with DRIVE_NO_ROOT_DIR, removes) a drive
+// letter on a host path: it writes the dosdevices link and updates the session's drive list
+// at once, as Wine's own configuration tool does.
+struct MountMgrUnixDrive {
+  ULONG nSize;
+  ULONG nType;
+  ULONG nFsType;
+  DWORD dwSerial;
+  ULONGLONG nUnixDev;
+  WCHAR chLetter;
+  USHORT nMountPoint;
+  USHORT nDevice;
+  USHORT nLabel;
+};
+constexpr DWORD kIoctlDefineUnixDrive =
+    CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+
+bool DefineUnixDrive(char chLetter, UINT nType, const std::string& strHostPath) {
+  HANDLE hManager =
+      ::CreateFileA("\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (hManager == INVALID_HANDLE_VALUE) return false;
+  std::vector<char> vecBuffer(sizeof(MountMgrUnixDrive) + strHostPath.size() + 1, '\0');
+  auto* pDrive = reinterpret_cast<MountMgrUnixDrive*>(vecBuffer.data());
+  pDrive->nSize = static_cast<ULONG>(vecBuffer.size());
+  pDrive->nType = nType;
+  pDrive->chLetter = static_cast<WCHAR>(chLetter | 0x20);
+  if (!strHostPath.empty()) {
+    pDrive->nMountPoint = sizeof(MountMgrUnixDrive);
+    std::copy(strHostPath.begin(), strHostPath.end(),
+              vecBuffer.begin() + sizeof(MountMgrUnixDrive));
+  }
+  BOOL bOk = ::DeviceIoControl(hManager, kIoctlDefineUnixDrive, vecBuffer.data(),
+                               static_cast<DWORD>(vecBuffer.size()), nullptr, 0, nullptr, nullptr);
+  ::CloseHandle(hManager);
+  return bOk != FALSE;
+}
+
+}  // namespace
+
+CWineDrive::CWineDrive(char chLetter, const std::string& strHostTarget) : m_chLetter(chLetter) {
+  m_bOk = !strHostTarget.empty() && DefineUnixDrive(chLetter, DRIVE_FIXED, strHostTarget);
 }
 
 CWineDrive::~CWineDrive() {
-  if (m_bOk) RunHostCommand("rm -f '" + m_strLink + "'");
+  if (m_bOk) DefineUnixDrive(m_chLetter, DRIVE_NO_ROOT_DIR, "");
 }
 
 std::string CWineDrive::HostPath(const std::string& strWindowsPath) {

@@ -34,8 +34,8 @@ class CTempTree {
   std::string m_strRoot;
 };
 
-// Maps drive chLetter to a host path in this prefix's dosdevices folder (Wine starts host
-// programs given to CreateProcess), and removes the mapping at the end.
+// Maps drive chLetter to a host path (existing or not) through Wine's mount manager, and
+// removes the mapping at the end.
 class CWineDrive {
  public:
   CWineDrive(char chLetter, const std::string& strHostTarget);
@@ -48,7 +48,7 @@ class CWineDrive {
   static std::string HostPath(const std::string& strWindowsPath);
 
  private:
-  std::string m_strLink;
+  char m_chLetter;
   bool m_bOk = false;
 };
 
