@@ -84,6 +84,14 @@ TEST(RunnerService, AProgramThatIgnoresTheStopIsEndedAfterTheTimeout) {
 
   ULONGLONG ullStart = ::GetTickCount64();
   ASSERT_TRUE(service.Stop());
+  // While it waits, the runner says so with a wait hint, and refuses a second stop request
+  // rather than leaving the manager to end it outright.
+  ::Sleep(300);
+  SERVICE_STATUS_PROCESS pending = service.Query();
+  EXPECT_EQ(pending.dwCurrentState, SERVICE_STOP_PENDING);
+  EXPECT_GT(pending.dwWaitHint, 0u);
+  SERVICE_STATUS again;
+  EXPECT_FALSE(::ControlService(service.Handle(), SERVICE_CONTROL_STOP, &again));
   SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
   ULONGLONG ullTook = ::GetTickCount64() - ullStart;
   EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
@@ -138,6 +146,12 @@ TEST(RunnerService, AStartThatCannotSucceedStopsTheServiceWithAnError) {
   ASSERT_TRUE(wrongType.Install(Probe(), "", ""));
   wrongType.SetStringParameter("StopTimeout", "5000");
   ExpectStartFails(wrongType, static_cast<DWORD>(ERROR_DATATYPE_MISMATCH));
+
+  // The output file's folder is missing: nothing may start with its output lost.
+  CServiceFixture badOutput("NoOut");
+  ASSERT_TRUE(badOutput.Install(Probe(), "", ""));
+  badOutput.SetStringParameter("Stdout", badOutput.Folder() + "absent\\out.log");
+  ExpectStartFails(badOutput, ERROR_PATH_NOT_FOUND);
 
   CServiceFixture missingFolder("NoDir");
   ASSERT_TRUE(missingFolder.Install(Probe(), "", missingFolder.Folder() + "absent"));

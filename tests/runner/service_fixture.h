@@ -66,6 +66,7 @@ class CServiceFixture {
   // Waits for the state; returns the last status seen.
   SERVICE_STATUS_PROCESS WaitForState(DWORD dwState, DWORD dwTimeoutMs);
   SERVICE_STATUS_PROCESS Query();
+  SC_HANDLE Handle() const { return m_hService.get(); }
 
   // The tool's service commands, on the real system.
   svc::CServiceCommands& Commands() { return m_commands; }
