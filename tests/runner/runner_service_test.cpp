@@ -156,6 +156,16 @@ TEST(RunnerService, AStartThatCannotSucceedStopsTheServiceWithAnError) {
   CServiceFixture missingFolder("NoDir");
   ASSERT_TRUE(missingFolder.Install(Probe(), "", missingFolder.Folder() + "absent"));
   ExpectStartFails(missingFolder, ERROR_DIRECTORY);
+
+  // Each failure went to the event log, whose source now names the runner's message table.
+  char szFile[MAX_PATH] = "";
+  DWORD dwSize = sizeof(szFile);
+  ASSERT_EQ(::RegGetValueA(HKEY_LOCAL_MACHINE,
+                           "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\carrack",
+                           "EventMessageFile", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, szFile,
+                           &dwSize),
+            ERROR_SUCCESS);
+  EXPECT_EQ(_stricmp(szFile, (BinFolder() + "carrack.exe").c_str()), 0) << szFile;
 }
 
 TEST(RunnerService, OutputGoesToTheStdoutAndStderrFilesAppended) {
