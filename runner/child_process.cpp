@@ -19,36 +19,36 @@ unique_hfile OpenNul(DWORD dwAccess, SECURITY_ATTRIBUTES* pInherit) {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool Fail(std::string& strFailedStep, DWORD& dwError, std::string strStep) {
-  dwError = ::GetLastError();
-  strFailedStep = std::move(strStep);
+bool Fail(StartFailure& failure, std::string strStep) {
+  failure.dwError = ::GetLastError();
+  failure.strStep = std::move(strStep);
   return false;
 }
 
 }  // namespace
 
-bool CChildProcess::Start(const RunParameters& params, std::string& strFailedStep, DWORD& dwError) {
+bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
   m_hJob.reset(::CreateJobObjectA(nullptr, nullptr));
-  if (!m_hJob) return Fail(strFailedStep, dwError, "creating the job object");
+  if (!m_hJob) return Fail(failure, "creating the job object");
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
   if (!::SetInformationJobObject(m_hJob.get(), JobObjectExtendedLimitInformation, &limits,
                                  sizeof(limits))) {
-    return Fail(strFailedStep, dwError, "setting up the job object");
+    return Fail(failure, "setting up the job object");
   }
 
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   unique_hfile hStdin = OpenNul(GENERIC_READ, &inherit);
-  if (!hStdin) return Fail(strFailedStep, dwError, "opening NUL for standard input");
+  if (!hStdin) return Fail(failure, "opening NUL for standard input");
   unique_hfile hStdout = params.strStdout.empty() ? OpenNul(GENERIC_WRITE, &inherit)
                                                   : OpenAppendFile(params.strStdout, &inherit);
   if (!hStdout) {
-    return Fail(strFailedStep, dwError, "opening the Stdout file " + params.strStdout);
+    return Fail(failure, "opening the Stdout file " + params.strStdout);
   }
   unique_hfile hStderr = params.strStderr.empty() ? OpenNul(GENERIC_WRITE, &inherit)
                                                   : OpenAppendFile(params.strStderr, &inherit);
   if (!hStderr) {
-    return Fail(strFailedStep, dwError, "opening the Stderr file " + params.strStderr);
+    return Fail(failure, "opening the Stderr file " + params.strStderr);
   }
 
   STARTUPINFOA startup = {};
@@ -74,20 +74,21 @@ bool CChildProcess::Start(const RunParameters& params, std::string& strFailedSte
                         CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP | CREATE_NO_WINDOW, nullptr,
                         strDirectory.empty() ? nullptr : strDirectory.c_str(), &startup,
                         &process)) {
-    return Fail(strFailedStep, dwError, "CreateProcess");
+    failure.bCreateProcess = true;
+    return Fail(failure, "CreateProcess");
   }
   unique_handle hThread(process.hThread);
   m_hProcess.reset(process.hProcess);
   m_dwProcessId = process.dwProcessId;
   if (!::AssignProcessToJobObject(m_hJob.get(), m_hProcess.get())) {
-    Fail(strFailedStep, dwError, "putting the program in the job object");
+    Fail(failure, "putting the program in the job object");
     ::TerminateProcess(m_hProcess.get(), 1);
     m_hProcess.reset();
     m_dwProcessId = 0;
     return false;
   }
   if (::ResumeThread(hThread.get()) == static_cast<DWORD>(-1)) {
-    Fail(strFailedStep, dwError, "resuming the program");
+    Fail(failure, "resuming the program");
     ::TerminateJobObject(m_hJob.get(), 1);
     m_hProcess.reset();
     m_dwProcessId = 0;

@@ -12,12 +12,18 @@
 
 namespace qm::runner {
 
+struct StartFailure {
+  bool bCreateProcess = false;  // the program itself could not be created
+  std::string strStep;          // what failed, for the event log
+  DWORD dwError = 0;
+};
+
 class CChildProcess {
  public:
   // Starts the program suspended, puts it in the job, then lets it run, so that nothing it
   // starts can escape the job. On failure returns false with the step that failed and its
   // error; nothing is left running.
-  bool Start(const RunParameters& params, std::string& strFailedStep, DWORD& dwError);
+  bool Start(const RunParameters& params, StartFailure& failure);
 
   HANDLE Process() const { return m_hProcess.get(); }
   DWORD ProcessId() const { return m_dwProcessId; }

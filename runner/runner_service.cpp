@@ -34,6 +34,7 @@ void WINAPI CRunnerService::ServiceMain(DWORD dwArgc, LPSTR* ppszArgv) {
 void CRunnerService::Run(const char* pszServiceName) {
   m_strName = pszServiceName;
   m_hStopEvent.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  DWORD dwEventError = m_hStopEvent ? ERROR_SUCCESS : ::GetLastError();
   if (!m_reporter.Register(pszServiceName, HandlerEx, this)) {
     // Without a status handle nothing can be reported; the manager sees the process end.
     std::string strError = SystemErrorText(::GetLastError());
@@ -42,7 +43,7 @@ void CRunnerService::Run(const char* pszServiceName) {
     return;
   }
   m_reporter.Report(SERVICE_START_PENDING, kStartWaitHintMs);
-  if (!Prepare()) return;
+  if (!Prepare(dwEventError)) return;
   m_reporter.Report(SERVICE_RUNNING);
 
   HANDLE ahWait[2] = {m_hStopEvent.get(), m_child.Process()};
@@ -55,13 +56,12 @@ void CRunnerService::Run(const char* pszServiceName) {
   }
 }
 
-bool CRunnerService::Prepare() {
+bool CRunnerService::Prepare(DWORD dwEventError) {
   if (!m_hStopEvent) {
-    DWORD dwError = ::GetLastError();
-    std::string strError = SystemErrorText(dwError);
+    std::string strError = SystemErrorText(dwEventError);
     WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
                {m_strName.c_str(), "CreateEvent", strError.c_str()});
-    StopWithFailure(dwError);
+    StopWithFailure(dwEventError);
     return false;
   }
   RegisterEventSourceOnce();
@@ -93,11 +93,10 @@ bool CRunnerService::Prepare() {
   ::FreeConsole();
   ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
 
-  std::string strFailedStep;
-  DWORD dwError = 0;
-  if (!m_child.Start(m_params, strFailedStep, dwError)) {
-    std::string strError = SystemErrorText(dwError);
-    if (strFailedStep == "CreateProcess") {
+  StartFailure start;
+  if (!m_child.Start(m_params, start)) {
+    std::string strError = SystemErrorText(start.dwError);
+    if (start.bCreateProcess) {
       std::string strLine = ComposeCommandLine(m_params.strRunfile, m_params.strArguments);
       std::string strDirectory = ChooseWorkingDirectory(m_params.strRunfile, m_params.strDirectory);
       if (strDirectory.empty()) strDirectory = "(the system folder)";
@@ -105,9 +104,9 @@ bool CRunnerService::Prepare() {
                  {m_strName.c_str(), strLine.c_str(), strDirectory.c_str(), strError.c_str()});
     } else {
       WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
-                 {m_strName.c_str(), strFailedStep.c_str(), strError.c_str()});
+                 {m_strName.c_str(), start.strStep.c_str(), strError.c_str()});
     }
-    StopWithFailure(dwError);
+    StopWithFailure(start.dwError);
     return false;
   }
   return true;

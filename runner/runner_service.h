@@ -20,7 +20,8 @@ class CRunnerService {
 
  private:
   void Run(const char* pszServiceName);
-  bool Prepare();
+  // Everything up to a running program; on failure the service is reported stopped.
+  bool Prepare(DWORD dwEventError);
   void StopProgram();
   void OnProgramEnded();
   void StopWithFailure(DWORD dwError);
