@@ -205,6 +205,19 @@ TEST(RunnerService, QuotedArgumentsAndARunfilePathWithBlanksArrivePunctually) {
   EXPECT_EQ(RecordValue(strText, "cmdline").rfind("\"" + strCopy + "\" ", 0), 0u) << strText;
 }
 
+TEST(RunnerService, ExpandableValuesHaveTheirVariablesExpanded) {
+  CServiceFixture service("Expand");
+  std::string strRecord = service.Folder() + "record.txt";
+  ASSERT_TRUE(service.Install(Probe(), "--record \"" + strRecord + "\"", ""));
+  service.SetStringParameter("Directory", "%SystemRoot%", REG_EXPAND_SZ);
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  char szSystemRoot[MAX_PATH] = "";
+  ::GetEnvironmentVariableA("SystemRoot", szSystemRoot, sizeof(szSystemRoot));
+  EXPECT_EQ(_stricmp(RecordValue(ReadFileText(strRecord), "cwd").c_str(), szSystemRoot), 0)
+      << ReadFileText(strRecord);
+}
+
 TEST(RunnerService, AWindowedProgramIsAskedToCloseItsWindow) {
   CServiceFixture service("Window");
   std::string strRecord = service.Folder() + "record.txt";

@@ -122,9 +122,10 @@ bool CServiceFixture::Install(const std::string& strRunfile, const std::string& 
   return nCreated == 1 && m_hService;
 }
 
-void CServiceFixture::SetStringParameter(const char* pszName, const std::string& strValue) {
+void CServiceFixture::SetStringParameter(const char* pszName, const std::string& strValue,
+                                         DWORD dwType) {
   LSTATUS status =
-      ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, ParametersKey(m_strName).c_str(), pszName, REG_SZ,
+      ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, ParametersKey(m_strName).c_str(), pszName, dwType,
                         strValue.c_str(), static_cast<DWORD>(strValue.size() + 1));
   EXPECT_EQ(status, ERROR_SUCCESS) << pszName;
 }

@@ -57,7 +57,7 @@ class CServiceFixture {
   // tests as its runner. False (with a test failure) when that fails.
   bool Install(const std::string& strRunfile, const std::string& strArguments,
                const std::string& strDirectory);
-  void SetStringParameter(const char* pszName, const std::string& strValue);
+  void SetStringParameter(const char* pszName, const std::string& strValue, DWORD dwType = REG_SZ);
   void SetDwordParameter(const char* pszName, DWORD dwValue);
   void DeleteParameter(const char* pszName);
 
