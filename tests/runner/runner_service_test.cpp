@@ -205,11 +205,18 @@ TEST(RunnerService, QuotedArgumentsAndARunfilePathWithBlanksArrivePunctually) {
   EXPECT_EQ(RecordValue(strText, "cmdline").rfind("\"" + strCopy + "\" ", 0), 0u) << strText;
 }
 
-TEST(RunnerService, ExpandableValuesHaveTheirVariablesExpanded) {
+TEST(RunnerService, ValuesAreReadAsStoredAndExpandedWhenExpandable) {
   CServiceFixture service("Expand");
   std::string strRecord = service.Folder() + "record.txt";
   ASSERT_TRUE(service.Install(Probe(), "--record \"" + strRecord + "\"", ""));
   service.SetStringParameter("Directory", "%SystemRoot%", REG_EXPAND_SZ);
+  // Stored without its closing NUL, as any program may write it: read as exactly its bytes.
+  std::string strRunfile = Probe();
+  ASSERT_EQ(::RegSetKeyValueA(
+                HKEY_LOCAL_MACHINE,
+                ("SYSTEM\\CurrentControlSet\\Services\\" + service.Name() + "\\Parameters").c_str(),
+                "Runfile", REG_SZ, strRunfile.data(), static_cast<DWORD>(strRunfile.size())),
+            ERROR_SUCCESS);
   ASSERT_TRUE(service.Start());
   ASSERT_TRUE(WaitForFile(strRecord, 10000));
   char szSystemRoot[MAX_PATH] = "";
