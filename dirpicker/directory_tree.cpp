@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dirpicker/picker_system.h"
+#include "dirpicker/redraw_suspender.h"
 #include "dirpicker/sorted_insert.h"
 #include "dirpicker/subdir_search.h"
 #include "res/resource.h"
@@ -126,11 +127,14 @@ void CDirectoryTree::SetPathFromItem(HTREEITEM hItem) {
 void CDirectoryTree::DeleteChildBranch(HTREEITEM hItem) {
   HTREEITEM hChild = GetNextItem(hItem, TVGN_CHILD);
   if (!hChild) return;
+  qm::CRedrawSuspender suspend(m_hWnd);
   while (HTREEITEM hGrandchild = GetNextItem(hChild, TVGN_CHILD)) DeleteItem(hGrandchild);
   DeleteItem(hChild);
 }
 
 void CDirectoryTree::DeleteSiblings(HTREEITEM hItem) {
+  // A big listing goes item by item: without redrawing, or it takes minutes.
+  qm::CRedrawSuspender suspend(m_hWnd);
   while (HTREEITEM hPrevious = GetNextItem(hItem, TVGN_PREVIOUS)) DeleteItem(hPrevious);
   while (HTREEITEM hNext = GetNextItem(hItem, TVGN_NEXT)) DeleteItem(hNext);
 }

@@ -1,5 +1,6 @@
 #include "dirpicker/sorted_insert.h"
 
+#include "dirpicker/redraw_suspender.h"
 #include "dirpicker/sort_order.h"
 
 namespace qm {
@@ -22,23 +23,6 @@ std::wstring ItemTextW(HWND hTree, HTREEITEM hItem) {
   ::SendMessageW(hTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&tvi));
   return szText;
 }
-
-// Stops redrawing for the lifetime of the object, then repaints once.
-class CRedrawSuspender {
- public:
-  explicit CRedrawSuspender(HWND hWnd) : m_hWnd(hWnd) {
-    ::SendMessageA(m_hWnd, WM_SETREDRAW, FALSE, 0);
-  }
-  ~CRedrawSuspender() {
-    ::SendMessageA(m_hWnd, WM_SETREDRAW, TRUE, 0);
-    ::InvalidateRect(m_hWnd, nullptr, TRUE);
-  }
-  CRedrawSuspender(const CRedrawSuspender&) = delete;
-  CRedrawSuspender& operator=(const CRedrawSuspender&) = delete;
-
- private:
-  HWND m_hWnd;
-};
 
 }  // namespace
 

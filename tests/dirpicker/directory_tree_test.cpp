@@ -271,6 +271,83 @@ TEST_F(DirectoryTreeTest, CollapsedChainItemsAreListedAgainBesideTheirChildren) 
   EXPECT_EQ(m_tree.GetPath(), m_tmp.Path("top"));
 }
 
+// Records the tree's bulk-change messages in order, runs of one kind collapsed ("insert x3").
+class CTreeMessageLog {
+ public:
+  explicit CTreeMessageLog(HWND hTree) {
+    s_hTree = hTree;
+    s_vecLog.clear();
+    m_hHook = ::SetWindowsHookExA(WH_CALLWNDPROC, &Hook, nullptr, ::GetCurrentThreadId());
+  }
+  ~CTreeMessageLog() { ::UnhookWindowsHookEx(m_hHook); }
+  std::vector<std::string> Take() {
+    std::vector<std::string> vec;
+    std::string strLast;
+    int nRun = 0;
+    auto flush = [&] {
+      if (nRun) vec.push_back(nRun == 1 ? strLast : strLast + " x" + std::to_string(nRun));
+    };
+    for (const std::string& str : s_vecLog) {
+      if (str != strLast) {
+        flush();
+        strLast = str;
+        nRun = 0;
+      }
+      ++nRun;
+    }
+    flush();
+    s_vecLog.clear();
+    return vec;
+  }
+
+ private:
+  static LRESULT CALLBACK Hook(int nCode, WPARAM wParam, LPARAM lParam) {
+    auto* pMsg = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (nCode == HC_ACTION && pMsg->hwnd == s_hTree) {
+      switch (pMsg->message) {
+        case WM_SETREDRAW:
+          s_vecLog.push_back(pMsg->wParam ? "redraw on" : "redraw off");
+          break;
+        case TVM_INSERTITEMA:
+          s_vecLog.push_back("insert");
+          break;
+        case TVM_DELETEITEM:
+          s_vecLog.push_back("delete");
+          break;
+        case TVM_EXPAND:
+          s_vecLog.push_back("expand");
+          break;
+      }
+    }
+    return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+  }
+  static inline HWND s_hTree = nullptr;
+  static inline std::vector<std::string> s_vecLog;
+  HHOOK m_hHook;
+};
+
+TEST_F(DirectoryTreeTest, BulkListingAndDeletionRunWithRedrawingSuspended) {
+  m_tmp.MakeDir("big");
+  for (int i = 0; i < 40; ++i) m_tmp.MakeDir("big\\d" + std::to_string(i));
+  ASSERT_TRUE(::SetCurrentDirectoryA(m_tmp.Path("big").c_str()));
+  std::size_t nComponents = Components(CurrentDirectory()).size();
+  CTreeMessageLog log(m_hTree);
+
+  m_tree.ShowCurrentDirectory();
+  std::vector<std::string> vecExpected = {"insert x" + std::to_string(nComponents),
+                                          "expand x" + std::to_string(nComponents),
+                                          "redraw off",
+                                          "insert x40",
+                                          "redraw on",
+                                          "expand"};
+  EXPECT_EQ(log.Take(), vecExpected);
+
+  // Descending: the 39 siblings go without redrawing; the empty folder lists nothing.
+  Select(Child(Deepest(), "d7"));
+  DoubleClick();
+  EXPECT_THAT(log.Take(), ElementsAre("redraw off", "delete x39", "redraw on", "expand"));
+}
+
 DWORD g_dwCurrentDirectoryError = 0;
 DWORD WINAPI FailingGetCurrentDirectory(DWORD /*nLength*/, LPSTR /*pszBuffer*/) {
   ::SetLastError(g_dwCurrentDirectoryError);
