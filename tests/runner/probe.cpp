@@ -3,7 +3,8 @@
 //   --exit N          end at once with exit code N
 //   --ignore-stop     ignore Ctrl+Break and WM_CLOSE
 //   --window          run a top-level window (ends on WM_CLOSE)
-//   --child FILE      start a copy of itself that records into FILE and waits
+//   --child FILE      start a copy of itself that records into FILE and waits (and wait
+//                     for that record)
 //   --print TEXT      write TEXT to standard output and "err:" TEXT to standard error
 // Without --exit it waits until it is asked to end (Ctrl+Break, Ctrl+C or WM_CLOSE); it then
 // appends "ended-by=<how>" to its record file.
@@ -90,6 +91,11 @@ bool StartChild(const std::string& strRecord) {
   }
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
+  // The copy is known to run once its record is there.
+  for (int i = 0; i < 200 && ::GetFileAttributesA(strRecord.c_str()) == INVALID_FILE_ATTRIBUTES;
+       ++i) {
+    ::Sleep(50);
+  }
   return true;
 }
 

@@ -105,12 +105,16 @@ TEST(RunnerService, AProgramThatIgnoresTheStopIsEndedAfterTheTimeout) {
 
 TEST(RunnerService, AProgramThatEndsByItselfStopsTheServiceWithItsExitCode) {
   CServiceFixture failing("Exit3");
-  ASSERT_TRUE(failing.Install(Probe(), "--exit 3", ""));
+  std::string strGrandchild = failing.Folder() + "grandchild.txt";
+  ASSERT_TRUE(failing.Install(Probe(), "--child \"" + strGrandchild + "\" --exit 3", ""));
   ASSERT_TRUE(failing.Start());
   SERVICE_STATUS_PROCESS status = failing.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
   EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
   EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
   EXPECT_EQ(status.dwServiceSpecificExitCode, 3u);
+  // What the program left running does not outlive the service.
+  ASSERT_TRUE(WaitForFile(strGrandchild, 1000));
+  EXPECT_TRUE(ProcessEnded(PidOf(strGrandchild)));
 
   CServiceFixture clean("Exit0");
   ASSERT_TRUE(clean.Install(Probe(), "--exit 0", ""));
@@ -186,7 +190,7 @@ TEST(RunnerService, OutputGoesToTheStdoutAndStderrFilesAppended) {
   EXPECT_EQ(ReadFileText(strErr), "err:hello\r\n");
 }
 
-TEST(RunnerService, QuotedArgumentsAndARunfilePathWithBlanksArrivePunctually) {
+TEST(RunnerService, QuotedArgumentsAndARunfilePathWithBlanksArriveIntact) {
   CServiceFixture service("Blanks");
   std::string strFolder = service.Folder() + "my programs";
   ASSERT_TRUE(::CreateDirectoryA(strFolder.c_str(), nullptr));
