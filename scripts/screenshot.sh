@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Takes a screenshot of one of the tool's windows under Xvfb and saves it as PNG.
 #   scripts/screenshot.sh main OUT.png
+#   scripts/screenshot.sh dirpicker OUT.png   (the Select Directory dialog, opened from the
+#                                              main window at a sample folder C:\Projects\Quillmont)
 # The tool is build/windows/bin/quillmnt.exe unless QM_EXE names another; Wine runs in a
 # display prefix (normal graphics driver) given by WINEPREFIX, else beside the executable's
 # build folder. Only this prefix's wineserver and the Xvfb started here are stopped.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
-what=${1:?usage: screenshot.sh main OUT.png}
-out=${2:?usage: screenshot.sh main OUT.png}
+what=${1:?usage: screenshot.sh main|dirpicker OUT.png}
+out=${2:?usage: screenshot.sh main|dirpicker OUT.png}
 
 case "$what" in
   main) title="Quillmont" ;;
-  *) echo "screenshot: unknown window '$what' (known: main)" >&2; exit 2 ;;
+  dirpicker) title="Select Directory" ;;
+  *) echo "screenshot: unknown window '$what' (known: main, dirpicker)" >&2; exit 2 ;;
 esac
 
 exe=${QM_EXE:-$root/build/windows/bin/quillmnt.exe}
@@ -45,12 +48,28 @@ for _ in $(seq 1 50); do
 done
 
 wine reg add "$x11_key" /v Managed /d N /f >/dev/null 2>&1
-wine "$exe" </dev/null >/dev/null 2>&1 &
+start_dir=$(pwd)
+if [ "$what" = dirpicker ]; then
+  # The dialog opens at the process's current directory: a sample project folder.
+  start_dir="$WINEPREFIX/drive_c/Projects/Quillmont"
+  mkdir -p "$start_dir"/{bin,config,logs,services,Tools}
+fi
+(cd "$start_dir" && exec wine "$exe" </dev/null >/dev/null 2>&1) &
+if [ "$what" = dirpicker ]; then
+  # The main window's Working Directory "..." button (1014) opens the dialog.
+  press="$(dirname "$exe")/press_button.exe"
+  x86_64-w64-mingw32-gcc -O2 -o "$press" "$here/press_button.c"
+  for _ in $(seq 1 60); do
+    xwininfo -root -tree 2>/dev/null | grep -q "\"Quillmont\":" && break
+    sleep 0.5
+  done
+  wine "$press" Quillmont 1014 </dev/null >/dev/null 2>&1 || echo "screenshot: could not press the button" >&2
+fi
 
 # Wait for the window, then a moment for it to paint.
 window=""
 for _ in $(seq 1 120); do
-  window=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$title\":" '$2 == t { print $1; exit }')
+  window=$(xwininfo -root -tree 2>/dev/null | awk -v t="\"$title\":" 'index($0, t) { print $1; exit }')
   [ -n "$window" ] && break
   sleep 0.5
 done
