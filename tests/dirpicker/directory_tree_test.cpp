@@ -6,6 +6,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "res/resource.h"
 #include "tests/dirpicker/picker_test_support.h"
 
@@ -238,6 +240,26 @@ TEST_F(DirectoryTreeTest, UnsearchableDirectoryShowsTheDebugBoxAndStaysUnexpande
   EXPECT_EQ(TakePostedTreeChanges(m_hParent), 1);
   EXPECT_EQ(TreeNext(m_hTree, TVGN_CHILD, hAlpha), nullptr);
   EXPECT_FALSE(TreeExpanded(m_hTree, hAlpha));
+}
+
+TEST_F(DirectoryTreeTest, MouseDoubleClicksReachTheTreeThroughItsParent) {
+  ASSERT_TRUE(::SetCurrentDirectoryA(m_tmp.Path("top\\mid").c_str()));
+  m_tree.ShowCurrentDirectory();
+  std::string strMid = m_tree.GetPath();
+
+  // On an item: the control's own notice, reflected; handled, so the control's own toggling
+  // does not collapse the item that the descent has just expanded.
+  HTREEITEM hBeta = Child(Deepest(), "beta");
+  Select(hBeta);
+  RECT rc{};
+  std::memcpy(&rc, &hBeta, sizeof(hBeta));  // the message takes the item in the rectangle
+  ASSERT_TRUE(::SendMessageA(m_hTree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rc)));
+  LPARAM lPoint = MAKELPARAM(rc.left + 2, (rc.top + rc.bottom) / 2);
+  ::SendMessageA(m_hTree, WM_LBUTTONDBLCLK, MK_LBUTTON, lPoint);
+  EXPECT_EQ(m_tree.GetPath(), strMid + "\\beta");
+  EXPECT_TRUE(TreeExpanded(m_hTree, hBeta));
+  EXPECT_THAT(Listing(), ElementsAre("gamma"));
+  EXPECT_EQ(TakePostedTreeChanges(m_hParent), 1);
 }
 
 TEST_F(DirectoryTreeTest, DoubleClickOnAnEmptyTreeTouchesNothing) {

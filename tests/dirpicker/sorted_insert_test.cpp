@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <list>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "dirpicker/sort_order.h"
 
 namespace {
 
@@ -115,6 +118,64 @@ TEST_F(SortedInsertTest, RandomNamesWithManyCollisionsMatchTheControl) {
     auto [vecExpected, vecActual] = Compare(vecExisting, randomNames(60));
     ASSERT_EQ(vecActual, vecExpected) << "round " << nRound;
     ::SendMessageA(m_hTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+  }
+}
+
+// The control's rule, one name at a time: before the first child that compares greater,
+// after the first that compares equal, else last.
+std::vector<qm::SortedSlot> InsertOneByOne(const std::vector<std::wstring>& vecExisting,
+                                           const std::vector<std::wstring>& vecAdded,
+                                           qm::TreeTextCompare pfnCompare) {
+  std::list<qm::SortedSlot> children;
+  for (std::size_t i = 0; i < vecExisting.size(); ++i) children.push_back({true, i});
+  auto text = [&](const qm::SortedSlot& slot) {
+    return (slot.m_bExisting ? vecExisting : vecAdded)[slot.m_nIndex].c_str();
+  };
+  for (std::size_t i = 0; i < vecAdded.size(); ++i) {
+    auto it = children.begin();
+    for (; it != children.end(); ++it) {
+      int nCmp = pfnCompare(vecAdded[i].c_str(), text(*it));
+      if (nCmp == 0) ++it;
+      if (nCmp <= 0) break;
+    }
+    children.insert(it, {false, i});
+  }
+  return {children.begin(), children.end()};
+}
+
+// Collations whose sort keys disagree with them (so the plan must notice and fall back),
+// and one under which many different names are equal.
+int WINAPI CompareReversed(LPCWSTR a, LPCWSTR b) {
+  return ::lstrcmpW(b, a);
+}
+int WINAPI CompareByLength(LPCWSTR a, LPCWSTR b) {
+  int nA = ::lstrlenW(a), nB = ::lstrlenW(b);
+  return nA < nB ? -1 : nA > nB ? 1 : 0;
+}
+
+TEST(SortedInsertPlan, MatchesOneByOneInsertionUnderAnyCollation) {
+  const std::wstring strAlphabet = L"aAbB-_. 1\u00e9";
+  std::mt19937 rng(777);
+  auto randomNames = [&](std::size_t nCount) {
+    std::vector<std::wstring> vec;
+    for (std::size_t i = 0; i < nCount; ++i) {
+      std::wstring s;
+      std::size_t nLen = 1 + rng() % 4;
+      for (std::size_t c = 0; c < nLen; ++c) s += strAlphabet[rng() % strAlphabet.size()];
+      vec.push_back(s);
+    }
+    return vec;
+  };
+  for (qm::TreeTextCompare pfn :
+       {qm::TreeTextCompare{&::lstrcmpW}, qm::TreeTextCompare{&::lstrcmpiW},
+        qm::TreeTextCompare{&CompareReversed}, qm::TreeTextCompare{&CompareByLength}}) {
+    for (int nRound = 0; nRound < 40; ++nRound) {
+      std::vector<std::wstring> vecExisting = randomNames(rng() % 6);
+      std::vector<std::wstring> vecAdded = randomNames(rng() % 80);
+      ASSERT_EQ(qm::PlanSortedInsertion(vecExisting, vecAdded, pfn),
+                InsertOneByOne(vecExisting, vecAdded, pfn))
+          << "round " << nRound;
+    }
   }
 }
 

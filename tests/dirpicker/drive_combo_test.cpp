@@ -1,0 +1,90 @@
+// The drive list on a real combo box under Wine: its failure boxes (drive list and current
+// directory refused by the system) and selecting a drive by letter.
+#include "dirpicker/drive_combo.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "res/resource.h"
+#include "tests/dirpicker/picker_test_support.h"
+
+namespace qm::test {
+namespace {
+
+using ::testing::IsEmpty;
+
+DWORD WINAPI NoDrives() {
+  ::SetLastError(ERROR_ACCESS_DENIED);
+  return 0;
+}
+
+DWORD WINAPI NoCurrentDirectory(DWORD /*nLength*/, LPSTR /*pszBuffer*/) {
+  ::SetLastError(ERROR_PATH_NOT_FOUND);
+  return 0;
+}
+
+std::string SystemText(DWORD dwError) {
+  char szText[1024] = "";
+  ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, dwError,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), szText, sizeof(szText), nullptr);
+  return szText;
+}
+
+class DriveComboTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_hParent = ::CreateWindowExA(0, "STATIC", "host", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr,
+                                  nullptr, nullptr);
+    HWND hCombo =
+        ::CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | CBS_DROPDOWN | CBS_SORT, 0, 0, 120, 100,
+                          m_hParent, reinterpret_cast<HMENU>(IDC_DRIVE), nullptr, nullptr);
+    ASSERT_TRUE(m_combo.SubclassWindow(hCombo));
+    m_saved = GetPickerSystem();
+  }
+  void TearDown() override {
+    GetPickerSystem() = m_saved;
+    ::DestroyWindow(m_hParent);
+  }
+
+  CBoxRecorder m_boxes;
+  CDriveCombo m_combo;
+  PickerSystem m_saved;
+  HWND m_hParent = nullptr;
+};
+
+TEST_F(DriveComboTest, NoDrivesLeavesTheListEmptyAfterTheSystemsText) {
+  GetPickerSystem().pfnGetLogicalDrives = &NoDrives;
+  EXPECT_EQ(m_combo.FillDriveList(), 0);
+  EXPECT_EQ(m_combo.GetCount(), 0);
+  ASSERT_EQ(m_boxes.Calls().size(), 1u);
+  EXPECT_EQ(m_boxes.Calls()[0].strText, SystemText(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(m_boxes.Calls()[0].strCaption, "GetLastError - GetLogicalDrives failed");
+  EXPECT_EQ(m_boxes.Calls()[0].nStyle, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+  EXPECT_EQ(m_boxes.Calls()[0].hOwner, m_combo.m_hWnd);
+}
+
+TEST_F(DriveComboTest, UnreadableCurrentDirectoryKeepsTheDrivesWithNoneSelected) {
+  GetPickerSystem().pfnGetCurrentDirectory = &NoCurrentDirectory;
+  EXPECT_EQ(m_combo.FillDriveList(), 0);
+  EXPECT_GE(m_combo.GetCount(), 2);
+  EXPECT_EQ(m_combo.GetCurSel(), CB_ERR);
+  ASSERT_EQ(m_boxes.Calls().size(), 1u);
+  EXPECT_EQ(m_boxes.Calls()[0].strText, SystemText(ERROR_PATH_NOT_FOUND));
+  EXPECT_EQ(m_boxes.Calls()[0].strCaption, "GetLastError - GetCurrentDirectory failed");
+  EXPECT_EQ(m_boxes.Calls()[0].nStyle, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+}
+
+TEST_F(DriveComboTest, SelectsADriveByLetterInEitherCaseAndIgnoresUnknownOnes) {
+  EXPECT_EQ(m_combo.FillDriveList(), 1);
+  EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+  m_combo.SelectDrive('z');
+  EXPECT_EQ(m_combo.GetLBText(m_combo.GetCurSel()).substr(0, 2), "Z:");
+  // No item begins with "Y:": the selection stays.
+  m_combo.SelectDrive('Y');
+  EXPECT_EQ(m_combo.GetLBText(m_combo.GetCurSel()).substr(0, 2), "Z:");
+  m_combo.SelectDrive('C');
+  EXPECT_EQ(m_combo.GetLBText(m_combo.GetCurSel()).substr(0, 2), "C:");
+}
+
+}  // namespace
+}  // namespace qm::test
