@@ -5,6 +5,7 @@
 
 #include "dirpicker/picker_system.h"
 #include "dirpicker/redraw_suspender.h"
+#include "dirpicker/scoped_unsubclass.h"
 #include "dirpicker/sorted_insert.h"
 #include "dirpicker/subdir_search.h"
 #include "res/resource.h"
@@ -14,6 +15,15 @@ namespace {
 constexpr qm::fw::MsgMapEntry kEntries[] = {
     qm::fw::OnReflectedNotify<&CDirectoryTree::OnDblclk>(NM_DBLCLK),
 };
+
+HTREEITEM NextItem(HWND hTree, UINT nCode, HTREEITEM hItem) {
+  return reinterpret_cast<HTREEITEM>(
+      ::SendMessageA(hTree, TVM_GETNEXTITEM, nCode, reinterpret_cast<LPARAM>(hItem)));
+}
+
+void DeleteTreeItem(HWND hTree, HTREEITEM hItem) {
+  ::SendMessageA(hTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hItem));
+}
 
 }  // namespace
 
@@ -108,8 +118,10 @@ void CDirectoryTree::ListSubdirectories(std::string strPath, HTREEITEM hParent) 
   }
   // Sorted as the control's own sorted insertion would place them, without its linear
   // scan per item: directories with tens of thousands of subdirectories stay quick.
-  qm::InsertChildrenSorted(m_hWnd, hParent, vecNames, m_nClosedImage, m_nClosedSelectedImage);
-  SendMsg(TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hParent));
+  qm::CScopedUnsubclass bulk(*this);
+  qm::InsertChildrenSorted(bulk.GetHwnd(), hParent, vecNames, m_nClosedImage,
+                           m_nClosedSelectedImage);
+  ::SendMessageA(bulk.GetHwnd(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hParent));
 }
 
 void CDirectoryTree::SetPathFromItem(HTREEITEM hItem) {
@@ -127,16 +139,22 @@ void CDirectoryTree::SetPathFromItem(HTREEITEM hItem) {
 void CDirectoryTree::DeleteChildBranch(HTREEITEM hItem) {
   HTREEITEM hChild = GetNextItem(hItem, TVGN_CHILD);
   if (!hChild) return;
-  qm::CRedrawSuspender suspend(m_hWnd);
-  while (HTREEITEM hGrandchild = GetNextItem(hChild, TVGN_CHILD)) DeleteItem(hGrandchild);
-  DeleteItem(hChild);
+  qm::CScopedUnsubclass bulk(*this);
+  qm::CRedrawSuspender suspend(bulk.GetHwnd());
+  while (HTREEITEM hGrandchild = NextItem(bulk.GetHwnd(), TVGN_CHILD, hChild)) {
+    DeleteTreeItem(bulk.GetHwnd(), hGrandchild);
+  }
+  DeleteTreeItem(bulk.GetHwnd(), hChild);
 }
 
 void CDirectoryTree::DeleteSiblings(HTREEITEM hItem) {
   // A big listing goes item by item: without redrawing, or it takes minutes.
-  qm::CRedrawSuspender suspend(m_hWnd);
-  while (HTREEITEM hPrevious = GetNextItem(hItem, TVGN_PREVIOUS)) DeleteItem(hPrevious);
-  while (HTREEITEM hNext = GetNextItem(hItem, TVGN_NEXT)) DeleteItem(hNext);
+  qm::CScopedUnsubclass bulk(*this);
+  HWND hTree = bulk.GetHwnd();
+  qm::CRedrawSuspender suspend(hTree);
+  while (HTREEITEM hPrevious = NextItem(hTree, TVGN_PREVIOUS, hItem))
+    DeleteTreeItem(hTree, hPrevious);
+  while (HTREEITEM hNext = NextItem(hTree, TVGN_NEXT, hItem)) DeleteTreeItem(hTree, hNext);
 }
 
 void CDirectoryTree::OnDblclk(NMHDR* /*pNotify*/, LRESULT* pResult) {

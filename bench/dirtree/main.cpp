@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "dirpicker/sorted_insert.h"
+#include "dirpicker/directory_tree.h"
 #include "dirpicker/subdir_search.h"
 
 namespace {
@@ -60,16 +60,38 @@ double Seconds(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-// Both ways list the folder under a chain item and expand it, as the tree does.
-double TimeOurListing(const std::string& strDir, std::size_t* pnItems) {
+std::size_t CountChildren(HWND hTree, HTREEITEM hParent) {
+  std::size_t nCount = 0;
+  for (auto h = reinterpret_cast<HTREEITEM>(
+           ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(hParent)));
+       h; h = reinterpret_cast<HTREEITEM>(
+              ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(h)))) {
+    ++nCount;
+  }
+  return nCount;
+}
+
+// The directory tree's own listing under a chain item; then the first step of a descent
+// into the middle item, which removes all its siblings.
+double TimeOurListing(const std::string& strDir, std::size_t* pnItems, double* pdDescent) {
   HWND hTree = CreateTree();
+  CDirectoryTree tree;
+  tree.SubclassWindow(hTree);
   HTREEITEM hChain = InsertItem(hTree, TVI_ROOT, TVI_LAST, "C:", 2);
   auto t0 = std::chrono::steady_clock::now();
-  std::vector<std::string> vecNames;
-  qm::CollectSubdirectories(strDir.c_str(), &vecNames);
-  *pnItems = qm::InsertChildrenSorted(hTree, hChain, vecNames, 0, 1);
-  ::SendMessageA(hTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hChain));
+  tree.ListSubdirectories(strDir, hChain);
   double dSeconds = Seconds(t0);
+  *pnItems = CountChildren(hTree, hChain);
+
+  HTREEITEM hMiddle = reinterpret_cast<HTREEITEM>(
+      ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(hChain)));
+  for (std::size_t i = 0; i < *pnItems / 2; ++i) {
+    hMiddle = reinterpret_cast<HTREEITEM>(
+        ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(hMiddle)));
+  }
+  t0 = std::chrono::steady_clock::now();
+  tree.DeleteSiblings(hMiddle);
+  *pdDescent = Seconds(t0);
   ::DestroyWindow(hTree);
   return dSeconds;
 }
@@ -126,7 +148,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::printf("%10s %12s %14s %8s\n", "subdirs", "listing s", "TVI_SORT s", "ratio");
+  std::printf("%10s %12s %12s %14s %8s\n", "subdirs", "listing s", "descent s", "TVI_SORT s",
+              "ratio");
   std::size_t nMade = 0;
   int nStatus = 0;
   for (std::size_t nCount : {std::size_t{1000}, std::size_t{20000}, std::size_t{100000}}) {
@@ -142,16 +165,18 @@ int main(int argc, char** argv) {
       nMade = nCount;
     }
     std::size_t nListed = 0, nSorted = 0;
-    double dOurs = TimeOurListing(strFolder, &nListed);
+    double dDescent = 0;
+    double dOurs = TimeOurListing(strFolder, &nListed, &dDescent);
     if (nListed != nCount) {
       std::fprintf(stderr, "listed %zu of %zu\n", nListed, nCount);
       nStatus = 1;
     }
     if (nCount <= kSortedInsertLimit) {
       double dSorted = TimeSortedInsertion(strFolder, &nSorted);
-      std::printf("%10zu %12.3f %14.3f %7.0fx\n", nCount, dOurs, dSorted, dSorted / dOurs);
+      std::printf("%10zu %12.3f %12.3f %14.3f %7.0fx\n", nCount, dOurs, dDescent, dSorted,
+                  dSorted / dOurs);
     } else {
-      std::printf("%10zu %12.3f %14s %8s\n", nCount, dOurs, "-", "-");
+      std::printf("%10zu %12.3f %12.3f %14s %8s\n", nCount, dOurs, dDescent, "-", "-");
     }
     std::fflush(stdout);
   }
