@@ -58,7 +58,7 @@ fi
 if [ "$what" = dirpicker ]; then
   # The main window's Working Directory "..." button (1014) opens the dialog.
   press="$(dirname "$exe")/press_button.exe"
-  x86_64-w64-mingw32-gcc -O2 -o "$press" "$here/press_button.c"
+  x86_64-w64-mingw32-gcc-posix -O2 -o "$press" "$here/press_button.c"
   for _ in $(seq 1 60); do
     xwininfo -root -tree 2>/dev/null | grep -q "\"Quillmont\":" && break
     sleep 0.5

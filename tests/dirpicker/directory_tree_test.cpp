@@ -376,6 +376,11 @@ DWORD WINAPI FailingGetCurrentDirectory(DWORD /*nLength*/, LPSTR /*pszBuffer*/) 
   return 0;
 }
 
+// The size a longer directory would need, buffer untouched, as the system answers.
+DWORD WINAPI TooLongCurrentDirectory(DWORD nLength, LPSTR /*pszBuffer*/) {
+  return nLength + 500;
+}
+
 // The system's own text of an error code, markers kept; "" when there is none.
 std::string RawSystemText(DWORD dwError) {
   char szText[2048] = "";
@@ -412,6 +417,14 @@ TEST_F(DirectoryTreeTest, UnreadableCurrentDirectoryShowsTheSystemTextUnaltered)
     EXPECT_EQ(m_tree.m_chDrive, chDrive);
   }
   EXPECT_NE(m_boxes.Calls()[0].strText.find("%1"), std::string::npos);
+
+  // A directory too long for the buffer leaves nothing usable in it: refused the same way.
+  GetPickerSystem().pfnGetCurrentDirectory = &TooLongCurrentDirectory;
+  m_boxes.Calls().clear();
+  EXPECT_EQ(m_tree.ShowCurrentDirectory(), 0);
+  ASSERT_EQ(m_boxes.Calls().size(), 1u);
+  EXPECT_EQ(m_boxes.Calls()[0].strText, RawSystemText(ERROR_FILENAME_EXCED_RANGE));
+  EXPECT_EQ(m_tree.GetPath(), strPath);
 
   // After a drive switch the items are gone and stay gone.
   m_tree.m_chDrive = 'C';
