@@ -17,7 +17,7 @@ set(qm_package_docs
   ${PROJECT_SOURCE_DIR}/docs/readme.txt
   ${PROJECT_SOURCE_DIR}/LICENSE)
 
-add_custom_target(package
+add_custom_target(package ALL
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${qm_package_dir} ${qm_package_root}/Quillmont.zip
   COMMAND ${CMAKE_COMMAND} -E make_directory ${qm_package_dir}
   COMMAND ${CMAKE_COMMAND} -E copy ${qm_package_programs} ${qm_package_docs} ${qm_package_dir}
