@@ -10,6 +10,7 @@
 #include "app/quillmont_dlg.h"
 #include "framework/file_dialog.h"
 #include "res/resource.h"
+#include "tests/app/driven_dlg.h"
 #include "tests/framework/box_presser.h"
 #include "tests/service/fake_platform.h"
 
@@ -17,52 +18,7 @@ namespace {
 
 using qm::svc::test::CFakePlatform;
 using qm::test::CBoxPresser;
-
-constexpr UINT kRunBody = WM_APP + 40;
-
-// The real dialog with a body that runs from its modal loop once it is up and focused.
-class CDrivenDlg : public CQuillmontDlg {
- public:
-  using CQuillmontDlg::CQuillmontDlg;
-
-  BOOL OnInitDialog() override {
-    BOOL bResult = CQuillmontDlg::OnInitDialog();
-    PostMsg(kRunBody);
-    return bResult;
-  }
-  BOOL PreTranslateMessage(MSG* pMsg) override {
-    if (pMsg->message == kRunBody && pMsg->hwnd == m_hWnd) {
-      if (m_body) m_body(*this);
-      if (m_bEndAfterBody) EndDialog(IDABORT);
-      return TRUE;
-    }
-    return CQuillmontDlg::PreTranslateMessage(pMsg);
-  }
-
-  std::function<void(CDrivenDlg&)> m_body;
-  bool m_bEndAfterBody = true;
-
-  // --- what a user sees and does ---
-  std::string Text(int nId) const {
-    char szText[1024] = "";
-    GetDlgItemText(nId, szText, sizeof(szText));
-    return szText;
-  }
-  void Type(int nId, const char* pszText) const { SetDlgItemText(nId, pszText); }
-  bool Enabled(int nId) const { return ::IsWindowEnabled(GetDlgItem(nId)) != FALSE; }
-  void Click(int nId) const { ::SendMessageA(GetDlgItem(nId), BM_CLICK, 0, 0); }
-  std::string Buttons() const {
-    return std::string(Enabled(IDC_INSTALL) ? "I" : "-") + (Enabled(IDC_REMOVE) ? "R" : "-");
-  }
-  int StartupSel() const {
-    return static_cast<int>(::SendDlgItemMessageA(m_hWnd, IDC_STARTUP, CB_GETCURSEL, 0, 0));
-  }
-  void SelectStartup(int nIndex) const {
-    ::SendDlgItemMessageA(m_hWnd, IDC_STARTUP, CB_SETCURSEL, nIndex, 0);
-    SendMsg(WM_COMMAND, MAKEWPARAM(IDC_STARTUP, CBN_SELCHANGE),
-            reinterpret_cast<LPARAM>(GetDlgItem(IDC_STARTUP)));
-  }
-};
+using qm::test::CDrivenDlg;
 
 constexpr int kEdits[] = {IDC_SERVICE_NAME, IDC_DISPLAY_NAME, IDC_DEPENDENCIES,
                           IDC_EXECUTABLE,   IDC_ARGUMENTS,    IDC_WORKING_DIR};

@@ -1,0 +1,106 @@
+// A user's whole road under Wine: install a service through the window, then remove it again,
+// over the real Service Control Manager and registry, answering the message boxes as a user.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/owned_message_box.h"
+#include "common/win32_handles.h"
+#include "res/resource.h"
+#include "service/win32_platform.h"
+#include "tests/app/driven_dlg.h"
+#include "tests/framework/box_presser.h"
+
+namespace {
+
+using qm::test::CBoxPresser;
+using qm::test::CDrivenDlg;
+
+constexpr const char* kName = "qmAppEndToEnd";
+
+// Where the service stands: 0 when registered, else the error of opening it.
+DWORD OpenError() {
+  qm::unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) return ::GetLastError();
+  qm::unique_schandle service(::OpenServiceA(manager.get(), kName, SERVICE_ALL_ACCESS));
+  return service ? 0 : ::GetLastError();
+}
+
+std::string Parameter(const char* pszValue) {
+  char szData[512] = "";
+  DWORD cbData = sizeof(szData) - 1;
+  const std::string strKey =
+      std::string("SYSTEM\\CurrentControlSet\\Services\\") + kName + "\\Parameters";
+  if (::RegGetValueA(HKEY_LOCAL_MACHINE, strKey.c_str(), pszValue, RRF_RT_REG_SZ, nullptr, szData,
+                     &cbData) != ERROR_SUCCESS) {
+    return "<missing>";
+  }
+  return szData;
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override { DeleteLeftover(); }
+  void TearDown() override { DeleteLeftover(); }
+  static void DeleteLeftover() {
+    qm::unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    qm::unique_schandle service(::OpenServiceA(manager.get(), kName, SERVICE_ALL_ACCESS));
+    if (service) ::DeleteService(service.get());
+  }
+};
+
+TEST_F(EndToEnd, InstallThenRemoveThroughTheWindow) {
+  qm::svc::CWin32Platform win32;
+  COwnedMessageBox messageBox;
+  qm::svc::ServicePlatform& system = win32.Platform();
+  qm::svc::ServicePlatform platform{system.scm, system.registry, system.system, messageBox};
+  CDrivenDlg dlg(platform);
+  messageBox.m_pOwner = &dlg;
+
+  std::string strInstallBox, strConfirmBox, strRemovedBox;
+  bool bReconfirmAsked = true;
+  dlg.m_body = [&](CDrivenDlg& d) {
+    d.Type(IDC_SERVICE_NAME, kName);
+    d.Type(IDC_DISPLAY_NAME, "Quillmont end to end");
+    d.Type(IDC_EXECUTABLE, "C:\\windows\\system32\\notepad.exe");
+    d.Type(IDC_ARGUMENTS, "/a b");
+    ASSERT_EQ(d.Buttons(), "I-");
+    {
+      CBoxPresser success("Success", IDOK);
+      d.Click(IDC_INSTALL);
+      strInstallBox = success.Text();
+    }
+    EXPECT_EQ(OpenError(), 0u);
+    EXPECT_EQ(Parameter("Runfile"), "C:\\windows\\system32\\notepad.exe");
+    EXPECT_EQ(Parameter("Arguments"), "/a b");
+    EXPECT_EQ(Parameter("Installer"), "quillmnt");
+    EXPECT_EQ(d.Text(IDC_SERVICE_NAME), "");
+    EXPECT_EQ(d.Buttons(), "--");
+
+    d.Type(IDC_SERVICE_NAME, kName);
+    ASSERT_EQ(d.Buttons(), "-R");
+    {
+      // Our own service, starting automatically: one question only.
+      CBoxPresser confirm("Please Confirm", IDYES);
+      CBoxPresser reconfirm("Please Reconfirm", IDNO, 3000);
+      CBoxPresser removed("Success!", IDOK);
+      d.Click(IDC_REMOVE);
+      strConfirmBox = confirm.Text();
+      strRemovedBox = removed.Text();
+      bReconfirmAsked = reconfirm.Pressed();
+    }
+    EXPECT_EQ(d.Text(IDC_SERVICE_NAME), "");
+    EXPECT_EQ(d.Buttons(), "--");
+  };
+  dlg.DoModal();
+
+  EXPECT_NE(strInstallBox.find("was successfully created."), std::string::npos) << strInstallBox;
+  EXPECT_NE(strConfirmBox.find("want to remove qmAppEndToEnd?"), std::string::npos);
+  EXPECT_FALSE(bReconfirmAsked);
+  EXPECT_NE(strRemovedBox.find("qmAppEndToEnd was successfully removed."), std::string::npos);
+  const DWORD dwError = OpenError();
+  EXPECT_TRUE(dwError == ERROR_SERVICE_DOES_NOT_EXIST || dwError == ERROR_SERVICE_MARKED_FOR_DELETE)
+      << dwError;
+}
+
+}  // namespace
