@@ -2,8 +2,8 @@
 // Owners for the Win32 handle kinds used across the program. Every close keeps the
 // thread's last-error value, so an error text taken after a scope ends is still the error
 // of the call that failed.
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include "common/unique_any.h"
 
@@ -23,42 +23,66 @@ class LastErrorGuard {
 struct ScHandleTraits {
   using type = SC_HANDLE;
   static type invalid() { return nullptr; }
-  void close(type h) const { LastErrorGuard keep; ::CloseServiceHandle(h); }
+  void close(type h) const {
+    LastErrorGuard keep;
+    ::CloseServiceHandle(h);
+  }
 };
 struct RegKeyTraits {
   using type = HKEY;
   static type invalid() { return nullptr; }
-  void close(type h) const { LastErrorGuard keep; ::RegCloseKey(h); }
+  void close(type h) const {
+    LastErrorGuard keep;
+    ::RegCloseKey(h);
+  }
 };
 struct KernelHandleTraits {  // processes, threads, jobs, events, files: null when absent
   using type = HANDLE;
   static type invalid() { return nullptr; }
-  void close(type h) const { LastErrorGuard keep; ::CloseHandle(h); }
+  void close(type h) const {
+    LastErrorGuard keep;
+    ::CloseHandle(h);
+  }
 };
 struct FileHandleTraits {  // CreateFile results: INVALID_HANDLE_VALUE when absent
   using type = HANDLE;
   static type invalid() { return INVALID_HANDLE_VALUE; }
-  void close(type h) const { LastErrorGuard keep; ::CloseHandle(h); }
+  void close(type h) const {
+    LastErrorGuard keep;
+    ::CloseHandle(h);
+  }
 };
 struct FindHandleTraits {
   using type = HANDLE;
   static type invalid() { return INVALID_HANDLE_VALUE; }
-  void close(type h) const { LastErrorGuard keep; ::FindClose(h); }
+  void close(type h) const {
+    LastErrorGuard keep;
+    ::FindClose(h);
+  }
 };
 struct GdiObjectTraits {
   using type = HGDIOBJ;
   static type invalid() { return nullptr; }
-  void close(type h) const { LastErrorGuard keep; ::DeleteObject(h); }
+  void close(type h) const {
+    LastErrorGuard keep;
+    ::DeleteObject(h);
+  }
 };
 struct LocalMemTraits {
   using type = HLOCAL;
   static type invalid() { return nullptr; }
-  void close(type h) const { LastErrorGuard keep; ::LocalFree(h); }
+  void close(type h) const {
+    LastErrorGuard keep;
+    ::LocalFree(h);
+  }
 };
 struct ImageListTraits {
   using type = HIMAGELIST;
   static type invalid() { return nullptr; }
-  void close(type h) const { LastErrorGuard keep; ::ImageList_Destroy(h); }
+  void close(type h) const {
+    LastErrorGuard keep;
+    ::ImageList_Destroy(h);
+  }
 };
 
 using unique_schandle = unique_any<ScHandleTraits>;

@@ -2,8 +2,8 @@
  * BN_CLICKED of control ID to the top-level window titled TITLE. Built and run by
  * scripts/screenshot.sh to open a dialog for its picture.
  *   press_button.exe TITLE ID */
-#include <windows.h>
 #include <stdlib.h>
+#include <windows.h>
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
