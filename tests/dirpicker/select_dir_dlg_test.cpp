@@ -12,6 +12,7 @@
 
 #include "app/quillmont_dlg.h"
 #include "res/resource.h"
+#include "tests/app/driven_dlg.h"
 #include "tests/dirpicker/picker_test_support.h"
 #include "tests/framework/box_presser.h"
 #include "tests/service/fake_platform.h"
@@ -311,50 +312,26 @@ TEST_F(SelectDirDlgTest, ChoosingAReadyDriveMovesTheProcessThereAndRebuildsEvery
 
 // --- the main dialog's browse button ---
 
-class CBrowsingMainDlg : public CQuillmontDlg {
- public:
-  using CQuillmontDlg::CQuillmontDlg;
-  BOOL OnInitDialog() override {
-    BOOL bResult = CQuillmontDlg::OnInitDialog();
-    PostMsg(kRunStep);
-    return bResult;
-  }
-  BOOL PreTranslateMessage(MSG* pMsg) override {
-    if (pMsg->message == kRunStep && pMsg->hwnd == m_hWnd) {
-      if (m_body) m_body(*this);
-      EndDialog(IDCANCEL);
-      return TRUE;
-    }
-    return CQuillmontDlg::PreTranslateMessage(pMsg);
-  }
-  std::string WorkingDirectory() const {
-    char szText[1024] = "";
-    GetDlgItemText(IDC_WORKING_DIR, szText, sizeof(szText));
-    return szText;
-  }
-  // Presses the button and answers the Select Directory dialog once it shows.
-  void Browse(int nAnswer) {
-    CBoxPresser presser("Select Directory", nAnswer);
-    ::SendMessageA(GetDlgItem(IDC_BROWSE_DIR), BM_CLICK, 0, 0);
-    m_bAnswered = m_bAnswered && presser.Pressed();
-  }
-  std::function<void(CBrowsingMainDlg&)> m_body;
-  bool m_bAnswered = true;
-};
-
 TEST_F(SelectDirDlgTest, BrowseButtonFillsWorkingDirectoryOnOkOnly) {
   svc::test::CFakePlatform fake;
-  CBrowsingMainDlg dlg(fake.Platform());
+  CDrivenDlg dlg(fake.Platform());
   std::string strAfterCancel, strAfterOk;
-  dlg.m_body = [&](CBrowsingMainDlg& d) {
-    d.SetDlgItemText(IDC_WORKING_DIR, "D:\\kept");
-    d.Browse(IDCANCEL);
-    strAfterCancel = d.WorkingDirectory();
-    d.Browse(IDOK);
-    strAfterOk = d.WorkingDirectory();
+  bool bAnswered = true;
+  // Presses the button and answers the Select Directory dialog once it shows.
+  auto browse = [&](CDrivenDlg& d, int nAnswer) {
+    CBoxPresser presser("Select Directory", nAnswer);
+    d.Click(IDC_BROWSE_DIR);
+    bAnswered = bAnswered && presser.Pressed();
+  };
+  dlg.m_body = [&](CDrivenDlg& d) {
+    d.Type(IDC_WORKING_DIR, "D:\\kept");
+    browse(d, IDCANCEL);
+    strAfterCancel = d.Text(IDC_WORKING_DIR);
+    browse(d, IDOK);
+    strAfterOk = d.Text(IDC_WORKING_DIR);
   };
   dlg.DoModal();
-  EXPECT_TRUE(dlg.m_bAnswered);
+  EXPECT_TRUE(bAnswered);
   EXPECT_EQ(strAfterCancel, "D:\\kept");
   EXPECT_EQ(strAfterOk, m_strOpenedAt);
 }
