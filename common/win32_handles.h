@@ -2,8 +2,9 @@
 // Owners for the Win32 handle kinds used across the program. Every close keeps the
 // thread's last-error value, so an error text taken after a scope ends is still the error
 // of the call that failed.
-#include <commctrl.h>
 #include <windows.h>
+// After <windows.h>, which it relies on.
+#include <commctrl.h>
 
 #include "common/unique_any.h"
 
