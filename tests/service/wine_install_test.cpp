@@ -16,18 +16,7 @@ std::string ParamsKey(const std::string& strName) {
   return "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
 }
 
-class SvcWineInstallTest : public ::testing::Test {
- protected:
-  void Fill(const std::string& strName, const char* pszStartup) {
-    form.m_fields = {{IDC_SERVICE_NAME, strName}, {IDC_DISPLAY_NAME, "Qm Test " + strName},
-                     {IDC_STARTUP, pszStartup},   {IDC_DEPENDENCIES, ""},
-                     {IDC_ARGUMENTS, ""},         {IDC_EXECUTABLE, "C:\\App\\app.exe"},
-                     {IDC_WORKING_DIR, ""}};
-  }
-  CWineTestPlatform platform;
-  CTestForm form;
-  CServiceCommands commands{platform.Platform(), form};
-};
+class SvcWineInstallTest : public SvcWineCommandsTest {};
 
 TEST_F(SvcWineInstallTest, CreatesTheServiceAndItsFourValues) {
   const std::string strAuto = UniqueName("Auto");

@@ -23,13 +23,10 @@ std::string Removed(const std::string& strName) {
   return strName + " was successfully removed.";
 }
 
-class SvcWineRemoveTest : public ::testing::Test {
+class SvcWineRemoveTest : public SvcWineCommandsTest {
  protected:
   void Install(const std::string& strName, const char* pszStartup) {
-    form.m_fields = {{IDC_SERVICE_NAME, strName},
-                     {IDC_DISPLAY_NAME, strName},
-                     {IDC_STARTUP, pszStartup},
-                     {IDC_EXECUTABLE, "C:\\App\\app.exe"}};
+    Fill(strName, pszStartup);
     commands.OnInstall();
     ASSERT_TRUE(ServiceExists(strName));
     platform.m_messageBox.m_boxes.clear();
@@ -39,9 +36,6 @@ class SvcWineRemoveTest : public ::testing::Test {
     for (int i = 0; i < cYes; ++i) platform.m_messageBox.m_answers.push_back(kIdYes);
     commands.OnRemove();
   }
-  CWineTestPlatform platform;
-  CTestForm form;
-  CServiceCommands commands{platform.Platform(), form};
 };
 
 TEST_F(SvcWineRemoveTest, OurAutomaticAndOnDemandServicesNeedOneYes) {

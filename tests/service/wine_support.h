@@ -9,8 +9,12 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "service/service_commands.h"
 #include "service/win32_platform.h"
 #include "tests/service/fake_platform.h"
+#include "tests/service/test_form.h"
 
 namespace qm::svc::test {
 
@@ -76,5 +80,21 @@ class CServiceCleanup {
   std::vector<std::string> m_names;
 };
 void StopAndDelete(const std::string& strName);
+
+// The commands over the Win32 platform and a form of plain strings.
+class SvcWineCommandsTest : public ::testing::Test {
+ protected:
+  // A complete form for strName: display name "Qm Test <name>", the given Startup text,
+  // an executable, and the optional fields empty.
+  void Fill(const std::string& strName, const char* pszStartup) {
+    form.m_fields = {{IDC_SERVICE_NAME, strName}, {IDC_DISPLAY_NAME, "Qm Test " + strName},
+                     {IDC_STARTUP, pszStartup},   {IDC_DEPENDENCIES, ""},
+                     {IDC_ARGUMENTS, ""},         {IDC_EXECUTABLE, "C:\\App\\app.exe"},
+                     {IDC_WORKING_DIR, ""}};
+  }
+  CWineTestPlatform platform;
+  CTestForm form;
+  CServiceCommands commands{platform.Platform(), form};
+};
 
 }  // namespace qm::svc::test
