@@ -2,13 +2,14 @@
 
 #include <cstdio>
 
+#include "common/runner_contract.h"
 #include "common/win32_handles.h"
 
 namespace qm::runner {
 
 namespace {
 
-constexpr const char kSourceName[] = "carrack";
+constexpr const char* kSourceName = contract::kEventSource;
 constexpr const char kSourceKey[] =
     "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\carrack";
 

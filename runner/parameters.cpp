@@ -8,6 +8,8 @@ namespace qm::runner {
 
 namespace {
 
+namespace value = contract::value;
+
 // Values are capped well above anything a command line can use; a larger value is refused
 // rather than read into an unbounded buffer.
 constexpr DWORD kMaxValueBytes = 64 * 1024;
@@ -76,21 +78,21 @@ bool ReadRunParameters(const char* pszServiceName, RunParameters& params,
     const char* pszName;
     std::string* pstrValue;
   };
-  for (const Required& value :
-       {Required{"Runfile", &params.strRunfile}, Required{"Arguments", &params.strArguments},
-        Required{"Directory", &params.strDirectory}}) {
+  for (const Required& value : {Required{value::kRunfile, &params.strRunfile},
+                                Required{value::kArguments, &params.strArguments},
+                                Required{value::kDirectory, &params.strDirectory}}) {
     DWORD dwError = ReadString(hKey.get(), value.pszName, *value.pstrValue);
     if (dwError != ERROR_SUCCESS) return Fail(failure, value.pszName, dwError);
   }
 
-  DWORD dwError = ReadDword(hKey.get(), "StopTimeout", params.dwStopTimeoutMs);
+  DWORD dwError = ReadDword(hKey.get(), value::kStopTimeout, params.dwStopTimeoutMs);
   if (dwError == ERROR_FILE_NOT_FOUND) {
     params.dwStopTimeoutMs = kDefaultStopTimeoutMs;
   } else if (dwError != ERROR_SUCCESS) {
-    return Fail(failure, "StopTimeout", dwError);
+    return Fail(failure, value::kStopTimeout, dwError);
   }
   for (const Required& value :
-       {Required{"Stdout", &params.strStdout}, Required{"Stderr", &params.strStderr}}) {
+       {Required{value::kStdout, &params.strStdout}, Required{value::kStderr, &params.strStderr}}) {
     dwError = ReadString(hKey.get(), value.pszName, *value.pstrValue);
     if (dwError == ERROR_FILE_NOT_FOUND) {
       value.pstrValue->clear();

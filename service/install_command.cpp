@@ -165,15 +165,15 @@ bool CServiceCommands::FillParametersKey(const char* serviceName, const char* ar
 
   if (CreateRegKey(registry, system, kHKeyLocalMachine, szKeyPath) != 0) {
     appendFailure("\nHowever, the Parameter subkey\ncould not be created.\n\n");
-  } else if (!write(kInstallerMarker, "Installer")) {
+  } else if (!write(kInstallerMarker, contract::value::kInstaller)) {
     appendFailure("\nHowever, the Installer value could\nnot be assigned.\n\n");
-  } else if (!write(arguments, "Arguments")) {
+  } else if (!write(arguments, contract::value::kArguments)) {
     appendFailure("\nHowever, the Arguments value could\nnot be assigned.\n\n");
   } else {
-    if (!write(executable, "Runfile")) {
+    if (!write(executable, contract::value::kRunfile)) {
       appendFailure("\nHowever, the Runfile value could\nnot be assigned.\n\n");
     }
-    if (!write(workingDirectory, "Directory")) {
+    if (!write(workingDirectory, contract::value::kDirectory)) {
       appendFailure("\nHowever, the Directory value could\nnot be assigned.\n\n");
     }
   }

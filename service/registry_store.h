@@ -7,16 +7,16 @@
 #include <deque>
 #include <string>
 
+#include "common/runner_contract.h"
 #include "service/platform.h"
 
 namespace qm::svc {
 
-inline constexpr const char* kServicesKeyPath = "SYSTEM\\CurrentControlSet\\Services";
-inline constexpr const char* kParametersKeyFormat =
-    "SYSTEM\\CurrentControlSet\\Services\\%s\\Parameters";
-inline constexpr const char* kParametersKeyClass = "LocalSystem";
-inline constexpr const char* kInstallerMarker = "quillmnt";
-inline constexpr const char* kForeignInstallerMarker = "Bramble";
+using contract::kForeignInstallerMarker;
+using contract::kInstallerMarker;
+using contract::kParametersKeyClass;
+using contract::kParametersKeyFormat;
+using contract::kServicesKeyPath;
 
 // Names of the Services key's subkeys. Each name goes to the head, so the list holds them in
 // the reverse of the enumeration order; lookup is by whole name, exact and case-sensitive.

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/runner_contract.h"
+
 namespace qm::svc {
 
 bool MakeRunnerPath(const char* modulePath, char* buffer, std::size_t capacity) {
@@ -14,13 +16,13 @@ bool MakeRunnerPath(const char* modulePath, char* buffer, std::size_t capacity) 
     if (modulePath[i] == '\\' || modulePath[i] == '/') cchFolder = i + 1;
   }
   if (cchFolder == 0 && modulePath[0] != '\0' && modulePath[1] == ':') cchFolder = 2;
-  static const char kRunnerFile[] = "carrack.exe";
-  const std::size_t cchPath = cchFolder + sizeof(kRunnerFile) - 1;
+  const char* pszRunnerFile = contract::kRunnerFileName;
+  const std::size_t cchPath = cchFolder + std::strlen(pszRunnerFile);
   bool bQuote = std::memchr(modulePath, ' ', cchFolder) != nullptr;
   const std::size_t cchResult = cchPath + (bQuote ? 2 : 0);
   if (cchResult + 1 > capacity) return false;
   std::snprintf(buffer, capacity, "%s%.*s%s%s", bQuote ? "\"" : "", static_cast<int>(cchFolder),
-                modulePath, kRunnerFile, bQuote ? "\"" : "");
+                modulePath, pszRunnerFile, bQuote ? "\"" : "");
   return true;
 }
 

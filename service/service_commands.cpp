@@ -40,7 +40,7 @@ int CServiceCommands::IsOwnInstall(const char* serviceName) {
   char szInstaller[1024 + 1] = {};
   std::uint32_t cbInstaller = 1024;
   if (ReadRegString(m_platform.registry, m_platform.system, szInstaller, &cbInstaller,
-                    kHKeyLocalMachine, szKeyPath, "Installer") != 0) {
+                    kHKeyLocalMachine, szKeyPath, contract::value::kInstaller) != 0) {
     return 0;
   }
   return EqualsIgnoringCase(szInstaller, kForeignInstallerMarker) ||

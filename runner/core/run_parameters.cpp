@@ -30,11 +30,4 @@ const char* DescribeProblem(ParameterProblem problem) {
   return "unknown problem";
 }
 
-std::string ParametersKeyPath(std::string_view serviceName) {
-  std::string strPath = "SYSTEM\\CurrentControlSet\\Services\\";
-  strPath += serviceName;
-  strPath += "\\Parameters";
-  return strPath;
-}
-
 }  // namespace qm::runner

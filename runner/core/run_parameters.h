@@ -6,9 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "common/runner_contract.h"
+
 namespace qm::runner {
 
-constexpr std::uint32_t kDefaultStopTimeoutMs = 15000;
+using contract::kDefaultStopTimeoutMs;
+using contract::ParametersKeyPath;
 // The system's limit for a process command line, in characters including the NUL.
 constexpr std::size_t kMaxCommandLine = 32767;
 
@@ -32,8 +35,5 @@ ParameterProblem CheckParameters(const RunParameters& params);
 
 // A short English description of a problem, for the event log.
 const char* DescribeProblem(ParameterProblem problem);
-
-// "SYSTEM\\CurrentControlSet\\Services\\<name>\\Parameters" relative to HKEY_LOCAL_MACHINE.
-std::string ParametersKeyPath(std::string_view serviceName);
 
 }  // namespace qm::runner

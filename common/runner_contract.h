@@ -1,0 +1,110 @@
+#pragma once
+// The contract between the tool and its runner: where a service's run settings live and every
+// value the runner reads there, with its type and default. The tool writes some of them, the
+// runner reads all of them, and the command line edits them; all three take the names from here.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qm::contract {
+
+inline constexpr const char* kServicesKeyPath = "SYSTEM\\CurrentControlSet\\Services";
+// Relative to HKEY_LOCAL_MACHINE; %s is the service name.
+inline constexpr const char* kParametersKeyFormat =
+    "SYSTEM\\CurrentControlSet\\Services\\%s\\Parameters";
+// The class string the tool gives the Parameters key when it creates it.
+inline constexpr const char* kParametersKeyClass = "LocalSystem";
+// Installer value written by this tool; another installer's marker that Remove treats as foreign.
+inline constexpr const char* kInstallerMarker = "quillmnt";
+inline constexpr const char* kForeignInstallerMarker = "Bramble";
+// The runner's file name, beside the tool, and the event-log source it reports under.
+inline constexpr const char* kRunnerFileName = "carrack.exe";
+inline constexpr const char* kEventSource = "carrack";
+
+inline std::string ParametersKeyPath(std::string_view serviceName) {
+  std::string strPath = kServicesKeyPath;
+  strPath += '\\';
+  strPath += serviceName;
+  strPath += "\\Parameters";
+  return strPath;
+}
+
+// Value names under the Parameters key.
+namespace value {
+inline constexpr const char* kInstaller = "Installer";
+inline constexpr const char* kRunfile = "Runfile";
+inline constexpr const char* kArguments = "Arguments";
+inline constexpr const char* kDirectory = "Directory";
+inline constexpr const char* kStopTimeout = "StopTimeout";
+inline constexpr const char* kStdout = "Stdout";
+inline constexpr const char* kStderr = "Stderr";
+inline constexpr const char* kRestart = "Restart";
+inline constexpr const char* kRestartDelay = "RestartDelay";
+inline constexpr const char* kRestartDelayMax = "RestartDelayMax";
+inline constexpr const char* kRestartLimit = "RestartLimit";
+inline constexpr const char* kEnvironment = "Environment";
+inline constexpr const char* kPriority = "Priority";
+inline constexpr const char* kRotateBytes = "RotateBytes";
+inline constexpr const char* kRotateDaily = "RotateDaily";
+inline constexpr const char* kRotateKeep = "RotateKeep";
+inline constexpr const char* kTimestamps = "Timestamps";
+}  // namespace value
+
+// Defaults of the values the tool does not write; a service installed without them keeps
+// working with these.
+inline constexpr std::uint32_t kDefaultStopTimeoutMs = 15000;
+inline constexpr const char* kDefaultRestart = "OnFailure";
+inline constexpr std::uint32_t kDefaultRestartDelayMs = 1000;
+inline constexpr std::uint32_t kDefaultRestartDelayMaxMs = 60000;
+inline constexpr std::uint32_t kDefaultRestartLimit = 0;  // no limit
+inline constexpr const char* kDefaultPriority = "Normal";
+inline constexpr std::uint32_t kDefaultRotateBytes = 0;  // no rotation by size
+inline constexpr std::uint32_t kDefaultRotateDaily = 0;
+inline constexpr std::uint32_t kDefaultRotateKeep = 10;
+inline constexpr std::uint32_t kDefaultTimestamps = 0;
+
+// The user-defined service control that asks the runner to rotate its output files now.
+inline constexpr std::uint32_t kControlRotate = 128;
+
+enum class ValueType { kString, kDword, kMultiString };
+
+struct RunnerValue {
+  const char* pszName;
+  ValueType type;
+  bool bRequired;           // the runner refuses to start without it (the tool always writes it)
+  bool bWrittenByTool;      // the window's Install writes it
+  const char* pszDefault;   // default of an optional string value; nullptr: empty or none
+  std::uint32_t dwDefault;  // default of an optional DWORD value
+};
+
+// Every value the runner reads, in the order the tool writes the first four.
+inline constexpr RunnerValue kRunnerValues[] = {
+    {value::kInstaller, ValueType::kString, false, true, nullptr, 0},
+    {value::kArguments, ValueType::kString, true, true, nullptr, 0},
+    {value::kRunfile, ValueType::kString, true, true, nullptr, 0},
+    {value::kDirectory, ValueType::kString, true, true, nullptr, 0},
+    {value::kStopTimeout, ValueType::kDword, false, false, nullptr, kDefaultStopTimeoutMs},
+    {value::kStdout, ValueType::kString, false, false, nullptr, 0},
+    {value::kStderr, ValueType::kString, false, false, nullptr, 0},
+    {value::kRestart, ValueType::kString, false, false, kDefaultRestart, 0},
+    {value::kRestartDelay, ValueType::kDword, false, false, nullptr, kDefaultRestartDelayMs},
+    {value::kRestartDelayMax, ValueType::kDword, false, false, nullptr, kDefaultRestartDelayMaxMs},
+    {value::kRestartLimit, ValueType::kDword, false, false, nullptr, kDefaultRestartLimit},
+    {value::kEnvironment, ValueType::kMultiString, false, false, nullptr, 0},
+    {value::kPriority, ValueType::kString, false, false, kDefaultPriority, 0},
+    {value::kRotateBytes, ValueType::kDword, false, false, nullptr, kDefaultRotateBytes},
+    {value::kRotateDaily, ValueType::kDword, false, false, nullptr, kDefaultRotateDaily},
+    {value::kRotateKeep, ValueType::kDword, false, false, nullptr, kDefaultRotateKeep},
+    {value::kTimestamps, ValueType::kDword, false, false, nullptr, kDefaultTimestamps},
+};
+
+// The entry for a value name (exact, as the registry stores it), or nullptr.
+constexpr const RunnerValue* FindRunnerValue(std::string_view name) {
+  for (const RunnerValue& entry : kRunnerValues) {
+    if (name == entry.pszName) return &entry;
+  }
+  return nullptr;
+}
+
+}  // namespace qm::contract
