@@ -67,6 +67,11 @@ inline constexpr std::uint32_t kDefaultTimestamps = 0;
 // The user-defined service control that asks the runner to rotate its output files now.
 inline constexpr std::uint32_t kControlRotate = 128;
 
+// The words the runner accepts for its word-valued settings (compared case-insensitively).
+inline constexpr const char* kRestartWords[] = {"OnFailure", "Always", "Never"};
+inline constexpr const char* kPriorityWords[] = {"Idle", "BelowNormal", "Normal", "AboveNormal",
+                                                 "High"};
+
 enum class ValueType { kString, kDword, kMultiString };
 
 struct RunnerValue {
