@@ -3,7 +3,9 @@
 // value the runner reads there, with its type and default. The tool writes some of them, the
 // runner reads all of them, and the command line edits them; all three take the names from here.
 
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -111,5 +113,58 @@ constexpr const RunnerValue* FindRunnerValue(std::string_view name) {
   }
   return nullptr;
 }
+
+// Letter-case-blind equality (A-Z only), as the runner compares its words and as a user may
+// type value names on the command line.
+constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char chA = a[i];
+    char chB = b[i];
+    if (chA >= 'A' && chA <= 'Z') chA = static_cast<char>(chA - 'A' + 'a');
+    if (chB >= 'A' && chB <= 'Z') chB = static_cast<char>(chB - 'A' + 'a');
+    if (chA != chB) return false;
+  }
+  return true;
+}
+
+// The entry for a value name in any letter case, or nullptr.
+constexpr const RunnerValue* FindRunnerValueIgnoringCase(std::string_view name) {
+  for (const RunnerValue& entry : kRunnerValues) {
+    if (EqualsIgnoringCase(name, entry.pszName)) return &entry;
+  }
+  return nullptr;
+}
+
+// The words a word-valued runner value accepts; empty for any other value.
+struct WordList {
+  const char* const* ppszWords;
+  std::size_t cWords;
+};
+constexpr WordList WordsOf(std::string_view valueName) {
+  if (valueName == value::kRestart) return {kRestartWords, std::size(kRestartWords)};
+  if (valueName == value::kPriority) return {kPriorityWords, std::size(kPriorityWords)};
+  return {nullptr, 0};
+}
+
+// The service's own settings that the command line edits beside the runner values; the
+// Service Control Manager keeps them, not the Parameters key.
+namespace setting {
+inline constexpr const char* kDisplayName = "DisplayName";
+inline constexpr const char* kDescription = "Description";
+inline constexpr const char* kStartup = "Startup";
+inline constexpr const char* kDependencies = "Dependencies";
+inline constexpr const char* kAccount = "Account";
+}  // namespace setting
+inline constexpr const char* kServiceSettings[] = {setting::kDisplayName, setting::kDescription,
+                                                   setting::kStartup, setting::kDependencies,
+                                                   setting::kAccount};
+// Startup words, in the order of the start types they stand for (delayed-auto is automatic).
+inline constexpr const char* kStartupWords[] = {"auto", "delayed-auto", "manual", "disabled"};
+// Accounts that need no password.
+inline constexpr const char* kLocalSystem = "LocalSystem";
+inline constexpr const char* kLocalService = "NT AUTHORITY\\LocalService";
+inline constexpr const char* kNetworkService = "NT AUTHORITY\\NetworkService";
+inline constexpr const char* kVirtualAccountPrefix = "NT SERVICE\\";
 
 }  // namespace qm::contract

@@ -17,6 +17,8 @@
 #undef QueryServiceConfig
 #undef FormatMessage
 #undef GetModuleFileName
+#undef StartService
+#undef ChangeServiceConfig
 
 namespace qm::svc {
 
@@ -42,6 +44,19 @@ constexpr std::uint32_t kServiceControlStop = 1;
 constexpr std::uint32_t kServiceStopped = 1;
 constexpr std::uint32_t kServiceStopPending = 3;
 constexpr std::uint32_t kServiceRunning = 4;
+constexpr std::uint32_t kServiceStartPending = 2;
+constexpr std::uint32_t kServiceContinuePending = 5;
+constexpr std::uint32_t kServicePausePending = 6;
+constexpr std::uint32_t kServicePaused = 7;
+constexpr std::uint32_t kServiceNoChange = 0xFFFFFFFF;
+// Narrower rights for commands that only read or control.
+constexpr std::uint32_t kScManagerConnect = 0x1;
+constexpr std::uint32_t kServiceQueryConfig = 0x1;
+constexpr std::uint32_t kServiceChangeConfig = 0x2;
+constexpr std::uint32_t kServiceQueryStatus = 0x4;
+constexpr std::uint32_t kServiceStart = 0x10;
+constexpr std::uint32_t kServiceStop = 0x20;
+constexpr std::uint32_t kServiceUserDefinedControl = 0x100;
 
 constexpr std::uint32_t kKeyRead = 0x20019;
 constexpr std::uint32_t kKeyWrite = 0x20006;
@@ -51,6 +66,7 @@ constexpr std::uint32_t kRegSz = 1;
 constexpr std::uint32_t kRegExpandSz = 2;
 constexpr std::uint32_t kRegBinary = 3;
 constexpr std::uint32_t kRegDword = 4;
+constexpr std::uint32_t kRegMultiSz = 7;
 
 constexpr long kErrorSuccess = 0;
 constexpr long kErrorFileNotFound = 2;
@@ -59,6 +75,11 @@ constexpr long kErrorNotEnoughMemory = 8;
 constexpr long kErrorInsufficientBuffer = 122;
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
+constexpr long kErrorInvalidParameter = 87;
+constexpr long kErrorServiceRequestTimeout = 1053;
+constexpr long kErrorServiceAlreadyRunning = 1056;
+constexpr long kErrorServiceDoesNotExist = 1060;
+constexpr long kErrorServiceNotActive = 1062;
 
 constexpr std::uint32_t kFormatMessageAllocateBuffer = 0x100;
 constexpr std::uint32_t kFormatMessageIgnoreInserts = 0x200;
@@ -92,6 +113,26 @@ struct ServiceStatus {
   std::uint32_t currentState = 0;
   std::uint32_t checkPoint = 0;
   std::uint32_t waitHint = 0;
+  std::uint32_t win32ExitCode = 0;
+  std::uint32_t serviceSpecificExitCode = 0;
+};
+
+// What QueryServiceConfigA tells of a service, copied into fixed buffers.
+struct ServiceConfigInfo {
+  std::uint32_t startType = 0;
+  char szDisplayName[256] = {};
+  char szBinaryPath[1024] = {};
+  char szDependencies[2048] = {};  // names each ended by NUL, the list by a further NUL
+  char szStartName[256] = {};
+};
+
+// ChangeServiceConfigA: kServiceNoChange or a null text keeps what the service has.
+struct ChangeServiceArgs {
+  std::uint32_t startType = kServiceNoChange;
+  const char* displayName = nullptr;
+  const char* dependencies = nullptr;  // list form; a lone NUL clears the list
+  const char* serviceStartName = nullptr;
+  const char* password = nullptr;
 };
 
 // The Service Control Manager (advapi32). Failures leave their reason in the last error.
@@ -109,6 +150,15 @@ class IServiceManager {
   virtual bool QueryServiceStatus(Handle service, ServiceStatus* status) = 0;
   virtual bool DeleteService(Handle service) = 0;
   virtual bool CloseServiceHandle(Handle handle) = 0;
+  virtual bool StartService(Handle service) = 0;
+  // The whole configuration; false with kErrorInsufficientBuffer when a text does not fit.
+  virtual bool QueryConfig(Handle service, ServiceConfigInfo* info) = 0;
+  virtual bool ChangeServiceConfig(Handle service, const ChangeServiceArgs& args) = 0;
+  // QueryServiceConfig2A / ChangeServiceConfig2A for the description and the delayed start.
+  virtual bool QueryDescription(Handle service, char* buffer, std::uint32_t capacity) = 0;
+  virtual bool ChangeDescription(Handle service, const char* text) = 0;
+  virtual bool QueryDelayedAutoStart(Handle service, bool* delayed) = 0;
+  virtual bool ChangeDelayedAutoStart(Handle service, bool delayed) = 0;
 };
 
 // Registry primitives (advapi32). Results are system error codes, 0 for success.
@@ -127,6 +177,7 @@ class IRegistry {
   virtual long SetValue(Handle key, const char* valueName, std::uint32_t type,
                         const unsigned char* data, std::uint32_t dataSize) = 0;
   virtual long CloseKey(Handle key) = 0;
+  virtual long DeleteValue(Handle key, const char* valueName) = 0;
 };
 
 // Kernel services (kernel32): last error and its text, memory blocks, module path, waiting.
@@ -144,6 +195,8 @@ class ISystem {
   virtual void GlobalFree(void* block) = 0;
   virtual std::uint32_t GetModuleFileName(char* buffer, std::uint32_t capacity) = 0;
   virtual void Sleep(std::uint32_t milliseconds) = 0;
+  // Whether the process holds the administrators' rights (elevated, where that applies).
+  virtual bool IsElevated() = 0;
 };
 
 // Modal message box owned by the main dialog; returns the button pressed.

@@ -12,6 +12,8 @@
 #undef QueryServiceConfig
 #undef FormatMessage
 #undef GetModuleFileName
+#undef StartService
+#undef ChangeServiceConfig
 
 namespace qm::svc {
 
@@ -26,6 +28,13 @@ class CWin32ServiceManager : public IServiceManager {
   bool QueryServiceStatus(Handle service, ServiceStatus* status) override;
   bool DeleteService(Handle service) override;
   bool CloseServiceHandle(Handle handle) override;
+  bool StartService(Handle service) override;
+  bool QueryConfig(Handle service, ServiceConfigInfo* info) override;
+  bool ChangeServiceConfig(Handle service, const ChangeServiceArgs& args) override;
+  bool QueryDescription(Handle service, char* buffer, std::uint32_t capacity) override;
+  bool ChangeDescription(Handle service, const char* text) override;
+  bool QueryDelayedAutoStart(Handle service, bool* delayed) override;
+  bool ChangeDelayedAutoStart(Handle service, bool delayed) override;
 };
 
 class CWin32Registry : public IRegistry {
@@ -41,6 +50,7 @@ class CWin32Registry : public IRegistry {
   long SetValue(Handle key, const char* valueName, std::uint32_t type, const unsigned char* data,
                 std::uint32_t dataSize) override;
   long CloseKey(Handle key) override;
+  long DeleteValue(Handle key, const char* valueName) override;
 };
 
 class CWin32System : public ISystem {
@@ -54,6 +64,7 @@ class CWin32System : public ISystem {
   void GlobalFree(void* block) override;
   std::uint32_t GetModuleFileName(char* buffer, std::uint32_t capacity) override;
   void Sleep(std::uint32_t milliseconds) override;
+  bool IsElevated() override;
 };
 
 // Message boxes owned by the main dialog, whose window exists only after construction.

@@ -63,4 +63,8 @@ long CWin32Registry::CloseKey(Handle key) {
   return ::RegCloseKey(ToKey(key));
 }
 
+long CWin32Registry::DeleteValue(Handle key, const char* valueName) {
+  return ::RegDeleteValueA(ToKey(key), valueName);
+}
+
 }  // namespace qm::svc

@@ -1,3 +1,4 @@
+#include <cstring>
 #include <string>
 
 #include "service/win32_platform.h"
@@ -90,6 +91,8 @@ void CopyStatus(const SERVICE_STATUS& from, ServiceStatus* to) {
   to->currentState = from.dwCurrentState;
   to->checkPoint = from.dwCheckPoint;
   to->waitHint = from.dwWaitHint;
+  to->win32ExitCode = from.dwWin32ExitCode;
+  to->serviceSpecificExitCode = from.dwServiceSpecificExitCode;
 }
 }  // namespace
 
@@ -114,6 +117,103 @@ bool CWin32ServiceManager::DeleteService(Handle service) {
 
 bool CWin32ServiceManager::CloseServiceHandle(Handle handle) {
   return ::CloseServiceHandle(ToSc(handle)) != FALSE;
+}
+
+bool CWin32ServiceManager::StartService(Handle service) {
+  return ::StartServiceA(ToSc(service), 0, nullptr) != FALSE;
+}
+
+namespace {
+// Copies a text of the configuration record, refusing one that would be cut.
+bool CopyText(const char* text, char* buffer, std::size_t capacity) {
+  const std::size_t cch = text == nullptr ? 0 : std::char_traits<char>::length(text);
+  if (cch + 1 > capacity) return false;
+  if (cch != 0) std::memcpy(buffer, text, cch);
+  buffer[cch] = '\0';
+  return true;
+}
+}  // namespace
+
+bool CWin32ServiceManager::QueryConfig(Handle service, ServiceConfigInfo* info) {
+  // 8 KiB holds every record whose texts fit the fixed buffers below.
+  alignas(QUERY_SERVICE_CONFIGA) unsigned char block[8192];
+  auto* pConfig = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(block);
+  DWORD cbNeeded = 0;
+  if (!::QueryServiceConfigA(ToSc(service), pConfig, sizeof(block), &cbNeeded)) return false;
+  info->startType = pConfig->dwStartType;
+  std::size_t cbDeps = 0;
+  if (pConfig->lpDependencies != nullptr) {
+    const char* p = pConfig->lpDependencies;
+    while (*p != '\0') p += std::char_traits<char>::length(p) + 1;
+    cbDeps = static_cast<std::size_t>(p - pConfig->lpDependencies);
+  }
+  const bool bFits =
+      CopyText(pConfig->lpDisplayName, info->szDisplayName, sizeof(info->szDisplayName)) &&
+      CopyText(pConfig->lpBinaryPathName, info->szBinaryPath, sizeof(info->szBinaryPath)) &&
+      CopyText(pConfig->lpServiceStartName, info->szStartName, sizeof(info->szStartName)) &&
+      cbDeps + 2 <= sizeof(info->szDependencies);
+  if (!bFits) {
+    ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  std::memset(info->szDependencies, 0, sizeof(info->szDependencies));
+  if (cbDeps != 0) std::memcpy(info->szDependencies, pConfig->lpDependencies, cbDeps);
+  return true;
+}
+
+// Through the wide entry point for the same reason as CreateService.
+bool CWin32ServiceManager::ChangeServiceConfig(Handle service, const ChangeServiceArgs& args) {
+  std::wstring wstrDisplay, wstrDeps, wstrStartName, wstrPassword;
+  if (!Widen(args.displayName, &wstrDisplay) || !Widen(args.serviceStartName, &wstrStartName) ||
+      !Widen(args.password, &wstrPassword) ||
+      (args.dependencies != nullptr && !WidenList(args.dependencies, &wstrDeps))) {
+    return false;
+  }
+  auto opt = [](const char* original, const std::wstring& wide) -> const wchar_t* {
+    return original == nullptr ? nullptr : wide.c_str();
+  };
+  return ::ChangeServiceConfigW(
+             ToSc(service), SERVICE_NO_CHANGE, args.startType, SERVICE_NO_CHANGE, nullptr, nullptr,
+             nullptr, args.dependencies == nullptr ? nullptr : wstrDeps.data(),
+             opt(args.serviceStartName, wstrStartName), opt(args.password, wstrPassword),
+             opt(args.displayName, wstrDisplay)) != FALSE;
+}
+
+bool CWin32ServiceManager::QueryDescription(Handle service, char* buffer, std::uint32_t capacity) {
+  alignas(SERVICE_DESCRIPTIONA) unsigned char block[8192];
+  DWORD cbNeeded = 0;
+  if (!::QueryServiceConfig2A(ToSc(service), SERVICE_CONFIG_DESCRIPTION, block, sizeof(block),
+                              &cbNeeded)) {
+    return false;
+  }
+  const auto* pDescription = reinterpret_cast<const SERVICE_DESCRIPTIONA*>(block);
+  if (!CopyText(pDescription->lpDescription, buffer, capacity)) {
+    ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  return true;
+}
+
+bool CWin32ServiceManager::ChangeDescription(Handle service, const char* text) {
+  SERVICE_DESCRIPTIONA description = {const_cast<char*>(text)};
+  return ::ChangeServiceConfig2A(ToSc(service), SERVICE_CONFIG_DESCRIPTION, &description) != FALSE;
+}
+
+bool CWin32ServiceManager::QueryDelayedAutoStart(Handle service, bool* delayed) {
+  SERVICE_DELAYED_AUTO_START_INFO info = {};
+  DWORD cbNeeded = 0;
+  if (!::QueryServiceConfig2A(ToSc(service), SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
+                              reinterpret_cast<BYTE*>(&info), sizeof(info), &cbNeeded)) {
+    return false;
+  }
+  *delayed = info.fDelayedAutostart != FALSE;
+  return true;
+}
+
+bool CWin32ServiceManager::ChangeDelayedAutoStart(Handle service, bool delayed) {
+  SERVICE_DELAYED_AUTO_START_INFO info = {delayed ? TRUE : FALSE};
+  return ::ChangeServiceConfig2A(ToSc(service), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info) !=
+         FALSE;
 }
 
 }  // namespace qm::svc

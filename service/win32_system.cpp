@@ -37,6 +37,20 @@ void CWin32System::Sleep(std::uint32_t milliseconds) {
   ::Sleep(milliseconds);
 }
 
+bool CWin32System::IsElevated() {
+  // Membership that counts: with a filtered token the administrators' group is deny-only.
+  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+  PSID pAdmins = nullptr;
+  if (!::AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &pAdmins)) {
+    return false;
+  }
+  BOOL bMember = FALSE;
+  if (!::CheckTokenMembership(nullptr, pAdmins, &bMember)) bMember = FALSE;
+  ::FreeSid(pAdmins);
+  return bMember != FALSE;
+}
+
 int CWin32MessageBox::Show(const char* text, const char* caption, std::uint32_t style) {
   return ::MessageBoxA(m_hWndOwner, text, caption, style);
 }

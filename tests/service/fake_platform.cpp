@@ -284,6 +284,20 @@ long CFakePlatform::SetValue(Handle key, const char* valueName, std::uint32_t ty
   return kErrorSuccess;
 }
 
+long CFakePlatform::DeleteValue(Handle key, const char* valueName) {
+  std::uint32_t code = 0;
+  if (Enter("RegDeleteValue", Hex(key) + "," + Describe(valueName), &code)) {
+    return static_cast<long>(code);
+  }
+  const HandleInfo* pInfo = Find(key, Kind::Key);
+  if (pInfo == nullptr) return kErrorInvalidHandle;
+  if ((pInfo->dwAccess & 0x2) == 0) return kErrorAccessDenied;  // KEY_SET_VALUE
+  FakeKey* pKey = FindKey(pInfo->strTarget);
+  if (pKey == nullptr) return kErrorKeyDeleted;
+  return pKey->values.erase(valueName != nullptr ? valueName : "") == 1 ? kErrorSuccess
+                                                                        : kErrorFileNotFound;
+}
+
 long CFakePlatform::CloseKey(Handle key) {
   m_calls.push_back("RegCloseKey(" + Hex(key) + ")");
   if (Find(key, Kind::Key) == nullptr) {
@@ -418,8 +432,14 @@ bool CFakePlatform::ControlService(Handle service, std::uint32_t control, Servic
   const HandleInfo* pInfo = Find(service, Kind::Service);
   if (pInfo == nullptr) return Fail(kErrorInvalidHandle);
   FakeService* pService = FindService(pInfo->strTarget);
-  if (pService == nullptr || control != kServiceControlStop) return Fail(kErrorInvalidHandle);
+  if (pService == nullptr) return Fail(kErrorInvalidHandle);
   if (pService->dwState == kServiceStopped) return Fail(kErrorServiceNotActive);
+  if (control >= 128 && control <= 255) {
+    pService->controls.push_back(control);
+    *status = ServiceStatus{pService->dwState, 0, 0};
+    return true;
+  }
+  if (control != kServiceControlStop) return Fail(kErrorInvalidParameter);
   if (pService->dwState == kServiceStopPending) return Fail(kErrorServiceCannotAcceptCtrl);
   pService->dwState = kServiceStopPending;
   *status = ServiceStatus{pService->dwState, 1, pService->dwWaitHint};
@@ -439,8 +459,12 @@ bool CFakePlatform::QueryServiceStatus(Handle service, ServiceStatus* status) {
     } else if (pService->nStopPendingWaits > 0) {
       --pService->nStopPendingWaits;
     }
+  } else if (pService->dwState == kServiceStartPending) {
+    pService->dwState = pService->dwStateAfterStart;
   }
-  *status = ServiceStatus{pService->dwState, 1, pService->dwWaitHint};
+  *status = ServiceStatus{pService->dwState, 1, pService->dwWaitHint,
+                          pService->dwState == kServiceStopped ? pService->dwWin32ExitCode : 0,
+                          pService->dwState == kServiceStopped ? pService->dwServiceExitCode : 0};
   return true;
 }
 
@@ -466,6 +490,127 @@ bool CFakePlatform::CloseServiceHandle(Handle handle) {
   m_handles.erase(it);
   if (!strService.empty()) ReleaseIfDeleted(strService);
   m_dwLastError = 0;  // allowed to the system; a text taken after a close would show it
+  return true;
+}
+
+FakeService* CFakePlatform::ServiceOf(Handle service) {
+  const HandleInfo* pInfo = Find(service, Kind::Service);
+  if (pInfo == nullptr) return Fail(kErrorInvalidHandle), nullptr;
+  FakeService* pService = FindService(pInfo->strTarget);
+  if (pService == nullptr) return Fail(kErrorServiceMarkedForDelete), nullptr;
+  return pService;
+}
+
+bool CFakePlatform::StartService(Handle service) {
+  std::uint32_t code = 0;
+  if (Enter("StartService", Hex(service), &code)) return Fail(code);
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  if (pService->dwStartType == kServiceDisabled) return Fail(1058);  // ERROR_SERVICE_DISABLED
+  if (pService->dwState != kServiceStopped) return Fail(kErrorServiceAlreadyRunning);
+  pService->dwState = kServiceStartPending;  // settles at the next status query
+  return true;
+}
+
+bool CFakePlatform::QueryConfig(Handle service, ServiceConfigInfo* info) {
+  std::uint32_t code = 0;
+  if (Enter("QueryConfig", Hex(service), &code)) return Fail(code);
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  *info = ServiceConfigInfo{};
+  info->startType = pService->dwStartType;
+  if (pService->strDisplayName.size() >= sizeof(info->szDisplayName) ||
+      pService->strBinaryPath.size() >= sizeof(info->szBinaryPath) ||
+      pService->strDependencies.size() > sizeof(info->szDependencies)) {
+    return Fail(static_cast<std::uint32_t>(kErrorInsufficientBuffer));
+  }
+  std::snprintf(info->szDisplayName, sizeof(info->szDisplayName), "%s",
+                pService->strDisplayName.c_str());
+  std::snprintf(info->szBinaryPath, sizeof(info->szBinaryPath), "%s",
+                pService->strBinaryPath.c_str());
+  std::snprintf(info->szStartName, sizeof(info->szStartName), "%s", pService->strStartName.c_str());
+  std::memcpy(info->szDependencies, pService->strDependencies.data(),
+              pService->strDependencies.size());
+  return true;
+}
+
+bool CFakePlatform::ChangeServiceConfig(Handle service, const ChangeServiceArgs& args) {
+  std::string strDeps = "null";
+  std::size_t cbDeps = 0;
+  if (args.dependencies != nullptr) {
+    const char* p = args.dependencies;
+    while (*p != '\0') p += std::strlen(p) + 1;
+    cbDeps = static_cast<std::size_t>(p - args.dependencies) + 1;
+    strDeps = "[" + std::string(args.dependencies, cbDeps) + "]";
+  }
+  std::uint32_t code = 0;
+  if (Enter("ChangeServiceConfig",
+            Hex(service) + "," + std::to_string(args.startType) + "," + Describe(args.displayName) +
+                "," + strDeps + "," + Describe(args.serviceStartName) + "," +
+                Describe(args.password),
+            &code)) {
+    return Fail(code);
+  }
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  if (args.startType != kServiceNoChange && args.startType > kServiceDisabled) {
+    return Fail(kErrorInvalidParameter);
+  }
+  // A user account needs its password; the built-in ones take none.
+  if (args.serviceStartName != nullptr && std::strchr(args.serviceStartName, '\\') != nullptr &&
+      std::strncmp(args.serviceStartName, "NT ", 3) != 0 &&
+      (args.password == nullptr || args.password[0] == '\0')) {
+    return Fail(1057);  // ERROR_INVALID_SERVICE_ACCOUNT
+  }
+  if (args.startType != kServiceNoChange) pService->dwStartType = args.startType;
+  if (args.displayName != nullptr) pService->strDisplayName = args.displayName;
+  if (args.dependencies != nullptr) {
+    pService->strDependencies = cbDeps > 1 ? std::string(args.dependencies, cbDeps) : "";
+    pService->bHadDependencies = cbDeps > 1;
+  }
+  if (args.serviceStartName != nullptr) pService->strStartName = args.serviceStartName;
+  if (args.password != nullptr) pService->strPassword = args.password;
+  return true;
+}
+
+bool CFakePlatform::QueryDescription(Handle service, char* buffer, std::uint32_t capacity) {
+  std::uint32_t code = 0;
+  if (Enter("QueryDescription", Hex(service), &code)) return Fail(code);
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  if (pService->strDescription.size() >= capacity) {
+    return Fail(static_cast<std::uint32_t>(kErrorInsufficientBuffer));
+  }
+  std::snprintf(buffer, capacity, "%s", pService->strDescription.c_str());
+  return true;
+}
+
+bool CFakePlatform::ChangeDescription(Handle service, const char* text) {
+  std::uint32_t code = 0;
+  if (Enter("ChangeDescription", Hex(service) + "," + Describe(text), &code)) return Fail(code);
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  pService->strDescription = text;
+  return true;
+}
+
+bool CFakePlatform::QueryDelayedAutoStart(Handle service, bool* delayed) {
+  std::uint32_t code = 0;
+  if (Enter("QueryDelayedAutoStart", Hex(service), &code)) return Fail(code);
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  *delayed = pService->bDelayedAutoStart;
+  return true;
+}
+
+bool CFakePlatform::ChangeDelayedAutoStart(Handle service, bool delayed) {
+  std::uint32_t code = 0;
+  if (Enter("ChangeDelayedAutoStart", Hex(service) + "," + std::to_string(delayed), &code)) {
+    return Fail(code);
+  }
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  pService->bDelayedAutoStart = delayed;
   return true;
 }
 

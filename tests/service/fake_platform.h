@@ -46,6 +46,15 @@ struct FakeService {
   int nStopPendingWaits = 0;
   std::uint32_t dwWaitHint = 0;
   std::uint32_t cbConfig = 200;  // the size its configuration record needs
+  std::string strDescription;
+  bool bDelayedAutoStart = false;
+  std::string strStartName = "LocalSystem";
+  std::string strPassword;
+  // What a start leads to: the state the service reports once started, and its exit codes.
+  std::uint32_t dwStateAfterStart = kServiceRunning;
+  std::uint32_t dwWin32ExitCode = 0;
+  std::uint32_t dwServiceExitCode = 0;
+  std::vector<std::uint32_t> controls;  // user-defined controls received
 };
 
 struct MessageBoxCall {
@@ -102,6 +111,13 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
   bool QueryServiceStatus(Handle service, ServiceStatus* status) override;
   bool DeleteService(Handle service) override;
   bool CloseServiceHandle(Handle handle) override;
+  bool StartService(Handle service) override;
+  bool QueryConfig(Handle service, ServiceConfigInfo* info) override;
+  bool ChangeServiceConfig(Handle service, const ChangeServiceArgs& args) override;
+  bool QueryDescription(Handle service, char* buffer, std::uint32_t capacity) override;
+  bool ChangeDescription(Handle service, const char* text) override;
+  bool QueryDelayedAutoStart(Handle service, bool* delayed) override;
+  bool ChangeDelayedAutoStart(Handle service, bool delayed) override;
   // --- IRegistry ---
   long OpenKey(Handle root, const char* path, std::uint32_t options, std::uint32_t access,
                Handle* key) override;
@@ -114,6 +130,7 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
   long SetValue(Handle key, const char* valueName, std::uint32_t type, const unsigned char* data,
                 std::uint32_t dataSize) override;
   long CloseKey(Handle key) override;
+  long DeleteValue(Handle key, const char* valueName) override;
   // --- ISystem ---
   std::uint32_t GetLastError() override { return m_dwLastError; }
   void SetLastError(std::uint32_t code) override { m_dwLastError = code; }
@@ -124,6 +141,8 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
   void GlobalFree(void* block) override;
   std::uint32_t GetModuleFileName(char* buffer, std::uint32_t capacity) override;
   void Sleep(std::uint32_t milliseconds) override;
+  bool IsElevated() override { return m_bElevated; }
+  bool m_bElevated = true;
   // --- IMessageBox ---
   int Show(const char* text, const char* caption, std::uint32_t style) override;
 
@@ -146,6 +165,8 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
   // The full path of root + path, or false when the root is no key.
   bool ResolvePath(Handle root, const char* path, std::string* full) const;
   void ReleaseIfDeleted(const std::string& strService);
+  // The service behind an open service handle, or null with the last error set.
+  FakeService* ServiceOf(Handle service);
   bool Fail(std::uint32_t code) {
     m_dwLastError = code;
     return false;

@@ -1,0 +1,97 @@
+#pragma once
+// The command line: parses one command, checks it, and carries it out over the same service
+// seam and the same Install and Remove commands as the window. Results go to standard output,
+// failures to standard error, and the exit code tells a script what happened.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cli/arguments.h"
+#include "cli/console_box.h"
+#include "cli/settings.h"
+#include "service/platform.h"
+#include "service/platform_handles.h"
+#include "service/service_commands.h"
+
+namespace qm::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+// status only: the service is stopped, or on its way somewhere (starting, stopping, paused).
+inline constexpr int kExitStopped = 3;
+inline constexpr int kExitPending = 4;
+
+// How often start, stop and restart look at the service while they wait.
+inline constexpr std::uint32_t kPollMs = 250;
+
+class CCommandLineTool {
+ public:
+  CCommandLineTool(svc::IServiceManager& scm, svc::IRegistry& registry, svc::ISystem& system,
+                   IConsole& console, const char* pszVersion);
+
+  // Runs one whole command line (program name first); returns the exit code.
+  int Run(std::string_view commandLine);
+
+ private:
+  int Dispatch(const ParsedCommand& cmd);
+  int OnHelp(const std::string& strTopic);
+  int OnInstall(const ParsedCommand& cmd);
+  int OnRemove(const ParsedCommand& cmd);
+  int OnSet(const ParsedCommand& cmd);
+  int OnGet(const ParsedCommand& cmd);
+  int OnReset(const ParsedCommand& cmd);
+  int OnStart(const ParsedCommand& cmd);
+  int OnStop(const ParsedCommand& cmd);
+  int OnStatus(const ParsedCommand& cmd);
+  int OnList();
+  int OnDump(const ParsedCommand& cmd);
+  int OnRotate(const ParsedCommand& cmd);
+
+  // Opens the manager and the service with the given rights; on failure says why and
+  // returns false.
+  bool OpenService(const std::string& strName, std::uint32_t dwAccess, svc::CScHandle* manager,
+                   svc::CScHandle* service);
+  // For set and reset: the service exists and this tool installed it.
+  bool CheckOwnService(const std::string& strName);
+  // Waits until the service leaves dwPending or the timeout ends; false at the timeout.
+  bool WaitWhile(svc::Handle hService, std::uint32_t dwPending, std::uint32_t dwTimeoutSeconds,
+                 svc::ServiceStatus* status);
+  // Prints "name: state ..." with the runner's view; returns the status exit code.
+  int ReportStatus(const std::string& strName, const svc::ServiceStatus& status);
+
+  // Parameters values: read (error code, 0 when read) and write.
+  long ReadParameter(const std::string& strName, const char* pszValue, std::uint32_t* pdwType,
+                     std::string* pData);
+  bool WriteParameter(const std::string& strName, const char* pszValue, std::uint32_t dwType,
+                      const std::string& data);
+  bool DeleteParameter(const std::string& strName, const char* pszValue);
+  // A runner value as text, its default when absent; false when it cannot be read.
+  bool RunnerValueText(const std::string& strName, const contract::RunnerValue& value,
+                       std::string* pText, bool* pbDefault);
+  // A service setting as text.
+  bool ServiceSettingText(const std::string& strName, SettingKind kind, std::string* pText);
+  // Applies checked data to one setting; every failure is reported and leaves it as it was.
+  bool ApplySetting(const std::string& strName, const Setting& setting, const SettingData& data);
+  bool ApplyStartup(const std::string& strName, StartupChoice choice);
+  // Refuses a Runfile or Arguments that the runner would refuse at its start.
+  bool CheckWithRunner(const std::string& strName, const char* pszValue, const std::string& text);
+
+  std::string ErrorText();  // the last error as one line
+  std::string ErrorText(std::uint32_t dwCode);
+  int Fail(const std::string& strText);
+  bool NeedsElevation(Verb verb) const;
+
+  svc::IServiceManager& m_scm;
+  svc::IRegistry& m_registry;
+  svc::ISystem& m_system;
+  IConsole& m_console;
+  const char* m_pszVersion;
+  CConsoleMessageBox m_messageBox;
+  CRequestForm m_form;
+  svc::ServicePlatform m_platform;
+  svc::CServiceCommands m_commands;
+};
+
+}  // namespace qm::cli

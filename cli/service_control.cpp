@@ -1,0 +1,161 @@
+// start, stop, restart, status and rotate: one request each, then a bounded wait for the
+// state to settle.
+
+#include <cstdio>
+
+#include "cli/cli_tool.h"
+
+namespace qm::cli {
+
+namespace {
+
+constexpr std::uint32_t kErrorServiceSpecificError = 1066;
+
+const char* StateWord(std::uint32_t dwState) {
+  switch (dwState) {
+    case svc::kServiceStopped:
+      return "stopped";
+    case svc::kServiceStartPending:
+      return "starting";
+    case svc::kServiceStopPending:
+      return "stopping";
+    case svc::kServiceRunning:
+      return "running";
+    case svc::kServiceContinuePending:
+      return "continuing";
+    case svc::kServicePausePending:
+      return "pausing";
+    case svc::kServicePaused:
+      return "paused";
+    default:
+      return "in an unknown state";
+  }
+}
+
+}  // namespace
+
+bool CCommandLineTool::WaitWhile(svc::Handle hService, std::uint32_t dwPending,
+                                 std::uint32_t dwTimeoutSeconds, svc::ServiceStatus* status) {
+  const std::uint64_t qwLimitMs = static_cast<std::uint64_t>(dwTimeoutSeconds) * 1000;
+  std::uint64_t qwWaitedMs = 0;
+  for (;;) {
+    if (!m_scm.QueryServiceStatus(hService, status)) return false;
+    if (status->currentState != dwPending) return true;
+    if (qwWaitedMs >= qwLimitMs) return false;
+    m_system.Sleep(kPollMs);
+    qwWaitedMs += kPollMs;
+  }
+}
+
+int CCommandLineTool::ReportStatus(const std::string& strName, const svc::ServiceStatus& status) {
+  std::string strLine = strName + ": " + StateWord(status.currentState);
+  if (status.currentState == svc::kServiceRunning) {
+    strLine += " (the runner runs the program)";
+  } else if (status.currentState == svc::kServiceStopped) {
+    if (status.win32ExitCode == kErrorServiceSpecificError) {
+      strLine += " (the program ended with exit code " +
+                 std::to_string(status.serviceSpecificExitCode) + ")";
+    } else if (status.win32ExitCode != 0) {
+      strLine += " (the program could not be run: " + ErrorText(status.win32ExitCode) + ")";
+    }
+  }
+  m_console.Out(strLine);
+  switch (status.currentState) {
+    case svc::kServiceRunning:
+      return kExitOk;
+    case svc::kServiceStopped:
+      return kExitStopped;
+    default:
+      return kExitPending;
+  }
+}
+
+int CCommandLineTool::OnStatus(const ParsedCommand& cmd) {
+  svc::CScHandle manager;
+  svc::CScHandle service;
+  if (!OpenService(cmd.strName, svc::kServiceQueryStatus, &manager, &service)) {
+    return kExitFailure;
+  }
+  svc::ServiceStatus status;
+  if (!m_scm.QueryServiceStatus(service.get(), &status)) {
+    return Fail("Could not query " + cmd.strName + ". " + ErrorText());
+  }
+  return ReportStatus(cmd.strName, status);
+}
+
+int CCommandLineTool::OnStart(const ParsedCommand& cmd) {
+  svc::CScHandle manager;
+  svc::CScHandle service;
+  if (!OpenService(cmd.strName, svc::kServiceStart | svc::kServiceQueryStatus, &manager,
+                   &service)) {
+    return kExitFailure;
+  }
+  if (!m_scm.StartService(service.get())) {
+    const std::uint32_t dwError = m_system.GetLastError();
+    if (dwError != static_cast<std::uint32_t>(svc::kErrorServiceAlreadyRunning)) {
+      return Fail("Could not start " + cmd.strName + ". " + ErrorText(dwError));
+    }
+  }
+  if (cmd.bNoWait) {
+    m_console.Out(cmd.strName + ": start requested");
+    return kExitOk;
+  }
+  svc::ServiceStatus status;
+  const bool bSettled =
+      WaitWhile(service.get(), svc::kServiceStartPending, cmd.dwTimeoutSeconds, &status);
+  if (bSettled && status.currentState == svc::kServiceRunning) {
+    m_console.Out(cmd.strName + ": running");
+    return kExitOk;
+  }
+  if (!bSettled && status.currentState == svc::kServiceStartPending) {
+    return Fail(cmd.strName + " is still starting after " + std::to_string(cmd.dwTimeoutSeconds) +
+                " s.");
+  }
+  ReportStatus(cmd.strName, status);
+  return Fail(cmd.strName + " did not start.");
+}
+
+int CCommandLineTool::OnStop(const ParsedCommand& cmd) {
+  svc::CScHandle manager;
+  svc::CScHandle service;
+  if (!OpenService(cmd.strName, svc::kServiceStop | svc::kServiceQueryStatus, &manager, &service)) {
+    return kExitFailure;
+  }
+  svc::ServiceStatus status;
+  if (!m_scm.ControlService(service.get(), svc::kServiceControlStop, &status)) {
+    const std::uint32_t dwError = m_system.GetLastError();
+    if (dwError != static_cast<std::uint32_t>(svc::kErrorServiceNotActive)) {
+      return Fail("Could not stop " + cmd.strName + ". " + ErrorText(dwError));
+    }
+    if (cmd.verb == Verb::kStop) m_console.Out(cmd.strName + ": stopped already");
+    return kExitOk;
+  }
+  if (cmd.bNoWait && cmd.verb == Verb::kStop) {
+    m_console.Out(cmd.strName + ": stop requested");
+    return kExitOk;
+  }
+  if (!WaitWhile(service.get(), svc::kServiceStopPending, cmd.dwTimeoutSeconds, &status) ||
+      status.currentState != svc::kServiceStopped) {
+    return Fail(cmd.strName + " has not stopped after " + std::to_string(cmd.dwTimeoutSeconds) +
+                " s.");
+  }
+  if (cmd.verb == Verb::kStop) m_console.Out(cmd.strName + ": stopped");
+  return kExitOk;
+}
+
+int CCommandLineTool::OnRotate(const ParsedCommand& cmd) {
+  svc::CScHandle manager;
+  svc::CScHandle service;
+  if (!OpenService(cmd.strName, svc::kServiceUserDefinedControl | svc::kServiceQueryStatus,
+                   &manager, &service)) {
+    return kExitFailure;
+  }
+  svc::ServiceStatus status;
+  if (!m_scm.ControlService(service.get(), contract::kControlRotate, &status)) {
+    return Fail("Could not ask " + cmd.strName + " to rotate its output files. " + ErrorText());
+  }
+  m_console.Out(cmd.strName + ": rotation requested");
+  return kExitOk;
+}
+
+}  // namespace qm::cli

@@ -1,0 +1,161 @@
+// list and dump: the services this tool installed, and the commands that make one again.
+
+#include <algorithm>
+#include <cstring>
+
+#include "cli/cli_tool.h"
+
+namespace qm::cli {
+
+namespace {
+
+std::string StateColumn(std::uint32_t dwState) {
+  switch (dwState) {
+    case svc::kServiceStopped:
+      return "stopped";
+    case svc::kServiceStartPending:
+      return "starting";
+    case svc::kServiceStopPending:
+      return "stopping";
+    case svc::kServiceRunning:
+      return "running";
+    case svc::kServicePaused:
+      return "paused";
+    default:
+      return "pending";
+  }
+}
+
+}  // namespace
+
+int CCommandLineTool::OnList() {
+  // The window's own enumeration and marker test decide which services are ours.
+  m_commands.LoadServiceList();
+  const svc::RegisteredServiceList* pList = m_commands.ServiceList();
+  std::vector<std::string> names;
+  for (const std::string& strName : pList->Names()) {
+    if (m_commands.IsOwnInstall(strName.c_str()) != 0) names.push_back(strName);
+  }
+  std::sort(names.begin(), names.end());
+
+  svc::CScHandle manager = svc::OwnScHandle(
+      m_scm, m_system, m_scm.OpenSCManager(nullptr, nullptr, svc::kScManagerConnect));
+  if (!manager) return Fail("Could not open Service Control Manager. " + ErrorText());
+  std::size_t cchName = 4;
+  for (const std::string& strName : names) cchName = std::max(cchName, strName.size());
+
+  std::string strOut;
+  for (const std::string& strName : names) {
+    std::string strState = "unknown";
+    svc::CScHandle service = svc::OwnScHandle(
+        m_scm, m_system,
+        m_scm.OpenService(manager.get(), strName.c_str(), svc::kServiceQueryStatus));
+    svc::ServiceStatus status;
+    if (!service) {
+      strState = "not registered";  // a key left behind without its service
+    } else if (m_scm.QueryServiceStatus(service.get(), &status)) {
+      strState = StateColumn(status.currentState);
+    }
+    std::uint32_t dwType = 0;
+    std::string data;
+    std::string strProgram;
+    if (ReadParameter(strName, contract::value::kRunfile, &dwType, &data) == 0) {
+      strProgram = data.substr(0, data.find('\0'));
+    }
+    std::string strLine = strName;
+    strLine.append(cchName + 2 - strName.size(), ' ');
+    strLine += strState;
+    strLine.append(strState.size() < 16 ? 16 - strState.size() : 1, ' ');
+    strLine += strProgram;
+    strOut += strLine + '\n';
+  }
+  if (!strOut.empty()) {
+    strOut.pop_back();
+    m_console.Out(strOut);
+  }
+  return kExitOk;
+}
+
+int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
+  if (!CheckOwnService(cmd.strName)) return kExitFailure;
+  const std::string strName = QuoteArgument(cmd.strName);
+  std::string strDisplay;
+  std::string strStartup;
+  std::string strDepends;
+  std::string strAccount;
+  std::string strDescription;
+  std::string strRunfile;
+  std::string strArguments;
+  std::string strDirectory;
+  bool bDefault = false;
+  if (!ServiceSettingText(cmd.strName, SettingKind::kDisplayName, &strDisplay) ||
+      !ServiceSettingText(cmd.strName, SettingKind::kStartup, &strStartup) ||
+      !ServiceSettingText(cmd.strName, SettingKind::kDependencies, &strDepends) ||
+      !ServiceSettingText(cmd.strName, SettingKind::kAccount, &strAccount) ||
+      !ServiceSettingText(cmd.strName, SettingKind::kDescription, &strDescription)) {
+    return kExitFailure;
+  }
+  Setting runfile, arguments, directory;
+  FindSetting(contract::value::kRunfile, &runfile);
+  FindSetting(contract::value::kArguments, &arguments);
+  FindSetting(contract::value::kDirectory, &directory);
+  if (!RunnerValueText(cmd.strName, *runfile.pValue, &strRunfile, &bDefault) ||
+      !RunnerValueText(cmd.strName, *arguments.pValue, &strArguments, &bDefault) ||
+      !RunnerValueText(cmd.strName, *directory.pValue, &strDirectory, &bDefault)) {
+    return kExitFailure;
+  }
+
+  std::vector<std::string> lines;
+  lines.push_back("@rem Recreates the service " + cmd.strName + " (quillmnt dump)");
+  std::string strInstall = "quillmnt install --display-name " + QuoteArgument(strDisplay);
+  const bool bManual = strStartup == "manual";
+  strInstall += bManual ? " --startup manual" : "";
+  if (!strDepends.empty()) strInstall += " --depend " + QuoteArgument(strDepends);
+  if (!strDirectory.empty()) strInstall += " --dir " + QuoteArgument(strDirectory);
+  strInstall += " " + strName + " " + QuoteArgument(strRunfile);
+  if (!strArguments.empty()) strInstall += " " + strArguments;
+  lines.push_back(strInstall);
+  if (strStartup != "auto" && !bManual) {
+    lines.push_back("quillmnt set " + strName + " Startup " + strStartup);
+  }
+  if (!strDescription.empty()) {
+    lines.push_back("quillmnt set " + strName + " Description " + QuoteArgument(strDescription));
+  }
+  if (!contract::EqualsIgnoringCase(strAccount, contract::kLocalSystem)) {
+    if (IsBuiltInAccount(strAccount)) {
+      lines.push_back("quillmnt set " + strName + " Account " + QuoteArgument(strAccount));
+    } else {
+      lines.push_back("@rem The account's password cannot be read; add it and run:");
+      lines.push_back("@rem quillmnt set " + strName + " Account " + QuoteArgument(strAccount) +
+                      " <password>");
+    }
+  }
+  // The runner values the window does not write, where they are set.
+  for (const contract::RunnerValue& value : contract::kRunnerValues) {
+    if (value.bWrittenByTool) continue;
+    std::string strText;
+    if (ReadParameter(cmd.strName, value.pszName, nullptr, &strText) != 0) continue;
+    if (!RunnerValueText(cmd.strName, value, &strText, &bDefault)) return kExitFailure;
+    std::string strLine = "quillmnt set " + strName + " " + value.pszName;
+    if (value.type == contract::ValueType::kMultiString) {
+      std::size_t nAt = 0;
+      while (nAt < strText.size()) {
+        const std::size_t nEnd = std::min(strText.find('\n', nAt), strText.size());
+        strLine += " " + QuoteArgument(strText.substr(nAt, nEnd - nAt));
+        nAt = nEnd + 1;
+      }
+      if (strText.empty()) continue;  // an empty list is what reset leaves
+    } else {
+      strLine += " " + QuoteArgument(strText);
+    }
+    lines.push_back(strLine);
+  }
+
+  std::string strOut;
+  for (const std::string& strLine : lines) strOut += EscapeForBatch(strLine) + '\n';
+  strOut.pop_back();
+  m_console.Out(strOut);
+  return kExitOk;
+}
+
+}  // namespace qm::cli

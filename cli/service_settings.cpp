@@ -1,0 +1,404 @@
+// set, get and reset: one setting at a time, checked before anything is written, and written
+// in one step (Startup, the one setting of two steps, is put back when its second fails).
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "cli/cli_tool.h"
+#include "runner/core/run_parameters.h"
+#include "service/dependency_list.h"
+
+namespace qm::cli {
+
+namespace {
+
+// The runner reads no value longer than this.
+constexpr std::uint32_t kMaxValueBytes = 64 * 1024;
+
+std::string DwordBytes(std::uint32_t dwValue) {
+  std::string strBytes(4, '\0');
+  std::memcpy(strBytes.data(), &dwValue, 4);
+  return strBytes;
+}
+
+// A registry string's text: up to its first NUL (a value stored without one is whole).
+std::string StringOf(const std::string& data) {
+  return data.substr(0, data.find('\0'));
+}
+
+// The entries of a multi-string value.
+std::vector<std::string> EntriesOf(const std::string& data) {
+  std::vector<std::string> entries;
+  std::size_t nAt = 0;
+  while (nAt < data.size() && data[nAt] != '\0') {
+    const std::size_t nEnd = data.find('\0', nAt);
+    entries.push_back(data.substr(nAt, nEnd == std::string::npos ? std::string::npos : nEnd - nAt));
+    if (nEnd == std::string::npos) break;
+    nAt = nEnd + 1;
+  }
+  return entries;
+}
+
+std::string JoinList(const char* list) {
+  std::string strText;
+  for (const char* p = list; p != nullptr && *p != '\0'; p += std::strlen(p) + 1) {
+    if (!strText.empty()) strText.push_back(';');
+    strText += p;
+  }
+  return strText;
+}
+
+}  // namespace
+
+long CCommandLineTool::ReadParameter(const std::string& strName, const char* pszValue,
+                                     std::uint32_t* pdwType, std::string* pData) {
+  svc::Handle hRaw = svc::kNoHandle;
+  const std::string strPath = contract::ParametersKeyPath(strName);
+  const long lOpen =
+      m_registry.OpenKey(svc::kHKeyLocalMachine, strPath.c_str(), 0, svc::kKeyRead, &hRaw);
+  if (lOpen != svc::kErrorSuccess) return lOpen;
+  svc::CRegKey key = svc::OwnKey(m_registry, m_system, hRaw);
+  std::string strData(kMaxValueBytes, '\0');
+  auto cbData = static_cast<std::uint32_t>(strData.size());
+  const long lResult = m_registry.QueryValue(
+      key.get(), pszValue, pdwType, reinterpret_cast<unsigned char*>(strData.data()), &cbData);
+  if (lResult != svc::kErrorSuccess) return lResult;
+  strData.resize(cbData);
+  *pData = std::move(strData);
+  return svc::kErrorSuccess;
+}
+
+bool CCommandLineTool::WriteParameter(const std::string& strName, const char* pszValue,
+                                      std::uint32_t dwType, const std::string& data) {
+  svc::Handle hRaw = svc::kNoHandle;
+  const std::string strPath = contract::ParametersKeyPath(strName);
+  long lResult =
+      m_registry.OpenKey(svc::kHKeyLocalMachine, strPath.c_str(), 0, svc::kKeyWrite, &hRaw);
+  if (lResult == svc::kErrorSuccess) {
+    svc::CRegKey key = svc::OwnKey(m_registry, m_system, hRaw);
+    lResult = m_registry.SetValue(key.get(), pszValue, dwType,
+                                  reinterpret_cast<const unsigned char*>(data.data()),
+                                  static_cast<std::uint32_t>(data.size()));
+  }
+  if (lResult == svc::kErrorSuccess) return true;
+  Fail("Could not write " + std::string(pszValue) + " of " + strName + ". " +
+       ErrorText(static_cast<std::uint32_t>(lResult)));
+  return false;
+}
+
+bool CCommandLineTool::DeleteParameter(const std::string& strName, const char* pszValue) {
+  svc::Handle hRaw = svc::kNoHandle;
+  const std::string strPath = contract::ParametersKeyPath(strName);
+  long lResult =
+      m_registry.OpenKey(svc::kHKeyLocalMachine, strPath.c_str(), 0, svc::kKeyWrite, &hRaw);
+  if (lResult == svc::kErrorSuccess) {
+    svc::CRegKey key = svc::OwnKey(m_registry, m_system, hRaw);
+    lResult = m_registry.DeleteValue(key.get(), pszValue);
+  }
+  // A value that is not there is at its default already.
+  if (lResult == svc::kErrorSuccess || lResult == svc::kErrorFileNotFound) return true;
+  Fail("Could not reset " + std::string(pszValue) + " of " + strName + ". " +
+       ErrorText(static_cast<std::uint32_t>(lResult)));
+  return false;
+}
+
+bool CCommandLineTool::RunnerValueText(const std::string& strName,
+                                       const contract::RunnerValue& value, std::string* pText,
+                                       bool* pbDefault) {
+  std::uint32_t dwType = 0;
+  std::string data;
+  const long lResult = ReadParameter(strName, value.pszName, &dwType, &data);
+  *pbDefault = lResult == svc::kErrorFileNotFound;
+  if (*pbDefault) {
+    char szDefault[16];
+    std::snprintf(szDefault, sizeof(szDefault), "%u", static_cast<unsigned>(value.dwDefault));
+    *pText = value.type == contract::ValueType::kDword ? szDefault
+             : value.pszDefault != nullptr             ? value.pszDefault
+                                                       : "";
+    return true;
+  }
+  if (lResult != svc::kErrorSuccess) {
+    Fail("Could not read " + std::string(value.pszName) + " of " + strName + ". " +
+         ErrorText(static_cast<std::uint32_t>(lResult)));
+    return false;
+  }
+  const bool bTypeOk = value.type == contract::ValueType::kDword
+                           ? dwType == svc::kRegDword && data.size() == 4
+                       : value.type == contract::ValueType::kMultiString
+                           ? dwType == svc::kRegMultiSz
+                           : dwType == svc::kRegSz || dwType == svc::kRegExpandSz;
+  if (!bTypeOk) {
+    Fail(std::string(value.pszName) + " of " + strName +
+         " has a type the runner does not accept; set it again.");
+    return false;
+  }
+  if (value.type == contract::ValueType::kDword) {
+    std::uint32_t dwValue = 0;
+    std::memcpy(&dwValue, data.data(), 4);
+    *pText = std::to_string(dwValue);
+  } else if (value.type == contract::ValueType::kMultiString) {
+    pText->clear();
+    for (const std::string& strEntry : EntriesOf(data)) *pText += strEntry + '\n';
+    if (!pText->empty()) pText->pop_back();
+  } else {
+    *pText = StringOf(data);
+  }
+  return true;
+}
+
+bool CCommandLineTool::ServiceSettingText(const std::string& strName, SettingKind kind,
+                                          std::string* pText) {
+  svc::CScHandle manager;
+  svc::CScHandle service;
+  if (!OpenService(strName, svc::kServiceQueryConfig, &manager, &service)) return false;
+  if (kind == SettingKind::kDescription) {
+    char szDescription[4096];
+    if (!m_scm.QueryDescription(service.get(), szDescription, sizeof(szDescription))) {
+      return Fail("Could not read the description of " + strName + ". " + ErrorText()), false;
+    }
+    *pText = szDescription;
+    return true;
+  }
+  svc::ServiceConfigInfo info;
+  if (!m_scm.QueryConfig(service.get(), &info)) {
+    return Fail("Could not read the configuration of " + strName + ". " + ErrorText()), false;
+  }
+  switch (kind) {
+    case SettingKind::kDisplayName:
+      *pText = info.szDisplayName;
+      break;
+    case SettingKind::kStartup: {
+      // A system without delayed starts has none.
+      bool bDelayed = false;
+      if (!m_scm.QueryDelayedAutoStart(service.get(), &bDelayed)) bDelayed = false;
+      *pText = StartupWord(info.startType, bDelayed);
+      break;
+    }
+    case SettingKind::kDependencies:
+      *pText = JoinList(info.szDependencies);
+      break;
+    case SettingKind::kAccount:
+      *pText = info.szStartName;
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+int CCommandLineTool::OnGet(const ParsedCommand& cmd) {
+  {
+    svc::CScHandle manager;
+    svc::CScHandle service;
+    if (!OpenService(cmd.strName, svc::kServiceQueryConfig, &manager, &service)) {
+      return kExitFailure;
+    }
+  }
+  std::vector<Setting> settings;
+  if (cmd.strSetting.empty()) {
+    settings = AllSettings();
+  } else {
+    Setting setting;
+    if (!FindSetting(cmd.strSetting, &setting)) {
+      return Fail("quillmnt: unknown setting \"" + cmd.strSetting + "\" (quillmnt help get)");
+    }
+    settings.push_back(setting);
+  }
+  const bool bOne = !cmd.strSetting.empty();
+  for (const Setting& setting : settings) {
+    std::string strText;
+    bool bDefault = false;
+    const bool bRead = setting.kind == SettingKind::kRunnerValue
+                           ? RunnerValueText(cmd.strName, *setting.pValue, &strText, &bDefault)
+                           : ServiceSettingText(cmd.strName, setting.kind, &strText);
+    if (!bRead) return kExitFailure;
+    if (bOne) {
+      m_console.Out(strText);
+      continue;
+    }
+    // Every entry of a list on a line of its own, each named.
+    std::string strLines;
+    std::size_t nAt = 0;
+    do {
+      const std::size_t nEnd = strText.find('\n', nAt);
+      strLines += std::string(setting.pszName) + " = " + strText.substr(nAt, nEnd - nAt) +
+                  (bDefault ? " (default)" : "");
+      if (nEnd == std::string::npos) break;
+      strLines += '\n';
+      nAt = nEnd + 1;
+    } while (true);
+    m_console.Out(strLines);
+  }
+  return kExitOk;
+}
+
+bool CCommandLineTool::CheckWithRunner(const std::string& strName, const char* pszValue,
+                                       const std::string& text) {
+  const bool bRunfile = std::strcmp(pszValue, contract::value::kRunfile) == 0;
+  if (!bRunfile && std::strcmp(pszValue, contract::value::kArguments) != 0) return true;
+  runner::RunParameters params;
+  std::uint32_t dwType = 0;
+  std::string data;
+  if (bRunfile) {
+    params.strRunfile = text;
+    if (ReadParameter(strName, contract::value::kArguments, &dwType, &data) == 0) {
+      params.strArguments = StringOf(data);
+    }
+  } else {
+    params.strArguments = text;
+    if (ReadParameter(strName, contract::value::kRunfile, &dwType, &data) == 0) {
+      params.strRunfile = StringOf(data);
+    }
+    if (params.strRunfile.empty()) return true;  // the Runfile is the one to mend
+  }
+  const runner::ParameterProblem problem = runner::CheckParameters(params);
+  if (problem == runner::ParameterProblem::kNone) return true;
+  Fail(std::string("The runner would refuse this ") + pszValue + ": " +
+       runner::DescribeProblem(problem) + ". Nothing was changed.");
+  return false;
+}
+
+bool CCommandLineTool::ApplyStartup(const std::string& strName, StartupChoice choice) {
+  svc::CScHandle manager;
+  svc::CScHandle service;
+  if (!OpenService(strName, svc::kServiceChangeConfig | svc::kServiceQueryConfig, &manager,
+                   &service)) {
+    return false;
+  }
+  svc::ServiceConfigInfo info;
+  if (!m_scm.QueryConfig(service.get(), &info)) {
+    return Fail("Could not read the configuration of " + strName + ". " + ErrorText()), false;
+  }
+  bool bWasDelayed = false;
+  if (!m_scm.QueryDelayedAutoStart(service.get(), &bWasDelayed)) bWasDelayed = false;
+  const bool bDelayed = choice == StartupChoice::kDelayedAuto;
+
+  svc::ChangeServiceArgs args;
+  args.startType = StartTypeOf(choice);
+  if (!m_scm.ChangeServiceConfig(service.get(), args)) {
+    return Fail("Could not change the startup of " + strName + ". " + ErrorText()), false;
+  }
+  if (bDelayed != bWasDelayed && (bDelayed || args.startType == svc::kServiceAutoStart) &&
+      !m_scm.ChangeDelayedAutoStart(service.get(), bDelayed)) {
+    const std::string strError = ErrorText();
+    svc::ChangeServiceArgs undo;
+    undo.startType = info.startType;
+    m_scm.ChangeServiceConfig(service.get(), undo);
+    return Fail("Could not change the delayed start of " + strName +
+                "; its startup is as it was. " + strError),
+           false;
+  }
+  return true;
+}
+
+bool CCommandLineTool::ApplySetting(const std::string& strName, const Setting& setting,
+                                    const SettingData& data) {
+  if (setting.kind == SettingKind::kRunnerValue) {
+    const contract::RunnerValue& value = *setting.pValue;
+    switch (value.type) {
+      case contract::ValueType::kDword:
+        return WriteParameter(strName, value.pszName, svc::kRegDword, DwordBytes(data.dwValue));
+      case contract::ValueType::kMultiString:
+        return WriteParameter(strName, value.pszName, svc::kRegMultiSz, data.strList + '\0');
+      case contract::ValueType::kString:
+        if (!CheckWithRunner(strName, value.pszName, data.strText)) return false;
+        return WriteParameter(strName, value.pszName, svc::kRegSz, data.strText + '\0');
+    }
+    return false;
+  }
+  if (setting.kind == SettingKind::kStartup) return ApplyStartup(strName, data.startup);
+
+  svc::CScHandle manager;
+  svc::CScHandle service;
+  if (!OpenService(strName, svc::kServiceChangeConfig | svc::kServiceQueryConfig, &manager,
+                   &service)) {
+    return false;
+  }
+  bool bOk = false;
+  svc::ChangeServiceArgs args;
+  switch (setting.kind) {
+    case SettingKind::kDescription:
+      bOk = m_scm.ChangeDescription(service.get(), data.strText.c_str());
+      break;
+    case SettingKind::kDisplayName:
+      args.displayName = data.strText.c_str();
+      bOk = m_scm.ChangeServiceConfig(service.get(), args);
+      break;
+    case SettingKind::kDependencies: {
+      const svc::CDependencyList list(m_system, data.strText.c_str());
+      args.dependencies = list.List() != nullptr ? list.List() : "";
+      bOk = m_scm.ChangeServiceConfig(service.get(), args);
+      break;
+    }
+    case SettingKind::kAccount:
+      args.serviceStartName = data.strText.c_str();
+      args.password = data.strPassword.c_str();
+      bOk = m_scm.ChangeServiceConfig(service.get(), args);
+      break;
+    default:
+      break;
+  }
+  if (!bOk) {
+    Fail("Could not change " + std::string(setting.pszName) + " of " + strName +
+         "; it is as it was. " + ErrorText());
+  }
+  return bOk;
+}
+
+int CCommandLineTool::OnSet(const ParsedCommand& cmd) {
+  Setting setting;
+  if (!FindSetting(cmd.strSetting, &setting)) {
+    return Fail("quillmnt: unknown setting \"" + cmd.strSetting + "\" (quillmnt help set)");
+  }
+  SettingData data;
+  std::string strError;
+  if (!ParseSettingData(setting, cmd.strRawData, cmd.data, &data, &strError)) {
+    return Fail(strError + "; nothing was changed.");
+  }
+  if (!CheckOwnService(cmd.strName)) return kExitFailure;
+  if (!ApplySetting(cmd.strName, setting, data)) return kExitFailure;
+  m_console.Out(std::string(setting.pszName) + " of " + cmd.strName + " set.");
+  return kExitOk;
+}
+
+int CCommandLineTool::OnReset(const ParsedCommand& cmd) {
+  Setting setting;
+  if (!FindSetting(cmd.strSetting, &setting)) {
+    return Fail("quillmnt: unknown setting \"" + cmd.strSetting + "\" (quillmnt help reset)");
+  }
+  if (!CheckOwnService(cmd.strName)) return kExitFailure;
+  bool bOk = false;
+  SettingData data;
+  switch (setting.kind) {
+    case SettingKind::kRunnerValue:
+      if (setting.pValue->pszName == std::string_view(contract::value::kRunfile)) {
+        return Fail("Runfile has no default; set it to the program instead.");
+      }
+      // The values the runner needs are reset to empty; the others are deleted.
+      bOk = setting.pValue->bRequired ? WriteParameter(cmd.strName, setting.pValue->pszName,
+                                                       svc::kRegSz, std::string(1, '\0'))
+                                      : DeleteParameter(cmd.strName, setting.pValue->pszName);
+      break;
+    case SettingKind::kDisplayName:
+      data.strText = cmd.strName;
+      bOk = ApplySetting(cmd.strName, setting, data);
+      break;
+    case SettingKind::kStartup:
+      bOk = ApplyStartup(cmd.strName, StartupChoice::kAuto);
+      break;
+    case SettingKind::kAccount:
+      data.strText = contract::kLocalSystem;
+      bOk = ApplySetting(cmd.strName, setting, data);
+      break;
+    case SettingKind::kDescription:
+    case SettingKind::kDependencies:
+      bOk = ApplySetting(cmd.strName, setting, data);
+      break;
+  }
+  if (!bOk) return kExitFailure;
+  m_console.Out(std::string(setting.pszName) + " of " + cmd.strName + " reset.");
+  return kExitOk;
+}
+
+}  // namespace qm::cli

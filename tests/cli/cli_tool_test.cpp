@@ -1,0 +1,337 @@
+// The commands against the scripted platform: what each writes, prints and returns, and that
+// a refused command changes nothing.
+
+#include <gtest/gtest.h>
+
+#include "cli/cli_tool.h"
+#include "tests/service/fake_platform.h"
+
+namespace qm::cli {
+namespace {
+
+using svc::test::CFakePlatform;
+using svc::test::FakeService;
+
+class CCapture : public IConsole {
+ public:
+  void Out(std::string_view line) override { m_strOut += std::string(line) + "\n"; }
+  void Err(std::string_view line) override { m_strErr += std::string(line) + "\n"; }
+  std::string m_strOut;
+  std::string m_strErr;
+};
+
+// What cmd does to a line of a batch file before it starts the program.
+std::string AsCmdPassesIt(std::string_view line) {
+  std::string strOut;
+  bool bQuoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char ch = line[i];
+    if (ch == '"') bQuoted = !bQuoted;
+    if (ch == '%' && i + 1 < line.size() && line[i + 1] == '%') {
+      strOut.push_back('%');
+      ++i;
+    } else if (ch == '^' && !bQuoted && i + 1 < line.size()) {
+      strOut.push_back(line[++i]);
+    } else {
+      strOut.push_back(ch);
+    }
+  }
+  return strOut;
+}
+
+class CliToolTest : public ::testing::Test {
+ protected:
+  int Run(const std::string& strArgs) { return Run(tool, console, strArgs); }
+  static int Run(CCommandLineTool& t, CCapture& c, const std::string& strArgs) {
+    c.m_strOut.clear();
+    c.m_strErr.clear();
+    return t.Run("quillmnt " + strArgs);
+  }
+  std::string Value(const std::string& strName, const std::string& strValue) {
+    svc::test::FakeKey* pKey = fake.FindKey(contract::ParametersKeyPath(strName));
+    if (pKey == nullptr) return "<no key>";
+    auto it = pKey->values.find(strValue);
+    return it == pKey->values.end() ? "<none>" : it->second.data;
+  }
+  // A service as the window's Install leaves it.
+  void InstallOwn(const std::string& strName) {
+    ASSERT_EQ(Run("install " + strName + " C:\\App\\app.exe -v"), kExitOk) << console.m_strErr;
+  }
+  // Everything a command could change, to compare before and after a refusal.
+  std::string Snapshot(const std::string& strName) {
+    const FakeService* p = fake.FindService(strName);
+    std::string strState = p == nullptr
+                               ? "gone"
+                               : p->strDisplayName + "|" + std::to_string(p->dwStartType) + "|" +
+                                     p->strDependencies + "|" + p->strStartName + "|" +
+                                     p->strDescription + "|" + std::to_string(p->bDelayedAutoStart);
+    if (svc::test::FakeKey* pKey = fake.FindKey(contract::ParametersKeyPath(strName))) {
+      for (const auto& [strValue, value] : pKey->values)
+        strState += "|" + strValue + "=" + value.data;
+    }
+    return strState;
+  }
+
+  CFakePlatform fake;
+  CCapture console;
+  CCommandLineTool tool{fake, fake, fake, console, "9.9"};
+};
+
+TEST_F(CliToolTest, InstallWritesWhatTheWindowWrites) {
+  ASSERT_EQ(Run("install --display-name \"My App\" --startup manual --depend A;B --dir C:\\w "
+                "MyApp \"C:\\Program Files\\app.exe\" -x \"a  b\" 50%"),
+            kExitOk)
+      << console.m_strErr;
+  EXPECT_EQ(console.m_strOut, "MyApp was successfully created.\n");
+  const FakeService* pService = fake.FindService("MyApp");
+  ASSERT_NE(pService, nullptr);
+  EXPECT_EQ(pService->strDisplayName, "My App");
+  EXPECT_EQ(pService->dwStartType, svc::kServiceDemandStart);
+  EXPECT_EQ(pService->strBinaryPath, "C:\\Tools\\carrack.exe");
+  EXPECT_EQ(pService->strDependencies, std::string("A\0B\0\0", 5));
+  EXPECT_EQ(Value("MyApp", "Installer"), std::string("quillmnt\0", 9));
+  EXPECT_EQ(Value("MyApp", "Arguments"), std::string("-x \"a  b\" 50%\0", 14));
+  EXPECT_EQ(Value("MyApp", "Runfile"), std::string("C:\\Program Files\\app.exe\0", 25));
+  EXPECT_EQ(Value("MyApp", "Directory"), std::string("C:\\w\0", 5));
+
+  ASSERT_EQ(Run("install Bare app.exe"), kExitOk);
+  EXPECT_EQ(fake.FindService("Bare")->strDisplayName, "Bare");
+  EXPECT_EQ(fake.FindService("Bare")->dwStartType, svc::kServiceAutoStart);
+}
+
+TEST_F(CliToolTest, InstallRefusalsChangeNothing) {
+  InstallOwn("Taken");
+  const std::size_t cServices = fake.FindKey("SYSTEM\\CurrentControlSet\\Services")->subkeys.size();
+  const struct {
+    std::string strArgs;
+    const char* pszError;
+  } kCases[] = {
+      {"install \"Two Words\" app.exe", "Please do not use any spaces in the service name."},
+      {"install Taken app.exe", "A service named Taken is already registered."},
+      {"install " + std::string(81, 'n') + " app.exe", "longer than 80"},
+      {"install Svc " + std::string(260, 'p'), "longer than 259"},
+      {"install Svc app.exe " + std::string(1024, 'a'), "longer than 1023"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(Run(c.strArgs), kExitFailure) << c.strArgs;
+    EXPECT_NE(console.m_strErr.find(c.pszError), std::string::npos) << console.m_strErr;
+    EXPECT_EQ(console.m_strOut, "");
+  }
+  fake.FailCall("CreateService", 5);
+  EXPECT_EQ(Run("install Svc app.exe"), kExitFailure);
+  EXPECT_NE(
+      console.m_strErr.find("Could not create service. Svc was NOT installed. Access is denied."),
+      std::string::npos)
+      << console.m_strErr;
+  EXPECT_EQ(fake.FindKey("SYSTEM\\CurrentControlSet\\Services")->subkeys.size(), cServices);
+}
+
+TEST_F(CliToolTest, RemoveAsksForForceWhereTheWindowAsksTwice) {
+  InstallOwn("Own");
+  InstallOwn("OwnDisabled");
+  fake.FindService("OwnDisabled")->dwStartType = svc::kServiceDisabled;
+  fake.AddService("Foreign", svc::kServiceAutoStart, svc::kServiceRunning);
+
+  EXPECT_EQ(Run("remove Own"), kExitOk);
+  EXPECT_EQ(console.m_strOut, "Own was successfully removed.\n");
+  EXPECT_EQ(fake.FindService("Own"), nullptr);
+  for (const char* pszName : {"OwnDisabled", "Foreign"}) {
+    EXPECT_EQ(Run(std::string("remove ") + pszName), kExitFailure);
+    EXPECT_NE(console.m_strErr.find("--force"), std::string::npos);
+    EXPECT_NE(fake.FindService(pszName), nullptr);
+    EXPECT_EQ(Run(std::string("remove ") + pszName + " --force"), kExitOk) << console.m_strErr;
+    EXPECT_EQ(fake.FindService(pszName), nullptr) << pszName;
+  }
+  EXPECT_EQ(Run("remove Missing"), kExitFailure);
+  EXPECT_EQ(console.m_strErr, "No service named Missing is registered.\n");
+}
+
+TEST_F(CliToolTest, NotElevatedTheAdministratorsCommandsSaySoAndTouchNothing) {
+  InstallOwn("Svc");
+  fake.m_bElevated = false;
+  for (const char* pszArgs :
+       {"install New app.exe", "remove Svc", "set Svc StopTimeout 1", "reset Svc StopTimeout",
+        "start Svc", "stop Svc", "restart Svc", "rotate Svc"}) {
+    fake.m_calls.clear();
+    EXPECT_EQ(Run(pszArgs), kExitFailure) << pszArgs;
+    EXPECT_NE(console.m_strErr.find("administrator"), std::string::npos);
+    EXPECT_EQ(std::count(console.m_strErr.begin(), console.m_strErr.end(), '\n'), 1);
+    EXPECT_TRUE(fake.m_calls.empty()) << pszArgs;
+  }
+  EXPECT_EQ(Run("get Svc StopTimeout"), kExitOk);  // reading needs no rights
+  EXPECT_EQ(Run("list"), kExitOk);
+}
+
+TEST_F(CliToolTest, EverySettingKindRoundTrips) {
+  InstallOwn("Svc");
+  const struct {
+    const char* pszSetting;
+    const char* pszData;
+    const char* pszGot;    // get after set
+    const char* pszReset;  // get after reset
+  } kCases[] = {
+      {"StopTimeout", "5000", "5000", "15000"},
+      {"Restart", "always", "Always", "OnFailure"},
+      {"Priority", "high", "High", "Normal"},
+      {"Stdout", "\"C:\\log dir\\out.log\"", "C:\\log dir\\out.log", ""},
+      {"Environment", "A=1 \"B=two words\"", "A=1\nB=two words", ""},
+      {"Arguments", "-x \"a  b\"", "-x \"a  b\"", ""},
+      {"Directory", "C:\\work", "C:\\work", ""},
+      {"DisplayName", "\"My Service\"", "My Service", "Svc"},
+      {"Description", "Does things", "Does things", ""},
+      {"Startup", "delayed-auto", "delayed-auto", "auto"},
+      {"startup", "disabled", "disabled", "auto"},
+      {"Dependencies", "A;B", "A;B", ""},
+      {"Account", "NetworkService", "NT AUTHORITY\\NetworkService", "LocalSystem"},
+      {"Account", ".\\alice secret", ".\\alice", "LocalSystem"},
+  };
+  for (const auto& c : kCases) {
+    const std::string strSet = std::string("set Svc ") + c.pszSetting + " " + c.pszData;
+    ASSERT_EQ(Run(strSet), kExitOk) << strSet << ": " << console.m_strErr;
+    ASSERT_EQ(Run(std::string("get Svc ") + c.pszSetting), kExitOk);
+    EXPECT_EQ(console.m_strOut, std::string(c.pszGot) + "\n") << strSet;
+    ASSERT_EQ(Run(std::string("reset Svc ") + c.pszSetting), kExitOk) << console.m_strErr;
+    ASSERT_EQ(Run(std::string("get Svc ") + c.pszSetting), kExitOk);
+    EXPECT_EQ(console.m_strOut, std::string(c.pszReset) + "\n") << c.pszSetting;
+  }
+  EXPECT_EQ(fake.FindService("Svc")->strPassword, "");  // the reset to LocalSystem cleared it
+  ASSERT_EQ(Run("get Svc"), kExitOk);
+  EXPECT_NE(console.m_strOut.find("StopTimeout = 15000 (default)\n"), std::string::npos);
+  EXPECT_NE(console.m_strOut.find("Runfile = C:\\App\\app.exe\n"), std::string::npos);
+  EXPECT_NE(console.m_strOut.find("Startup = auto\n"), std::string::npos);
+}
+
+TEST_F(CliToolTest, BadEditsChangeNothing) {
+  InstallOwn("Svc");
+  fake.AddService("Foreign", svc::kServiceDemandStart);
+  const std::string strBefore = Snapshot("Svc");
+  for (const char* pszArgs :
+       {"set Svc Colour red", "set Svc StopTimeout soon", "set Svc Restart sometimes",
+        "set Svc Runfile \"\"", "set Svc Runfile a\\\"b.exe", "set Svc Account .\\alice",
+        "set Svc Startup boot", "reset Svc Runfile", "set Missing StopTimeout 1",
+        "set Foreign StopTimeout 1", "get Svc Colour", "get Missing"}) {
+    EXPECT_EQ(Run(pszArgs), kExitFailure) << pszArgs;
+    EXPECT_FALSE(console.m_strErr.empty()) << pszArgs;
+    EXPECT_EQ(Snapshot("Svc"), strBefore) << pszArgs;
+  }
+  EXPECT_EQ(fake.FindKey(contract::ParametersKeyPath("Foreign")), nullptr);
+
+  // Refused by the system: the account, and the second step of a delayed start.
+  fake.FailCall("ChangeServiceConfig", 1057, 1);
+  EXPECT_EQ(Run("set Svc Account .\\bob pw"), kExitFailure);
+  EXPECT_NE(console.m_strErr.find("it is as it was"), std::string::npos);
+  fake.FailCall("ChangeDelayedAutoStart", 50);
+  EXPECT_EQ(Run("set Svc Startup delayed-auto"), kExitFailure);
+  EXPECT_NE(console.m_strErr.find("as it was"), std::string::npos);
+  EXPECT_EQ(Snapshot("Svc"), strBefore);
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+}
+
+TEST_F(CliToolTest, ControlAndStatusExitCodes) {
+  InstallOwn("Svc");
+  EXPECT_EQ(Run("status Svc"), kExitStopped);
+  EXPECT_EQ(console.m_strOut, "Svc: stopped\n");
+  EXPECT_EQ(Run("start Svc"), kExitOk) << console.m_strErr;
+  EXPECT_EQ(Run("status Svc"), kExitOk);
+  EXPECT_EQ(console.m_strOut, "Svc: running (the runner runs the program)\n");
+  EXPECT_EQ(Run("start Svc"), kExitOk);  // running already
+  EXPECT_EQ(Run("rotate Svc"), kExitOk);
+  EXPECT_EQ(fake.FindService("Svc")->controls, std::vector<std::uint32_t>{128});
+  EXPECT_EQ(Run("restart Svc"), kExitOk) << console.m_strErr;
+  EXPECT_EQ(Run("stop Svc"), kExitOk);
+  EXPECT_EQ(Run("stop Svc"), kExitOk);  // stopped already
+  EXPECT_EQ(Run("rotate Svc"), kExitFailure);
+
+  // A program that ends at once with exit code 3.
+  FakeService& service = *fake.FindService("Svc");
+  service.dwStateAfterStart = svc::kServiceStopped;
+  service.dwWin32ExitCode = 1066;
+  service.dwServiceExitCode = 3;
+  EXPECT_EQ(Run("start Svc"), kExitFailure);
+  EXPECT_EQ(Run("status Svc"), kExitStopped);
+  EXPECT_EQ(console.m_strOut, "Svc: stopped (the program ended with exit code 3)\n");
+
+  // A service that never finishes stopping: the wait is bounded by --timeout.
+  fake.AddService("Stuck", svc::kServiceDemandStart, svc::kServiceRunning).nStopPendingWaits = -1;
+  fake.m_sleeps.clear();
+  EXPECT_EQ(Run("stop Stuck --timeout 2"), kExitFailure);
+  EXPECT_EQ(fake.m_sleeps.size(), 2000u / kPollMs);
+  EXPECT_EQ(Run("status Stuck"), kExitPending);
+  EXPECT_EQ(Run("start Missing"), kExitFailure);
+  EXPECT_EQ(Run("status Missing"), kExitFailure);
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+}
+
+TEST_F(CliToolTest, ListShowsOnlyOurServices) {
+  InstallOwn("Beta");
+  InstallOwn("Alpha");
+  fake.AddService("Foreign", svc::kServiceAutoStart);
+  fake.SetValue(contract::ParametersKeyPath("Other"), "Installer", svc::kRegSz, "elsewhere");
+  fake.AddService("Other", svc::kServiceAutoStart);
+  ASSERT_EQ(Run("start Beta"), kExitOk);
+  ASSERT_EQ(Run("list"), kExitOk);
+  EXPECT_EQ(console.m_strOut,
+            "Alpha  stopped         C:\\App\\app.exe\n"
+            "Beta   running         C:\\App\\app.exe\n");
+}
+
+TEST_F(CliToolTest, DumpRecreatesTheServiceElsewhere) {
+  ASSERT_EQ(Run("install --display-name \"Dump Me\" --startup manual --depend Dep1;Dep2 "
+                "--dir \"C:\\work dir\" Svc \"C:\\Program Files\\app.exe\" -x \"a & b\" 100% ^"),
+            kExitOk);
+  for (const char* pszArgs :
+       {"set Svc Description \"Keeps 50% & more\"", "set Svc Startup delayed-auto",
+        "set Svc Account LocalService", "set Svc StopTimeout 2500", "set Svc Restart Never",
+        "set Svc Environment A=1 \"B=x y\"", "set Svc Stderr C:\\err.log"}) {
+    ASSERT_EQ(Run(pszArgs), kExitOk) << pszArgs << console.m_strErr;
+  }
+  ASSERT_EQ(Run("dump Svc"), kExitOk) << console.m_strErr;
+  const std::string strScript = console.m_strOut;
+
+  CFakePlatform elsewhere;
+  CCapture elsewhereConsole;
+  CCommandLineTool elsewhereTool{elsewhere, elsewhere, elsewhere, elsewhereConsole, "9.9"};
+  std::size_t nAt = 0;
+  while (nAt < strScript.size()) {
+    const std::size_t nEnd = strScript.find('\n', nAt);
+    const std::string strLine = strScript.substr(nAt, nEnd - nAt);
+    nAt = nEnd + 1;
+    if (strLine.rfind("@rem", 0) == 0) continue;
+    ASSERT_EQ(strLine.rfind("quillmnt ", 0), 0u) << strLine;
+    ASSERT_EQ(elsewhereTool.Run(AsCmdPassesIt(strLine)), kExitOk)
+        << strLine << ": " << elsewhereConsole.m_strErr;
+  }
+  const FakeService* pThere = elsewhere.FindService("Svc");
+  ASSERT_NE(pThere, nullptr);
+  const FakeService* pHere = fake.FindService("Svc");
+  EXPECT_EQ(pThere->strDisplayName, pHere->strDisplayName);
+  EXPECT_EQ(pThere->dwStartType, pHere->dwStartType);
+  EXPECT_EQ(pThere->bDelayedAutoStart, pHere->bDelayedAutoStart);
+  EXPECT_EQ(pThere->strDependencies, pHere->strDependencies);
+  EXPECT_EQ(pThere->strStartName, pHere->strStartName);
+  EXPECT_EQ(pThere->strDescription, pHere->strDescription);
+  EXPECT_EQ(pThere->strBinaryPath, pHere->strBinaryPath);
+  const auto& valuesHere = fake.FindKey(contract::ParametersKeyPath("Svc"))->values;
+  const auto& valuesThere = elsewhere.FindKey(contract::ParametersKeyPath("Svc"))->values;
+  ASSERT_EQ(valuesThere.size(), valuesHere.size());
+  for (const auto& [strValue, value] : valuesHere) {
+    EXPECT_EQ(valuesThere.at(strValue).data, value.data) << strValue;
+    EXPECT_EQ(valuesThere.at(strValue).type, value.type) << strValue;
+  }
+}
+
+TEST_F(CliToolTest, UsageErrorsExitTwoAndHelpExitsZero) {
+  EXPECT_EQ(Run("frobnicate"), kExitUsage);
+  EXPECT_NE(console.m_strErr.find("unknown command"), std::string::npos);
+  EXPECT_EQ(Run("help frobnicate"), kExitUsage);
+  EXPECT_EQ(Run("remove Svc --fast"), kExitUsage);
+  EXPECT_EQ(Run("--help"), kExitOk);
+  EXPECT_NE(console.m_strOut.find("quillmnt rotate <name>"), std::string::npos);
+  EXPECT_EQ(Run("help set"), kExitOk);
+  EXPECT_NE(console.m_strOut.find("StopTimeout"), std::string::npos);
+  EXPECT_EQ(Run("--version"), kExitOk);
+  EXPECT_EQ(console.m_strOut, "quillmnt 9.9\n");
+}
+
+}  // namespace
+}  // namespace qm::cli

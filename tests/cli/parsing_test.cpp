@@ -1,0 +1,200 @@
+// The command line's splitting, quoting and parsing, and the settings table.
+
+#include <gtest/gtest.h>
+
+#include "cli/arguments.h"
+#include "cli/settings.h"
+#include "cli/tokenizer.h"
+
+namespace qm::cli {
+namespace {
+
+std::vector<std::string> Texts(std::string_view line) {
+  std::vector<std::string> texts;
+  for (const Token& token : SplitCommandLine(line)) texts.push_back(token.strText);
+  return texts;
+}
+
+TEST(CliSplit, FollowsTheRuntimeRules) {
+  const struct {
+    const char* pszLine;
+    std::vector<std::string> expected;
+  } kCases[] = {
+      {"quillmnt a b", {"quillmnt", "a", "b"}},
+      {"\"C:\\Program Files\\quillmnt.com\" list", {"C:\\Program Files\\quillmnt.com", "list"}},
+      {"q \"a b\"\tc", {"q", "a b", "c"}},
+      {"q a\\\\\"b c\"", {"q", "a\\b c"}},
+      {"q a\\\"b", {"q", "a\"b"}},
+      {"q C:\\dir\\ x", {"q", "C:\\dir\\", "x"}},
+      {"q \"a\"\"b\"", {"q", "a\"b"}},
+      {"q \"\"", {"q", ""}},
+      {"q   ", {"q"}},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(Texts(c.pszLine), c.expected) << c.pszLine;
+}
+
+TEST(CliSplit, QuotedArgumentsComeBackUnchanged) {
+  for (const char* pszText : {"plain", "", "a b", "tab\there", "say \"hi\"", "C:\\dir\\",
+                              "C:\\my dir\\", "a\\\\\"b", "\\\"", "%PATH% & more"}) {
+    const std::string strLine = "q " + QuoteArgument(pszText) + " end";
+    const std::vector<std::string> texts = Texts(strLine);
+    ASSERT_EQ(texts.size(), 3u) << strLine;
+    EXPECT_EQ(texts[1], pszText) << strLine;
+  }
+}
+
+TEST(CliSplit, BatchEscapingLeavesQuotedTextAndDoublesPercents) {
+  EXPECT_EQ(EscapeForBatch("a & b | c"), "a ^& b ^| c");
+  EXPECT_EQ(EscapeForBatch("x \"a & b\" > f"), "x \"a & b\" ^> f");
+  EXPECT_EQ(EscapeForBatch("%TEMP% \"50%\""), "%%TEMP%% \"50%%\"");
+}
+
+TEST(CliParse, InstallKeepsTheProgramsArgumentsAsTyped) {
+  const ParseResult r = ParseCommandLine(
+      "quillmnt install --display-name \"My App\" --startup=manual --depend A;B --dir C:\\w "
+      "MyApp \"C:\\Program Files\\app.exe\" -x \"a  b\" --dir  \"\"   ");
+  ASSERT_TRUE(r.bOk) << r.strError;
+  const ParsedCommand& c = r.command;
+  EXPECT_EQ(c.verb, Verb::kInstall);
+  EXPECT_EQ(c.strDisplayName, "My App");
+  EXPECT_FALSE(c.bAutoStart);
+  EXPECT_EQ(c.strDependencies, "A;B");
+  EXPECT_EQ(c.strDirectory, "C:\\w");
+  EXPECT_EQ(c.strName, "MyApp");
+  EXPECT_EQ(c.strProgram, "C:\\Program Files\\app.exe");
+  EXPECT_EQ(c.strArguments, "-x \"a  b\" --dir  \"\"");
+
+  const ParseResult bare = ParseCommandLine("q install Svc app.exe");
+  ASSERT_TRUE(bare.bOk);
+  EXPECT_EQ(bare.command.strDisplayName, "Svc");  // the window's default
+  EXPECT_TRUE(bare.command.bAutoStart);
+  EXPECT_EQ(bare.command.strArguments, "");
+}
+
+TEST(CliParse, CommandsAndOptions) {
+  const ParseResult remove = ParseCommandLine("q remove Svc --force");
+  ASSERT_TRUE(remove.bOk);
+  EXPECT_TRUE(remove.command.bForce);
+  const ParseResult start = ParseCommandLine("q start --timeout 5 Svc --no-wait");
+  ASSERT_TRUE(start.bOk);
+  EXPECT_EQ(start.command.strName, "Svc");
+  EXPECT_EQ(start.command.dwTimeoutSeconds, 5u);
+  EXPECT_TRUE(start.command.bNoWait);
+  const ParseResult set = ParseCommandLine("q set Svc Arguments --x \"a b\"");
+  ASSERT_TRUE(set.bOk);
+  EXPECT_EQ(set.command.strSetting, "Arguments");
+  EXPECT_EQ(set.command.strRawData, "--x \"a b\"");
+  ASSERT_EQ(set.command.data.size(), 2u);
+  EXPECT_EQ(set.command.data[1].strText, "a b");
+  const ParseResult get = ParseCommandLine("q get Svc StopTimeout");
+  ASSERT_TRUE(get.bOk);
+  EXPECT_EQ(get.command.strSetting, "StopTimeout");
+  EXPECT_EQ(ParseCommandLine("q --version").command.verb, Verb::kVersion);
+  EXPECT_EQ(ParseCommandLine("q help dump").command.strName, "dump");
+}
+
+TEST(CliParse, UsageErrors) {
+  for (const char* pszLine :
+       {"q", "q frobnicate", "q install", "q install Svc", "q install --startup sometimes S p",
+        "q install --colour red S p", "q install S p --x" /* fine: belongs to p */, "q remove",
+        "q remove Svc --fast", "q start Svc --timeout", "q start Svc --timeout -1",
+        "q status Svc --force", "q list extra", "q get", "q get a b c", "q reset Svc",
+        "q set Svc Arguments", "q --version now", "q stop Svc --no-wait=1"}) {
+    const ParseResult r = ParseCommandLine(pszLine);
+    const bool bExpectOk = std::string_view(pszLine) == "q install S p --x";
+    EXPECT_EQ(r.bOk, bExpectOk) << pszLine;
+    if (!bExpectOk) {
+      EXPECT_FALSE(r.strError.empty()) << pszLine;
+    }
+  }
+}
+
+TEST(CliSettings, EveryRunnerValueButTheMarkerIsASettingInAnyCase) {
+  for (const contract::RunnerValue& value : contract::kRunnerValues) {
+    std::string strLower = value.pszName;
+    for (char& ch : strLower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    Setting setting;
+    const bool bFound = FindSetting(strLower, &setting);
+    if (std::string_view(value.pszName) == contract::value::kInstaller) {
+      EXPECT_FALSE(bFound);
+      continue;
+    }
+    ASSERT_TRUE(bFound) << value.pszName;
+    EXPECT_STREQ(setting.pszName, value.pszName);
+    EXPECT_EQ(setting.pValue, &value);
+  }
+  for (const char* pszName : contract::kServiceSettings) {
+    Setting setting;
+    EXPECT_TRUE(FindSetting(pszName, &setting)) << pszName;
+    EXPECT_EQ(setting.pValue, nullptr);
+  }
+  Setting setting;
+  EXPECT_FALSE(FindSetting("Colour", &setting));
+  EXPECT_EQ(AllSettings().size(),
+            std::size(contract::kRunnerValues) - 1 + std::size(contract::kServiceSettings));
+}
+
+TEST(CliSettings, DataIsCheckedAgainstTypeAndWords) {
+  const struct {
+    const char* pszSetting;
+    std::string_view raw;
+    bool bOk;
+    const char* pszStored;  // text stored, or the DWORD in decimal
+  } kCases[] = {
+      {"StopTimeout", "5000", true, "5000"},
+      {"stoptimeout", "0x10", true, "16"},
+      {"StopTimeout", "4294967295", true, "4294967295"},
+      {"StopTimeout", "4294967296", false, ""},
+      {"StopTimeout", "-1", false, ""},
+      {"StopTimeout", "ten", false, ""},
+      {"StopTimeout", "1 2", false, ""},
+      {"Restart", "always", true, "Always"},
+      {"Restart", "sometimes", false, ""},
+      {"Priority", "BELOWNORMAL", true, "BelowNormal"},
+      {"Stdout", "C:\\logs\\out.log", true, "C:\\logs\\out.log"},
+      {"Arguments", "-x \"a  b\"", true, "-x \"a  b\""},
+      {"Environment", "A=1 B=x=y", true, "A=1|B=x=y|"},
+      {"Environment", "A=1 novalue", false, ""},
+      {"Environment", "=x", false, ""},
+      {"Startup", "Delayed-Auto", true, "delayed-auto"},
+      {"Startup", "boot", false, ""},
+      {"DisplayName", "My Service", true, "My Service"},
+      {"Dependencies", "A;B C", true, "A;B;C"},
+      {"Account", "networkservice", true, "NT AUTHORITY\\NetworkService"},
+      {"Account", "\"NT SERVICE\\Svc\"", true, "NT SERVICE\\Svc"},
+      {"Account", "LocalSystem secret", false, ""},
+      {"Account", ".\\alice", false, ""},
+      {"Account", ".\\alice \"pass word\"", true, ".\\alice"},
+  };
+  for (const auto& c : kCases) {
+    Setting setting;
+    ASSERT_TRUE(FindSetting(c.pszSetting, &setting)) << c.pszSetting;
+    const std::string strLine = "q set S " + std::string(c.pszSetting) + " " + std::string(c.raw);
+    const ParseResult parsed = ParseCommandLine(strLine);
+    ASSERT_TRUE(parsed.bOk) << strLine;
+    SettingData data;
+    std::string strError;
+    const bool bOk =
+        ParseSettingData(setting, parsed.command.strRawData, parsed.command.data, &data, &strError);
+    EXPECT_EQ(bOk, c.bOk) << strLine << ": " << strError;
+    if (!bOk) {
+      EXPECT_FALSE(strError.empty());
+      continue;
+    }
+    std::string strStored = data.strText;
+    if (setting.pValue != nullptr && setting.pValue->type == contract::ValueType::kDword) {
+      strStored = std::to_string(data.dwValue);
+    } else if (setting.pValue != nullptr &&
+               setting.pValue->type == contract::ValueType::kMultiString) {
+      strStored = data.strList;
+      for (char& ch : strStored) ch = ch == '\0' ? '|' : ch;
+    } else if (setting.kind == SettingKind::kStartup) {
+      strStored =
+          StartupWord(StartTypeOf(data.startup), data.startup == StartupChoice::kDelayedAuto);
+    }
+    EXPECT_EQ(strStored, c.pszStored) << strLine;
+  }
+}
+
+}  // namespace
+}  // namespace qm::cli
