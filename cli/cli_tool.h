@@ -64,6 +64,10 @@ class CCommandLineTool {
   // Parameters values: read (error code, 0 when read) and write.
   long ReadParameter(const std::string& strName, const char* pszValue, std::uint32_t* pdwType,
                      std::string* pData);
+  long ReadServiceValue(const std::string& strName, const char* pszValue, std::uint32_t* pdwType,
+                        std::string* pData);
+  long ReadValue(const std::string& strPath, const char* pszValue, std::uint32_t* pdwType,
+                 std::string* pData);
   bool WriteParameter(const std::string& strName, const char* pszValue, std::uint32_t dwType,
                       const std::string& data);
   bool DeleteParameter(const std::string& strName, const char* pszValue);

@@ -10,6 +10,7 @@ namespace qm::cli {
 namespace {
 
 constexpr std::uint32_t kErrorServiceSpecificError = 1066;
+constexpr std::uint32_t kErrorServiceNeverStarted = 1077;
 
 const char* StateWord(std::uint32_t dwState) {
   switch (dwState) {
@@ -55,7 +56,7 @@ int CCommandLineTool::ReportStatus(const std::string& strName, const svc::Servic
     if (status.win32ExitCode == kErrorServiceSpecificError) {
       strLine += " (the program ended with exit code " +
                  std::to_string(status.serviceSpecificExitCode) + ")";
-    } else if (status.win32ExitCode != 0) {
+    } else if (status.win32ExitCode != 0 && status.win32ExitCode != kErrorServiceNeverStarted) {
       strLine += " (the program could not be run: " + ErrorText(status.win32ExitCode) + ")";
     }
   }

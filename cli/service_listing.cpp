@@ -141,12 +141,14 @@ int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
       std::size_t nAt = 0;
       while (nAt < strText.size()) {
         const std::size_t nEnd = std::min(strText.find('\n', nAt), strText.size());
-        strLine += " " + QuoteArgument(strText.substr(nAt, nEnd - nAt));
+        strLine += ' ';
+        strLine += QuoteArgument(strText.substr(nAt, nEnd - nAt));
         nAt = nEnd + 1;
       }
       if (strText.empty()) continue;  // an empty list is what reset leaves
     } else {
-      strLine += " " + QuoteArgument(strText);
+      strLine += ' ';
+      strLine += QuoteArgument(strText);
     }
     lines.push_back(strLine);
   }

@@ -53,8 +53,18 @@ std::string JoinList(const char* list) {
 
 long CCommandLineTool::ReadParameter(const std::string& strName, const char* pszValue,
                                      std::uint32_t* pdwType, std::string* pData) {
+  return ReadValue(contract::ParametersKeyPath(strName), pszValue, pdwType, pData);
+}
+
+long CCommandLineTool::ReadServiceValue(const std::string& strName, const char* pszValue,
+                                        std::uint32_t* pdwType, std::string* pData) {
+  return ReadValue(std::string(contract::kServicesKeyPath) + "\\" + strName, pszValue, pdwType,
+                   pData);
+}
+
+long CCommandLineTool::ReadValue(const std::string& strPath, const char* pszValue,
+                                 std::uint32_t* pdwType, std::string* pData) {
   svc::Handle hRaw = svc::kNoHandle;
-  const std::string strPath = contract::ParametersKeyPath(strName);
   const long lOpen =
       m_registry.OpenKey(svc::kHKeyLocalMachine, strPath.c_str(), 0, svc::kKeyRead, &hRaw);
   if (lOpen != svc::kErrorSuccess) return lOpen;
@@ -177,6 +187,17 @@ bool CCommandLineTool::ServiceSettingText(const std::string& strName, SettingKin
     }
     case SettingKind::kDependencies:
       *pText = JoinList(info.szDependencies);
+      // Some systems (Wine) keep the list but leave it out of the configuration they report;
+      // the manager's own record of it is the service key's DependOnService value.
+      if (pText->empty()) {
+        std::uint32_t dwType = 0;
+        std::string data;
+        if (ReadServiceValue(strName, "DependOnService", &dwType, &data) == 0 &&
+            dwType == svc::kRegMultiSz) {
+          data.push_back('\0');
+          *pText = JoinList(data.c_str());
+        }
+      }
       break;
     case SettingKind::kAccount:
       *pText = info.szStartName;

@@ -124,7 +124,23 @@ bool CWin32ServiceManager::StartService(Handle service) {
 }
 
 namespace {
-// Copies a text of the configuration record, refusing one that would be cut.
+// Converts a text of the configuration record to the ANSI code page into a fixed buffer,
+// refusing one that would be cut.
+bool Narrow(const wchar_t* text, std::size_t cch, char* buffer, std::size_t capacity) {
+  if (text == nullptr || cch == 0) {
+    buffer[0] = '\0';
+    return true;
+  }
+  const int cb = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(cch), buffer,
+                                       static_cast<int>(capacity), nullptr, nullptr);
+  if (cb <= 0 || static_cast<std::size_t>(cb) >= capacity) return false;
+  buffer[cb] = '\0';
+  return true;
+}
+bool Narrow(const wchar_t* text, char* buffer, std::size_t capacity) {
+  return Narrow(text, text == nullptr ? 0 : std::char_traits<wchar_t>::length(text), buffer,
+                capacity);
+}
 bool CopyText(const char* text, char* buffer, std::size_t capacity) {
   const std::size_t cch = text == nullptr ? 0 : std::char_traits<char>::length(text);
   if (cch + 1 > capacity) return false;
@@ -134,30 +150,33 @@ bool CopyText(const char* text, char* buffer, std::size_t capacity) {
 }
 }  // namespace
 
+// Through the wide entry point, converted as the ANSI one would: some systems' ANSI entry
+// point hands back no dependencies at all.
 bool CWin32ServiceManager::QueryConfig(Handle service, ServiceConfigInfo* info) {
-  // 8 KiB holds every record whose texts fit the fixed buffers below.
-  alignas(QUERY_SERVICE_CONFIGA) unsigned char block[8192];
-  auto* pConfig = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(block);
+  // 16 KiB holds every record whose texts fit the fixed buffers below.
+  alignas(QUERY_SERVICE_CONFIGW) unsigned char block[16384];
+  auto* pConfig = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(block);
   DWORD cbNeeded = 0;
-  if (!::QueryServiceConfigA(ToSc(service), pConfig, sizeof(block), &cbNeeded)) return false;
+  if (!::QueryServiceConfigW(ToSc(service), pConfig, sizeof(block), &cbNeeded)) return false;
   info->startType = pConfig->dwStartType;
-  std::size_t cbDeps = 0;
+  // The dependency list with its NULs (the final one added below).
+  std::size_t cchDeps = 0;
   if (pConfig->lpDependencies != nullptr) {
-    const char* p = pConfig->lpDependencies;
-    while (*p != '\0') p += std::char_traits<char>::length(p) + 1;
-    cbDeps = static_cast<std::size_t>(p - pConfig->lpDependencies);
+    const wchar_t* p = pConfig->lpDependencies;
+    while (*p != L'\0') p += std::char_traits<wchar_t>::length(p) + 1;
+    cchDeps = static_cast<std::size_t>(p - pConfig->lpDependencies);
   }
+  std::memset(info->szDependencies, 0, sizeof(info->szDependencies));
   const bool bFits =
-      CopyText(pConfig->lpDisplayName, info->szDisplayName, sizeof(info->szDisplayName)) &&
-      CopyText(pConfig->lpBinaryPathName, info->szBinaryPath, sizeof(info->szBinaryPath)) &&
-      CopyText(pConfig->lpServiceStartName, info->szStartName, sizeof(info->szStartName)) &&
-      cbDeps + 2 <= sizeof(info->szDependencies);
+      Narrow(pConfig->lpDisplayName, info->szDisplayName, sizeof(info->szDisplayName)) &&
+      Narrow(pConfig->lpBinaryPathName, info->szBinaryPath, sizeof(info->szBinaryPath)) &&
+      Narrow(pConfig->lpServiceStartName, info->szStartName, sizeof(info->szStartName)) &&
+      Narrow(pConfig->lpDependencies, cchDeps, info->szDependencies,
+             sizeof(info->szDependencies) - 1);
   if (!bFits) {
     ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return false;
   }
-  std::memset(info->szDependencies, 0, sizeof(info->szDependencies));
-  if (cbDeps != 0) std::memcpy(info->szDependencies, pConfig->lpDependencies, cbDeps);
   return true;
 }
 

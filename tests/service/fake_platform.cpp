@@ -567,6 +567,13 @@ bool CFakePlatform::ChangeServiceConfig(Handle service, const ChangeServiceArgs&
   if (args.dependencies != nullptr) {
     pService->strDependencies = cbDeps > 1 ? std::string(args.dependencies, cbDeps) : "";
     pService->bHadDependencies = cbDeps > 1;
+    // Kept where the system keeps it, as CreateService does.
+    FakeKey* pKey = EnsureKey(std::string(kServicesRoot) + "\\" + pService->strName);
+    if (cbDeps > 1) {
+      pKey->values["DependOnService"] = FakeValue{kRegMultiSz, pService->strDependencies};
+    } else {
+      pKey->values.erase("DependOnService");
+    }
   }
   if (args.serviceStartName != nullptr) pService->strStartName = args.serviceStartName;
   if (args.password != nullptr) pService->strPassword = args.password;

@@ -1,0 +1,244 @@
+// quillmnt.com as a user runs it: typed into cmd.exe (found beside quillmnt.exe through
+// PATHEXT), output captured, exit code checked, against the real Service Control Manager.
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "common/win32_handles.h"
+#include "tests/service/wine_support.h"
+
+namespace qm::svc::test {
+namespace {
+
+struct CliResult {
+  DWORD dwExit = 999;
+  std::string strOut;
+  std::string strErr;
+};
+
+std::string TempFolder() {
+  char sz[MAX_PATH];
+  const DWORD cch = ::GetTempPathA(sizeof(sz), sz);
+  return std::string(sz, cch < sizeof(sz) ? cch : 0);
+}
+
+std::string ReadFileText(const std::string& strPath) {
+  std::ifstream in(strPath, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// Opens a file that the child writes its output into.
+HANDLE InheritableFile(const std::string& strPath) {
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+  return ::CreateFileA(strPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Runs "cmd /c <line>" in the folder of quillmnt.com; ends it after a minute at the latest.
+CliResult RunInCmd(const std::string& strLine) {
+  static int s_nRun = 0;
+  const std::string strBase = TempFolder() + "qmcli" + std::to_string(::GetCurrentProcessId()) +
+                              "_" + std::to_string(++s_nRun);
+  CliResult result;
+  {
+    unique_handle out(InheritableFile(strBase + ".out"));
+    unique_handle err(InheritableFile(strBase + ".err"));
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = nullptr;
+    si.hStdOutput = out.get();
+    si.hStdError = err.get();
+    PROCESS_INFORMATION pi = {};
+    std::string strCommand = "cmd.exe /c " + strLine;
+    const std::string strFolder = TestBinFolder();
+    if (!::CreateProcessA(nullptr, strCommand.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                          nullptr, strFolder.c_str(), &si, &pi)) {
+      ADD_FAILURE() << "cmd did not start: " << ::GetLastError();
+      return result;
+    }
+    unique_handle process(pi.hProcess);
+    unique_handle thread(pi.hThread);
+    if (::WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
+      ::TerminateProcess(process.get(), 999);
+      ADD_FAILURE() << "still running after a minute: " << strLine;
+    }
+    ::GetExitCodeProcess(process.get(), &result.dwExit);
+  }
+  result.strOut = ReadFileText(strBase + ".out");
+  result.strErr = ReadFileText(strBase + ".err");
+  ::DeleteFileA((strBase + ".out").c_str());
+  ::DeleteFileA((strBase + ".err").c_str());
+  return result;
+}
+
+CliResult Quillmnt(const std::string& strArgs) {
+  return RunInCmd("quillmnt " + strArgs);
+}
+
+std::string Trimmed(std::string strText) {
+  while (!strText.empty() && (strText.back() == '\n' || strText.back() == '\r')) strText.pop_back();
+  return strText;
+}
+
+bool WaitForFile(const std::string& strPath) {
+  for (int i = 0; i < 100; ++i) {
+    if (::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    ::Sleep(100);
+  }
+  return false;
+}
+
+TEST(CliWine, InstallRunsTheArgumentsExactlyAndStatusTellsTheState) {
+  const std::string strName = UniqueName("cliargs");
+  CServiceCleanup cleanup({strName});
+  const std::string strRecord = TempFolder() + strName + ".rec";
+  ::DeleteFileA(strRecord.c_str());
+  const std::string strArguments = "--record \"" + strRecord + "\" \"a  b\" c\\\"d \"\" 50%";
+  CliResult r = Quillmnt("install --startup manual " + strName + " \"" + TestBinFolder() +
+                         "probe.exe\" " + strArguments);
+  ASSERT_EQ(r.dwExit, 0u) << r.strErr;
+  EXPECT_EQ(r.strOut, strName + " was successfully created.\r\n");
+  DWORD dwType = 0;
+  EXPECT_EQ(ReadValue("SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters",
+                      "Arguments", &dwType),
+            strArguments + '\0');
+
+  EXPECT_EQ(Quillmnt("status " + strName).dwExit, 3u);
+  r = Quillmnt("start " + strName);
+  ASSERT_EQ(r.dwExit, 0u) << r.strErr;
+  ASSERT_TRUE(WaitForFile(strRecord));
+  const std::string strRecorded = ReadFileText(strRecord);
+  EXPECT_NE(strRecorded.find("probe.exe " + strArguments + "\n"), std::string::npos) << strRecorded;
+  EXPECT_NE(strRecorded.find("arg=a  b\narg=c\"d\narg=\narg=50%\n"), std::string::npos)
+      << strRecorded;
+  r = Quillmnt("status " + strName);
+  EXPECT_EQ(r.dwExit, 0u);
+  EXPECT_EQ(r.strOut, strName + ": running (the runner runs the program)\r\n");
+  r = Quillmnt("stop " + strName);
+  EXPECT_EQ(r.dwExit, 0u) << r.strErr;
+  EXPECT_EQ(Quillmnt("status " + strName).dwExit, 3u);
+  r = Quillmnt("remove " + strName);
+  EXPECT_EQ(r.dwExit, 0u) << r.strErr;
+  EXPECT_FALSE(ServiceExists(strName));
+  EXPECT_EQ(Quillmnt("status " + strName).dwExit, 1u);
+  ::DeleteFileA(strRecord.c_str());
+}
+
+TEST(CliWine, SettingsRoundTripAndBadOnesChangeNothing) {
+  const std::string strName = UniqueName("cliset");
+  CServiceCleanup cleanup({strName});
+  ASSERT_EQ(Quillmnt("install " + strName + " C:\\App\\app.exe").dwExit, 0u);
+  const struct {
+    const char* pszSetting;
+    const char* pszData;
+    const char* pszGot;
+    const char* pszReset;
+  } kCases[] = {
+      {"StopTimeout", "5000", "5000", "15000"},
+      {"restart", "never", "Never", "OnFailure"},
+      {"Environment", "A=1 \"B=x y\"", "A=1\r\nB=x y", ""},
+      {"Stdout", "\"C:\\log dir\\out.log\"", "C:\\log dir\\out.log", ""},
+      {"Arguments", "-x \"a b\"", "-x \"a b\"", ""},
+      {"DisplayName", "\"Cli Test\"", "Cli Test", ""},
+      {"Description", "\"Made by the test\"", "Made by the test", ""},
+      {"Startup", "disabled", "disabled", "auto"},
+      {"Startup", "manual", "manual", "auto"},
+      {"Dependencies", "RpcSs;PlugPlay", "RpcSs;PlugPlay", ""},
+      {"Account", "NetworkService", "NT AUTHORITY\\NetworkService", "LocalSystem"},
+  };
+  for (const auto& c : kCases) {
+    const std::string strSet = std::string("set ") + strName + " " + c.pszSetting + " " + c.pszData;
+    CliResult r = Quillmnt(strSet);
+    ASSERT_EQ(r.dwExit, 0u) << strSet << ": " << r.strErr;
+    r = Quillmnt(std::string("get ") + strName + " " + c.pszSetting);
+    EXPECT_EQ(Trimmed(r.strOut), c.pszGot) << strSet << r.strErr;
+    r = Quillmnt(std::string("reset ") + strName + " " + c.pszSetting);
+    ASSERT_EQ(r.dwExit, 0u) << c.pszSetting << ": " << r.strErr;
+    r = Quillmnt(std::string("get ") + strName + " " + c.pszSetting);
+    const std::string strReset =
+        *c.pszReset == '\0' && std::string(c.pszSetting) == "DisplayName" ? strName : c.pszReset;
+    EXPECT_EQ(Trimmed(r.strOut), strReset) << c.pszSetting;
+  }
+
+  const std::string strBefore = Quillmnt("get " + strName).strOut;
+  for (const std::string& strArgs :
+       {"set " + strName + " StopTimeout soon", "set " + strName + " Colour red",
+        "set " + strName + " Restart sometimes", "set " + strName + " Runfile \"\"",
+        "set " + strName + " Account .\\nobody", "reset " + strName + " Runfile",
+        std::string("set qmNoSuchService StopTimeout 1")}) {
+    const CliResult r = Quillmnt(strArgs);
+    EXPECT_EQ(r.dwExit, 1u) << strArgs;
+    EXPECT_FALSE(r.strErr.empty()) << strArgs;
+  }
+  EXPECT_EQ(Quillmnt("get " + strName).strOut, strBefore);
+}
+
+TEST(CliWine, RemoveRefusesAForeignServiceUnlessForced) {
+  const std::string strName = UniqueName("cliforeign");
+  CServiceCleanup cleanup({strName});
+  ASSERT_TRUE(CreateRawService(strName, "C:\\Foreign\\svc.exe", SERVICE_DEMAND_START, false));
+  CliResult r = Quillmnt("remove " + strName);
+  EXPECT_EQ(r.dwExit, 1u);
+  EXPECT_NE(r.strErr.find("--force"), std::string::npos);
+  EXPECT_TRUE(ServiceExists(strName));
+  r = Quillmnt("list");
+  EXPECT_EQ(r.dwExit, 0u);
+  EXPECT_EQ(r.strOut.find(strName), std::string::npos);
+  r = Quillmnt("remove " + strName + " --force");
+  EXPECT_EQ(r.dwExit, 0u) << r.strErr;
+  EXPECT_FALSE(ServiceExists(strName));
+  r = Quillmnt("remove " + strName);
+  EXPECT_EQ(r.dwExit, 1u);
+  EXPECT_EQ(r.strErr, "No service named " + strName + " is registered.\r\n");
+}
+
+TEST(CliWine, ListShowsOurServicesAndDumpRecreatesOne) {
+  const std::string strName = UniqueName("clidump");
+  CServiceCleanup cleanup({strName});
+  ASSERT_EQ(Quillmnt("install --display-name \"Dump Test\" --startup manual --depend RpcSs "
+                     "--dir \"C:\\work dir\" " +
+                     strName + " \"C:\\Program Files\\app.exe\" -x \"a & b\" 100%")
+                .dwExit,
+            0u);
+  for (const char* pszSet :
+       {" Description \"Kept 50% & more\"", " StopTimeout 2500", " Restart Always",
+        " Environment A=1 \"B=x y\"", " Account LocalService"}) {
+    ASSERT_EQ(Quillmnt("set " + strName + pszSet).dwExit, 0u) << pszSet;
+  }
+  CliResult r = Quillmnt("list");
+  EXPECT_NE(r.strOut.find(strName), std::string::npos) << r.strOut;
+  EXPECT_NE(r.strOut.find("C:\\Program Files\\app.exe"), std::string::npos);
+
+  const std::string strBefore = Quillmnt("get " + strName).strOut;
+  const std::string strScript = TempFolder() + strName + ".cmd";
+  r = RunInCmd("quillmnt dump " + strName + " > \"" + strScript + "\"");
+  ASSERT_EQ(r.dwExit, 0u) << r.strErr;
+  ASSERT_EQ(Quillmnt("remove " + strName).dwExit, 0u);
+  ASSERT_FALSE(ServiceExists(strName));
+  r = RunInCmd("\"" + strScript + "\"");
+  EXPECT_EQ(r.strErr, "");
+  EXPECT_EQ(Quillmnt("get " + strName).strOut, strBefore) << ReadFileText(strScript);
+  ::DeleteFileA(strScript.c_str());
+}
+
+TEST(CliWine, UsageErrorsExitTwo) {
+  for (const char* pszArgs : {"", "frobnicate", "remove", "start x --timeout never"}) {
+    const CliResult r = Quillmnt(pszArgs);
+    EXPECT_EQ(r.dwExit, 2u) << pszArgs;
+    EXPECT_EQ(r.strOut, "");
+    EXPECT_NE(r.strErr.find("Usage: quillmnt"), std::string::npos) << r.strErr;
+  }
+  const CliResult r = Quillmnt("--version");
+  EXPECT_EQ(r.dwExit, 0u);
+  EXPECT_EQ(r.strOut.rfind("quillmnt ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace qm::svc::test
