@@ -62,6 +62,8 @@ files=$(table "$msi" File | cut -f3 | sort | tr '\n' ' ')
 expected="LICENSE carrack.exe quillmnt.exe quillmnt.html readme.txt "
 [ -f "$staged/quillmnt.com" ] && expected="LICENSE carrack.exe quillmnt.com quillmnt.exe quillmnt.html readme.txt "
 check "files: $files" equal "$files" "$expected"
+check "readme.txt names version $version" grep -q "^Quillmont $version\$" "$staged/readme.txt"
+check "the user guide names version $version" grep -q "Quillmont $version," "$staged/quillmnt.html"
 registry=$(table "$msi" Registry)
 check "event source points at the installed runner" \
   contains "$registry" $'EventLog\\Application\\carrack\tEventMessageFile\t[#carrack.exe]'
