@@ -3,8 +3,9 @@
 //                     priority class and the variables named with --env
 //   --env NAME        report the environment variable NAME in the record ("<unset>" if none)
 //   --exit N          end at once with exit code N
-//   --count FILE      append "start=<tick> pid=<id>" when it starts and "end=<tick>" before it
-//                     ends with --exit, so a test sees every start of a service's program
+//   --count FILE      append "start=<ms> pid=<id>" when it starts (<ms>: when the process
+//                     was created) and "end=<ms>" before it ends with --exit, so a test sees
+//                     every start of a service's program; times in ms of the system clock
 //   --run-ms A,B,...  with --exit and --count: the n-th start runs that many milliseconds
 //                     before it ends (the last number for every later start)
 //   --ignore-stop     ignore Ctrl+Break and WM_CLOSE
@@ -16,6 +17,7 @@
 // appends "ended-by=<how>" to its record file.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,8 +37,22 @@ void AppendLine(const std::string& strPath, const std::string& strLine) {
   std::fclose(pFile);
 }
 
-std::string Tick() {
-  return std::to_string(::GetTickCount64());
+std::uint64_t Milliseconds(const FILETIME& time) {
+  return ((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime) / 10000;
+}
+
+std::string Now() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  return std::to_string(Milliseconds(now));
+}
+
+// When the process was created, on the clock of Now(): a restart's gap measured from there
+// leaves out the time a process takes to load, which varies widely on a busy machine.
+std::string Created() {
+  FILETIME created, exited, kernel, user;
+  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return Now();
+  return std::to_string(Milliseconds(created));
 }
 
 // Notes this start in the count file; returns how many starts it held before.
@@ -54,7 +70,7 @@ int CountStart() {
        pos = strText.find("start=", pos + 1)) {
     ++nBefore;
   }
-  AppendLine(g_strCount, "start=" + Tick() + " pid=" + std::to_string(::GetCurrentProcessId()));
+  AppendLine(g_strCount, "start=" + Created() + " pid=" + std::to_string(::GetCurrentProcessId()));
   return nBefore;
 }
 
@@ -203,7 +219,7 @@ int main(int argc, char** argv) {
   if (!g_strRecord.empty()) WriteRecord(argc, argv);
   if (nExit >= 0) {
     if (!strRunMs.empty()) ::Sleep(static_cast<DWORD>(NthNumber(strRunMs, nStart)));
-    if (!g_strCount.empty()) AppendLine(g_strCount, "end=" + Tick());
+    if (!g_strCount.empty()) AppendLine(g_strCount, "end=" + Now());
     return nExit;
   }
   if (bWindow) return RunWindow();
