@@ -23,10 +23,11 @@ TEST(RunnerResources, EveryEventMessageFormatsWithItsInsertionStrings) {
   unique_any<ModuleTraits> hModule(
       ::LoadLibraryExA(strRunner.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(hModule);
-  const char* apszInserts[] = {"SvcName", "second", "third", "fourth"};
-  for (DWORD dwId : {MSG_PARAMETERS_KEY_UNREADABLE, MSG_PARAMETER_UNREADABLE,
-                     MSG_PARAMETERS_INVALID, MSG_PROGRAM_NOT_STARTED, MSG_RUNNER_STEP_FAILED,
-                     MSG_PROGRAM_FAILED, MSG_PROGRAM_ENDED, MSG_PROGRAM_ENDED_BY_FORCE}) {
+  const char* apszInserts[] = {"SvcName", "second", "third", "fourth", "fifth"};
+  for (DWORD dwId :
+       {MSG_PARAMETERS_KEY_UNREADABLE, MSG_PARAMETER_UNREADABLE, MSG_PARAMETERS_INVALID,
+        MSG_PROGRAM_NOT_STARTED, MSG_RUNNER_STEP_FAILED, MSG_PROGRAM_FAILED, MSG_PROGRAM_ENDED,
+        MSG_PROGRAM_ENDED_BY_FORCE, MSG_PROGRAM_RESTARTING, MSG_PROGRAM_GIVEN_UP}) {
     char szText[1024] = "";
     DWORD dwLength =
         ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, hModule.get(),
