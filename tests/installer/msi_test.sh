@@ -4,7 +4,8 @@
 #   tables    a second build (same version) and a newer one (next version) from the same
 #             staged folder: ProductCode new per build, UpgradeCode the same, files, event
 #             source, downgrade message
-#   install   silent install: files, Start-menu shortcuts, event source, one product
+#   install   silent install: files, Start-menu shortcuts, event source, one product; another
+#             build of the same version replaces it
 #   service   the installed tool installs a service whose binary is the installed runner; it runs
 #   upgrade   the newer build replaces the older: one product, the service still running
 #   downgrade the older build is refused while the newer one is installed
@@ -116,6 +117,11 @@ check "Start-menu shortcuts: $(shortcuts)" equal "$(shortcuts)" "Quillmont User 
 check "event source registered" contains "$(event_source)" "$runner"
 check "one product, version $msi_version" equal "$(products | tr '\n' ' ')" "$msi_version "
 
+msiexec /i "$work/same.msi" "$work/rebuild.log"
+check "another build of the same version installs" equal "$?" 0
+check "and replaces the first: one product, version $msi_version" \
+  equal "$(products | tr '\n' ' ')" "$msi_version "
+
 echo "== service"
 out=$(win "$probe" install 'C:\Program Files\Quillmont\quillmnt.exe' "$service" "$(winpath "$service_program")")
 check "the installed tool installs a service ($out)" contains "$out" "box=Success"
@@ -137,7 +143,7 @@ check "event source still registered" contains "$(event_source)" "$runner"
 echo "== downgrade"
 msiexec /i "$msi" "$work/downgrade.log"
 check "installing the older build fails" differ "$?" 0
-check "because a newer one is there" grep -q "WIX_DOWNGRADE_DETECTED = {" "$work/downgrade.log"
+check "because a newer one is there" grep -q "NEWER_QUILLMONT_FOUND = {" "$work/downgrade.log"
 check "the newer product stays alone" equal "$(products | tr '\n' ' ')" "$next_version "
 
 echo "== uninstall"
