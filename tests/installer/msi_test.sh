@@ -79,7 +79,8 @@ bash "$scripts/wine-prefix.sh" "$prefix" >/dev/null || { echo "FAIL cannot creat
 wineserver -p
 wine cmd /c exit </dev/null >/dev/null 2>&1  # Wine's background processes, detached from our pipes
 cleanup() {
-  timeout 30 wine "$probe" delete "$service" </dev/null >/dev/null 2>&1
+  timeout 30 wine sc stop "$service" </dev/null >/dev/null 2>&1
+  timeout 30 wine sc delete "$service" </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
 }
 trap cleanup EXIT
@@ -106,6 +107,15 @@ event_source() {
     /v EventMessageFile | grep EventMessageFile  # Wine's reg prints its errors on stdout
 }
 runner='C:\Program Files\Quillmont\carrack.exe'
+binary() {  # the service's command line as registered, or nothing
+  win reg query "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$service" /v ImagePath |
+    sed -n 's/.*ImagePath *REG_[A-Z_]* *//p'
+}
+state() { win sc query "$service" | sed -n 's/.*STATE *: *\([0-9]*\).*/\1/p'; }
+wait_state() {  # wait_state N: up to 20 s for the service to reach state N (4 runs, 1 stopped)
+  for _ in $(seq 40); do [ "$(state)" = "$1" ] && return 0; sleep 0.5; done
+  return 1
+}
 
 echo "== install"
 msiexec /i "$msi" "$work/install.log"
@@ -125,18 +135,16 @@ check "and replaces the first: one product, version $msi_version" \
 echo "== service"
 out=$(win "$probe" install 'C:\Program Files\Quillmont\quillmnt.exe' "$service" "$(winpath "$service_program")")
 check "the installed tool installs a service ($out)" contains "$out" "box=Success"
-out=$(win "$probe" query "$service")
-check "its binary is the installed runner" contains "$out" "binary=\"$runner\""
-out=$(win "$probe" start "$service")
-check "it runs ($out)" equal "$out" "state=4"
+check "its binary is the installed runner: $(binary)" equal "$(binary)" "\"$runner\""
+win sc start "$service" >/dev/null
+check "it runs" wait_state 4
 
 echo "== upgrade"
 msiexec /i "$work/next.msi" "$work/upgrade.log"
 check "silent upgrade succeeds" equal "$?" 0
 check "one product, version $next_version" equal "$(products | tr '\n' ' ')" "$next_version "
-out=$(win "$probe" query "$service")
-check "the service still runs the installed runner" contains "$out" "binary=\"$runner\""
-check "the service is still running" contains "$out" "state=4"
+check "the service still runs the installed runner" equal "$(binary)" "\"$runner\""
+check "the service is still running" equal "$(state)" 4
 check "the runner is in place" test -f "$install_dir/carrack.exe"
 check "event source still registered" contains "$(event_source)" "$runner"
 
@@ -148,7 +156,8 @@ check "the newer product stays alone" equal "$(products | tr '\n' ' ')" "$next_v
 
 echo "== uninstall"
 # As the guide says: stop (here) or remove the services first; a running runner is in use.
-win "$probe" stop "$service" >/dev/null
+win sc stop "$service" >/dev/null
+check "the service stops" wait_state 1
 msiexec /x "$work/next.msi" "$work/uninstall.log"
 check "silent uninstall succeeds" equal "$?" 0
 check "no product left" equal "$(products | tr '\n' ' ')" ""
@@ -156,8 +165,7 @@ check "no file left: $(ls "$install_dir" 2>/dev/null | tr '\n' ' ')" \
   equal "$(ls "$install_dir" 2>/dev/null | grep -c .)" 0
 check "no shortcut left" equal "$(shortcuts)" ""
 check "event source removed" equal "$(event_source)" ""
-out=$(win "$probe" query "$service")
-check "the user's service stays registered" contains "$out" "registered=yes"
+check "the user's service stays registered" equal "$(binary)" "\"$runner\""
 
 echo "msi_test: $failures failed"
 [ "$failures" -eq 0 ]
