@@ -124,6 +124,12 @@ for f in quillmnt.exe carrack.exe quillmnt.html readme.txt LICENSE; do
   check "installed $f" test -f "$install_dir/$f"
 done
 check "Start-menu shortcuts: $(shortcuts)" equal "$(shortcuts)" "Quillmont User Guide.lnk|Quillmont.lnk|"
+link_target() {  # link_target NAME: the path a Start-menu shortcut opens
+  for m in "${menus[@]}"; do [ -f "$m/$1.lnk" ] && strings -a "$m/$1.lnk" | grep -m1 '^C:\\'; done
+}
+check "the tool's shortcut opens it" equal "$(link_target Quillmont)" 'C:\Program Files\Quillmont\quillmnt.exe'
+check "the guide's shortcut opens it" \
+  equal "$(link_target 'Quillmont User Guide')" 'C:\Program Files\Quillmont\quillmnt.html'
 check "event source registered" contains "$(event_source)" "$runner"
 check "one product, version $msi_version" equal "$(products | tr '\n' ' ')" "$msi_version "
 
