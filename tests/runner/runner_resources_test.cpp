@@ -6,6 +6,7 @@
 
 #include "carrack_messages.h"
 #include "common/win32_handles.h"
+#include "quillmont_version.h"
 #include "tests/runner/service_fixture.h"
 
 namespace qm::runner::test {
@@ -51,6 +52,12 @@ TEST(RunnerResources, DescribesItselfAsTheServiceRunner) {
   ASSERT_TRUE(::VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileDescription",
                                reinterpret_cast<void**>(&pszValue), &uLength));
   EXPECT_STREQ(pszValue, "Quillmont service runner");
+  ASSERT_TRUE(::VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\ProductVersion",
+                               reinterpret_cast<void**>(&pszValue), &uLength));
+  EXPECT_STREQ(pszValue, QM_VERSION_STRING);
+  VS_FIXEDFILEINFO* pFixed = nullptr;
+  ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&pFixed), &uLength));
+  EXPECT_EQ(pFixed->dwProductVersionMS, DWORD{(QM_VERSION_MAJOR << 16) | QM_VERSION_MINOR});
 }
 
 }  // namespace
