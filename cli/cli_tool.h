@@ -79,6 +79,8 @@ class CCommandLineTool {
   // Applies checked data to one setting; every failure is reported and leaves it as it was.
   bool ApplySetting(const std::string& strName, const Setting& setting, const SettingData& data);
   bool ApplyStartup(const std::string& strName, StartupChoice choice);
+  // Refuses restart, environment or priority values that the runner would refuse at its start.
+  bool CheckRunSettings(const std::string& strName, const char* pszValue, const SettingData& data);
   // Refuses a Runfile or Arguments that the runner would refuse at its start.
   bool CheckWithRunner(const std::string& strName, const char* pszValue, const std::string& text);
 

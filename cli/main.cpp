@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli/cli_tool.h"
+#include "quillmont_version.h"
 #include "service/win32_platform.h"
 
 namespace {
@@ -41,6 +42,6 @@ int main() {
   qm::svc::CWin32Registry registry;
   qm::svc::CWin32System system;
   CStdConsole console;
-  qm::cli::CCommandLineTool tool(scm, registry, system, console, QM_VERSION_TEXT);
+  qm::cli::CCommandLineTool tool(scm, registry, system, console, QM_VERSION_STRING);
   return tool.Run(::GetCommandLineA());
 }

@@ -7,6 +7,7 @@
 
 #include "cli/cli_tool.h"
 #include "runner/core/run_parameters.h"
+#include "runner/core/run_settings.h"
 #include "service/dependency_list.h"
 
 namespace qm::cli {
@@ -254,6 +255,63 @@ int CCommandLineTool::OnGet(const ParsedCommand& cmd) {
   return kExitOk;
 }
 
+bool CCommandLineTool::CheckRunSettings(const std::string& strName, const char* pszValue,
+                                        const SettingData& data) {
+  namespace value = contract::value;
+  // The values as the runner reads them at its next start: as stored, then with this one.
+  runner::RunSettingValues stored;
+  std::string* const texts[] = {&stored.strRestart, &stored.strPriority};
+  const char* const textNames[] = {value::kRestart, value::kPriority};
+  std::uint32_t* const dwords[] = {&stored.dwRestartDelayMs, &stored.dwRestartDelayMaxMs,
+                                   &stored.dwRestartLimit};
+  const char* const dwordNames[] = {value::kRestartDelay, value::kRestartDelayMax,
+                                    value::kRestartLimit};
+  std::uint32_t dwType = 0;
+  std::string strStored;
+  for (std::size_t i = 0; i < std::size(texts); ++i) {
+    if (ReadParameter(strName, textNames[i], &dwType, &strStored) == 0)
+      *texts[i] = StringOf(strStored);
+  }
+  for (std::size_t i = 0; i < std::size(dwords); ++i) {
+    if (ReadParameter(strName, dwordNames[i], &dwType, &strStored) == 0 && strStored.size() == 4) {
+      std::memcpy(dwords[i], strStored.data(), 4);
+    }
+  }
+  if (ReadParameter(strName, value::kEnvironment, &dwType, &strStored) == 0) {
+    stored.environment = EntriesOf(strStored);
+  }
+
+  runner::RunSettingValues after = stored;
+  const std::string_view name = pszValue;
+  if (name == value::kRestart) {
+    after.strRestart = data.strText;
+  } else if (name == value::kPriority) {
+    after.strPriority = data.strText;
+  } else if (name == value::kRestartDelay) {
+    after.dwRestartDelayMs = data.dwValue;
+  } else if (name == value::kRestartDelayMax) {
+    after.dwRestartDelayMaxMs = data.dwValue;
+  } else if (name == value::kRestartLimit) {
+    after.dwRestartLimit = data.dwValue;
+  } else if (name == value::kEnvironment) {
+    after.environment = EntriesOf(data.strList);
+  } else {
+    return true;  // not one of these values
+  }
+  runner::RunSettings settings;
+  std::string strProblem;
+  if (runner::MakeRunSettings(after, settings, strProblem)) return true;
+  // A problem that the stored values have already is not this edit's: values are mended
+  // one at a time.
+  std::string strStoredProblem;
+  if (!runner::MakeRunSettings(stored, settings, strStoredProblem) &&
+      strStoredProblem == strProblem) {
+    return true;
+  }
+  Fail("The runner would refuse this: " + strProblem + ". Nothing was changed.");
+  return false;
+}
+
 bool CCommandLineTool::CheckWithRunner(const std::string& strName, const char* pszValue,
                                        const std::string& text) {
   const bool bRunfile = std::strcmp(pszValue, contract::value::kRunfile) == 0;
@@ -317,6 +375,7 @@ bool CCommandLineTool::ApplySetting(const std::string& strName, const Setting& s
                                     const SettingData& data) {
   if (setting.kind == SettingKind::kRunnerValue) {
     const contract::RunnerValue& value = *setting.pValue;
+    if (!CheckRunSettings(strName, value.pszName, data)) return false;
     switch (value.type) {
       case contract::ValueType::kDword:
         return WriteParameter(strName, value.pszName, svc::kRegDword, DwordBytes(data.dwValue));
