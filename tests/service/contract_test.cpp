@@ -236,6 +236,68 @@ TEST_F(SvcContractTest, ServiceDatabaseResults) {
   EXPECT_TRUE(scm.CloseServiceHandle(hManager));
 }
 
+// What the command line's edits rely on: the configuration as read back after a change, the
+// description, and deleting a value.
+TEST_F(SvcContractTest, ConfigurationChangesAndValueDeletion) {
+  const Handle hManager = scm.OpenSCManager(nullptr, nullptr, kScManagerAllAccess);
+  ASSERT_NE(hManager, kNoHandle);
+  const CreateServiceArgs args{m_strService.c_str(),
+                               "Contract Service",
+                               kServiceAllAccess,
+                               kServiceWin32OwnProcess,
+                               kServiceDemandStart,
+                               kServiceErrorNormal,
+                               "C:\\windows\\system32\\qmtest-none.exe",
+                               nullptr,
+                               nullptr,
+                               nullptr,
+                               nullptr};
+  const Handle hService = scm.CreateService(hManager, args);
+  ASSERT_NE(hService, kNoHandle);
+
+  ServiceConfigInfo info;
+  ASSERT_TRUE(scm.QueryConfig(hService, &info));
+  EXPECT_EQ(info.startType, kServiceDemandStart);
+  EXPECT_STREQ(info.szDisplayName, "Contract Service");
+  EXPECT_STREQ(info.szBinaryPath, "C:\\windows\\system32\\qmtest-none.exe");
+  EXPECT_STREQ(info.szStartName, "LocalSystem");
+
+  ChangeServiceArgs change;
+  change.startType = kServiceDisabled;
+  change.displayName = "Renamed";
+  ASSERT_TRUE(scm.ChangeServiceConfig(hService, change));
+  ASSERT_TRUE(scm.QueryConfig(hService, &info));
+  EXPECT_EQ(info.startType, kServiceDisabled);
+  EXPECT_STREQ(info.szDisplayName, "Renamed");
+  ChangeServiceArgs keep;  // nothing named, nothing changed
+  ASSERT_TRUE(scm.ChangeServiceConfig(hService, keep));
+  ASSERT_TRUE(scm.QueryConfig(hService, &info));
+  EXPECT_EQ(info.startType, kServiceDisabled);
+  EXPECT_STREQ(info.szStartName, "LocalSystem");
+
+  char szDescription[64] = "x";
+  ASSERT_TRUE(scm.ChangeDescription(hService, "Described"));
+  ASSERT_TRUE(scm.QueryDescription(hService, szDescription, sizeof(szDescription)));
+  EXPECT_STREQ(szDescription, "Described");
+  EXPECT_TRUE(scm.DeleteService(hService));
+  EXPECT_TRUE(scm.CloseServiceHandle(hService));
+  EXPECT_TRUE(scm.CloseServiceHandle(hManager));
+
+  Handle hKey = kNoHandle;
+  std::uint32_t dwDisposition = 0;
+  ASSERT_EQ(registry.CreateKey(kHKeyLocalMachine, m_strBase.c_str(), nullptr, 0, kKeyAllAccess,
+                               &hKey, &dwDisposition),
+            kErrorSuccess);
+  const unsigned char abData[] = "v";
+  ASSERT_EQ(registry.SetValue(hKey, "Gone", kRegSz, abData, 2), kErrorSuccess);
+  EXPECT_EQ(registry.DeleteValue(hKey, "Gone"), kErrorSuccess);
+  EXPECT_EQ(registry.DeleteValue(hKey, "Gone"), kErrorFileNotFound);
+  std::uint32_t cb = 0;
+  EXPECT_EQ(registry.QueryValue(hKey, "Gone", nullptr, nullptr, &cb), kErrorFileNotFound);
+  registry.CloseKey(hKey);
+  EXPECT_TRUE(system.IsElevated());  // the tests run as an administrator
+}
+
 TEST_F(SvcContractTest, KernelServices) {
   char* pszText = nullptr;
   const std::uint32_t dwFlags = kFormatMessageAllocateBuffer | kFormatMessageFromSystem |

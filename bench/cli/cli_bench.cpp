@@ -1,0 +1,175 @@
+// With many services registered, times the command line's list and its remove of a name
+// that is not registered (each as a whole quillmnt.com process, as a script runs it), and
+// the window's Remove of the same name (the main dialog's command, its message box recorded).
+//   cli_bench.exe [services] [own services] [rounds]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/win32_handles.h"
+#include "service/service_commands.h"
+#include "service/win32_platform.h"
+
+namespace {
+
+double NowMs() {
+  LARGE_INTEGER frequency;
+  LARGE_INTEGER counter;
+  ::QueryPerformanceFrequency(&frequency);
+  ::QueryPerformanceCounter(&counter);
+  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::string BinFolder() {
+  char szPath[MAX_PATH] = "";
+  ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
+  std::string strPath = szPath;
+  return strPath.substr(0, strPath.find_last_of('\\') + 1);
+}
+
+std::string BenchName(int n) {
+  char sz[32];
+  std::snprintf(sz, sizeof(sz), "qmbench%05d", n);
+  return sz;
+}
+
+bool SetString(HKEY hKey, const char* pszName, const std::string& strValue) {
+  return ::RegSetValueExA(hKey, pszName, 0, REG_SZ, reinterpret_cast<const BYTE*>(strValue.c_str()),
+                          static_cast<DWORD>(strValue.size() + 1)) == ERROR_SUCCESS;
+}
+
+// A service as the tool installs it (marker and run values), or a foreign one.
+bool Register(SC_HANDLE hManager, const std::string& strName, const std::string& strRunner,
+              bool bOwn) {
+  unique_schandle service(
+      ::CreateServiceA(hManager, strName.c_str(), strName.c_str(), SERVICE_ALL_ACCESS,
+                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                       strRunner.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (!service) return ::GetLastError() == ERROR_SERVICE_EXISTS;
+  if (!bOwn) return true;
+  const std::string strKey = "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
+  unique_hkey key;
+  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        key.put(), nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  return SetString(key.get(), "Installer", "quillmnt") && SetString(key.get(), "Arguments", "") &&
+         SetString(key.get(), "Runfile", "C:\\Bench\\" + strName + ".exe") &&
+         SetString(key.get(), "Directory", "");
+}
+
+void Unregister(SC_HANDLE hManager, const std::string& strName) {
+  unique_schandle service(::OpenServiceA(hManager, strName.c_str(), DELETE));
+  if (service) ::DeleteService(service.get());
+}
+
+// Runs the console program with its output into NUL; returns its time in ms, or -1.
+double TimeCommand(const std::string& strArgs, DWORD* pdwExit) {
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+  unique_handle nul(
+      ::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr));
+  STARTUPINFOA si = {};
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = nul.get();
+  si.hStdError = nul.get();
+  PROCESS_INFORMATION pi = {};
+  std::string strCommand = "\"" + BinFolder() + "quillmnt.com\" " + strArgs;
+  const double dStart = NowMs();
+  if (!::CreateProcessA(nullptr, strCommand.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                        nullptr, nullptr, &si, &pi)) {
+    return -1;
+  }
+  unique_handle process(pi.hProcess);
+  unique_handle thread(pi.hThread);
+  ::WaitForSingleObject(process.get(), INFINITE);
+  const double dMs = NowMs() - dStart;
+  ::GetExitCodeProcess(process.get(), pdwExit);
+  return dMs;
+}
+
+class CNameForm : public qm::svc::IServiceForm {
+ public:
+  void ReadField(int id, char* buffer, int capacity) override {
+    std::snprintf(buffer, static_cast<std::size_t>(capacity), "%s",
+                  id == IDC_SERVICE_NAME ? m_strName.c_str() : "");
+  }
+  void WriteField(int, const char*) override {}
+  std::string m_strName;
+};
+
+class CCountingBox : public qm::svc::IMessageBox {
+ public:
+  int Show(const char*, const char* caption, std::uint32_t) override {
+    m_strLastCaption = caption;
+    return IDNO;
+  }
+  std::string m_strLastCaption;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int cServices = argc > 1 ? std::atoi(argv[1]) : 3000;
+  const int cOwn = argc > 2 ? std::atoi(argv[2]) : cServices;
+  const int cRounds = argc > 3 ? std::atoi(argv[3]) : 5;
+  unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!manager) {
+    std::printf("cannot open the service manager: %lu\n", ::GetLastError());
+    return 1;
+  }
+  const std::string strRunner = BinFolder() + "carrack.exe";
+  double dStart = NowMs();
+  for (int n = 0; n < cServices; ++n) {
+    if (!Register(manager.get(), BenchName(n), strRunner, n < cOwn)) {
+      std::printf("registering %s failed: %lu\n", BenchName(n).c_str(), ::GetLastError());
+      return 1;
+    }
+  }
+  std::printf("registered %d services (%d of them the tool's) in %.0f ms\n", cServices, cOwn,
+              NowMs() - dStart);
+
+  std::vector<double> list, removeCli, removeWindow;
+  DWORD dwListExit = 0;
+  DWORD dwRemoveExit = 0;
+  std::string strCaption;
+  for (int r = 0; r < cRounds; ++r) {
+    list.push_back(TimeCommand("list", &dwListExit));
+    removeCli.push_back(TimeCommand("remove qmbenchMissing", &dwRemoveExit));
+    qm::svc::CWin32Platform win32;
+    CCountingBox box;
+    CNameForm form;
+    form.m_strName = "qmbenchMissing";
+    qm::svc::ServicePlatform platform{win32.Platform().scm, win32.Platform().registry,
+                                      win32.Platform().system, box};
+    qm::svc::CServiceCommands commands(platform, form);
+    dStart = NowMs();
+    commands.OnRemove();
+    removeWindow.push_back(NowMs() - dStart);
+    strCaption = box.m_strLastCaption;
+  }
+  DWORD dwBareExit = 0;
+  std::vector<double> bare;
+  for (int r = 0; r < cRounds; ++r) bare.push_back(TimeCommand("--version", &dwBareExit));
+  std::printf("quillmnt list                    %8.1f ms (median of %d, exit %lu)\n", Median(list),
+              cRounds, dwListExit);
+  std::printf("quillmnt remove <missing>        %8.1f ms (exit %lu)\n", Median(removeCli),
+              dwRemoveExit);
+  std::printf("window's Remove of <missing>     %8.1f ms (in the process, \"%s\" box)\n",
+              Median(removeWindow), strCaption.c_str());
+  std::printf("quillmnt --version (process floor)%7.1f ms\n", Median(bare));
+
+  dStart = NowMs();
+  for (int n = 0; n < cServices; ++n) Unregister(manager.get(), BenchName(n));
+  std::printf("removed the services in %.0f ms\n", NowMs() - dStart);
+  return 0;
+}
