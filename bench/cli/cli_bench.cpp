@@ -14,6 +14,10 @@
 #include "service/service_commands.h"
 #include "service/win32_platform.h"
 
+using qm::unique_handle;
+using qm::unique_hkey;
+using qm::unique_schandle;
+
 namespace {
 
 double NowMs() {
