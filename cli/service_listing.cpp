@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "cli/cli_tool.h"
 
@@ -26,6 +27,24 @@ std::string StateColumn(std::uint32_t dwState) {
   }
 }
 
+struct CaseBlindLess {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      auto fold = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; };
+      return fold(x) < fold(y);
+    });
+  }
+};
+
+// The service names of the manager compare without regard to letter case.
+class CStateSink : public svc::IServiceListSink {
+ public:
+  void OnService(const char* name, std::uint32_t currentState) override {
+    m_states[name] = currentState;
+  }
+  std::map<std::string, std::uint32_t, CaseBlindLess> m_states;
+};
+
 }  // namespace
 
 int CCommandLineTool::OnList() {
@@ -38,24 +57,27 @@ int CCommandLineTool::OnList() {
   }
   std::sort(names.begin(), names.end());
 
-  svc::CScHandle manager = svc::OwnScHandle(
-      m_scm, m_system, m_scm.OpenSCManager(nullptr, nullptr, svc::kScManagerConnect));
-  if (!manager) return Fail("Could not open Service Control Manager. " + ErrorText());
+  // Every state in one request: one request per service costs seconds with thousands.
+  CStateSink states;
+  {
+    svc::CScHandle manager = svc::OwnScHandle(
+        m_scm, m_system,
+        m_scm.OpenSCManager(nullptr, nullptr,
+                            svc::kScManagerConnect | svc::kScManagerEnumerateService));
+    if (!manager) return Fail("Could not open Service Control Manager. " + ErrorText());
+    if (!m_scm.EnumServices(manager.get(), states)) {
+      return Fail("Could not list the services. " + ErrorText());
+    }
+  }
   std::size_t cchName = 4;
   for (const std::string& strName : names) cchName = std::max(cchName, strName.size());
 
   std::string strOut;
   for (const std::string& strName : names) {
-    std::string strState = "unknown";
-    svc::CScHandle service = svc::OwnScHandle(
-        m_scm, m_system,
-        m_scm.OpenService(manager.get(), strName.c_str(), svc::kServiceQueryStatus));
-    svc::ServiceStatus status;
-    if (!service) {
-      strState = "not registered";  // a key left behind without its service
-    } else if (m_scm.QueryServiceStatus(service.get(), &status)) {
-      strState = StateColumn(status.currentState);
-    }
+    auto it = states.m_states.find(strName);
+    // A key left behind without its service has no state.
+    const std::string strState =
+        it == states.m_states.end() ? "not registered" : StateColumn(it->second);
     std::uint32_t dwType = 0;
     std::string data;
     std::string strProgram;

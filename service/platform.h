@@ -51,6 +51,7 @@ constexpr std::uint32_t kServicePaused = 7;
 constexpr std::uint32_t kServiceNoChange = 0xFFFFFFFF;
 // Narrower rights for commands that only read or control.
 constexpr std::uint32_t kScManagerConnect = 0x1;
+constexpr std::uint32_t kScManagerEnumerateService = 0x4;
 constexpr std::uint32_t kServiceQueryConfig = 0x1;
 constexpr std::uint32_t kServiceChangeConfig = 0x2;
 constexpr std::uint32_t kServiceQueryStatus = 0x4;
@@ -135,6 +136,13 @@ struct ChangeServiceArgs {
   const char* password = nullptr;
 };
 
+// Receives the services an enumeration lists, one call each.
+class IServiceListSink {
+ public:
+  virtual ~IServiceListSink() = default;
+  virtual void OnService(const char* name, std::uint32_t currentState) = 0;
+};
+
 // The Service Control Manager (advapi32). Failures leave their reason in the last error.
 class IServiceManager {
  public:
@@ -159,6 +167,9 @@ class IServiceManager {
   virtual bool ChangeDescription(Handle service, const char* text) = 0;
   virtual bool QueryDelayedAutoStart(Handle service, bool* delayed) = 0;
   virtual bool ChangeDelayedAutoStart(Handle service, bool delayed) = 0;
+  // EnumServicesStatusExA over every Win32 service in every state: one request for the whole
+  // database where asking service by service would cost a request each.
+  virtual bool EnumServices(Handle manager, IServiceListSink& sink) = 0;
 };
 
 // Registry primitives (advapi32). Results are system error codes, 0 for success.

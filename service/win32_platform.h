@@ -35,6 +35,7 @@ class CWin32ServiceManager : public IServiceManager {
   bool ChangeDescription(Handle service, const char* text) override;
   bool QueryDelayedAutoStart(Handle service, bool* delayed) override;
   bool ChangeDelayedAutoStart(Handle service, bool delayed) override;
+  bool EnumServices(Handle manager, IServiceListSink& sink) override;
 };
 
 class CWin32Registry : public IRegistry {

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "service/win32_platform.h"
 
@@ -233,6 +235,26 @@ bool CWin32ServiceManager::ChangeDelayedAutoStart(Handle service, bool delayed) 
   SERVICE_DELAYED_AUTO_START_INFO info = {delayed ? TRUE : FALSE};
   return ::ChangeServiceConfig2A(ToSc(service), SERVICE_CONFIG_DELAYED_AUTO_START_INFO, &info) !=
          FALSE;
+}
+
+bool CWin32ServiceManager::EnumServices(Handle manager, IServiceListSink& sink) {
+  std::vector<unsigned char> buffer(256 * 1024);
+  DWORD dwResume = 0;
+  for (;;) {
+    DWORD cbNeeded = 0;
+    DWORD cReturned = 0;
+    const BOOL bDone = ::EnumServicesStatusExA(
+        ToSc(manager), SC_ENUM_PROCESS_INFO, SERVICE_WIN32, SERVICE_STATE_ALL, buffer.data(),
+        static_cast<DWORD>(buffer.size()), &cbNeeded, &cReturned, &dwResume, nullptr);
+    if (!bDone && ::GetLastError() != ERROR_MORE_DATA) return false;
+    const auto* pEntries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSA*>(buffer.data());
+    for (DWORD i = 0; i < cReturned; ++i) {
+      sink.OnService(pEntries[i].lpServiceName, pEntries[i].ServiceStatusProcess.dwCurrentState);
+    }
+    if (bDone) return true;
+    // Not even one entry fitted: make room for the next one.
+    if (cReturned == 0) buffer.resize(std::max<std::size_t>(buffer.size() * 2, cbNeeded));
+  }
 }
 
 }  // namespace qm::svc

@@ -621,6 +621,17 @@ bool CFakePlatform::ChangeDelayedAutoStart(Handle service, bool delayed) {
   return true;
 }
 
+bool CFakePlatform::EnumServices(Handle manager, IServiceListSink& sink) {
+  std::uint32_t code = 0;
+  if (Enter("EnumServicesStatus", Hex(manager), &code)) return Fail(code);
+  const HandleInfo* pInfo = Find(manager, Kind::Manager);
+  if (pInfo == nullptr) return Fail(kErrorInvalidHandle);
+  if ((pInfo->dwAccess & kScManagerEnumerateService) == 0) return Fail(kErrorAccessDenied);
+  for (const auto& [strName, service] : m_services)
+    sink.OnService(strName.c_str(), service.dwState);
+  return true;
+}
+
 // --- kernel services ------------------------------------------------------------------------
 
 std::uint32_t CFakePlatform::FormatMessage(std::uint32_t flags, std::uint32_t messageId,

@@ -118,6 +118,7 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
   bool ChangeDescription(Handle service, const char* text) override;
   bool QueryDelayedAutoStart(Handle service, bool* delayed) override;
   bool ChangeDelayedAutoStart(Handle service, bool delayed) override;
+  bool EnumServices(Handle manager, IServiceListSink& sink) override;
   // --- IRegistry ---
   long OpenKey(Handle root, const char* path, std::uint32_t options, std::uint32_t access,
                Handle* key) override;
