@@ -18,12 +18,19 @@ struct StartFailure {
   DWORD dwError = 0;
 };
 
+// Where the program's standard output and standard error go: inheritable handles, or nullptr
+// for the NUL device.
+struct ChildOutput {
+  HANDLE hStdout = nullptr;
+  HANDLE hStderr = nullptr;
+};
+
 class CChildProcess {
  public:
   // Starts the program suspended, puts it in the job, then lets it run, so that nothing it
   // starts can escape the job. On failure returns false with the step that failed and its
   // error; nothing is left running.
-  bool Start(const RunParameters& params, StartFailure& failure);
+  bool Start(const RunParameters& params, const ChildOutput& output, StartFailure& failure);
 
   HANDLE Process() const { return m_hProcess.get(); }
   DWORD ProcessId() const { return m_dwProcessId; }

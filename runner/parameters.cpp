@@ -63,6 +63,32 @@ bool Fail(ParametersFailure& failure, const char* pszValue, DWORD dwError) {
   return false;
 }
 
+// RotateBytes, RotateDaily, RotateKeep and Timestamps: optional, with their defaults.
+bool ReadOutputSettings(HKEY hKey, OutputSettings& output, ParametersFailure& failure) {
+  struct Optional {
+    const char* pszName;
+    std::uint32_t dwDefault;
+    std::uint32_t dwValue;
+  };
+  Optional values[] = {{value::kRotateBytes, contract::kDefaultRotateBytes, 0},
+                       {value::kRotateDaily, contract::kDefaultRotateDaily, 0},
+                       {value::kRotateKeep, contract::kDefaultRotateKeep, 0},
+                       {value::kTimestamps, contract::kDefaultTimestamps, 0}};
+  for (Optional& optional : values) {
+    DWORD dwError = ReadDword(hKey, optional.pszName, optional.dwValue);
+    if (dwError == ERROR_FILE_NOT_FOUND) {
+      optional.dwValue = optional.dwDefault;
+    } else if (dwError != ERROR_SUCCESS) {
+      return Fail(failure, optional.pszName, dwError);
+    }
+  }
+  output.dwRotateBytes = values[0].dwValue;
+  output.bRotateDaily = values[1].dwValue != 0;
+  output.dwRotateKeep = values[2].dwValue;
+  output.bTimestamps = values[3].dwValue != 0;
+  return true;
+}
+
 }  // namespace
 
 bool ReadRunParameters(const char* pszServiceName, RunParameters& params,
@@ -100,7 +126,7 @@ bool ReadRunParameters(const char* pszServiceName, RunParameters& params,
       return Fail(failure, value.pszName, dwError);
     }
   }
-  return true;
+  return ReadOutputSettings(hKey.get(), params.output, failure);
 }
 
 }  // namespace qm::runner

@@ -16,7 +16,8 @@ struct ParametersFailure {
 };
 
 // Runfile, Arguments and Directory must be there (as the tool writes them); StopTimeout,
-// Stdout and Stderr are optional. A value of the wrong type counts as unreadable.
+// Stdout, Stderr and the output settings are optional. A value of the wrong type counts as
+// unreadable.
 bool ReadRunParameters(const char* pszServiceName, RunParameters& params,
                        ParametersFailure& failure);
 

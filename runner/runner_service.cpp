@@ -15,6 +15,9 @@ namespace {
 
 // Reading the registry and creating a process take well under this.
 constexpr DWORD kStartWaitHintMs = 5000;
+// Writing out what the program left in the pipes; more only when something outside the job
+// still holds them.
+constexpr DWORD kOutputFinishMs = 5000;
 
 // While the runner is attached to the program's console to send it Ctrl+Break, no console
 // event (the Ctrl+C sent where Ctrl+Break cannot be, logoff, shutdown) may end the runner.
@@ -93,8 +96,18 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
   ::FreeConsole();
   ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
 
+  std::string strStep;
+  DWORD dwOutputError = 0;
+  if (!m_output.Start(m_strName, m_params, strStep, dwOutputError)) {
+    std::string strError = SystemErrorText(dwOutputError);
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
+               {m_strName.c_str(), strStep.c_str(), strError.c_str()});
+    StopWithFailure(dwOutputError);
+    return false;
+  }
+
   StartFailure start;
-  if (!m_child.Start(m_params, start)) {
+  if (!m_child.Start(m_params, {m_output.StdoutForProgram(), m_output.StderrForProgram()}, start)) {
     std::string strError = SystemErrorText(start.dwError);
     if (start.bCreateProcess) {
       std::string strLine = ComposeCommandLine(m_params.strRunfile, m_params.strArguments);
@@ -133,6 +146,7 @@ void CRunnerService::StopProgram() {
                   static_cast<unsigned long>(m_params.dwStopTimeoutMs));
     WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_ENDED_BY_FORCE, {m_strName.c_str(), szTimeout});
   }
+  FinishOutput();
   m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
 }
 
@@ -141,6 +155,7 @@ void CRunnerService::OnProgramEnded() {
   // What the program started ends with the service.
   m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
   m_child.EndAll(kEndAllowanceMs);
+  FinishOutput();
   if (dwCode == 0) {
     WriteEvent(EVENTLOG_INFORMATION_TYPE, MSG_PROGRAM_ENDED, {m_strName.c_str()});
   } else {
@@ -153,7 +168,13 @@ void CRunnerService::OnProgramEnded() {
   m_reporter.Report(SERVICE_STOPPED, 0, ExitForProgram(dwCode));
 }
 
+void CRunnerService::FinishOutput() {
+  m_reporter.Report(SERVICE_STOP_PENDING, kOutputFinishMs);
+  m_output.Finish(kOutputFinishMs);
+}
+
 void CRunnerService::StopWithFailure(DWORD dwError) {
+  m_output.Finish(kOutputFinishMs);
   m_reporter.Report(SERVICE_STOPPED, 0, ExitForRunnerFailure(dwError));
 }
 
@@ -170,6 +191,8 @@ DWORD CRunnerService::OnControl(DWORD dwControl) {
       return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
       return NO_ERROR;
+    case contract::kControlRotate:
+      return m_output.RequestRotation() ? NO_ERROR : ERROR_INVALID_SERVICE_CONTROL;
     default:
       return ERROR_CALL_NOT_IMPLEMENTED;
   }

@@ -9,6 +9,7 @@
 #include "common/win32_handles.h"
 #include "runner/child_process.h"
 #include "runner/core/run_parameters.h"
+#include "runner/output_capture.h"
 #include "runner/status_reporter.h"
 
 namespace qm::runner {
@@ -24,6 +25,8 @@ class CRunnerService {
   bool Prepare(DWORD dwEventError);
   void StopProgram();
   void OnProgramEnded();
+  // Everything the program wrote is in its files before the service reports it has stopped.
+  void FinishOutput();
   void StopWithFailure(DWORD dwError);
   DWORD OnControl(DWORD dwControl);
   static DWORD WINAPI HandlerEx(DWORD dwControl, DWORD dwEventType, void* pEventData,
@@ -33,6 +36,7 @@ class CRunnerService {
   CStatusReporter m_reporter;
   unique_handle m_hStopEvent;
   RunParameters m_params;
+  COutputCapture m_output;  // outlives every start of the program
   CChildProcess m_child;
 };
 
