@@ -170,12 +170,29 @@ TEST(RunnerOutput, BothStreamsInOneFileStayWholeStampedAndCompleteAfterAStop) {
   EXPECT_EQ(report.anLast[1], 1500);
 }
 
-TEST(RunnerOutput, Control128RotatesWhileAReaderHoldsTheFile) {
+TEST(RunnerOutput, RotatesDailyAndOnControl128WhileAReaderHoldsTheFile) {
   CServiceFixture service("Control");
   std::string strOut = service.Folder() + "out.log";
+  // An earlier run's file, last written two days ago: the first write goes to a new file.
+  {
+    unique_hfile hOld(::CreateFileA(strOut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(hOld);
+    DWORD dwWritten = 0;
+    ASSERT_TRUE(::WriteFile(hOld.get(), "earlier\n", 8, &dwWritten, nullptr));
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time = {{now.dwLowDateTime, now.dwHighDateTime}};
+    time.QuadPart -= 2ull * 24 * 3600 * 10000000;
+    FILETIME old = {time.LowPart, time.HighPart};
+    ASSERT_TRUE(::SetFileTime(hOld.get(), nullptr, nullptr, &old));
+  }
   ASSERT_TRUE(service.Install(Probe(), "--lines 100000 --size 50 --rate 40 --streams out", ""));
   service.SetStringParameter(value::kStdout, strOut);
+  service.SetDwordParameter(value::kRotateDaily, 1);
   ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitUntil([&] { return OutputFiles(strOut).size() == 2; }, 10000));
+  EXPECT_EQ(ReadFileText(OutputFiles(strOut)[0]), "earlier\n");
   // Lines arrive as they are written, not when a buffer fills.
   ASSERT_TRUE(WaitUntil([&] { return FileSize(strOut) >= 5 * 50; }, 10000));
   // Opened as log shippers open it, with delete sharing.
@@ -186,7 +203,7 @@ TEST(RunnerOutput, Control128RotatesWhileAReaderHoldsTheFile) {
   SERVICE_STATUS status;
   ASSERT_TRUE(::ControlService(service.Handle(), contract::kControlRotate, &status))
       << ::GetLastError();
-  ASSERT_TRUE(WaitUntil([&] { return OutputFiles(strOut).size() == 2; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return OutputFiles(strOut).size() == 3; }, 5000));
   ASSERT_TRUE(WaitUntil([&] { return FileSize(strOut) >= 2 * 50; }, 5000));
   // The reader followed the file to its new name and reads all of it.
   std::string strRead(64 * 1024, '\0');
@@ -194,12 +211,12 @@ TEST(RunnerOutput, Control128RotatesWhileAReaderHoldsTheFile) {
   ASSERT_TRUE(::ReadFile(hReader.get(), strRead.data(), static_cast<DWORD>(strRead.size()), &dwRead,
                          nullptr));
   strRead.resize(dwRead);
-  EXPECT_EQ(strRead, ReadFileText(OutputFiles(strOut)[0]));
+  EXPECT_EQ(strRead, ReadFileText(OutputFiles(strOut)[1]));
   EXPECT_EQ(service.Query().dwCurrentState, SERVICE_RUNNING);
 
   ASSERT_TRUE(service.Stop());
   ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
-  LineReport report = CheckLines(OutputFiles(strOut), 50, false);
+  LineReport report = CheckLines(OutputFiles(strOut), 50, false, 1, "earlier\n");
   EXPECT_EQ(report.strProblem, "");
   EXPECT_GE(report.anLast[0], 7);
 }
