@@ -13,7 +13,7 @@ namespace {
 // this is written in pieces.
 constexpr std::size_t kBufferBytes = 64 * 1024;
 // What the program may write ahead of the runner before its writes wait.
-constexpr DWORD kPipeBytes = 64 * 1024;
+constexpr DWORD kPipeBytes = 1024 * 1024;
 // Stamped output, written out whenever it is full.
 constexpr std::size_t kStampedBytes = 64 * 1024;
 // An unfinished line (a prompt, a progress dot) in a file of its own is written after this.

@@ -4,6 +4,8 @@
 //     lines as fast as it can, through the C runtime, to standard output or to the file
 //   bench_writer.exe slow <lines> <interval ms> <go file> <done file>
 //     one line at a time, each "<performance counter at its write> ...", flushed at once
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -37,6 +39,7 @@ int main(int argc, char** argv) {
   long long llCount = std::atoll(argv[2]);
   long nParameter = std::atol(argv[3]);
   WaitForFile(argv[4]);
+  _setmode(_fileno(stdout), _O_BINARY);  // the same bytes to the pipe as to the file
   if (strMode == "fast") {
     FILE* pOut = argc > 6 ? std::fopen(argv[6], "wb") : stdout;
     if (!pOut) return 3;

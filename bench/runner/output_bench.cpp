@@ -188,6 +188,44 @@ int main(int argc, char** argv) {
   DeleteAll(strFolder);
   if (!bOk) return 1;
 
+  // The pipe alone: the same program writing into a pipe that is read and thrown away, the
+  // most that any runner capturing output could reach.
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  HANDLE hPipeRead = nullptr;
+  HANDLE hPipeWrite = nullptr;
+  double dPipeMs = 0;
+  if (::CreatePipe(&hPipeRead, &hPipeWrite, &inherit, 1024 * 1024)) {
+    qm::unique_handle hRead(hPipeRead);
+    qm::unique_handle hWrite(hPipeWrite);
+    ::SetHandleInformation(hPipeRead, HANDLE_FLAG_INHERIT, 0);
+    strLine = "\"" + BinFolder() + "bench_writer.exe\" fast " + strSize + " \"" + strFolder +
+              "go0\" \"" + strFolder + "done0\"";
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = hPipeWrite;
+    if (::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                         &startup, &process)) {
+      qm::unique_handle hWriter(process.hProcess);
+      qm::unique_handle hWriterThread(process.hThread);
+      hWrite.reset();
+      ::Sleep(200);
+      dStart = NowMs();
+      Touch(strFolder + "go0");
+      std::vector<char> buffer(64 * 1024);
+      long long llRead = 0;
+      DWORD dwRead = 0;
+      while (llRead < llBytes && ::ReadFile(hPipeRead, buffer.data(),
+                                            static_cast<DWORD>(buffer.size()), &dwRead, nullptr)) {
+        llRead += dwRead;
+      }
+      dPipeMs = NowMs() - dStart;
+      ::TerminateProcess(hWriter.get(), 0);
+      ::WaitForSingleObject(hWriter.get(), 10000);
+    }
+    startup = {};
+    startup.cb = sizeof(startup);
+  }
+  DeleteAll(strFolder);
+
   // The runner: the same lines through its pipe into out.log, rotated every 10 MB.
   std::string strName = "QmOutputBench" + std::to_string(::GetCurrentProcessId());
   qm::unique_schandle hService = CreateRunnerService(
@@ -264,6 +302,10 @@ int main(int argc, char** argv) {
               kLineBytes, static_cast<unsigned long>(kRotateBytes / 1000000));
   std::printf("  program writing the file itself     %8.0f ms  %7.1f MB/s\n", dFloorMs,
               dMb * 1000 / dFloorMs);
+  if (dPipeMs > 0) {
+    std::printf("  into a pipe, read and thrown away    %8.0f ms  %7.1f MB/s  (%.2fx the floor)\n",
+                dPipeMs, dMb * 1000 / dPipeMs, dFloorMs / dPipeMs);
+  }
   std::printf("  through the runner, program done    %8.0f ms  %7.1f MB/s  (%.2fx the floor)\n",
               dWrittenMs, dMb * 1000 / dWrittenMs, dFloorMs / dWrittenMs);
   std::printf("  through the runner, all in files    %8.0f ms  %7.1f MB/s  (%.2fx the floor)\n",
