@@ -21,7 +21,8 @@ constexpr DWORD kOutputFinishMs = 5000;
 
 // While the runner is attached to the program's console to send it Ctrl+Break, no console
 // event (the Ctrl+C sent where Ctrl+Break cannot be, logoff, shutdown) may end the runner.
-BOOL WINAPI IgnoreConsoleEvent(DWORD) {
+BOOL WINAPI IgnoreConsoleEvent(DWORD dwEvent) {
+  if (dwEvent == CTRL_SHUTDOWN_EVENT) CRunnerService::NoteShutdown();
   return TRUE;
 }
 
@@ -49,13 +50,15 @@ void CRunnerService::Run(const char* pszServiceName) {
   if (!Prepare(dwEventError)) return;
   m_reporter.Report(SERVICE_RUNNING);
 
-  HANDLE ahWait[2] = {m_hStopEvent.get(), m_child.Process()};
-  DWORD dwWhich = ::WaitForMultipleObjects(2, ahWait, FALSE, INFINITE);
-  if (dwWhich == WAIT_OBJECT_0 + 1) {
-    OnProgramEnded();
-  } else {
-    // A stop request, or a wait that failed: either way the program must not outlive us.
-    StopProgram();
+  for (;;) {
+    HANDLE ahWait[2] = {m_hStopEvent.get(), m_child.Process()};
+    DWORD dwWhich = ::WaitForMultipleObjects(2, ahWait, FALSE, INFINITE);
+    if (dwWhich != WAIT_OBJECT_0 + 1) {
+      // A stop request, or a wait that failed: either way the program must not outlive us.
+      StopProgram();
+      return;
+    }
+    if (!RestartAfterExit()) return;
   }
 }
 
@@ -91,11 +94,14 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
     return false;
   }
 
+  if (!ApplyRunSettings()) return false;
+
   // The program gets a console of its own (see CChildProcess::Start); the runner attaches to
   // it only to send Ctrl+Break, and no console event may end the runner itself.
   ::FreeConsole();
   ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
 
+  // The output files and their pipes serve every start of the program.
   std::string strStep;
   DWORD dwOutputError = 0;
   if (!m_output.Start(m_strName, m_params, strStep, dwOutputError)) {
@@ -105,7 +111,10 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
     StopWithFailure(dwOutputError);
     return false;
   }
+  return StartProgram();
+}
 
+bool CRunnerService::StartProgram() {
   StartFailure start;
   if (!m_child.Start(m_params, {m_output.StdoutForProgram(), m_output.StderrForProgram()}, start)) {
     std::string strError = SystemErrorText(start.dwError);
@@ -122,6 +131,7 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
     StopWithFailure(start.dwError);
     return false;
   }
+  m_ullStartedAt = ::GetTickCount64();
   return true;
 }
 
@@ -146,8 +156,7 @@ void CRunnerService::StopProgram() {
                   static_cast<unsigned long>(m_params.dwStopTimeoutMs));
     WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_ENDED_BY_FORCE, {m_strName.c_str(), szTimeout});
   }
-  FinishOutput();
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
+  ReportStopped(ExitForRequestedStop());
 }
 
 void CRunnerService::OnProgramEnded() {
@@ -155,7 +164,6 @@ void CRunnerService::OnProgramEnded() {
   // What the program started ends with the service.
   m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
   m_child.EndAll(kEndAllowanceMs);
-  FinishOutput();
   if (dwCode == 0) {
     WriteEvent(EVENTLOG_INFORMATION_TYPE, MSG_PROGRAM_ENDED, {m_strName.c_str()});
   } else {
@@ -165,17 +173,18 @@ void CRunnerService::OnProgramEnded() {
     std::snprintf(szHex, sizeof(szHex), "0x%lx", static_cast<unsigned long>(dwCode));
     WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_FAILED, {m_strName.c_str(), szDecimal, szHex});
   }
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForProgram(dwCode));
+  ReportStopped(ExitForProgram(dwCode));
 }
 
-void CRunnerService::FinishOutput() {
+void CRunnerService::ReportStopped(ServiceExit exit) {
+  // Everything the program wrote is in its files before the manager hears of the stop.
   m_reporter.Report(SERVICE_STOP_PENDING, kOutputFinishMs);
   m_output.Finish(kOutputFinishMs);
+  m_reporter.Report(SERVICE_STOPPED, 0, exit);
 }
 
 void CRunnerService::StopWithFailure(DWORD dwError) {
-  m_output.Finish(kOutputFinishMs);
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForRunnerFailure(dwError));
+  ReportStopped(ExitForRunnerFailure(dwError));
 }
 
 DWORD CRunnerService::OnControl(DWORD dwControl) {
@@ -184,10 +193,12 @@ DWORD CRunnerService::OnControl(DWORD dwControl) {
     case SERVICE_CONTROL_SHUTDOWN:
       // Answered at once, so that the manager sees the stop under way; the service thread
       // does the rest.
+      ::AcquireSRWLockExclusive(&m_startLock);
       if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
                               PlanStopStep(m_params.dwStopTimeoutMs, 0).dwWaitHintMs)) {
         ::SetEvent(m_hStopEvent.get());
       }
+      ::ReleaseSRWLockExclusive(&m_startLock);
       return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
       return NO_ERROR;

@@ -251,5 +251,32 @@ TEST(RunnerOutput, ARotationThatCannotHappenKeepsTheServiceAndTheOutputGoing) {
   EXPECT_GE(report.anLast[0], 60);
 }
 
+TEST(RunnerOutput, OutputGoesOnIntoTheSameFilesAcrossRestarts) {
+  CServiceFixture service("Restarts");
+  std::string strOut = service.Folder() + "out.log";
+  // Each run writes lines 1 to 50 and fails; the runner starts it again after 100 ms, 200 ms...
+  ASSERT_TRUE(service.Install(Probe(), "--lines 50 --size 40 --streams out --exit 3", ""));
+  service.SetStringParameter(value::kStdout, strOut);
+  service.SetDwordParameter(value::kRestartDelay, 100);
+  service.SetDwordParameter(value::kRotateBytes, 1000);
+  service.SetDwordParameter(value::kRotateKeep, 0);
+  ASSERT_TRUE(service.Start());
+  auto joined = [&] {
+    std::string strAll;
+    for (const std::string& strFile : OutputFiles(strOut)) strAll += ReadFileText(strFile);
+    return strAll;
+  };
+  EXPECT_TRUE(WaitUntil([&] { return joined().size() >= 3 * 50 * 40; }, 20000));
+  ASSERT_TRUE(service.Stop());
+  ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
+  std::string strAll = joined();
+  ASSERT_EQ(strAll.size() % 40, 0u);
+  for (std::size_t pos = 0; pos < strAll.size(); pos += 40) {
+    long nExpected = static_cast<long>(pos / 40 % 50) + 1;
+    ASSERT_EQ(std::atol(strAll.c_str() + pos + 4), nExpected) << strAll.substr(pos, 40);
+    ASSERT_EQ(strAll[pos + 39], '\n');
+  }
+}
+
 }  // namespace
 }  // namespace qm::runner::test
