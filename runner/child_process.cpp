@@ -93,7 +93,7 @@ bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
     m_dwProcessId = 0;
     return false;
   }
-  // Set before the program runs its first instruction, and inherited by what it starts.
+  // Set before the program runs its first instruction.
   if (m_dwPriorityClass != NORMAL_PRIORITY_CLASS &&
       !::SetPriorityClass(m_hProcess.get(), m_dwPriorityClass)) {
     Fail(failure, "setting the program's priority");
