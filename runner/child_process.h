@@ -16,6 +16,7 @@ struct StartFailure {
   bool bCreateProcess = false;  // the program itself could not be created
   std::string strStep;          // what failed, for the event log
   DWORD dwError = 0;
+  const char* pszLinkValue = nullptr;  // Stdout or Stderr, when it names a link (refused)
 };
 
 class CChildProcess {
@@ -26,6 +27,12 @@ class CChildProcess {
   bool Start(const RunParameters& params, StartFailure& failure);
 
   HANDLE Process() const { return m_hProcess.get(); }
+  // Milliseconds since the program was let run.
+  ULONGLONG AgeMs() const { return ::GetTickCount64() - m_ullStartedTick; }
+  // The program is a batch file, run by the command interpreter.
+  bool IsBatch() const { return m_bBatch; }
+  // The program itself runs, and nothing else is left in the job.
+  bool OnlyProgramLeft() const;
   DWORD ProcessId() const { return m_dwProcessId; }
   // Exit code of the program itself (not of the processes it started).
   DWORD ExitCode() const;
@@ -43,6 +50,8 @@ class CChildProcess {
   unique_handle m_hJob;
   unique_handle m_hProcess;
   DWORD m_dwProcessId = 0;
+  ULONGLONG m_ullStartedTick = 0;
+  bool m_bBatch = false;
 };
 
 }  // namespace qm::runner

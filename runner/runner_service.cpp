@@ -1,6 +1,7 @@
 #include "runner/runner_service.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "carrack_messages.h"
 #include "runner/core/command_line.h"
@@ -16,8 +17,8 @@ namespace {
 // Reading the registry and creating a process take well under this.
 constexpr DWORD kStartWaitHintMs = 5000;
 
-// While the runner is attached to the program's console to send it Ctrl+Break, no console
-// event (the Ctrl+C sent where Ctrl+Break cannot be, logoff, shutdown) may end the runner.
+// While the runner is attached to the program's console to send it Ctrl+C, no console event
+// (that Ctrl+C itself, logoff, shutdown) may end the runner.
 BOOL WINAPI IgnoreConsoleEvent(DWORD) {
   return TRUE;
 }
@@ -89,13 +90,24 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
   }
 
   // The program gets a console of its own (see CChildProcess::Start); the runner attaches to
-  // it only to send Ctrl+Break, and no console event may end the runner itself.
+  // it only to send Ctrl+C, and no console event may end the runner itself. Ctrl+C is switched
+  // on, since the program inherits that setting: switched off, Ctrl+C would not reach it.
   ::FreeConsole();
   ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
+  ::SetConsoleCtrlHandler(nullptr, FALSE);
 
   StartFailure start;
   if (!m_child.Start(m_params, start)) {
     std::string strError = SystemErrorText(start.dwError);
+    if (start.pszLinkValue) {
+      const std::string& strPath = start.pszLinkValue == std::string_view(contract::value::kStdout)
+                                       ? m_params.strStdout
+                                       : m_params.strStderr;
+      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_OUTPUT_FILE_IS_LINK,
+                 {m_strName.c_str(), start.pszLinkValue, strPath.c_str()});
+      StopWithFailure(ERROR_BAD_CONFIGURATION);
+      return false;
+    }
     if (start.bCreateProcess) {
       std::string strLine = ComposeCommandLine(m_params.strRunfile, m_params.strArguments);
       std::string strDirectory = ChooseWorkingDirectory(m_params.strRunfile, m_params.strDirectory);
@@ -116,11 +128,19 @@ void CRunnerService::StopProgram() {
   AskProgramToEnd(m_child);
   ULONGLONG ullStart = ::GetTickCount64();
   bool bEnded = false;
-  for (;;) {
+  for (bool bFirst = true;; bFirst = false) {
     StopStep step = PlanStopStep(m_params.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
     if (step.bTimedOut) break;
+    if (!bFirst && ShouldAskAgain(m_child.AgeMs())) AskProgramToEnd(m_child);
     m_reporter.Report(SERVICE_STOP_PENDING, step.dwWaitHintMs);
     if (m_child.WaitAllEnded(step.dwWaitMs)) {
+      bEnded = true;
+      break;
+    }
+    // What a batch file ran has ended, and its interpreter may be waiting for an answer to
+    // "Terminate batch job (Y/N)?" that never comes: ending it is the answer yes.
+    if (m_child.IsBatch() && m_child.OnlyProgramLeft()) {
+      m_child.EndAll(kEndAllowanceMs);
       bEnded = true;
       break;
     }
@@ -158,16 +178,16 @@ void CRunnerService::StopWithFailure(DWORD dwError) {
 }
 
 DWORD CRunnerService::OnControl(DWORD dwControl) {
+  if (IsStopRequest(dwControl)) {
+    // Answered at once, so that the manager sees the stop under way; the service thread does
+    // the rest.
+    if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
+                            PlanStopStep(m_params.dwStopTimeoutMs, 0).dwWaitHintMs)) {
+      ::SetEvent(m_hStopEvent.get());
+    }
+    return NO_ERROR;
+  }
   switch (dwControl) {
-    case SERVICE_CONTROL_STOP:
-    case SERVICE_CONTROL_SHUTDOWN:
-      // Answered at once, so that the manager sees the stop under way; the service thread
-      // does the rest.
-      if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
-                              PlanStopStep(m_params.dwStopTimeoutMs, 0).dwWaitHintMs)) {
-        ::SetEvent(m_hStopEvent.get());
-      }
-      return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
       return NO_ERROR;
     default:

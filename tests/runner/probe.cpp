@@ -1,13 +1,16 @@
 // A stand-in for the programs that services run. What it does is chosen on its command line:
 //   --record FILE     write its process id, command line, arguments and working directory
 //   --exit N          end at once with exit code N
-//   --ignore-stop     ignore Ctrl+Break and WM_CLOSE
+//   --delay MS        wait this long before ending with --exit
+//   --ignore-stop     ignore Ctrl+Break, Ctrl+C and WM_CLOSE
+//   --deaf-ms N       ignore them for its first N milliseconds, as a program still starting
 //   --window          run a top-level window (ends on WM_CLOSE)
 //   --child FILE      start a copy of itself that records into FILE and waits (and wait
 //                     for that record)
 //   --print TEXT      write TEXT to standard output and "err:" TEXT to standard error
 // Without --exit it waits until it is asked to end (Ctrl+Break, Ctrl+C or WM_CLOSE); it then
-// appends "ended-by=<how>" to its record file.
+// appends "ended-by=<how>" to its record file. Like an ordinary program it only installs a
+// console handler: it does not turn Ctrl+C on or off.
 #include <windows.h>
 
 #include <cstdio>
@@ -19,6 +22,28 @@ namespace {
 
 std::string g_strRecord;
 bool g_bIgnoreStop = false;
+DWORD g_dwDeafMs = 0;
+ULONGLONG g_ullStart = 0;
+
+// Whether the program runs in a job before any of its own code: a program that could run
+// outside it, even briefly, could start processes that escape it.
+bool InJobNow() {
+  BOOL bInJob = FALSE;
+  return ::IsProcessInJob(::GetCurrentProcess(), nullptr, &bInJob) && bInJob;
+}
+const bool g_bInJobAtStart = InJobNow();
+
+BOOL WINAPI OnConsoleEvent(DWORD dwEvent);
+
+// A program still starting up ignores the stop from before its first own instruction on.
+bool StartDeafEarly() {
+  g_ullStart = ::GetTickCount64();
+  const char* pszDeaf = std::strstr(::GetCommandLineA(), "--deaf-ms ");
+  if (!pszDeaf) return false;
+  g_dwDeafMs = static_cast<DWORD>(std::atoi(pszDeaf + std::strlen("--deaf-ms ")));
+  return ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+const bool g_bDeafHandler = StartDeafEarly();
 
 void AppendToRecord(const std::string& strLine) {
   if (g_strRecord.empty()) return;
@@ -35,6 +60,10 @@ void WriteRecord(int argc, char** argv) {
   char szDirectory[MAX_PATH] = "";
   ::GetCurrentDirectoryA(sizeof(szDirectory), szDirectory);
   strText += "cwd=" + std::string(szDirectory) + "\n";
+  char szSelf[MAX_PATH] = "";
+  ::GetModuleFileNameA(nullptr, szSelf, sizeof(szSelf));
+  strText += "exe=" + std::string(szSelf) + "\n";
+  strText += std::string("in-job=") + (g_bInJobAtStart ? "1" : "0") + "\n";
   for (int i = 1; i < argc; ++i) strText += "arg=" + std::string(argv[i]) + "\n";
   std::string strTemp = g_strRecord + ".tmp";
   FILE* pFile = std::fopen(strTemp.c_str(), "wb");
@@ -45,8 +74,10 @@ void WriteRecord(int argc, char** argv) {
 }
 
 BOOL WINAPI OnConsoleEvent(DWORD dwEvent) {
-  if (g_bIgnoreStop) return TRUE;
-  AppendToRecord(dwEvent == CTRL_BREAK_EVENT ? "ended-by=break" : "ended-by=console-event");
+  if (g_bIgnoreStop || ::GetTickCount64() - g_ullStart < g_dwDeafMs) return TRUE;
+  AppendToRecord(dwEvent == CTRL_BREAK_EVENT ? "ended-by=break"
+                 : dwEvent == CTRL_C_EVENT   ? "ended-by=ctrl-c"
+                                             : "ended-by=console-event");
   ::ExitProcess(0);
 }
 
@@ -103,6 +134,7 @@ bool StartChild(const std::string& strRecord) {
 
 int main(int argc, char** argv) {
   int nExit = -1;
+  DWORD dwDelayMs = 0;
   bool bWindow = false;
   std::string strChild;
   std::string strPrint;
@@ -115,6 +147,10 @@ int main(int argc, char** argv) {
       nExit = std::atoi(argv[++i]);
     } else if (strArg == "--ignore-stop") {
       g_bIgnoreStop = true;
+    } else if (strArg == "--delay" && bHasValue) {
+      dwDelayMs = static_cast<DWORD>(std::atoi(argv[++i]));
+    } else if (strArg == "--deaf-ms" && bHasValue) {
+      ++i;  // read before main
     } else if (strArg == "--window") {
       bWindow = true;
     } else if (strArg == "--child" && bHasValue) {
@@ -123,9 +159,7 @@ int main(int argc, char** argv) {
       strPrint = argv[++i];
     }
   }
-  // Started in a process group of its own, Ctrl+C is off until a program turns it on.
-  ::SetConsoleCtrlHandler(nullptr, FALSE);
-  ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  if (!g_bDeafHandler) ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
   if (!strPrint.empty()) {
     std::fprintf(stdout, "%s\n", strPrint.c_str());
     std::fprintf(stderr, "err:%s\n", strPrint.c_str());
@@ -134,7 +168,10 @@ int main(int argc, char** argv) {
   }
   if (!strChild.empty() && !StartChild(strChild)) return 90;
   if (!g_strRecord.empty()) WriteRecord(argc, argv);
-  if (nExit >= 0) return nExit;
+  if (nExit >= 0) {
+    ::Sleep(dwDelayMs);
+    return nExit;
+  }
   if (bWindow) return RunWindow();
   for (;;) ::Sleep(1000);
 }

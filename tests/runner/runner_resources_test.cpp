@@ -23,9 +23,10 @@ TEST(RunnerResources, EveryEventMessageFormatsWithItsInsertionStrings) {
       ::LoadLibraryExA(strRunner.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(hModule);
   const char* apszInserts[] = {"SvcName", "second", "third", "fourth"};
-  for (DWORD dwId : {MSG_PARAMETERS_KEY_UNREADABLE, MSG_PARAMETER_UNREADABLE,
-                     MSG_PARAMETERS_INVALID, MSG_PROGRAM_NOT_STARTED, MSG_RUNNER_STEP_FAILED,
-                     MSG_PROGRAM_FAILED, MSG_PROGRAM_ENDED, MSG_PROGRAM_ENDED_BY_FORCE}) {
+  for (DWORD dwId :
+       {MSG_PARAMETERS_KEY_UNREADABLE, MSG_PARAMETER_UNREADABLE, MSG_PARAMETERS_INVALID,
+        MSG_PROGRAM_NOT_STARTED, MSG_RUNNER_STEP_FAILED, MSG_PROGRAM_FAILED, MSG_PROGRAM_ENDED,
+        MSG_PROGRAM_ENDED_BY_FORCE, MSG_OUTPUT_FILE_IS_LINK}) {
     char szText[1024] = "";
     DWORD dwLength =
         ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, hModule.get(),
