@@ -31,7 +31,14 @@ bool InJobNow() {
   BOOL bInJob = FALSE;
   return ::IsProcessInJob(::GetCurrentProcess(), nullptr, &bInJob) && bInJob;
 }
-const bool g_bInJobAtStart = InJobNow();
+bool g_bInJobAtStart = false;
+
+// Called by the loader before any other code of the program, C runtime included.
+void NTAPI OnLoaderEvent(PVOID, DWORD dwReason, PVOID) {
+  if (dwReason == DLL_PROCESS_ATTACH) g_bInJobAtStart = InJobNow();
+}
+extern "C" __attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK g_pOnLoaderEvent =
+    OnLoaderEvent;
 
 BOOL WINAPI OnConsoleEvent(DWORD dwEvent);
 
