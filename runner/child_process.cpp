@@ -56,6 +56,11 @@ bool Fail(StartFailure& failure, std::string strStep) {
 
 }  // namespace
 
+void CChildProcess::SetLaunchOptions(std::string strEnvironmentBlock, DWORD dwPriorityClass) {
+  m_strEnvironmentBlock = std::move(strEnvironmentBlock);
+  m_dwPriorityClass = dwPriorityClass;
+}
+
 bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
   m_hJob.reset(::CreateJobObjectA(nullptr, nullptr));
   if (!m_hJob) return Fail(failure, "creating the job object");
@@ -115,7 +120,8 @@ bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
   // start it with Ctrl+C switched off, and most programs only listen for Ctrl+C. A console
   // made by the runner beforehand would cost the start several times more.
   if (!::CreateProcessA(m_bBatch ? strInterpreter.c_str() : nullptr, strCommandLine.data(), nullptr,
-                        nullptr, TRUE, CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr,
+                        nullptr, TRUE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
+                        m_strEnvironmentBlock.empty() ? nullptr : m_strEnvironmentBlock.data(),
                         strDirectory.empty() ? nullptr : strDirectory.c_str(), &startup,
                         &process)) {
     failure.bCreateProcess = true;
@@ -127,6 +133,15 @@ bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
   if (!::AssignProcessToJobObject(m_hJob.get(), m_hProcess.get())) {
     Fail(failure, "putting the program in the job object");
     ::TerminateProcess(m_hProcess.get(), 1);
+    m_hProcess.reset();
+    m_dwProcessId = 0;
+    return false;
+  }
+  // Set before the program runs its first instruction, and inherited by what it starts.
+  if (m_dwPriorityClass != NORMAL_PRIORITY_CLASS &&
+      !::SetPriorityClass(m_hProcess.get(), m_dwPriorityClass)) {
+    Fail(failure, "setting the program's priority");
+    ::TerminateJobObject(m_hJob.get(), 1);
     m_hProcess.reset();
     m_dwProcessId = 0;
     return false;

@@ -99,7 +99,7 @@ TEST(RunnerStop, EverythingTheProgramStartedIsGoneWhenStoppedIsReported) {
   std::string strEndingRecord = ending.Folder() + "record.txt";
   std::string strEndingChild = ending.Folder() + "grandchild.txt";
   ASSERT_TRUE(ending.Install(Probe(),
-                             "--delay 3000 --exit 0 --record \"" + strEndingRecord +
+                             "--run-ms 3000 --exit 0 --record \"" + strEndingRecord +
                                  "\" --child \"" + strEndingChild + "\"",
                              ""));
   ASSERT_TRUE(stubborn.Start());
