@@ -4,7 +4,6 @@
 
 #include "runner/core/command_line.h"
 #include "runner/core/program_file.h"
-#include "runner/output_file.h"
 
 namespace qm::runner {
 
@@ -13,16 +12,6 @@ namespace {
 unique_hfile OpenNul(DWORD dwAccess, SECURITY_ATTRIBUTES* pInherit) {
   return unique_hfile(::CreateFileA("NUL", dwAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, pInherit,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-// Standard output or error: the file a value names, NUL without one.
-unique_hfile OpenOutput(const std::string& strPath, const char* pszValue,
-                        SECURITY_ATTRIBUTES* pInherit, StartFailure& failure) {
-  if (strPath.empty()) return OpenNul(GENERIC_WRITE, pInherit);
-  bool bLink = false;
-  unique_hfile hFile = OpenOutputFile(strPath, pInherit, bLink);
-  if (bLink) failure.pszLinkValue = pszValue;
-  return hFile;
 }
 
 // The first file on the search path that a bare Runfile names; empty when there is none.
@@ -61,7 +50,8 @@ void CChildProcess::SetLaunchOptions(std::string strEnvironmentBlock, DWORD dwPr
   m_dwPriorityClass = dwPriorityClass;
 }
 
-bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
+bool CChildProcess::Start(const RunParameters& params, const ChildOutput& output,
+                          StartFailure& failure) {
   m_hJob.reset(::CreateJobObjectA(nullptr, nullptr));
   if (!m_hJob) return Fail(failure, "creating the job object");
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
@@ -74,13 +64,11 @@ bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   unique_hfile hStdin = OpenNul(GENERIC_READ, &inherit);
   if (!hStdin) return Fail(failure, "opening NUL for standard input");
-  unique_hfile hStdout = OpenOutput(params.strStdout, contract::value::kStdout, &inherit, failure);
-  if (!hStdout) {
-    return Fail(failure, "opening the Stdout file " + params.strStdout);
-  }
-  unique_hfile hStderr = OpenOutput(params.strStderr, contract::value::kStderr, &inherit, failure);
-  if (!hStderr) {
-    return Fail(failure, "opening the Stderr file " + params.strStderr);
+  // Output the runner does not capture is discarded.
+  unique_hfile hNulOut;
+  if (!output.hStdout || !output.hStderr) {
+    hNulOut = OpenNul(GENERIC_WRITE, &inherit);
+    if (!hNulOut) return Fail(failure, "opening NUL for the program's output");
   }
 
   STARTUPINFOA startup = {};
@@ -93,8 +81,8 @@ bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
   ::GetStartupInfoA(&own);
   startup.lpDesktop = own.lpDesktop;
   startup.hStdInput = hStdin.get();
-  startup.hStdOutput = hStdout.get();
-  startup.hStdError = hStderr.get();
+  startup.hStdOutput = output.hStdout ? output.hStdout : hNulOut.get();
+  startup.hStdError = output.hStderr ? output.hStderr : hNulOut.get();
 
   // A bare name is the program of that name on the search path, started by its full path:
   // left to process creation, the runner's own folder and the current one would come first.
@@ -137,7 +125,7 @@ bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
     m_dwProcessId = 0;
     return false;
   }
-  // Set before the program runs its first instruction, and inherited by what it starts.
+  // Set before the program runs its first instruction.
   if (m_dwPriorityClass != NORMAL_PRIORITY_CLASS &&
       !::SetPriorityClass(m_hProcess.get(), m_dwPriorityClass)) {
     Fail(failure, "setting the program's priority");

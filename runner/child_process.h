@@ -16,7 +16,13 @@ struct StartFailure {
   bool bCreateProcess = false;  // the program itself could not be created
   std::string strStep;          // what failed, for the event log
   DWORD dwError = 0;
-  const char* pszLinkValue = nullptr;  // Stdout or Stderr, when it names a link (refused)
+};
+
+// Where the program's standard output and standard error go: inheritable handles, or nullptr
+// for the NUL device.
+struct ChildOutput {
+  HANDLE hStdout = nullptr;
+  HANDLE hStderr = nullptr;
 };
 
 class CChildProcess {
@@ -29,7 +35,7 @@ class CChildProcess {
   // starts can escape the job. On failure returns false with the step that failed and its
   // error; nothing is left running.
   // Each start has a job of its own; the previous one is let go of first.
-  bool Start(const RunParameters& params, StartFailure& failure);
+  bool Start(const RunParameters& params, const ChildOutput& output, StartFailure& failure);
 
   HANDLE Process() const { return m_hProcess.get(); }
   // Milliseconds since the program was let run.

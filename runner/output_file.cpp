@@ -2,90 +2,208 @@
 
 #include <vector>
 
+#include "carrack_messages.h"
+#include "runner/core/rotated_files.h"
+#include "runner/event_log.h"
+
 namespace qm::runner {
 
 namespace {
 
-// Opens the name itself, not what a link there points to.
-unique_hfile OpenName(const std::string& strPath, SECURITY_ATTRIBUTES* pInherit,
-                      DWORD dwDisposition) {
-  return unique_hfile(
-      ::CreateFileA(strPath.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, pInherit, dwDisposition,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+// After a rotation failed, the next one is tried no sooner than this: often enough to recover
+// quickly, rarely enough that a file held open elsewhere costs nothing per line.
+constexpr ULONGLONG kRotationRetryMs = 1000;
+// Names taken within one second get counters; this many is more than any rate can use.
+constexpr unsigned kMaxCounter = 10000;
+
+LocalTime ToLocalTime(const SYSTEMTIME& time) {
+  return {time.wYear,   time.wMonth,  time.wDay,         time.wHour,
+          time.wMinute, time.wSecond, time.wMilliseconds};
 }
 
-// The path the system reached the open file or folder by, links resolved; empty when it
-// cannot tell.
-std::string FinalPath(HANDLE hFile) {
-  std::vector<char> buffer(MAX_PATH);
-  for (int nTry = 0; nTry < 2; ++nTry) {
-    DWORD dwLength =
-        ::GetFinalPathNameByHandleA(hFile, buffer.data(), static_cast<DWORD>(buffer.size()), 0);
-    if (dwLength == 0) return {};
-    if (dwLength < buffer.size()) return std::string(buffer.data(), dwLength);
-    buffer.resize(dwLength + 1);
-  }
-  return {};
+LocalTime Now() {
+  SYSTEMTIME time;
+  ::GetLocalTime(&time);
+  return ToLocalTime(time);
 }
 
-// The name was a link when the file's own final path is not its folder's final path with
-// the name's long form appended: a link elsewhere leads to another folder, one beside it to
-// another name. Links further up the path (a log folder that is a junction) change both
-// sides alike and are allowed.
-bool ReachedThroughLink(HANDLE hFile, const std::string& strPath) {
-  FILE_ATTRIBUTE_TAG_INFO tag = {};
-  if (::GetFileInformationByHandleEx(hFile, FileAttributeTagInfo, &tag, sizeof(tag)) &&
-      (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-      IsReparseTagNameSurrogate(tag.ReparseTag)) {
-    return true;
-  }
-  char szFull[MAX_PATH * 4];
-  DWORD dwFull = ::GetFullPathNameA(strPath.c_str(), sizeof(szFull), szFull, nullptr);
-  if (dwFull == 0 || dwFull >= sizeof(szFull)) return false;
-  char szLong[MAX_PATH * 4];
-  DWORD dwLong = ::GetLongPathNameA(szFull, szLong, sizeof(szLong));
-  std::string strFull = dwLong != 0 && dwLong < sizeof(szLong) ? szLong : szFull;
-  std::string::size_type slash = strFull.find_last_of("\\/");
-  if (slash == std::string::npos) return false;
-  std::string strFolder = strFull.substr(0, slash + 1);
-  unique_hfile hFolder(::CreateFileA(strFolder.c_str(), FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!hFolder) return false;
-  std::string strFolderFinal = FinalPath(hFolder.get());
-  std::string strFileFinal = FinalPath(hFile);
-  if (strFolderFinal.empty() || strFileFinal.empty()) return false;
-  if (strFolderFinal.back() != '\\') strFolderFinal += '\\';
-  std::string strExpected = strFolderFinal + strFull.substr(slash + 1);
-  return ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, strExpected.c_str(), -1,
-                          strFileFinal.c_str(), -1) != CSTR_EQUAL;
+// Appending only; others may read, write, rename and delete it while it is open.
+unique_hfile OpenLive(const std::string& strPath) {
+  return unique_hfile(::CreateFileA(strPath.c_str(),
+                                    FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::string FolderOf(const std::string& strPath) {
+  std::size_t slash = strPath.find_last_of("\\/:");
+  return slash == std::string::npos ? std::string() : strPath.substr(0, slash + 1);
 }
 
 }  // namespace
 
-unique_hfile OpenOutputFile(const std::string& strPath, SECURITY_ATTRIBUTES* pInherit,
-                            bool& bLink) {
-  bLink = false;
-  // Created only as a new file: a link that leads nowhere must not get its target made.
-  unique_hfile hFile = OpenName(strPath, pInherit, OPEN_EXISTING);
-  if (!hFile && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
-    hFile = OpenName(strPath, pInherit, CREATE_NEW);
-    if (!hFile && ::GetLastError() == ERROR_FILE_EXISTS) {
-      // Something is there after all: made this very moment, or a link to nowhere.
-      hFile = OpenName(strPath, pInherit, OPEN_EXISTING);
-      if (!hFile && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
-        bLink = true;
-        return {};
+COutputFile::COutputFile(std::string strServiceName, std::string strPath,
+                         const OutputSettings& settings)
+    : m_strService(std::move(strServiceName)),
+      m_strPath(std::move(strPath)),
+      m_settings(settings) {}
+
+DWORD COutputFile::Open() {
+  m_hFile = OpenLive(m_strPath);
+  if (!m_hFile) return ::GetLastError();
+  LARGE_INTEGER size = {};
+  ::GetFileSizeEx(m_hFile.get(), &size);
+  m_state = {};
+  m_state.ullSize = static_cast<std::uint64_t>(size.QuadPart);
+  // An earlier run's content counts from its last write: the first write on a later day goes
+  // to a new file.
+  m_lDay = DayNumber(Now());
+  FILETIME written;
+  FILETIME local;
+  SYSTEMTIME time;
+  if (m_state.ullSize > 0 && ::GetFileTime(m_hFile.get(), nullptr, nullptr, &written) &&
+      ::FileTimeToLocalFileTime(&written, &local) && ::FileTimeToSystemTime(&local, &time)) {
+    m_lDay = DayNumber(ToLocalTime(time));
+  }
+  return ERROR_SUCCESS;
+}
+
+bool COutputFile::IsSameFile(const COutputFile& other) const {
+  if (_stricmp(m_strPath.c_str(), other.m_strPath.c_str()) == 0) return true;
+  BY_HANDLE_FILE_INFORMATION mine;
+  BY_HANDLE_FILE_INFORMATION theirs;
+  return ::GetFileInformationByHandle(m_hFile.get(), &mine) &&
+         ::GetFileInformationByHandle(other.m_hFile.get(), &theirs) &&
+         mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
+         mine.nFileIndexHigh == theirs.nFileIndexHigh && mine.nFileIndexLow == theirs.nFileIndexLow;
+}
+
+void COutputFile::RequestRotation() {
+  m_bRotationRequested = true;
+  m_ullRetryAfter = 0;  // asked for now: try now, even after a failure
+  Write({});
+}
+
+void COutputFile::Write(std::string_view data) {
+  for (;;) {
+    ULONGLONG ullNow = ::GetTickCount64();
+    bool bMayRotate = ullNow >= m_ullRetryAfter;
+    bool bDue = m_bRotationRequested;
+    if (m_settings.bRotateDaily) {
+      long lToday = DayNumber(Now());
+      if (lToday != m_lDay) {
+        if (m_state.ullSize == 0) {
+          m_lDay = lToday;  // nothing of another day in it
+        } else {
+          bDue = true;
+        }
+      }
+    }
+    if (m_state.ullSize == 0) m_bRotationRequested = false;  // nothing to rotate
+    WriteStep step =
+        PlanWrite(m_state, bMayRotate ? m_settings.dwRotateBytes : 0, data, bMayRotate && bDue);
+    if (step.bRotateFirst) {
+      if (!Rotate()) m_ullRetryAfter = ullNow + kRotationRetryMs;
+      continue;
+    }
+    if (step.nBytes == 0) return;
+    std::string_view piece = data.substr(0, step.nBytes);
+    WriteBytes(piece);
+    NoteWritten(m_state, piece);
+    data.remove_prefix(step.nBytes);
+  }
+}
+
+void COutputFile::WriteBytes(std::string_view data) {
+  while (!data.empty()) {
+    DWORD dwWritten = 0;
+    if (!::WriteFile(m_hFile.get(), data.data(), static_cast<DWORD>(data.size()), &dwWritten,
+                     nullptr) ||
+        dwWritten == 0) {
+      // Disk full or the like: the program must not be held up, so this output is lost;
+      // reported once until a write succeeds again.
+      if (m_writeFailures.Failed()) {
+        std::string strError = SystemErrorText(::GetLastError());
+        WriteEvent(EVENTLOG_WARNING_TYPE, MSG_OUTPUT_WRITE_FAILED,
+                   {m_strService.c_str(), m_strPath.c_str(), strError.c_str()});
+      }
+      return;
+    }
+    data.remove_prefix(dwWritten);
+  }
+  m_writeFailures.Succeeded();
+}
+
+bool COutputFile::Rotate() {
+  LocalTime time = Now();
+  // Within the second of the last rotation, counters go on from its: a name freed since by
+  // the deletion of old files must not come back as the newest.
+  RotatedKey key = {RotatedStamp(time), 0};
+  if (key.ullStamp == m_lastRotated.ullStamp) key.nCounter = m_lastRotated.nCounter + 1;
+  std::string strTarget;
+  for (; key.nCounter < kMaxCounter; ++key.nCounter) {
+    strTarget = RotatedPath(m_strPath, time, key.nCounter);
+    if (::GetFileAttributesA(strTarget.c_str()) == INVALID_FILE_ATTRIBUTES) break;
+  }
+  // The open handle goes with the file to its new name; nothing written is lost.
+  if (!::MoveFileExA(m_strPath.c_str(), strTarget.c_str(), 0)) {
+    NoteRotationFailure("renaming it to " + strTarget, ::GetLastError());
+    return false;
+  }
+  unique_hfile hNew = OpenLive(m_strPath);
+  if (!hNew) {
+    DWORD dwError = ::GetLastError();
+    // Readers look for the output under the live name: the file goes back there.
+    ::MoveFileExA(strTarget.c_str(), m_strPath.c_str(), 0);
+    NoteRotationFailure("creating the new file", dwError);
+    return false;
+  }
+  m_hFile = std::move(hNew);
+  m_lastRotated = key;
+  m_state = {};
+  m_lDay = DayNumber(time);
+  m_bRotationRequested = false;
+  DeleteOldRotated();
+  return true;
+}
+
+void COutputFile::DeleteOldRotated() {
+  bool bFailed = false;
+  if (m_settings.dwRotateKeep > 0) {
+    std::string strFolder = FolderOf(m_strPath);
+    std::vector<std::string> names;
+    std::vector<RotatedKey> keys;
+    WIN32_FIND_DATAA data;
+    unique_hfind hFind(::FindFirstFileA(RotatedSearchPattern(m_strPath).c_str(), &data));
+    if (hFind) {
+      do {
+        RotatedKey key;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            ParseRotatedName(m_strPath, data.cFileName, key)) {
+          names.emplace_back(data.cFileName);
+          keys.push_back(key);
+        }
+      } while (::FindNextFileA(hFind.get(), &data));
+    }
+    for (std::size_t i : ChooseRotatedToDelete(keys, m_settings.dwRotateKeep)) {
+      std::string strOld = strFolder + names[i];
+      if (!::DeleteFileA(strOld.c_str())) {
+        NoteRotationFailure("deleting the old file " + strOld, ::GetLastError());
+        bFailed = true;
       }
     }
   }
-  if (!hFile) return {};
-  if (ReachedThroughLink(hFile.get(), strPath)) {
-    bLink = true;
-    return {};
+  if (!bFailed && m_rotationFailures.Succeeded()) {
+    WriteEvent(EVENTLOG_INFORMATION_TYPE, MSG_OUTPUT_ROTATION_RESUMED,
+               {m_strService.c_str(), m_strPath.c_str()});
   }
-  return hFile;
+}
+
+void COutputFile::NoteRotationFailure(const std::string& strStep, DWORD dwError) {
+  if (!m_rotationFailures.Failed()) return;  // this run of failures is reported already
+  std::string strError = SystemErrorText(dwError);
+  WriteEvent(EVENTLOG_WARNING_TYPE, MSG_OUTPUT_ROTATION_FAILED,
+             {m_strService.c_str(), m_strPath.c_str(), strStep.c_str(), strError.c_str()});
 }
 
 }  // namespace qm::runner

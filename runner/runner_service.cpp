@@ -16,6 +16,9 @@ namespace {
 
 // Reading the registry and creating a process take well under this.
 constexpr DWORD kStartWaitHintMs = 5000;
+// Writing out what the program left in the pipes; more only when something outside the job
+// still holds them.
+constexpr DWORD kOutputFinishMs = 5000;
 
 // While the runner is attached to the program's console to send it Ctrl+C, no console event
 // (that Ctrl+C itself, logoff, shutdown) may end the runner.
@@ -100,22 +103,33 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
   ::FreeConsole();
   ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
   ::SetConsoleCtrlHandler(nullptr, FALSE);
+
+  // The output files and their pipes serve every start of the program.
+  std::string strStep;
+  DWORD dwOutputError = 0;
+  if (!m_output.Start(m_strName, m_params, strStep, dwOutputError)) {
+    if (const char* pszValue = m_output.LinkValue()) {
+      const std::string& strPath = pszValue == std::string_view(contract::value::kStdout)
+                                       ? m_params.strStdout
+                                       : m_params.strStderr;
+      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_OUTPUT_FILE_IS_LINK,
+                 {m_strName.c_str(), pszValue, strPath.c_str()});
+      StopWithFailure(dwOutputError);
+      return false;
+    }
+    std::string strError = SystemErrorText(dwOutputError);
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
+               {m_strName.c_str(), strStep.c_str(), strError.c_str()});
+    StopWithFailure(dwOutputError);
+    return false;
+  }
   return StartProgram();
 }
 
 bool CRunnerService::StartProgram() {
   StartFailure start;
-  if (!m_child.Start(m_params, start)) {
+  if (!m_child.Start(m_params, {m_output.StdoutForProgram(), m_output.StderrForProgram()}, start)) {
     std::string strError = SystemErrorText(start.dwError);
-    if (start.pszLinkValue) {
-      const std::string& strPath = start.pszLinkValue == std::string_view(contract::value::kStdout)
-                                       ? m_params.strStdout
-                                       : m_params.strStderr;
-      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_OUTPUT_FILE_IS_LINK,
-                 {m_strName.c_str(), start.pszLinkValue, strPath.c_str()});
-      StopWithFailure(ERROR_BAD_CONFIGURATION);
-      return false;
-    }
     if (start.bCreateProcess) {
       std::string strLine = ComposeCommandLine(m_params.strRunfile, m_params.strArguments);
       std::string strDirectory = ChooseWorkingDirectory(m_params.strRunfile, m_params.strDirectory);
@@ -162,7 +176,7 @@ void CRunnerService::StopProgram() {
                   static_cast<unsigned long>(m_params.dwStopTimeoutMs));
     WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_ENDED_BY_FORCE, {m_strName.c_str(), szTimeout});
   }
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
+  ReportStopped(ExitForRequestedStop());
 }
 
 void CRunnerService::OnProgramEnded() {
@@ -179,11 +193,18 @@ void CRunnerService::OnProgramEnded() {
     std::snprintf(szHex, sizeof(szHex), "0x%lx", static_cast<unsigned long>(dwCode));
     WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_FAILED, {m_strName.c_str(), szDecimal, szHex});
   }
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForProgram(dwCode));
+  ReportStopped(ExitForProgram(dwCode));
+}
+
+void CRunnerService::ReportStopped(ServiceExit exit) {
+  // Everything the program wrote is in its files before the manager hears of the stop.
+  m_reporter.Report(SERVICE_STOP_PENDING, kOutputFinishMs);
+  m_output.Finish(kOutputFinishMs);
+  m_reporter.Report(SERVICE_STOPPED, 0, exit);
 }
 
 void CRunnerService::StopWithFailure(DWORD dwError) {
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForRunnerFailure(dwError));
+  ReportStopped(ExitForRunnerFailure(dwError));
 }
 
 DWORD CRunnerService::OnControl(DWORD dwControl) {
@@ -201,6 +222,8 @@ DWORD CRunnerService::OnControl(DWORD dwControl) {
   switch (dwControl) {
     case SERVICE_CONTROL_INTERROGATE:
       return NO_ERROR;
+    case contract::kControlRotate:
+      return m_output.RequestRotation() ? NO_ERROR : ERROR_INVALID_SERVICE_CONTROL;
     default:
       return ERROR_CALL_NOT_IMPLEMENTED;
   }
