@@ -1,4 +1,4 @@
-#include "runner/output_file.h"
+#include "runner/plain_file.h"
 
 #include <vector>
 
@@ -7,11 +7,10 @@ namespace qm::runner {
 namespace {
 
 // Opens the name itself, not what a link there points to.
-unique_hfile OpenName(const std::string& strPath, SECURITY_ATTRIBUTES* pInherit,
-                      DWORD dwDisposition) {
+unique_hfile OpenName(const std::string& strPath, DWORD dwDisposition) {
   return unique_hfile(
       ::CreateFileA(strPath.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, pInherit, dwDisposition,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, dwDisposition,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
@@ -64,25 +63,23 @@ bool ReachedThroughLink(HANDLE hFile, const std::string& strPath) {
 
 }  // namespace
 
-unique_hfile OpenOutputFile(const std::string& strPath, SECURITY_ATTRIBUTES* pInherit,
-                            bool& bLink) {
-  bLink = false;
+unique_hfile OpenPlainFileToAppend(const std::string& strPath) {
   // Created only as a new file: a link that leads nowhere must not get its target made.
-  unique_hfile hFile = OpenName(strPath, pInherit, OPEN_EXISTING);
+  unique_hfile hFile = OpenName(strPath, OPEN_EXISTING);
   if (!hFile && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
-    hFile = OpenName(strPath, pInherit, CREATE_NEW);
+    hFile = OpenName(strPath, CREATE_NEW);
     if (!hFile && ::GetLastError() == ERROR_FILE_EXISTS) {
       // Something is there after all: made this very moment, or a link to nowhere.
-      hFile = OpenName(strPath, pInherit, OPEN_EXISTING);
+      hFile = OpenName(strPath, OPEN_EXISTING);
       if (!hFile && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
-        bLink = true;
+        ::SetLastError(kErrorOutputIsLink);
         return {};
       }
     }
   }
   if (!hFile) return {};
   if (ReachedThroughLink(hFile.get(), strPath)) {
-    bLink = true;
+    ::SetLastError(kErrorOutputIsLink);
     return {};
   }
   return hFile;

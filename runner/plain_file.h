@@ -10,11 +10,14 @@
 
 namespace qm::runner {
 
-// Opens strPath for appending, created when missing; others may read, write and delete it
-// meanwhile. A name whose last component is a symbolic link or junction, even one that leads
-// nowhere, is refused (bLink set, nothing created or written): whoever can write in the
-// folder could otherwise aim the service's output at any file. Other failures leave the
-// error in GetLastError.
-unique_hfile OpenOutputFile(const std::string& strPath, SECURITY_ATTRIBUTES* pInherit, bool& bLink);
+// The error a refused link is reported with: no file operation gives it.
+constexpr DWORD kErrorOutputIsLink = ERROR_BAD_CONFIGURATION;
+
+// Opens strPath for appending, created when missing; others may read, write, rename and
+// delete it meanwhile. A name whose last component is a symbolic link or junction, even one
+// that leads nowhere, is refused with kErrorOutputIsLink in GetLastError, nothing created or
+// written: whoever can write in the folder could otherwise aim the service's output at any
+// file. Other failures leave their error in GetLastError.
+unique_hfile OpenPlainFileToAppend(const std::string& strPath);
 
 }  // namespace qm::runner
