@@ -48,7 +48,7 @@ bool COutputCapture::Start(const std::string& strServiceName, const RunParameter
   const std::string* apPaths[2] = {&params.strStdout, &params.strStderr};
   for (unsigned i = 0; i < 2; ++i) {
     if (apPaths[i]->empty()) continue;
-    auto pFile = std::make_unique<COutputFile>(strServiceName, *apPaths[i], params.output);
+    auto pFile = std::make_unique<CRotatingFile>(strServiceName, *apPaths[i], params.output);
     dwError = pFile->Open();
     if (dwError != ERROR_SUCCESS) {
       if (dwError == kErrorOutputIsLink) m_pszLinkValue = kNames[i];

@@ -14,7 +14,7 @@
 #include "common/win32_handles.h"
 #include "runner/core/line_stamper.h"
 #include "runner/core/run_parameters.h"
-#include "runner/output_file.h"
+#include "runner/rotating_file.h"
 
 namespace qm::runner {
 
@@ -54,7 +54,7 @@ class COutputCapture {
     std::unique_ptr<char[]> pBuffer;
     std::size_t nUsed = 0;
     ULONGLONG ullPartialSince = 0;  // when the unfinished line at the buffer's end arrived
-    COutputFile* pFile = nullptr;
+    CRotatingFile* pFile = nullptr;
     bool bSharesFile = false;
     CLineStamper stamper;
   };
@@ -69,7 +69,7 @@ class COutputCapture {
   void Close(Stream& stream);
 
   Stream m_aStreams[2];
-  std::unique_ptr<COutputFile> m_apFiles[2];
+  std::unique_ptr<CRotatingFile> m_apFiles[2];
   bool m_bTimestamps = false;
   std::unique_ptr<char[]> m_pStamped;
   unique_handle m_hRotate;  // auto-reset

@@ -17,16 +17,16 @@
 
 namespace qm::runner {
 
-class COutputFile {
+class CRotatingFile {
  public:
-  COutputFile(std::string strServiceName, std::string strPath, const OutputSettings& settings);
+  CRotatingFile(std::string strServiceName, std::string strPath, const OutputSettings& settings);
 
   // Opens (or creates) the live file for appending, shared for reading, writing and deleting.
   // ERROR_SUCCESS or the error.
   DWORD Open();
   // Whether the open file is the same file as another one's (the same path written
   // differently, or a link).
-  bool IsSameFile(const COutputFile& other) const;
+  bool IsSameFile(const CRotatingFile& other) const;
 
   // Appends bytes, rotating first where the settings say so.
   void Write(std::string_view data);

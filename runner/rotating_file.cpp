@@ -1,4 +1,4 @@
-#include "runner/output_file.h"
+#include "runner/rotating_file.h"
 
 #include <vector>
 
@@ -28,8 +28,9 @@ LocalTime Now() {
   return ToLocalTime(time);
 }
 
-// Appending only; others may read, write, rename and delete it while it is open. A link in
-// its place is refused (kErrorOutputIsLink), also when a rotation makes the live file anew.
+// Appending only; others may read, write, rename and delete it while it is open. The one place
+// the live file is opened, at the start and after each rotation: a link in its place is
+// refused (kErrorOutputIsLink).
 unique_hfile OpenLive(const std::string& strPath) {
   return OpenPlainFileToAppend(strPath);
 }
@@ -41,13 +42,13 @@ std::string FolderOf(const std::string& strPath) {
 
 }  // namespace
 
-COutputFile::COutputFile(std::string strServiceName, std::string strPath,
-                         const OutputSettings& settings)
+CRotatingFile::CRotatingFile(std::string strServiceName, std::string strPath,
+                             const OutputSettings& settings)
     : m_strService(std::move(strServiceName)),
       m_strPath(std::move(strPath)),
       m_settings(settings) {}
 
-DWORD COutputFile::Open() {
+DWORD CRotatingFile::Open() {
   m_hFile = OpenLive(m_strPath);
   if (!m_hFile) return ::GetLastError();
   LARGE_INTEGER size = {};
@@ -67,7 +68,7 @@ DWORD COutputFile::Open() {
   return ERROR_SUCCESS;
 }
 
-bool COutputFile::IsSameFile(const COutputFile& other) const {
+bool CRotatingFile::IsSameFile(const CRotatingFile& other) const {
   if (_stricmp(m_strPath.c_str(), other.m_strPath.c_str()) == 0) return true;
   BY_HANDLE_FILE_INFORMATION mine;
   BY_HANDLE_FILE_INFORMATION theirs;
@@ -77,13 +78,13 @@ bool COutputFile::IsSameFile(const COutputFile& other) const {
          mine.nFileIndexHigh == theirs.nFileIndexHigh && mine.nFileIndexLow == theirs.nFileIndexLow;
 }
 
-void COutputFile::RequestRotation() {
+void CRotatingFile::RequestRotation() {
   m_bRotationRequested = true;
   m_ullRetryAfter = 0;  // asked for now: try now, even after a failure
   Write({});
 }
 
-void COutputFile::Write(std::string_view data) {
+void CRotatingFile::Write(std::string_view data) {
   for (;;) {
     ULONGLONG ullNow = ::GetTickCount64();
     bool bMayRotate = ullNow >= m_ullRetryAfter;
@@ -113,7 +114,7 @@ void COutputFile::Write(std::string_view data) {
   }
 }
 
-void COutputFile::WriteBytes(std::string_view data) {
+void CRotatingFile::WriteBytes(std::string_view data) {
   while (!data.empty()) {
     DWORD dwWritten = 0;
     if (!::WriteFile(m_hFile.get(), data.data(), static_cast<DWORD>(data.size()), &dwWritten,
@@ -133,7 +134,7 @@ void COutputFile::WriteBytes(std::string_view data) {
   m_writeFailures.Succeeded();
 }
 
-bool COutputFile::Rotate() {
+bool CRotatingFile::Rotate() {
   LocalTime time = Now();
   // Within the second of the last rotation, counters go on from its: a name freed since by
   // the deletion of old files must not come back as the newest.
@@ -166,7 +167,7 @@ bool COutputFile::Rotate() {
   return true;
 }
 
-void COutputFile::DeleteOldRotated() {
+void CRotatingFile::DeleteOldRotated() {
   bool bFailed = false;
   if (m_settings.dwRotateKeep > 0) {
     std::string strFolder = FolderOf(m_strPath);
@@ -198,7 +199,7 @@ void COutputFile::DeleteOldRotated() {
   }
 }
 
-void COutputFile::NoteRotationFailure(const std::string& strStep, DWORD dwError) {
+void CRotatingFile::NoteRotationFailure(const std::string& strStep, DWORD dwError) {
   if (!m_rotationFailures.Failed()) return;  // this run of failures is reported already
   std::string strError = SystemErrorText(dwError);
   WriteEvent(EVENTLOG_WARNING_TYPE, MSG_OUTPUT_ROTATION_FAILED,
