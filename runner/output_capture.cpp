@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runner/plain_file.h"
+
 namespace qm::runner {
 
 namespace {
@@ -49,6 +51,7 @@ bool COutputCapture::Start(const std::string& strServiceName, const RunParameter
     auto pFile = std::make_unique<CRotatingFile>(strServiceName, *apPaths[i], params.output);
     dwError = pFile->Open();
     if (dwError != ERROR_SUCCESS) {
+      if (dwError == kErrorOutputIsLink) m_pszLinkValue = kNames[i];
       strStep = std::string("opening the ") + kNames[i] + " file " + *apPaths[i];
       Finish(0);
       return false;
