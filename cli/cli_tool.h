@@ -81,8 +81,8 @@ class CCommandLineTool {
   bool ApplyStartup(const std::string& strName, StartupChoice choice);
   // Refuses restart, environment or priority values that the runner would refuse at its start.
   bool CheckRunSettings(const std::string& strName, const char* pszValue, const SettingData& data);
-  // Refuses a Runfile or Arguments that the runner would refuse at its start.
-  bool CheckWithRunner(const std::string& strName, const char* pszValue, const std::string& text);
+  // Refuses a Runfile, Arguments or StopTimeout that the runner would refuse at its start.
+  bool CheckWithRunner(const std::string& strName, const char* pszValue, const SettingData& data);
 
   std::string ErrorText();  // the last error as one line
   std::string ErrorText(std::uint32_t dwCode);

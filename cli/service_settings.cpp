@@ -313,26 +313,34 @@ bool CCommandLineTool::CheckRunSettings(const std::string& strName, const char* 
 }
 
 bool CCommandLineTool::CheckWithRunner(const std::string& strName, const char* pszValue,
-                                       const std::string& text) {
-  const bool bRunfile = std::strcmp(pszValue, contract::value::kRunfile) == 0;
-  if (!bRunfile && std::strcmp(pszValue, contract::value::kArguments) != 0) return true;
-  runner::RunParameters params;
-  std::uint32_t dwType = 0;
-  std::string data;
-  if (bRunfile) {
-    params.strRunfile = text;
-    if (ReadParameter(strName, contract::value::kArguments, &dwType, &data) == 0) {
-      params.strArguments = StringOf(data);
-    }
-  } else {
-    params.strArguments = text;
-    if (ReadParameter(strName, contract::value::kRunfile, &dwType, &data) == 0) {
-      params.strRunfile = StringOf(data);
-    }
-    if (params.strRunfile.empty()) return true;  // the Runfile is the one to mend
+                                       const SettingData& data) {
+  namespace value = contract::value;
+  const std::string_view name = pszValue;
+  if (name != value::kRunfile && name != value::kArguments && name != value::kStopTimeout) {
+    return true;
   }
-  const runner::ParameterProblem problem = runner::CheckParameters(params);
-  if (problem == runner::ParameterProblem::kNone) return true;
+  runner::RunParameters stored;
+  std::uint32_t dwType = 0;
+  std::string strStored;
+  if (ReadParameter(strName, value::kRunfile, &dwType, &strStored) == 0) {
+    stored.strRunfile = StringOf(strStored);
+  }
+  if (ReadParameter(strName, value::kArguments, &dwType, &strStored) == 0) {
+    stored.strArguments = StringOf(strStored);
+  }
+  if (ReadParameter(strName, value::kStopTimeout, &dwType, &strStored) == 0 &&
+      strStored.size() == 4) {
+    std::memcpy(&stored.dwStopTimeoutMs, strStored.data(), 4);
+  }
+  runner::RunParameters after = stored;
+  if (name == value::kRunfile) after.strRunfile = data.strText;
+  if (name == value::kArguments) after.strArguments = data.strText;
+  if (name == value::kStopTimeout) after.dwStopTimeoutMs = data.dwValue;
+  const runner::ParameterProblem problem = runner::CheckParameters(after);
+  // A problem the stored values have already is not this edit's (see CheckRunSettings).
+  if (problem == runner::ParameterProblem::kNone || runner::CheckParameters(stored) == problem) {
+    return true;
+  }
   Fail(std::string("The runner would refuse this ") + pszValue + ": " +
        runner::DescribeProblem(problem) + ". Nothing was changed.");
   return false;
@@ -375,14 +383,16 @@ bool CCommandLineTool::ApplySetting(const std::string& strName, const Setting& s
                                     const SettingData& data) {
   if (setting.kind == SettingKind::kRunnerValue) {
     const contract::RunnerValue& value = *setting.pValue;
-    if (!CheckRunSettings(strName, value.pszName, data)) return false;
+    if (!CheckRunSettings(strName, value.pszName, data) ||
+        !CheckWithRunner(strName, value.pszName, data)) {
+      return false;
+    }
     switch (value.type) {
       case contract::ValueType::kDword:
         return WriteParameter(strName, value.pszName, svc::kRegDword, DwordBytes(data.dwValue));
       case contract::ValueType::kMultiString:
         return WriteParameter(strName, value.pszName, svc::kRegMultiSz, data.strList + '\0');
       case contract::ValueType::kString:
-        if (!CheckWithRunner(strName, value.pszName, data.strText)) return false;
         return WriteParameter(strName, value.pszName, svc::kRegSz, data.strText + '\0');
     }
     return false;

@@ -32,6 +32,16 @@ inline std::string ParametersKeyPath(std::string_view serviceName) {
   return strPath;
 }
 
+// Whether the runner refuses a Runfile for a quote inside its file name (it cannot be passed on
+// a command line); one pair of quotes around the whole value is allowed. The tool refuses such
+// an Executable at install rather than create a service that can never start.
+inline bool RunfileHasQuoteInName(std::string_view runfile) {
+  if (runfile.size() >= 2 && runfile.front() == '"' && runfile.back() == '"') {
+    runfile = runfile.substr(1, runfile.size() - 2);
+  }
+  return runfile.find('"') != std::string_view::npos;
+}
+
 // Value names under the Parameters key.
 namespace value {
 inline constexpr const char* kInstaller = "Installer";
@@ -56,6 +66,9 @@ inline constexpr const char* kTimestamps = "Timestamps";
 // Defaults of the values the tool does not write; a service installed without them keeps
 // working with these.
 inline constexpr std::uint32_t kDefaultStopTimeoutMs = 15000;
+// The longest StopTimeout the runner accepts (ten minutes); a larger one is refused, so that
+// a typing slip cannot hold a service in stop-pending for days.
+inline constexpr std::uint32_t kMaxStopTimeoutMs = 600000;
 inline constexpr const char* kDefaultRestart = "OnFailure";
 inline constexpr std::uint32_t kDefaultRestartDelayMs = 1000;
 inline constexpr std::uint32_t kDefaultRestartDelayMaxMs = 60000;

@@ -10,6 +10,9 @@ namespace {
 
 constexpr qm::fw::MsgMapEntry kEntries[] = {
     qm::fw::OnCommand<&CSelectDirDlg::OnSelchangeDrive>(CBN_SELCHANGE, IDC_DRIVE),
+    // The tree's notice reaches the window itself when another loop dispatches it: the
+    // message box the tree shows for a folder it cannot search runs its own loop.
+    qm::fw::OnMessage<&CSelectDirDlg::UpdateDirName>(WM_DIRTREE_CHANGED),
 };
 
 // The common controls' bitmap loader that maps the standard colours (black, greys, white)

@@ -18,6 +18,13 @@ struct StartFailure {
   DWORD dwError = 0;
 };
 
+// Where the program's standard output and standard error go: inheritable handles, or nullptr
+// for the NUL device.
+struct ChildOutput {
+  HANDLE hStdout = nullptr;
+  HANDLE hStderr = nullptr;
+};
+
 class CChildProcess {
  public:
   // What every later Start gives the program: its environment block (empty: the runner's
@@ -28,9 +35,15 @@ class CChildProcess {
   // starts can escape the job. On failure returns false with the step that failed and its
   // error; nothing is left running.
   // Each start has a job of its own; the previous one is let go of first.
-  bool Start(const RunParameters& params, StartFailure& failure);
+  bool Start(const RunParameters& params, const ChildOutput& output, StartFailure& failure);
 
   HANDLE Process() const { return m_hProcess.get(); }
+  // Milliseconds since the program was let run.
+  ULONGLONG AgeMs() const { return ::GetTickCount64() - m_ullStartedTick; }
+  // The program is a batch file, run by the command interpreter.
+  bool IsBatch() const { return m_bBatch; }
+  // The program itself runs, and nothing else is left in the job.
+  bool OnlyProgramLeft() const;
   DWORD ProcessId() const { return m_dwProcessId; }
   // Exit code of the program itself (not of the processes it started).
   DWORD ExitCode() const;
@@ -50,6 +63,8 @@ class CChildProcess {
   DWORD m_dwProcessId = 0;
   std::string m_strEnvironmentBlock;
   DWORD m_dwPriorityClass = NORMAL_PRIORITY_CLASS;
+  ULONGLONG m_ullStartedTick = 0;
+  bool m_bBatch = false;
 };
 
 }  // namespace qm::runner

@@ -1,6 +1,7 @@
 #include "runner/runner_service.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "carrack_messages.h"
 #include "runner/core/command_line.h"
@@ -15,9 +16,12 @@ namespace {
 
 // Reading the registry and creating a process take well under this.
 constexpr DWORD kStartWaitHintMs = 5000;
+// Writing out what the program left in the pipes; more only when something outside the job
+// still holds them.
+constexpr DWORD kOutputFinishMs = 5000;
 
-// While the runner is attached to the program's console to send it Ctrl+Break, no console
-// event (the Ctrl+C sent where Ctrl+Break cannot be, logoff, shutdown) may end the runner.
+// While the runner is attached to the program's console to send it Ctrl+C, no console event
+// (that Ctrl+C itself, logoff, shutdown) may end the runner.
 BOOL WINAPI IgnoreConsoleEvent(DWORD dwEvent) {
   if (dwEvent == CTRL_SHUTDOWN_EVENT) CRunnerService::NoteShutdown();
   return TRUE;
@@ -94,15 +98,37 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
   if (!ApplyRunSettings()) return false;
 
   // The program gets a console of its own (see CChildProcess::Start); the runner attaches to
-  // it only to send Ctrl+Break, and no console event may end the runner itself.
+  // it only to send Ctrl+C, and no console event may end the runner itself. Ctrl+C is switched
+  // on, since the program inherits that setting: switched off, Ctrl+C would not reach it.
   ::FreeConsole();
   ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
+  ::SetConsoleCtrlHandler(nullptr, FALSE);
+
+  // The output files and their pipes serve every start of the program.
+  std::string strStep;
+  DWORD dwOutputError = 0;
+  if (!m_output.Start(m_strName, m_params, strStep, dwOutputError)) {
+    if (const char* pszValue = m_output.LinkValue()) {
+      const std::string& strPath = pszValue == std::string_view(contract::value::kStdout)
+                                       ? m_params.strStdout
+                                       : m_params.strStderr;
+      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_OUTPUT_FILE_IS_LINK,
+                 {m_strName.c_str(), pszValue, strPath.c_str()});
+      StopWithFailure(dwOutputError);
+      return false;
+    }
+    std::string strError = SystemErrorText(dwOutputError);
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
+               {m_strName.c_str(), strStep.c_str(), strError.c_str()});
+    StopWithFailure(dwOutputError);
+    return false;
+  }
   return StartProgram();
 }
 
 bool CRunnerService::StartProgram() {
   StartFailure start;
-  if (!m_child.Start(m_params, start)) {
+  if (!m_child.Start(m_params, {m_output.StdoutForProgram(), m_output.StderrForProgram()}, start)) {
     std::string strError = SystemErrorText(start.dwError);
     if (start.bCreateProcess) {
       std::string strLine = ComposeCommandLine(m_params.strRunfile, m_params.strArguments);
@@ -125,11 +151,19 @@ void CRunnerService::StopProgram() {
   AskProgramToEnd(m_child);
   ULONGLONG ullStart = ::GetTickCount64();
   bool bEnded = false;
-  for (;;) {
+  for (bool bFirst = true;; bFirst = false) {
     StopStep step = PlanStopStep(m_params.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
     if (step.bTimedOut) break;
+    if (!bFirst && ShouldAskAgain(m_child.AgeMs())) AskProgramToEnd(m_child);
     m_reporter.Report(SERVICE_STOP_PENDING, step.dwWaitHintMs);
     if (m_child.WaitAllEnded(step.dwWaitMs)) {
+      bEnded = true;
+      break;
+    }
+    // What a batch file ran has ended, and its interpreter may be waiting for an answer to
+    // "Terminate batch job (Y/N)?" that never comes: ending it is the answer yes.
+    if (m_child.IsBatch() && m_child.OnlyProgramLeft()) {
+      m_child.EndAll(kEndAllowanceMs);
       bEnded = true;
       break;
     }
@@ -142,7 +176,7 @@ void CRunnerService::StopProgram() {
                   static_cast<unsigned long>(m_params.dwStopTimeoutMs));
     WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_ENDED_BY_FORCE, {m_strName.c_str(), szTimeout});
   }
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
+  ReportStopped(ExitForRequestedStop());
 }
 
 void CRunnerService::OnProgramEnded() {
@@ -159,28 +193,37 @@ void CRunnerService::OnProgramEnded() {
     std::snprintf(szHex, sizeof(szHex), "0x%lx", static_cast<unsigned long>(dwCode));
     WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_FAILED, {m_strName.c_str(), szDecimal, szHex});
   }
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForProgram(dwCode));
+  ReportStopped(ExitForProgram(dwCode));
+}
+
+void CRunnerService::ReportStopped(ServiceExit exit) {
+  // Everything the program wrote is in its files before the manager hears of the stop.
+  m_reporter.Report(SERVICE_STOP_PENDING, kOutputFinishMs);
+  m_output.Finish(kOutputFinishMs);
+  m_reporter.Report(SERVICE_STOPPED, 0, exit);
 }
 
 void CRunnerService::StopWithFailure(DWORD dwError) {
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForRunnerFailure(dwError));
+  ReportStopped(ExitForRunnerFailure(dwError));
 }
 
 DWORD CRunnerService::OnControl(DWORD dwControl) {
+  if (IsStopRequest(dwControl)) {
+    // Answered at once, so that the manager sees the stop under way; the service thread does
+    // the rest.
+    ::AcquireSRWLockExclusive(&m_startLock);
+    if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
+                            PlanStopStep(m_params.dwStopTimeoutMs, 0).dwWaitHintMs)) {
+      ::SetEvent(m_hStopEvent.get());
+    }
+    ::ReleaseSRWLockExclusive(&m_startLock);
+    return NO_ERROR;
+  }
   switch (dwControl) {
-    case SERVICE_CONTROL_STOP:
-    case SERVICE_CONTROL_SHUTDOWN:
-      // Answered at once, so that the manager sees the stop under way; the service thread
-      // does the rest.
-      ::AcquireSRWLockExclusive(&m_startLock);
-      if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
-                              PlanStopStep(m_params.dwStopTimeoutMs, 0).dwWaitHintMs)) {
-        ::SetEvent(m_hStopEvent.get());
-      }
-      ::ReleaseSRWLockExclusive(&m_startLock);
-      return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
       return NO_ERROR;
+    case contract::kControlRotate:
+      return m_output.RequestRotation() ? NO_ERROR : ERROR_INVALID_SERVICE_CONTROL;
     default:
       return ERROR_CALL_NOT_IMPLEMENTED;
   }

@@ -209,8 +209,8 @@ TEST_F(CliToolTest, BadEditsChangeNothing) {
        {"set Svc Colour red", "set Svc StopTimeout soon", "set Svc Restart sometimes",
         "set Svc Runfile \"\"", "set Svc Runfile a\\\"b.exe", "set Svc Account .\\alice",
         "set Svc Startup boot", "reset Svc Runfile", "set Svc RestartDelay 0",
-        "set Svc RestartDelayMax 10", "set Missing StopTimeout 1", "set Foreign StopTimeout 1",
-        "get Svc Colour", "get Missing"}) {
+        "set Svc StopTimeout 600001", "set Svc RestartDelayMax 10", "set Missing StopTimeout 1",
+        "set Foreign StopTimeout 1", "get Svc Colour", "get Missing"}) {
     EXPECT_EQ(Run(pszArgs), kExitFailure) << pszArgs;
     EXPECT_FALSE(console.m_strErr.empty()) << pszArgs;
     EXPECT_EQ(Snapshot("Svc"), strBefore) << pszArgs;
