@@ -83,6 +83,8 @@ void CQuillmontDlg::WriteField(int nId, const char* pszText) {
 }
 
 void CQuillmontDlg::OnSysCommand(UINT nId, LPARAM /*lParam*/) {
+  // The system keeps the low four bits of a system command for itself; our own command
+  // (IDM_ABOUTBOX, a multiple of 16) is recognised with them masked off.
   if ((nId & 0xFFF0) == IDM_ABOUTBOX) {
     CAboutDlg dlgAbout;
     dlgAbout.DoModal();
@@ -124,7 +126,7 @@ void CQuillmontDlg::OnHelp() {
 }
 
 void CQuillmontDlg::OnBrowseExecutable() {
-  fw::CFileDialog dlgFile(true, "exe", "*.exe", OFN_FILEMUSTEXIST,
+  fw::CFileDialog dlgFile("exe", "*.exe", OFN_FILEMUSTEXIST,
                           "Executable Files (*.exe)|*.exe|All Files(*.*)|*.*||", this);
   if (dlgFile.DoModal() != IDOK) return;
   SetDlgItemText(IDC_EXECUTABLE, dlgFile.GetPathName().c_str());

@@ -15,9 +15,9 @@ class CQuillmontDlg : public qm::fw::CDialog, public qm::svc::IServiceForm {
   // tests.
   explicit CQuillmontDlg(qm::svc::ServicePlatform& platform, qm::fw::CWnd* pParent = nullptr);
 
+  // No control is bound (the framework's empty data exchange stays): handlers read and write
+  // their controls by id when they run.
   BOOL OnInitDialog() override;
-  // No control is bound: handlers read and write their controls by id when they run.
-  void DoDataExchange(qm::fw::CDataExchange* /*pDX*/) override {}
 
   // The form as the service commands see it.
   void ReadField(int nId, char* pszBuffer, int nCapacity) override;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/win32_handles.h"
 #include "dirpicker/directory_tree.h"
 #include "dirpicker/drive_combo.h"
 #include "framework/controls.h"
@@ -14,7 +15,6 @@
 class CSelectDirDlg : public qm::fw::CDialog {
  public:
   explicit CSelectDirDlg(qm::fw::CWnd* pParent = nullptr);
-  ~CSelectDirDlg() override;
 
   std::string GetPath() const { return m_treeDir.GetPath(); }
 
@@ -34,5 +34,5 @@ class CSelectDirDlg : public qm::fw::CDialog {
 
  private:
   // Made at each initialisation; the tree shows it until the dialog is gone.
-  HIMAGELIST m_hImageList = nullptr;
+  qm::unique_himagelist m_hImageList;
 };
