@@ -17,12 +17,9 @@ CQuillmontApp theApp;
 BOOL CQuillmontApp::InitInstance() {
   // Control hosting and the three-dimensional look need nothing here: the framework's
   // start-up has registered the common controls, and the manifest selects their current look.
-  qm::svc::CWin32Platform win32;
   COwnedMessageBox messageBox;
-  qm::svc::ServicePlatform& system = win32.Platform();
-  qm::svc::ServicePlatform platform{system.scm, system.registry, system.system, messageBox};
-
-  CQuillmontDlg dlg(platform);
+  qm::svc::CWin32Platform win32(messageBox);
+  CQuillmontDlg dlg(win32.Platform());
   messageBox.m_pOwner = &dlg;
   m_pMainWnd = &dlg;
   dlg.DoModal();

@@ -8,8 +8,8 @@
 const qm::fw::MessageMap CDriveCombo::kMessageMap{&qm::fw::CComboBox::kMessageMap, {}};
 
 int CDriveCombo::FillDriveList() {
-  qm::PickerSystem& sys = qm::GetPickerSystem();
-  DWORD dwDrives = sys.pfnGetLogicalDrives();
+  qm::IPickerSystem& sys = qm::PickerSystem();
+  DWORD dwDrives = sys.LogicalDrives();
   if (dwDrives == 0) {
     qm::ShowLastErrorBox(m_hWnd, "GetLastError - GetLogicalDrives failed");
     return 0;
@@ -30,7 +30,7 @@ int CDriveCombo::FillDriveList() {
   }
 
   char szDir[1024] = "";
-  DWORD dwLength = sys.pfnGetCurrentDirectory(sizeof(szDir), szDir);
+  DWORD dwLength = sys.CurrentDirectory(sizeof(szDir), szDir);
   if (dwLength >= sizeof(szDir)) {
     ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
     dwLength = 0;
@@ -58,7 +58,7 @@ int CDriveCombo::IsDriveReady(int nIndex) {
   if (hFind == INVALID_HANDLE_VALUE) {
     char szText[64];
     std::snprintf(szText, sizeof(szText), "Drive %s: is not ready.", szLetter);
-    qm::GetPickerSystem().pfnMessageBox(m_hWnd, szText, "Error", MB_OK | MB_ICONEXCLAMATION);
+    qm::PickerSystem().ShowMessageBox(m_hWnd, szText, "Error", MB_OK | MB_ICONEXCLAMATION);
     return 0;
   }
   ::FindClose(hFind);

@@ -37,8 +37,4 @@ void CWin32System::Sleep(std::uint32_t milliseconds) {
   ::Sleep(milliseconds);
 }
 
-int CWin32MessageBox::Show(const char* text, const char* caption, std::uint32_t style) {
-  return ::MessageBoxA(m_hWndOwner, text, caption, style);
-}
-
 }  // namespace qm::svc
