@@ -1,5 +1,7 @@
 #include "framework/wnd.h"
 
+#include <commctrl.h>
+
 #include <vector>
 
 #include "framework/app.h"
@@ -8,42 +10,36 @@
 namespace qm::fw {
 
 namespace {
-// The property that leads from a window to its C++ object.
+// The property that leads from a bound control to its object, and our subclass's id.
 constexpr const char* kObjectProp = "QuillmontFrameworkObject";
+constexpr UINT_PTR kSubclassId = 1;
 }  // namespace
 
 const MessageMap CWnd::kMessageMap{nullptr, {}};
 
 CWnd::~CWnd() {
-  if (m_pfnSuper != nullptr) {
-    UnsubclassWindow();
-  } else if (m_hWnd != nullptr) {
-    Detach();
-  }
+  if (m_bSubclassed) UnsubclassWindow();
+  m_hWnd = nullptr;
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
   if (hWnd == nullptr) return nullptr;
-  return static_cast<CWnd*>(::GetPropA(hWnd, kObjectProp));
-}
-
-void CWnd::Attach(HWND hWnd) {
-  m_hWnd = hWnd;
-  ::SetPropA(hWnd, kObjectProp, this);
-}
-
-void CWnd::Detach() {
-  if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this) {
-    ::RemovePropA(m_hWnd, kObjectProp);
+  if (void* pObject = ::GetPropA(hWnd, kObjectProp)) return static_cast<CWnd*>(pObject);
+  if (::GetWindowLongPtrA(hWnd, DWLP_DLGPROC) == reinterpret_cast<LONG_PTR>(&CWnd::DialogProc)) {
+    return reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
   }
-  m_hWnd = nullptr;
+  return nullptr;
 }
 
 bool CWnd::SubclassWindow(HWND hWnd) {
   if (hWnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hWnd) != nullptr) return false;
-  Attach(hWnd);
-  m_pfnSuper = reinterpret_cast<WNDPROC>(
-      ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
+  if (!::SetWindowSubclass(hWnd, &CWnd::SubclassProc, kSubclassId,
+                           reinterpret_cast<DWORD_PTR>(this))) {
+    return false;
+  }
+  ::SetPropA(hWnd, kObjectProp, this);
+  m_hWnd = hWnd;
+  m_bSubclassed = true;
   return true;
 }
 
@@ -53,22 +49,20 @@ bool CWnd::SubclassDlgItem(int nId, CWnd* pParent) {
 
 HWND CWnd::UnsubclassWindow() {
   HWND hWnd = m_hWnd;
-  if (hWnd == nullptr || m_pfnSuper == nullptr) return nullptr;
-  ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
-  m_pfnSuper = nullptr;
-  Detach();
+  if (hWnd == nullptr || !m_bSubclassed) return nullptr;
+  ::RemoveWindowSubclass(hWnd, &CWnd::SubclassProc, kSubclassId);
+  ::RemovePropA(hWnd, kObjectProp);
+  m_bSubclassed = false;
+  m_hWnd = nullptr;
   return hWnd;
 }
 
-LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam) {
-  CWnd* pWnd = FromHandlePermanent(hWnd);
-  if (pWnd == nullptr || pWnd->m_pfnSuper == nullptr) {
-    return ::DefWindowProcA(hWnd, nMessage, wParam, lParam);
-  }
-  WNDPROC pfnSuper = pWnd->m_pfnSuper;
+LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR /*uIdSubclass*/, DWORD_PTR dwRefData) {
+  CWnd* pWnd = reinterpret_cast<CWnd*>(dwRefData);
   LRESULT lResult = 0;
   if (!pWnd->OnWndMsg(nMessage, wParam, lParam, &lResult)) {
-    lResult = ::CallWindowProcA(pfnSuper, hWnd, nMessage, wParam, lParam);
+    lResult = ::DefSubclassProc(hWnd, nMessage, wParam, lParam);
   }
   if (nMessage == WM_NCDESTROY) pWnd->UnsubclassWindow();
   return lResult;
@@ -90,16 +84,16 @@ std::string CWnd::GetWindowText() const {
 
 void CWnd::ShowHelp(DWORD_PTR /*dwData*/, UINT /*nCmd*/) {
   // Only the contents exist (one guide), so every command opens the guide itself.
-  CWinApp* pApp = GetApp();
-  std::string strPath = pApp != nullptr ? pApp->GetHelpPath() : DefaultHelpPath();
-  OpenHelpFile(m_hWnd, strPath.c_str());
+  OpenUserGuide(m_hWnd);
 }
 
 LRESULT CWnd::Default() {
   if (m_pCurrent == nullptr) return 0;
-  if (m_pfnSuper != nullptr && m_pCurrent->nMessage < kReflectBase) {
-    m_pCurrent->lDefault = ::CallWindowProcA(m_pfnSuper, m_hWnd, m_pCurrent->nMessage,
-                                             m_pCurrent->wParam, m_pCurrent->lParam);
+  // A control's default runs inside its subclass procedure, where DefSubclassProc is valid;
+  // a reflected notification is not the control's own message and has no default there.
+  if (m_bSubclassed && m_pCurrent->nMessage < kReflectBase) {
+    m_pCurrent->lDefault =
+        ::DefSubclassProc(m_hWnd, m_pCurrent->nMessage, m_pCurrent->wParam, m_pCurrent->lParam);
     return m_pCurrent->lDefault;
   }
   m_pCurrent->bDefaultDeferred = true;

@@ -43,29 +43,13 @@ HWND CreateTree() {
                            nullptr, ::GetModuleHandleA(nullptr), nullptr);
 }
 
-HTREEITEM InsertItem(HWND hTree, HTREEITEM hParent, HTREEITEM hAfter, const char* pszText,
-                     int nImage) {
-  TVINSERTSTRUCTA tvis{};
-  tvis.hParent = hParent;
-  tvis.hInsertAfter = hAfter;
-  tvis.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-  tvis.item.pszText = const_cast<char*>(pszText);
-  tvis.item.iImage = nImage;
-  tvis.item.iSelectedImage = nImage + 1;
-  return reinterpret_cast<HTREEITEM>(
-      ::SendMessageA(hTree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&tvis)));
-}
-
 double Seconds(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-std::size_t CountChildren(HWND hTree, HTREEITEM hParent) {
+std::size_t CountChildren(const qm::fw::CTreeCtrl& tree, HTREEITEM hParent) {
   std::size_t nCount = 0;
-  for (auto h = reinterpret_cast<HTREEITEM>(
-           ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(hParent)));
-       h; h = reinterpret_cast<HTREEITEM>(
-              ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(h)))) {
+  for (HTREEITEM h = tree.GetNextItem(hParent, TVGN_CHILD); h; h = tree.GetNextItem(h, TVGN_NEXT)) {
     ++nCount;
   }
   return nCount;
@@ -77,36 +61,38 @@ double TimeOurListing(const std::string& strDir, std::size_t* pnItems, double* p
   HWND hTree = CreateTree();
   CDirectoryTree tree;
   tree.SubclassWindow(hTree);
-  HTREEITEM hChain = InsertItem(hTree, TVI_ROOT, TVI_LAST, "C:", 2);
+  HTREEITEM hChain = tree.InsertItem(TVI_ROOT, TVI_LAST, "C:", 2, 3);
   auto t0 = std::chrono::steady_clock::now();
   tree.ListSubdirectories(strDir, hChain);
   double dSeconds = Seconds(t0);
-  *pnItems = CountChildren(hTree, hChain);
+  *pnItems = CountChildren(tree, hChain);
 
-  HTREEITEM hMiddle = reinterpret_cast<HTREEITEM>(
-      ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(hChain)));
-  for (std::size_t i = 0; i < *pnItems / 2; ++i) {
-    hMiddle = reinterpret_cast<HTREEITEM>(
-        ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(hMiddle)));
-  }
+  HTREEITEM hMiddle = tree.GetNextItem(hChain, TVGN_CHILD);
+  for (std::size_t i = 0; i < *pnItems / 2; ++i) hMiddle = tree.GetNextItem(hMiddle, TVGN_NEXT);
   t0 = std::chrono::steady_clock::now();
   tree.DeleteSiblings(hMiddle);
   *pdDescent = Seconds(t0);
+  // The descent leaves the chain item with the one item descended into.
+  if (CountChildren(tree, hChain) != 1 || tree.GetNextItem(hChain, TVGN_CHILD) != hMiddle) {
+    std::fprintf(stderr, "descent left other items beside the one descended into\n");
+    *pdDescent = -1;
+  }
   ::DestroyWindow(hTree);
   return dSeconds;
 }
 
 double TimeSortedInsertion(const std::string& strDir, std::size_t* pnItems) {
   HWND hTree = CreateTree();
-  HTREEITEM hChain = InsertItem(hTree, TVI_ROOT, TVI_LAST, "C:", 2);
+  const qm::fw::CTreeCtrl tree(hTree);
+  HTREEITEM hChain = tree.InsertItem(TVI_ROOT, TVI_LAST, "C:", 2, 3);
   auto t0 = std::chrono::steady_clock::now();
   std::vector<std::string> vecNames;
   qm::CollectSubdirectories(strDir.c_str(), &vecNames);
   *pnItems = 0;
   for (const std::string& strName : vecNames) {
-    if (InsertItem(hTree, hChain, TVI_SORT, strName.c_str(), 0)) ++*pnItems;
+    if (tree.InsertItem(hChain, TVI_SORT, strName.c_str(), 0, 1)) ++*pnItems;
   }
-  ::SendMessageA(hTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hChain));
+  tree.Expand(hChain, TVE_EXPAND);
   double dSeconds = Seconds(t0);
   ::DestroyWindow(hTree);
   return dSeconds;
@@ -167,7 +153,7 @@ int main(int argc, char** argv) {
     std::size_t nListed = 0, nSorted = 0;
     double dDescent = 0;
     double dOurs = TimeOurListing(strFolder, &nListed, &dDescent);
-    if (nListed != nCount) {
+    if (nListed != nCount || dDescent < 0) {
       std::fprintf(stderr, "listed %zu of %zu\n", nListed, nCount);
       nStatus = 1;
     }

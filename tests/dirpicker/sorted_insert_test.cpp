@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "dirpicker/sort_order.h"
+#include "framework/controls.h"
+#include "tests/dirpicker/picker_test_support.h"
 
 namespace {
 
@@ -25,32 +27,11 @@ class SortedInsertTest : public ::testing::Test {
   void TearDown() override { ::DestroyWindow(m_hTree); }
 
   HTREEITEM Insert(HTREEITEM hParent, HTREEITEM hAfter, const std::string& strText) {
-    TVINSERTSTRUCTA tvis{};
-    tvis.hParent = hParent;
-    tvis.hInsertAfter = hAfter;
-    tvis.item.mask = TVIF_TEXT;
-    tvis.item.pszText = const_cast<char*>(strText.c_str());
-    return reinterpret_cast<HTREEITEM>(
-        ::SendMessageA(m_hTree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&tvis)));
+    return qm::fw::CTreeCtrl(m_hTree).InsertItem(hParent, hAfter, strText.c_str(), 0, 0);
   }
 
   std::vector<std::string> Children(HTREEITEM hParent) {
-    std::vector<std::string> vec;
-    auto next = [&](UINT nCode, HTREEITEM h) {
-      return reinterpret_cast<HTREEITEM>(
-          ::SendMessageA(m_hTree, TVM_GETNEXTITEM, nCode, reinterpret_cast<LPARAM>(h)));
-    };
-    for (HTREEITEM h = next(TVGN_CHILD, hParent); h; h = next(TVGN_NEXT, h)) {
-      char szText[300] = "";
-      TVITEMA tvi{};
-      tvi.mask = TVIF_TEXT;
-      tvi.hItem = h;
-      tvi.pszText = szText;
-      tvi.cchTextMax = sizeof(szText);
-      ::SendMessageA(m_hTree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
-      vec.push_back(szText);
-    }
-    return vec;
+    return qm::test::TreeChildren(m_hTree, hParent);
   }
 
   // Two parents given the same existing children (inserted as listed, unsorted), then the
