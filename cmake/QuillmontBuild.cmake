@@ -18,5 +18,5 @@ endif()
 # Adds a first-party library or executable's usual settings.
 function(qm_target name)
   target_link_libraries(${name} PRIVATE qm_warnings)
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${QM_GENERATED_DIR})
 endfunction()

@@ -27,6 +27,11 @@ bool Fail(StartFailure& failure, std::string strStep) {
 
 }  // namespace
 
+void CChildProcess::SetLaunchOptions(std::string strEnvironmentBlock, DWORD dwPriorityClass) {
+  m_strEnvironmentBlock = std::move(strEnvironmentBlock);
+  m_dwPriorityClass = dwPriorityClass;
+}
+
 bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
   m_hJob.reset(::CreateJobObjectA(nullptr, nullptr));
   if (!m_hJob) return Fail(failure, "creating the job object");
@@ -71,7 +76,8 @@ bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
   // Ctrl+Break; its own process group, so that the Ctrl+Break reaches the program and what it
   // starts. A console made by the runner beforehand would cost the start several times more.
   if (!::CreateProcessA(nullptr, strCommandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP | CREATE_NO_WINDOW, nullptr,
+                        CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP | CREATE_NO_WINDOW,
+                        m_strEnvironmentBlock.empty() ? nullptr : m_strEnvironmentBlock.data(),
                         strDirectory.empty() ? nullptr : strDirectory.c_str(), &startup,
                         &process)) {
     failure.bCreateProcess = true;
@@ -83,6 +89,15 @@ bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
   if (!::AssignProcessToJobObject(m_hJob.get(), m_hProcess.get())) {
     Fail(failure, "putting the program in the job object");
     ::TerminateProcess(m_hProcess.get(), 1);
+    m_hProcess.reset();
+    m_dwProcessId = 0;
+    return false;
+  }
+  // Set before the program runs its first instruction, and inherited by what it starts.
+  if (m_dwPriorityClass != NORMAL_PRIORITY_CLASS &&
+      !::SetPriorityClass(m_hProcess.get(), m_dwPriorityClass)) {
+    Fail(failure, "setting the program's priority");
+    ::TerminateJobObject(m_hJob.get(), 1);
     m_hProcess.reset();
     m_dwProcessId = 0;
     return false;

@@ -20,9 +20,14 @@ struct StartFailure {
 
 class CChildProcess {
  public:
+  // What every later Start gives the program: its environment block (empty: the runner's
+  // own) and its priority class.
+  void SetLaunchOptions(std::string strEnvironmentBlock, DWORD dwPriorityClass);
+
   // Starts the program suspended, puts it in the job, then lets it run, so that nothing it
   // starts can escape the job. On failure returns false with the step that failed and its
   // error; nothing is left running.
+  // Each start has a job of its own; the previous one is let go of first.
   bool Start(const RunParameters& params, StartFailure& failure);
 
   HANDLE Process() const { return m_hProcess.get(); }
@@ -43,6 +48,8 @@ class CChildProcess {
   unique_handle m_hJob;
   unique_handle m_hProcess;
   DWORD m_dwProcessId = 0;
+  std::string m_strEnvironmentBlock;
+  DWORD m_dwPriorityClass = NORMAL_PRIORITY_CLASS;
 };
 
 }  // namespace qm::runner

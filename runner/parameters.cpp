@@ -57,6 +57,35 @@ DWORD ReadDword(HKEY hKey, const char* pszName, std::uint32_t& dwValue) {
   return ERROR_SUCCESS;
 }
 
+// Reads a REG_MULTI_SZ value: its strings up to the first empty one or the data's end, so a
+// value stored without its closing NULs reads as its bytes.
+DWORD ReadMultiString(HKEY hKey, const char* pszName, std::vector<std::string>& strings) {
+  DWORD dwType = 0;
+  DWORD dwBytes = 0;
+  LSTATUS status = ::RegQueryValueExA(hKey, pszName, nullptr, &dwType, nullptr, &dwBytes);
+  if (status != ERROR_SUCCESS) return static_cast<DWORD>(status);
+  if (dwType != REG_MULTI_SZ) return ERROR_DATATYPE_MISMATCH;
+  if (dwBytes > kMaxValueBytes) return ERROR_MORE_DATA;
+  std::vector<char> buffer(dwBytes + 1, '\0');
+  status = ::RegQueryValueExA(hKey, pszName, nullptr, &dwType,
+                              reinterpret_cast<BYTE*>(buffer.data()), &dwBytes);
+  if (status != ERROR_SUCCESS) return static_cast<DWORD>(status);
+  if (dwType != REG_MULTI_SZ) return ERROR_DATATYPE_MISMATCH;
+  strings.clear();
+  std::size_t pos = 0;
+  while (pos < dwBytes && buffer[pos] != '\0') {
+    std::size_t length = strnlen(buffer.data() + pos, dwBytes - pos);
+    strings.emplace_back(buffer.data() + pos, length);
+    pos += length + 1;
+  }
+  return ERROR_SUCCESS;
+}
+
+// An optional value: its default when it is missing, a failure for anything else.
+DWORD Optional(DWORD dwError) {
+  return dwError == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : dwError;
+}
+
 bool Fail(ParametersFailure& failure, const char* pszValue, DWORD dwError) {
   failure.strValue = pszValue;
   failure.dwError = dwError;
@@ -100,6 +129,27 @@ bool ReadRunParameters(const char* pszServiceName, RunParameters& params,
       return Fail(failure, value.pszName, dwError);
     }
   }
+
+  // Restart policy, environment and priority; each keeps its default when missing.
+  RunSettingValues& settings = params.settings;
+  settings = {};
+  for (const Required& value : {Required{value::kRestart, &settings.strRestart},
+                                Required{value::kPriority, &settings.strPriority}}) {
+    dwError = Optional(ReadString(hKey.get(), value.pszName, *value.pstrValue));
+    if (dwError != ERROR_SUCCESS) return Fail(failure, value.pszName, dwError);
+  }
+  struct Number {
+    const char* pszName;
+    std::uint32_t* pdwValue;
+  };
+  for (const Number& value : {Number{value::kRestartDelay, &settings.dwRestartDelayMs},
+                              Number{value::kRestartDelayMax, &settings.dwRestartDelayMaxMs},
+                              Number{value::kRestartLimit, &settings.dwRestartLimit}}) {
+    dwError = Optional(ReadDword(hKey.get(), value.pszName, *value.pdwValue));
+    if (dwError != ERROR_SUCCESS) return Fail(failure, value.pszName, dwError);
+  }
+  dwError = Optional(ReadMultiString(hKey.get(), value::kEnvironment, settings.environment));
+  if (dwError != ERROR_SUCCESS) return Fail(failure, value::kEnvironment, dwError);
   return true;
 }
 

@@ -15,8 +15,8 @@ struct ParametersFailure {
   DWORD dwError = 0;
 };
 
-// Runfile, Arguments and Directory must be there (as the tool writes them); StopTimeout,
-// Stdout and Stderr are optional. A value of the wrong type counts as unreadable.
+// Runfile, Arguments and Directory must be there (as the tool writes them); the other values
+// are optional. A value of the wrong type counts as unreadable.
 bool ReadRunParameters(const char* pszServiceName, RunParameters& params,
                        ParametersFailure& failure);
 

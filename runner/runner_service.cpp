@@ -18,7 +18,8 @@ constexpr DWORD kStartWaitHintMs = 5000;
 
 // While the runner is attached to the program's console to send it Ctrl+Break, no console
 // event (the Ctrl+C sent where Ctrl+Break cannot be, logoff, shutdown) may end the runner.
-BOOL WINAPI IgnoreConsoleEvent(DWORD) {
+BOOL WINAPI IgnoreConsoleEvent(DWORD dwEvent) {
+  if (dwEvent == CTRL_SHUTDOWN_EVENT) CRunnerService::NoteShutdown();
   return TRUE;
 }
 
@@ -46,13 +47,15 @@ void CRunnerService::Run(const char* pszServiceName) {
   if (!Prepare(dwEventError)) return;
   m_reporter.Report(SERVICE_RUNNING);
 
-  HANDLE ahWait[2] = {m_hStopEvent.get(), m_child.Process()};
-  DWORD dwWhich = ::WaitForMultipleObjects(2, ahWait, FALSE, INFINITE);
-  if (dwWhich == WAIT_OBJECT_0 + 1) {
-    OnProgramEnded();
-  } else {
-    // A stop request, or a wait that failed: either way the program must not outlive us.
-    StopProgram();
+  for (;;) {
+    HANDLE ahWait[2] = {m_hStopEvent.get(), m_child.Process()};
+    DWORD dwWhich = ::WaitForMultipleObjects(2, ahWait, FALSE, INFINITE);
+    if (dwWhich != WAIT_OBJECT_0 + 1) {
+      // A stop request, or a wait that failed: either way the program must not outlive us.
+      StopProgram();
+      return;
+    }
+    if (!RestartAfterExit()) return;
   }
 }
 
@@ -88,11 +91,16 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
     return false;
   }
 
+  if (!ApplyRunSettings()) return false;
+
   // The program gets a console of its own (see CChildProcess::Start); the runner attaches to
   // it only to send Ctrl+Break, and no console event may end the runner itself.
   ::FreeConsole();
   ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
+  return StartProgram();
+}
 
+bool CRunnerService::StartProgram() {
   StartFailure start;
   if (!m_child.Start(m_params, start)) {
     std::string strError = SystemErrorText(start.dwError);
@@ -109,6 +117,7 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
     StopWithFailure(start.dwError);
     return false;
   }
+  m_ullStartedAt = ::GetTickCount64();
   return true;
 }
 
@@ -163,10 +172,12 @@ DWORD CRunnerService::OnControl(DWORD dwControl) {
     case SERVICE_CONTROL_SHUTDOWN:
       // Answered at once, so that the manager sees the stop under way; the service thread
       // does the rest.
+      ::AcquireSRWLockExclusive(&m_startLock);
       if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
                               PlanStopStep(m_params.dwStopTimeoutMs, 0).dwWaitHintMs)) {
         ::SetEvent(m_hStopEvent.get());
       }
+      ::ReleaseSRWLockExclusive(&m_startLock);
       return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
       return NO_ERROR;

@@ -4,10 +4,12 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "common/win32_handles.h"
 #include "runner/child_process.h"
+#include "runner/core/restart_policy.h"
 #include "runner/core/run_parameters.h"
 #include "runner/status_reporter.h"
 
@@ -17,11 +19,23 @@ class CRunnerService {
  public:
   // The ServiceMain of the dispatch table; the process runs exactly one service.
   static void WINAPI ServiceMain(DWORD dwArgc, LPSTR* ppszArgv);
+  // The system is shutting down: the program may end before the manager's shutdown request
+  // arrives, and must not be started again.
+  static void NoteShutdown() { s_bShuttingDown = true; }
 
  private:
   void Run(const char* pszServiceName);
   // Everything up to a running program; on failure the service is reported stopped.
   bool Prepare(DWORD dwEventError);
+  // Checks the restart, environment and priority values and hands the program's environment
+  // and priority to m_child; on failure the service is reported stopped.
+  bool ApplyRunSettings();
+  // Starts the program; on failure the service is reported stopped.
+  bool StartProgram();
+  // The program ended by itself: restarts it after the back-off (true), or ends the service.
+  bool RestartAfterExit();
+  // A stop or shutdown was asked for: the program must not start again.
+  bool StopAsked() const;
   void StopProgram();
   void OnProgramEnded();
   void StopWithFailure(DWORD dwError);
@@ -34,6 +48,12 @@ class CRunnerService {
   unique_handle m_hStopEvent;
   RunParameters m_params;
   CChildProcess m_child;
+  CRestartBackoff m_backoff{RestartSettings{}};
+  ULONGLONG m_ullStartedAt = 0;
+  // Held while deciding on and making a restart, and while accepting a stop request, so that
+  // no start follows a stop request.
+  SRWLOCK m_startLock = SRWLOCK_INIT;
+  static inline std::atomic<bool> s_bShuttingDown{false};
 };
 
 }  // namespace qm::runner

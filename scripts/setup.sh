@@ -11,6 +11,7 @@ packages=(
   wine wine64 fonts-wine
   xvfb x11-utils imagemagick
   zip python3 clang-format
+  wixl msitools
 )
 
 missing=()

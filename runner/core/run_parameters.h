@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/runner_contract.h"
+#include "runner/core/run_settings.h"
 
 namespace qm::runner {
 
@@ -22,6 +23,8 @@ struct RunParameters {
   std::uint32_t dwStopTimeoutMs = kDefaultStopTimeoutMs;
   std::string strStdout;  // empty: output discarded
   std::string strStderr;
+  // Restart policy, environment and priority, as stored; checked by MakeRunSettings.
+  RunSettingValues settings;
 };
 
 enum class ParameterProblem {

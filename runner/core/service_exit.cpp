@@ -7,6 +7,11 @@ ServiceExit ExitForProgram(std::uint32_t programExitCode) {
   return {kErrorServiceSpecificError, programExitCode};
 }
 
+ServiceExit ExitForGivingUp(std::uint32_t lastExitCode) {
+  if (lastExitCode == 0) return {kErrorProcessAborted, 0};
+  return {kErrorServiceSpecificError, lastExitCode};
+}
+
 ServiceExit ExitForRunnerFailure(std::uint32_t platformError) {
   // Error 1066 would send readers to a service-specific code that does not exist.
   if (platformError == 0 || platformError == kErrorServiceSpecificError) {

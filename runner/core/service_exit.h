@@ -6,6 +6,7 @@
 namespace qm::runner {
 
 constexpr std::uint32_t kErrorServiceSpecificError = 1066;
+constexpr std::uint32_t kErrorProcessAborted = 1067;
 // Reported for a runner failure whose platform error is unknown (zero).
 constexpr std::uint32_t kErrorBadConfiguration = 1610;
 
@@ -17,6 +18,11 @@ struct ServiceExit {
 // The program ended by itself: zero is a clean stop; anything else is the program's own
 // code, reported as a service-specific error so that recovery actions see a failure.
 ServiceExit ExitForProgram(std::uint32_t programExitCode);
+
+// The runner gave up restarting the program: always a failure, so that recovery actions
+// follow; the last exit code as the service-specific code, or, when that was zero (a program
+// restarted whatever its code), "the process terminated unexpectedly".
+ServiceExit ExitForGivingUp(std::uint32_t lastExitCode);
 
 // The runner could not do its work: the platform error, never zero.
 ServiceExit ExitForRunnerFailure(std::uint32_t platformError);

@@ -9,6 +9,7 @@
 
 #include "app/quillmont_dlg.h"
 #include "framework/file_dialog.h"
+#include "quillmont_version.h"
 #include "res/resource.h"
 #include "tests/app/driven_dlg.h"
 #include "tests/framework/box_presser.h"
@@ -238,7 +239,7 @@ TEST_F(MainDialog, AboutBoxOpensForEveryIdSixteenToThirtyOneAndCloses) {
     EXPECT_EQ(d.Text(IDC_SERVICE_NAME), "keep");
     EXPECT_EQ(d.Buttons(), "-R");
   });
-  EXPECT_NE(strAboutText.find("Quillmont 1.3"), std::string::npos) << strAboutText;
+  EXPECT_NE(strAboutText.find(QM_PRODUCT_TITLE), std::string::npos) << strAboutText;
   EXPECT_NE(strAboutText.find("Quillmont contributors"), std::string::npos) << strAboutText;
 }
 

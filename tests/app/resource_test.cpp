@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/about_dlg.h"
+#include "quillmont_version.h"
 #include "tests/framework/box_presser.h"
 
 namespace {
@@ -180,7 +181,7 @@ TEST(AboutBox, ShowsNameLegalNoticeAndAddressesAndEndsWithOk) {
   dlg.DoModal();
   EXPECT_TRUE(bHiddenTemplate);
   ASSERT_EQ(texts.size(), 7u);
-  EXPECT_EQ(texts[1], "Quillmont 1.3");
+  EXPECT_EQ(texts[1], QM_PRODUCT_TITLE);
   EXPECT_NE(texts[2].find("Quillmont contributors"), std::string::npos);
   EXPECT_EQ(texts[3], "OK");
   EXPECT_NE(texts[5].find('@'), std::string::npos);
@@ -215,21 +216,24 @@ TEST(VersionInformation, FixedPartAndEveryString) {
   VS_FIXEDFILEINFO* pFixed = nullptr;
   UINT nLength = 0;
   ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&pFixed), &nLength));
-  EXPECT_EQ(pFixed->dwFileVersionMS, 0x00010000u);
-  EXPECT_EQ(pFixed->dwFileVersionLS, 0x00000001u);
-  EXPECT_EQ(pFixed->dwProductVersionMS, 0x00010000u);
-  EXPECT_EQ(pFixed->dwProductVersionLS, 0x00000001u);
+  // The project's one version, in the fixed part as in the strings.
+  const DWORD dwMS = (QM_VERSION_MAJOR << 16) | QM_VERSION_MINOR;
+  const DWORD dwLS = QM_VERSION_PATCH << 16;
+  EXPECT_EQ(pFixed->dwFileVersionMS, dwMS);
+  EXPECT_EQ(pFixed->dwFileVersionLS, dwLS);
+  EXPECT_EQ(pFixed->dwProductVersionMS, dwMS);
+  EXPECT_EQ(pFixed->dwProductVersionLS, dwLS);
   EXPECT_EQ(pFixed->dwFileOS, 4u);
   EXPECT_EQ(pFixed->dwFileType, 1u);
 
   EXPECT_EQ(VersionString(block, "Comments"),
             "Easily installs/removes exe's (and Java apps) as NT Services");
   EXPECT_EQ(VersionString(block, "FileDescription"), "NT Service Utility");
-  EXPECT_EQ(VersionString(block, "FileVersion"), "1, 0, 0, 1");
+  EXPECT_EQ(VersionString(block, "FileVersion"), QM_VERSION_COMMAS);
   EXPECT_EQ(VersionString(block, "InternalName"), "quillmnt");
   EXPECT_EQ(VersionString(block, "OriginalFilename"), "quillmnt.exe");
   EXPECT_EQ(VersionString(block, "ProductName"), "Quillmont");
-  EXPECT_EQ(VersionString(block, "ProductVersion"), "1.3");
+  EXPECT_EQ(VersionString(block, "ProductVersion"), QM_VERSION_STRING);
   EXPECT_EQ(VersionString(block, "CompanyName"), "Quillmont contributors");
   EXPECT_NE(VersionString(block, "LegalCopyright").find("Quillmont contributors"),
             std::string::npos);

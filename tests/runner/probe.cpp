@@ -1,6 +1,13 @@
 // A stand-in for the programs that services run. What it does is chosen on its command line:
-//   --record FILE     write its process id, command line, arguments and working directory
+//   --record FILE     write its process id, command line, arguments, working directory,
+//                     priority class and the variables named with --env
+//   --env NAME        report the environment variable NAME in the record ("<unset>" if none)
 //   --exit N          end at once with exit code N
+//   --count FILE      append "start=<ms> pid=<id>" when it starts (<ms>: when the process
+//                     was created) and "end=<ms>" before it ends with --exit, so a test sees
+//                     every start of a service's program; times in ms of the system clock
+//   --run-ms A,B,...  with --exit and --count: the n-th start runs that many milliseconds
+//                     before it ends (the last number for every later start)
 //   --ignore-stop     ignore Ctrl+Break and WM_CLOSE
 //   --window          run a top-level window (ends on WM_CLOSE)
 //   --child FILE      start a copy of itself that records into FILE and waits (and wait
@@ -10,6 +17,7 @@
 // appends "ended-by=<how>" to its record file.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,14 +26,69 @@
 namespace {
 
 std::string g_strRecord;
+std::string g_strCount;
+std::string g_strEnvNames;  // "NAME\n" each
 bool g_bIgnoreStop = false;
 
-void AppendToRecord(const std::string& strLine) {
-  if (g_strRecord.empty()) return;
-  FILE* pFile = std::fopen(g_strRecord.c_str(), "ab");
+void AppendLine(const std::string& strPath, const std::string& strLine) {
+  FILE* pFile = std::fopen(strPath.c_str(), "ab");
   if (!pFile) return;
   std::fprintf(pFile, "%s\n", strLine.c_str());
   std::fclose(pFile);
+}
+
+std::uint64_t Milliseconds(const FILETIME& time) {
+  return ((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime) / 10000;
+}
+
+std::string Now() {
+  FILETIME now;
+  ::GetSystemTimeAsFileTime(&now);
+  return std::to_string(Milliseconds(now));
+}
+
+// When the process was created, on the clock of Now(): a restart's gap measured from there
+// leaves out the time a process takes to load, which varies widely on a busy machine.
+std::string Created() {
+  FILETIME created, exited, kernel, user;
+  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return Now();
+  return std::to_string(Milliseconds(created));
+}
+
+// Notes this start in the count file; returns how many starts it held before.
+int CountStart() {
+  std::string strText;
+  if (FILE* pFile = std::fopen(g_strCount.c_str(), "rb")) {
+    char buffer[4096];
+    size_t nRead;
+    while ((nRead = std::fread(buffer, 1, sizeof(buffer), pFile)) > 0)
+      strText.append(buffer, nRead);
+    std::fclose(pFile);
+  }
+  int nBefore = 0;
+  for (size_t pos = strText.find("start="); pos != std::string::npos;
+       pos = strText.find("start=", pos + 1)) {
+    ++nBefore;
+  }
+  AppendLine(g_strCount, "start=" + Created() + " pid=" + std::to_string(::GetCurrentProcessId()));
+  return nBefore;
+}
+
+// The n-th number of a comma-separated list, or its last one.
+int NthNumber(const std::string& strList, int n) {
+  int nValue = 0;
+  size_t pos = 0;
+  for (int i = 0; i <= n && pos <= strList.size(); ++i) {
+    nValue = std::atoi(strList.c_str() + pos);
+    size_t comma = strList.find(',', pos);
+    if (comma == std::string::npos) break;
+    pos = comma + 1;
+  }
+  return nValue;
+}
+
+void AppendToRecord(const std::string& strLine) {
+  if (!g_strRecord.empty()) AppendLine(g_strRecord, strLine);
 }
 
 // Written to a side file first and moved into place, so a reader never sees half a record.
@@ -36,6 +99,18 @@ void WriteRecord(int argc, char** argv) {
   ::GetCurrentDirectoryA(sizeof(szDirectory), szDirectory);
   strText += "cwd=" + std::string(szDirectory) + "\n";
   for (int i = 1; i < argc; ++i) strText += "arg=" + std::string(argv[i]) + "\n";
+  char szPriority[16];
+  std::snprintf(szPriority, sizeof(szPriority), "0x%lx",
+                static_cast<unsigned long>(::GetPriorityClass(::GetCurrentProcess())));
+  strText += "priority=" + std::string(szPriority) + "\n";
+  for (size_t pos = 0, end; (end = g_strEnvNames.find('\n', pos)) != std::string::npos;
+       pos = end + 1) {
+    std::string strName = g_strEnvNames.substr(pos, end - pos);
+    char szValue[4096];
+    DWORD dwLength = ::GetEnvironmentVariableA(strName.c_str(), szValue, sizeof(szValue));
+    bool bSet = dwLength > 0 && dwLength < sizeof(szValue);
+    strText += "env." + strName + "=" + (bSet ? std::string(szValue) : "<unset>") + "\n";
+  }
   std::string strTemp = g_strRecord + ".tmp";
   FILE* pFile = std::fopen(strTemp.c_str(), "wb");
   if (!pFile) return;
@@ -106,6 +181,7 @@ int main(int argc, char** argv) {
   bool bWindow = false;
   std::string strChild;
   std::string strPrint;
+  std::string strRunMs;
   for (int i = 1; i < argc; ++i) {
     std::string strArg = argv[i];
     bool bHasValue = i + 1 < argc;
@@ -121,8 +197,15 @@ int main(int argc, char** argv) {
       strChild = argv[++i];
     } else if (strArg == "--print" && bHasValue) {
       strPrint = argv[++i];
+    } else if (strArg == "--count" && bHasValue) {
+      g_strCount = argv[++i];
+    } else if (strArg == "--run-ms" && bHasValue) {
+      strRunMs = argv[++i];
+    } else if (strArg == "--env" && bHasValue) {
+      g_strEnvNames += std::string(argv[++i]) + "\n";
     }
   }
+  int nStart = g_strCount.empty() ? 0 : CountStart();
   // Started in a process group of its own, Ctrl+C is off until a program turns it on.
   ::SetConsoleCtrlHandler(nullptr, FALSE);
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
@@ -134,7 +217,11 @@ int main(int argc, char** argv) {
   }
   if (!strChild.empty() && !StartChild(strChild)) return 90;
   if (!g_strRecord.empty()) WriteRecord(argc, argv);
-  if (nExit >= 0) return nExit;
+  if (nExit >= 0) {
+    if (!strRunMs.empty()) ::Sleep(static_cast<DWORD>(NthNumber(strRunMs, nStart)));
+    if (!g_strCount.empty()) AppendLine(g_strCount, "end=" + Now());
+    return nExit;
+  }
   if (bWindow) return RunWindow();
   for (;;) ::Sleep(1000);
 }

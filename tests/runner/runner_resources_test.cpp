@@ -6,6 +6,7 @@
 
 #include "carrack_messages.h"
 #include "common/win32_handles.h"
+#include "quillmont_version.h"
 #include "tests/runner/service_fixture.h"
 
 namespace qm::runner::test {
@@ -22,10 +23,11 @@ TEST(RunnerResources, EveryEventMessageFormatsWithItsInsertionStrings) {
   unique_any<ModuleTraits> hModule(
       ::LoadLibraryExA(strRunner.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(hModule);
-  const char* apszInserts[] = {"SvcName", "second", "third", "fourth"};
-  for (DWORD dwId : {MSG_PARAMETERS_KEY_UNREADABLE, MSG_PARAMETER_UNREADABLE,
-                     MSG_PARAMETERS_INVALID, MSG_PROGRAM_NOT_STARTED, MSG_RUNNER_STEP_FAILED,
-                     MSG_PROGRAM_FAILED, MSG_PROGRAM_ENDED, MSG_PROGRAM_ENDED_BY_FORCE}) {
+  const char* apszInserts[] = {"SvcName", "second", "third", "fourth", "fifth"};
+  for (DWORD dwId :
+       {MSG_PARAMETERS_KEY_UNREADABLE, MSG_PARAMETER_UNREADABLE, MSG_PARAMETERS_INVALID,
+        MSG_PROGRAM_NOT_STARTED, MSG_RUNNER_STEP_FAILED, MSG_PROGRAM_FAILED, MSG_PROGRAM_ENDED,
+        MSG_PROGRAM_ENDED_BY_FORCE, MSG_PROGRAM_RESTARTING, MSG_PROGRAM_GIVEN_UP}) {
     char szText[1024] = "";
     DWORD dwLength =
         ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, hModule.get(),
@@ -50,6 +52,12 @@ TEST(RunnerResources, DescribesItselfAsTheServiceRunner) {
   ASSERT_TRUE(::VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\FileDescription",
                                reinterpret_cast<void**>(&pszValue), &uLength));
   EXPECT_STREQ(pszValue, "Quillmont service runner");
+  ASSERT_TRUE(::VerQueryValueA(block.data(), "\\StringFileInfo\\040904b0\\ProductVersion",
+                               reinterpret_cast<void**>(&pszValue), &uLength));
+  EXPECT_STREQ(pszValue, QM_VERSION_STRING);
+  VS_FIXEDFILEINFO* pFixed = nullptr;
+  ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&pFixed), &uLength));
+  EXPECT_EQ(pFixed->dwProductVersionMS, DWORD{(QM_VERSION_MAJOR << 16) | QM_VERSION_MINOR});
 }
 
 }  // namespace

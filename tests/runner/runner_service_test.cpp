@@ -107,6 +107,8 @@ TEST(RunnerService, AProgramThatEndsByItselfStopsTheServiceWithItsExitCode) {
   CServiceFixture failing("Exit3");
   std::string strGrandchild = failing.Folder() + "grandchild.txt";
   ASSERT_TRUE(failing.Install(Probe(), "--child \"" + strGrandchild + "\" --exit 3", ""));
+  // Without restarts, as Restart=Never keeps it.
+  failing.SetStringParameter("Restart", "Never");
   ASSERT_TRUE(failing.Start());
   SERVICE_STATUS_PROCESS status = failing.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
   EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);

@@ -24,6 +24,14 @@ TEST(ServiceExit, ARunnerFailureIsNeverReportedAsSuccess) {
             kErrorServiceSpecificError);
 }
 
+TEST(ServiceExit, GivingUpIsAlwaysAFailure) {
+  ServiceExit exit = ExitForGivingUp(3);
+  EXPECT_EQ(exit.dwWin32ExitCode, kErrorServiceSpecificError);
+  EXPECT_EQ(exit.dwServiceSpecificExitCode, 3u);
+  // A program restarted whatever its code may last have ended with 0.
+  EXPECT_EQ(ExitForGivingUp(0).dwWin32ExitCode, kErrorProcessAborted);
+}
+
 TEST(ServiceExit, ARequestedStopIsClean) {
   EXPECT_EQ(ExitForRequestedStop().dwWin32ExitCode, 0u);
   EXPECT_EQ(ExitForRequestedStop().dwServiceSpecificExitCode, 0u);

@@ -1,0 +1,142 @@
+// Keeping the program alive: the run settings applied at each start, and what follows when the
+// program ends by itself (a restart after the back-off, or the end of the service).
+#include <cstdio>
+#include <string>
+
+#include "carrack_messages.h"
+#include "runner/core/program_environment.h"
+#include "runner/core/run_settings.h"
+#include "runner/core/stop_progress.h"
+#include "runner/event_log.h"
+#include "runner/runner_service.h"
+
+namespace qm::runner {
+
+namespace {
+
+DWORD PriorityClass(ProcessPriority priority) {
+  switch (priority) {
+    case ProcessPriority::kIdle:
+      return IDLE_PRIORITY_CLASS;
+    case ProcessPriority::kBelowNormal:
+      return BELOW_NORMAL_PRIORITY_CLASS;
+    case ProcessPriority::kNormal:
+      return NORMAL_PRIORITY_CLASS;
+    case ProcessPriority::kAboveNormal:
+      return ABOVE_NORMAL_PRIORITY_CLASS;
+    case ProcessPriority::kHigh:
+      return HIGH_PRIORITY_CLASS;
+  }
+  return NORMAL_PRIORITY_CLASS;
+}
+
+struct EnvironmentStringsTraits {
+  using type = char*;
+  static type invalid() { return nullptr; }
+  void close(type p) const { ::FreeEnvironmentStringsA(p); }
+};
+
+// The runner's own environment with the Environment value's entries applied; empty when there
+// are none, so the program simply inherits the runner's.
+std::string ProgramEnvironmentBlock(const std::vector<std::string>& entries) {
+  if (entries.empty()) return {};
+  unique_any<EnvironmentStringsTraits> pOwn(::GetEnvironmentStringsA());
+  EnvironmentVariables variables = ParseEnvironmentBlock(pOwn.get());
+  ApplyEnvironmentEntries(variables, entries);
+  return ComposeEnvironmentBlock(std::move(variables));
+}
+
+struct ExitCodeText {
+  char szDecimal[16];
+  char szHex[16];
+};
+
+ExitCodeText FormatExitCode(DWORD dwCode) {
+  ExitCodeText text;
+  std::snprintf(text.szDecimal, sizeof(text.szDecimal), "%lu", static_cast<unsigned long>(dwCode));
+  std::snprintf(text.szHex, sizeof(text.szHex), "0x%lx", static_cast<unsigned long>(dwCode));
+  return text;
+}
+
+std::string Decimal(std::uint32_t dwValue) {
+  return std::to_string(dwValue);
+}
+
+}  // namespace
+
+bool CRunnerService::ApplyRunSettings() {
+  RunSettings settings;
+  std::string strProblem;
+  if (!MakeRunSettings(m_params.settings, settings, strProblem)) {
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PARAMETERS_INVALID,
+               {m_strName.c_str(), strProblem.c_str()});
+    StopWithFailure(0);
+    return false;
+  }
+  m_backoff = CRestartBackoff(settings.restart);
+  m_child.SetLaunchOptions(ProgramEnvironmentBlock(m_params.settings.environment),
+                           PriorityClass(settings.priority));
+  return true;
+}
+
+bool CRunnerService::StopAsked() const {
+  return s_bShuttingDown || ::WaitForSingleObject(m_hStopEvent.get(), 0) == WAIT_OBJECT_0;
+}
+
+bool CRunnerService::RestartAfterExit() {
+  DWORD dwCode = m_child.ExitCode();
+  ULONGLONG ullRunMs = ::GetTickCount64() - m_ullStartedAt;
+  if (StopAsked()) {
+    // It ended as the stop came, or because the system is going down: a stop all the same.
+    m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+    m_child.EndAll(kEndAllowanceMs);
+    m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
+    return false;
+  }
+  RestartDecision decision = m_backoff.OnProgramEnded(dwCode, ullRunMs);
+  ExitCodeText code = FormatExitCode(dwCode);
+  if (decision.action == AfterExit::kStop) {
+    OnProgramEnded();
+    return false;
+  }
+  if (decision.action == AfterExit::kGiveUp) {
+    m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+    m_child.EndAll(kEndAllowanceMs);
+    std::string strRestarts = Decimal(decision.dwRestartsInRow);
+    std::string strDelayMax = Decimal(m_params.settings.dwRestartDelayMaxMs);
+    WriteEvent(
+        EVENTLOG_ERROR_TYPE, MSG_PROGRAM_GIVEN_UP,
+        {m_strName.c_str(), code.szDecimal, code.szHex, strRestarts.c_str(), strDelayMax.c_str()});
+    m_reporter.Report(SERVICE_STOPPED, 0, ExitForGivingUp(dwCode));
+    return false;
+  }
+
+  std::string strDelay = Decimal(decision.dwDelayMs);
+  WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_RESTARTING,
+             {m_strName.c_str(), code.szDecimal, code.szHex, strDelay.c_str()});
+  // Nothing of the ended run may meet the next one. The service stays running meanwhile and
+  // takes stop requests.
+  m_child.EndAll(kEndAllowanceMs);
+  if (!m_child.AllEnded()) {
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
+               {m_strName.c_str(), "ending the processes of the ended run",
+                SystemErrorText(ERROR_TIMEOUT).c_str()});
+    m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+    StopWithFailure(ERROR_TIMEOUT);
+    return false;
+  }
+  if (::WaitForSingleObject(m_hStopEvent.get(), decision.dwDelayMs) != WAIT_TIMEOUT) {
+    m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
+    return false;
+  }
+  // Decided and started under the lock that accepts stop requests: a stop either comes first
+  // and prevents the start, or comes after it and stops the new run.
+  ::AcquireSRWLockExclusive(&m_startLock);
+  bool bStop = StopAsked();
+  bool bStarted = !bStop && StartProgram();
+  ::ReleaseSRWLockExclusive(&m_startLock);
+  if (bStop) m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
+  return bStarted;
+}
+
+}  // namespace qm::runner

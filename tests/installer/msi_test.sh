@@ -1,0 +1,157 @@
+#!/usr/bin/env bash
+# The installer package under Wine's msiexec, from a fresh prefix of its own (BUILD/msiprefix,
+# made anew on every run; only its own wineserver is stopped). Run by ctest (installer_msi):
+#   tables    a second build (same version) and a newer one (next version) from the same
+#             staged folder: ProductCode new per build, UpgradeCode the same, files, event
+#             source, downgrade message
+#   install   silent install: files, Start-menu shortcuts, event source, one product
+#   service   the installed tool installs a service whose binary is the installed runner; it runs
+#   upgrade   the newer build replaces the older: one product, the service still running
+#   downgrade the older build is refused while the newer one is installed
+#   uninstall files, shortcuts and event source go; the user's service stays registered
+set -uo pipefail
+
+while [ $# -gt 0 ]; do
+  case $1 in
+    --build) build=$2 ;; --msi) msi=$2 ;; --staged) staged=$2 ;;
+    --version) version=$2 ;; --next-version) next_version=$2 ;;
+    --probe) probe=$2 ;; --service-program) service_program=$2 ;;
+    --wixl) wixl=$2 ;; --msiinfo) msiinfo=$2 ;; --wxs) wxs=$2 ;; --build-msi) build_msi=$2 ;;
+    --scripts) scripts=$2 ;;
+    *) echo "msi_test: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+
+work=$build/msitest
+prefix=$build/msiprefix
+service=qmMsiService
+failures=0
+
+check() {  # check DESCRIPTION CONDITION...
+  local what=$1; shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+contains() { [[ $1 == *"$2"* ]]; }
+equal() { [ "$1" = "$2" ]; }
+differ() { [ "$1" != "$2" ]; }
+
+rm -rf "$work" && mkdir -p "$work" || exit 1
+make_msi() {  # make_msi VERSION OUTPUT
+  cmake -DWIXL="$wixl" -DWXS="$wxs" -DSOURCE_DIR="$staged" -DVERSION="$1" -DOUTPUT="$2" \
+    -P "$build_msi" >"$work/wixl.log" 2>&1 || { cat "$work/wixl.log"; exit 1; }
+}
+make_msi "$version" "$work/same.msi"
+make_msi "$next_version" "$work/next.msi"
+table() { "$msiinfo" export "$1" "$2" | tr -d '\r' | tail -n +4; }  # rows only, no header
+property() { table "$1" Property | awk -F'\t' -v p="$2" '$1 == p { print $2 }'; }
+
+echo "== tables"
+msi_version=$version
+[[ $version =~ ^[0-9]+\.[0-9]+$ ]] && msi_version=$version.0
+check "ProductVersion of the build's package is $msi_version" \
+  equal "$(property "$msi" ProductVersion)" "$msi_version"
+check "ProductVersion of the newer package is $next_version" \
+  equal "$(property "$work/next.msi" ProductVersion)" "$next_version"
+codes=$(for m in "$msi" "$work/same.msi" "$work/next.msi"; do property "$m" ProductCode; done)
+check "every build has its own ProductCode" equal "$(sort -u <<<"$codes" | grep -c .)" 3
+upgrades=$(for m in "$msi" "$work/same.msi" "$work/next.msi"; do property "$m" UpgradeCode; done)
+check "every build has the same UpgradeCode" equal "$(sort -u <<<"$upgrades" | grep -c .)" 1
+check "per-machine install (ALLUSERS=1)" equal "$(property "$msi" ALLUSERS)" 1
+files=$(table "$msi" File | cut -f3 | sort | tr '\n' ' ')
+expected="LICENSE carrack.exe quillmnt.exe quillmnt.html readme.txt "
+[ -f "$staged/quillmnt.com" ] && expected="LICENSE carrack.exe quillmnt.com quillmnt.exe quillmnt.html readme.txt "
+check "files: $files" equal "$files" "$expected"
+check "readme.txt names version $version" grep -q "^Quillmont $version\$" "$staged/readme.txt"
+check "the user guide names version $version" grep -q "Quillmont $version," "$staged/quillmnt.html"
+registry=$(table "$msi" Registry)
+check "event source points at the installed runner" \
+  contains "$registry" $'EventLog\\Application\\carrack\tEventMessageFile\t[#carrack.exe]'
+check "downgrade is refused with a message" \
+  contains "$(table "$msi" LaunchCondition)" "A newer version of Quillmont is already installed"
+
+# ---- under Wine, in a prefix of this test's own
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win64
+unset WINESERVER
+rm -rf "$prefix" "$prefix.lock"
+bash "$scripts/wine-prefix.sh" "$prefix" >/dev/null || { echo "FAIL cannot create $prefix"; exit 1; }
+wineserver -p
+wine cmd /c exit </dev/null >/dev/null 2>&1  # Wine's background processes, detached from our pipes
+cleanup() {
+  timeout 30 wine "$probe" delete "$service" </dev/null >/dev/null 2>&1
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null
+}
+trap cleanup EXIT
+
+win() { timeout 60 wine "$@" </dev/null 2>/dev/null | tr -d '\r'; }
+winpath() { winepath -w "$1" 2>/dev/null; }
+msiexec() {  # msiexec /i|/x PACKAGE LOG -> msiexec's exit code
+  timeout 120 wine msiexec "$1" "$(winpath "$2")" /qn /l*v "$(winpath "$3")" </dev/null \
+    >/dev/null 2>&1
+}
+products() {  # the DisplayVersion of every installed Quillmont, one a line
+  win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
+    awk '/^HKEY/ { name = ""; ver = "" } /DisplayName/ { name = $3 } /DisplayVersion/ { ver = $3 }
+         name == "Quillmont" && ver != "" { print ver; name = "" }'
+}
+install_dir="$prefix/drive_c/Program Files/Quillmont"
+# Windows puts a per-machine package's shortcuts in the common Start menu; Wine's msi uses the
+# user's. Either is where the package's Start-menu folder must appear (and disappear).
+menus=("$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quillmont"
+       "$prefix/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quillmont")
+shortcuts() { for m in "${menus[@]}"; do ls "$m" 2>/dev/null; done | sort | tr '\n' '|'; }
+event_source() {
+  win reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\carrack' \
+    /v EventMessageFile | grep EventMessageFile  # Wine's reg prints its errors on stdout
+}
+runner='C:\Program Files\Quillmont\carrack.exe'
+
+echo "== install"
+msiexec /i "$msi" "$work/install.log"
+check "silent install succeeds" equal "$?" 0
+for f in quillmnt.exe carrack.exe quillmnt.html readme.txt LICENSE; do
+  check "installed $f" test -f "$install_dir/$f"
+done
+check "Start-menu shortcuts: $(shortcuts)" equal "$(shortcuts)" "Quillmont User Guide.lnk|Quillmont.lnk|"
+check "event source registered" contains "$(event_source)" "$runner"
+check "one product, version $msi_version" equal "$(products | tr '\n' ' ')" "$msi_version "
+
+echo "== service"
+out=$(win "$probe" install 'C:\Program Files\Quillmont\quillmnt.exe' "$service" "$(winpath "$service_program")")
+check "the installed tool installs a service ($out)" contains "$out" "box=Success"
+out=$(win "$probe" query "$service")
+check "its binary is the installed runner" contains "$out" "binary=\"$runner\""
+out=$(win "$probe" start "$service")
+check "it runs ($out)" equal "$out" "state=4"
+
+echo "== upgrade"
+msiexec /i "$work/next.msi" "$work/upgrade.log"
+check "silent upgrade succeeds" equal "$?" 0
+check "one product, version $next_version" equal "$(products | tr '\n' ' ')" "$next_version "
+out=$(win "$probe" query "$service")
+check "the service still runs the installed runner" contains "$out" "binary=\"$runner\""
+check "the service is still running" contains "$out" "state=4"
+check "the runner is in place" test -f "$install_dir/carrack.exe"
+check "event source still registered" contains "$(event_source)" "$runner"
+
+echo "== downgrade"
+msiexec /i "$msi" "$work/downgrade.log"
+check "installing the older build fails" differ "$?" 0
+check "because a newer one is there" grep -q "WIX_DOWNGRADE_DETECTED = {" "$work/downgrade.log"
+check "the newer product stays alone" equal "$(products | tr '\n' ' ')" "$next_version "
+
+echo "== uninstall"
+# As the guide says: stop (here) or remove the services first; a running runner is in use.
+win "$probe" stop "$service" >/dev/null
+msiexec /x "$work/next.msi" "$work/uninstall.log"
+check "silent uninstall succeeds" equal "$?" 0
+check "no product left" equal "$(products | tr '\n' ' ')" ""
+check "no file left: $(ls "$install_dir" 2>/dev/null | tr '\n' ' ')" \
+  equal "$(ls "$install_dir" 2>/dev/null | grep -c .)" 0
+check "no shortcut left" equal "$(shortcuts)" ""
+check "event source removed" equal "$(event_source)" ""
+out=$(win "$probe" query "$service")
+check "the user's service stays registered" contains "$out" "registered=yes"
+
+echo "msi_test: $failures failed"
+[ "$failures" -eq 0 ]

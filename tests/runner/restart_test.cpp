@@ -1,0 +1,234 @@
+// Keeping the program alive, under the real Service Control Manager: restarts with back-off,
+// the limit, stops while waiting, and the environment and priority each start gets.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/runner/service_fixture.h"
+
+namespace qm::runner::test {
+namespace {
+
+constexpr DWORD kStateTimeoutMs = 20000;
+
+std::string Probe() {
+  return BinFolder() + "probe.exe";
+}
+
+// The times of the "start=" and "end=" lines of a probe's count file, in order.
+struct Runs {
+  std::vector<ULONGLONG> starts;
+  std::vector<ULONGLONG> ends;
+};
+
+Runs ReadRuns(const std::string& strPath) {
+  Runs runs;
+  std::string strText = ReadFileText(strPath);
+  for (size_t pos = 0; pos < strText.size();) {
+    size_t end = strText.find('\n', pos);
+    if (end == std::string::npos) end = strText.size();
+    std::string strLine = strText.substr(pos, end - pos);
+    if (strLine.rfind("start=", 0) == 0)
+      runs.starts.push_back(std::strtoull(&strLine[6], nullptr, 10));
+    if (strLine.rfind("end=", 0) == 0) runs.ends.push_back(std::strtoull(&strLine[4], nullptr, 10));
+    pos = end + 1;
+  }
+  return runs;
+}
+
+std::string Quoted(const std::string& strPath) {
+  return "\"" + strPath + "\"";
+}
+
+// The gaps from each run's end to the next start.
+std::vector<ULONGLONG> Gaps(const Runs& runs) {
+  std::vector<ULONGLONG> gaps;
+  for (size_t i = 0; i + 1 < runs.starts.size() && i < runs.ends.size(); ++i) {
+    gaps.push_back(runs.starts[i + 1] - runs.ends[i]);
+  }
+  return gaps;
+}
+
+std::string Describe(const char* pszWhat, const std::vector<ULONGLONG>& gaps) {
+  std::string strText = pszWhat;
+  for (ULONGLONG gap : gaps) {
+    strText += ' ';
+    strText += std::to_string(gap);
+  }
+  return strText;
+}
+
+// Starting a process under Wine on a busy machine takes up to a second or more. Gaps are
+// measured up to the next process's creation, which leaves most of that out; the delays still
+// stand well apart, every run meant to be short stays well within RestartDelayMax, and the
+// assertions are about lower bounds and order. The two services run side by side.
+TEST(RunnerRestart, BacksOffDoublingToTheCapGivesUpAtTheLimitAndStartsAfreshAfterALongRun) {
+  CServiceFixture failing("Backoff");
+  std::string strFailing = failing.Folder() + "count.txt";
+  ASSERT_TRUE(failing.Install(Probe(), "--count " + Quoted(strFailing) + " --exit 3", ""));
+  failing.SetDwordParameter("RestartDelay", 300);
+  failing.SetDwordParameter("RestartDelayMax", 2400);
+  failing.SetDwordParameter("RestartLimit", 5);
+
+  // Starts 1-3 fail at once, start 4 runs longer than the cap, then at once again.
+  CServiceFixture recovering("Reset");
+  std::string strRecovering = recovering.Folder() + "count.txt";
+  ASSERT_TRUE(recovering.Install(
+      Probe(), "--count " + Quoted(strRecovering) + " --run-ms 0,0,0,3500,0 --exit 3", ""));
+  recovering.SetDwordParameter("RestartDelay", 300);
+  recovering.SetDwordParameter("RestartDelayMax", 2400);
+
+  ASSERT_TRUE(failing.Start());
+  ASSERT_TRUE(recovering.Start());
+  SERVICE_STATUS_PROCESS status = failing.WaitForState(SERVICE_STOPPED, 60000);
+  ASSERT_EQ(status.dwCurrentState, SERVICE_STOPPED);
+  // Given up: the last exit code as a service-specific error, for the recovery actions.
+  EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+  EXPECT_EQ(status.dwServiceSpecificExitCode, 3u);
+  // Five restarts, 300, 600, 1200, 2400 and 2400 (capped), and the sixth end gives up.
+  Runs runs = ReadRuns(strFailing);
+  ASSERT_EQ(runs.starts.size(), 6u) << ReadFileText(strFailing);
+  std::vector<ULONGLONG> gaps = Gaps(runs);
+  SCOPED_TRACE(Describe("failing, gaps:", gaps));
+  const ULONGLONG kExpected[] = {300, 600, 1200, 2400, 2400};
+  for (size_t i = 0; i < gaps.size(); ++i) {
+    EXPECT_GE(gaps[i] + 40, kExpected[i]) << "gap " << i;  // the clock is coarse
+  }
+  EXPECT_LT(gaps[0], gaps[2]);
+  EXPECT_LT(gaps[1], gaps[3]);
+  EXPECT_LT(gaps[4], 4000u);  // not doubled past the cap
+
+  ULONGLONG ullEnd = ::GetTickCount64() + 30000;
+  while (ReadRuns(strRecovering).starts.size() < 5 && ::GetTickCount64() < ullEnd) ::Sleep(50);
+  runs = ReadRuns(strRecovering);
+  ASSERT_GE(runs.starts.size(), 5u) << ReadFileText(strRecovering);
+  gaps = Gaps(runs);
+  SCOPED_TRACE(Describe("recovering, gaps:", gaps));
+  ASSERT_GE(gaps.size(), 4u);
+  EXPECT_GE(gaps[2] + 40, 1200u);
+  // After the long run the delay is back at 300 rather than doubled to 2400.
+  EXPECT_LT(gaps[3], gaps[2]);
+  EXPECT_EQ(recovering.Query().dwCurrentState, SERVICE_RUNNING);
+}
+
+// Each case: the mode, the probe's exit code, how many starts and how the service ends.
+TEST(RunnerRestart, TheModeDecidesWhatAnEndedProgramLeadsTo) {
+  struct Case {
+    const char* pszName;
+    const char* pszRestart;  // nullptr: the default
+    int nExit;
+    size_t nStarts;
+    DWORD dwWin32;
+    DWORD dwSpecific;
+  } const cases[] = {
+      {"Clean", nullptr, 0, 1, 0, 0},  // OnFailure: exit code 0 is a clean stop
+      {"Never", "Never", 3, 1, ERROR_SERVICE_SPECIFIC_ERROR, 3},  // as before restarts existed
+      {"Always", "always", 0, 2, ERROR_PROCESS_ABORTED, 0},       // given up after one restart
+  };
+  for (const Case& c : cases) {
+    CServiceFixture service(std::string("Mode") + c.pszName);
+    std::string strCount = service.Folder() + "count.txt";
+    ASSERT_TRUE(service.Install(
+        Probe(), "--count " + Quoted(strCount) + " --exit " + std::to_string(c.nExit), ""));
+    if (c.pszRestart) service.SetStringParameter("Restart", c.pszRestart);
+    service.SetDwordParameter("RestartDelay", 100);
+    service.SetDwordParameter("RestartLimit", 1);
+    ASSERT_TRUE(service.Start());
+    SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+    EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED) << c.pszName;
+    EXPECT_EQ(status.dwWin32ExitCode, c.dwWin32) << c.pszName;
+    EXPECT_EQ(status.dwServiceSpecificExitCode, c.dwSpecific) << c.pszName;
+    EXPECT_EQ(ReadRuns(strCount).starts.size(), c.nStarts) << c.pszName;
+  }
+}
+
+TEST(RunnerRestart, WhileWaitingNothingOfTheEndedRunIsLeftAndAStopEndsTheServiceAtOnce) {
+  CServiceFixture service("Wait");
+  std::string strCount = service.Folder() + "count.txt";
+  std::string strGrandchild = service.Folder() + "grandchild.txt";
+  // The grandchild would run on forever (it ignores stop requests): only the job ends it.
+  ASSERT_TRUE(service.Install(Probe(),
+                              "--count " + Quoted(strCount) + " --child " + Quoted(strGrandchild) +
+                                  " --ignore-stop --exit 3",
+                              ""));
+  service.SetDwordParameter("RestartDelay", 30000);
+  service.SetDwordParameter("RestartDelayMax", 60000);
+  ASSERT_TRUE(service.Start());
+  ULONGLONG ullEnd = ::GetTickCount64() + 10000;
+  while (ReadRuns(strCount).ends.empty() && ::GetTickCount64() < ullEnd) ::Sleep(50);
+  ASSERT_EQ(ReadRuns(strCount).ends.size(), 1u);
+  DWORD dwGrandchild = static_cast<DWORD>(
+      std::strtoul(RecordValue(ReadFileText(strGrandchild), "pid").c_str(), nullptr, 10));
+  ASSERT_NE(dwGrandchild, 0u);
+  ullEnd = ::GetTickCount64() + 5000;
+  while (!ProcessEnded(dwGrandchild) && ::GetTickCount64() < ullEnd) ::Sleep(50);
+  EXPECT_TRUE(ProcessEnded(dwGrandchild));
+  EXPECT_EQ(service.Query().dwCurrentState, SERVICE_RUNNING);
+
+  ULONGLONG ullStop = ::GetTickCount64();
+  ASSERT_TRUE(service.Stop());
+  SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
+  EXPECT_EQ(status.dwWin32ExitCode, 0u);
+  EXPECT_LT(::GetTickCount64() - ullStop, 5000u);
+  ::Sleep(300);
+  EXPECT_EQ(ReadRuns(strCount).starts.size(), 1u);
+}
+
+TEST(RunnerRestart, EnvironmentAndPriorityReachTheProgram) {
+  CServiceFixture service("Env");
+  std::string strRecord = service.Folder() + "record.txt";
+  ASSERT_TRUE(service.Install(Probe(),
+                              "--record " + Quoted(strRecord) +
+                                  " --env QM_SET --env QM_EXPANDED --env ComSpec --env SystemRoot",
+                              ""));
+  std::string strEntries = std::string("QM_SET=hello") + '\0' +
+                           "QM_EXPANDED=%qm_set% from %SystemRoot%" + '\0' + "COMSPEC=" + '\0';
+  service.SetStringParameter("Environment", strEntries, REG_MULTI_SZ);
+  service.SetStringParameter("Priority", "belownormal");
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  std::string strText = ReadFileText(strRecord);
+  char szSystemRoot[MAX_PATH] = "";
+  ::GetEnvironmentVariableA("SystemRoot", szSystemRoot, sizeof(szSystemRoot));
+  EXPECT_EQ(RecordValue(strText, "env.QM_SET"), "hello") << strText;
+  EXPECT_EQ(RecordValue(strText, "env.QM_EXPANDED"), std::string("hello from ") + szSystemRoot)
+      << strText;
+  EXPECT_EQ(RecordValue(strText, "env.ComSpec"), "<unset>") << strText;
+  // Built on top of the runner's own environment.
+  EXPECT_EQ(_stricmp(RecordValue(strText, "env.SystemRoot").c_str(), szSystemRoot), 0) << strText;
+  EXPECT_EQ(RecordValue(strText, "priority"), "0x4000") << strText;  // BELOW_NORMAL
+}
+
+TEST(RunnerRestart, ABadValueStopsTheStart) {
+  struct Case {
+    const char* pszName;
+    const char* pszValue;
+    std::string strData;
+    DWORD dwType;
+    DWORD dwError;
+  } const cases[] = {
+      {"Restart", "Restart", "Sometimes", REG_SZ, 1610},
+      {"Priority", "Priority", "Realtime", REG_SZ, 1610},
+      {"EnvEntry", "Environment", std::string("A=1") + '\0' + "NOEQUALS" + '\0', REG_MULTI_SZ,
+       1610},
+      {"EnvType", "Environment", "A=1", REG_SZ, ERROR_DATATYPE_MISMATCH},
+      {"DelayType", "RestartDelay", "200", REG_SZ, ERROR_DATATYPE_MISMATCH},
+  };
+  for (const Case& c : cases) {
+    CServiceFixture service(std::string("Bad") + c.pszName);
+    std::string strCount = service.Folder() + "count.txt";
+    ASSERT_TRUE(service.Install(Probe(), "--count " + Quoted(strCount), ""));
+    service.SetStringParameter(c.pszValue, c.strData, c.dwType);
+    ASSERT_TRUE(service.Start());
+    SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+    EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED) << c.pszName;
+    EXPECT_EQ(status.dwWin32ExitCode, c.dwError) << c.pszName;
+    EXPECT_TRUE(ReadRuns(strCount).starts.empty()) << c.pszName;
+  }
+}
+
+}  // namespace
+}  // namespace qm::runner::test
