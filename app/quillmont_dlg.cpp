@@ -10,7 +10,7 @@
 #include "framework/res_string.h"
 #include "res/resource.h"
 
-namespace fw = qm::fw;
+namespace qm::app {
 
 namespace {
 
@@ -104,8 +104,7 @@ void CQuillmontDlg::OnPaint() {
   int cyIcon = ::GetSystemMetrics(SM_CYICON);
   RECT rect;
   ::GetClientRect(m_hWnd, &rect);
-  qm::app::IconPosition pos =
-      qm::app::CenterIcon(rect.left, rect.top, rect.right, rect.bottom, cxIcon, cyIcon);
+  IconPosition pos = CenterIcon(rect.left, rect.top, rect.right, rect.bottom, cxIcon, cyIcon);
   ::DrawIcon(dc.GetSafeHdc(), pos.x, pos.y, m_hIcon);
 }
 
@@ -149,3 +148,5 @@ void CQuillmontDlg::UpdateButtons() {
                  !IsFilled(IDC_WORKING_DIR) && !IsFilled(IDC_EXECUTABLE);
   ::EnableWindow(GetDlgItem(IDC_REMOVE), bRemove);
 }
+
+}  // namespace qm::app

@@ -9,6 +9,8 @@
 #include "service/platform.h"
 #include "service/service_commands.h"
 
+namespace qm::app {
+
 class CQuillmontDlg : public qm::fw::CDialog, public qm::svc::IServiceForm {
  public:
   // The service platform comes from the creator: the Win32 one in the program, a fake in
@@ -42,3 +44,5 @@ class CQuillmontDlg : public qm::fw::CDialog, public qm::svc::IServiceForm {
  private:
   bool IsFilled(int nId) const;
 };
+
+}  // namespace qm::app

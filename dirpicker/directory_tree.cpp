@@ -9,6 +9,8 @@
 #include "dirpicker/subdir_search.h"
 #include "res/resource.h"
 
+namespace qm::dirpicker {
+
 namespace {
 
 constexpr qm::fw::MsgMapEntry kEntries[] = {
@@ -35,14 +37,14 @@ int CDirectoryTree::ShowCurrentDirectory() {
   }
 
   char szDir[1024] = "";
-  DWORD dwLength = qm::PickerSystem().CurrentDirectory(sizeof(szDir), szDir);
+  DWORD dwLength = PickerSystem().CurrentDirectory(sizeof(szDir), szDir);
   if (dwLength >= sizeof(szDir)) {
     // Too long for the buffer, which then holds nothing usable.
     ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
     dwLength = 0;
   }
   if (dwLength == 0) {
-    qm::ShowLastErrorBox(m_hWnd, "GetLastError");
+    ShowLastErrorBox(m_hWnd, "GetLastError");
     return 0;
   }
   m_strPath = szDir;
@@ -75,17 +77,17 @@ int CDirectoryTree::ShowCurrentDirectory() {
 
 void CDirectoryTree::ListSubdirectories(std::string strPath, HTREEITEM hParent) {
   std::vector<std::string> vecNames;
-  if (!qm::CollectSubdirectories(strPath.c_str(), &vecNames)) {
-    qm::PickerSystem().ShowMessageBox(m_hWnd, "FindFirstFile() returned INVALID_HANDLE_VALUE",
-                                      "DEBUG", MB_OK);
+  if (!CollectSubdirectories(strPath.c_str(), &vecNames)) {
+    PickerSystem().ShowMessageBox(m_hWnd, "FindFirstFile() returned INVALID_HANDLE_VALUE", "DEBUG",
+                                  MB_OK);
     return;
   }
   // Sorted as the control's own sorted insertion would place them, without its linear
   // scan per item: directories with tens of thousands of subdirectories stay quick.
   m_hListedParent = hParent;
   m_vecListed.clear();
-  qm::InsertChildrenSorted(m_hWnd, hParent, vecNames, m_nClosedImage, m_nClosedSelectedImage,
-                           &m_vecListed);
+  InsertChildrenSorted(m_hWnd, hParent, vecNames, m_nClosedImage, m_nClosedSelectedImage,
+                       &m_vecListed);
   Expand(hParent, TVE_EXPAND);
 }
 
@@ -115,7 +117,7 @@ void CDirectoryTree::DeleteListed(HTREEITEM hKeep) {
 void CDirectoryTree::DeleteChildBranch(HTREEITEM hItem) {
   HTREEITEM hChild = GetNextItem(hItem, TVGN_CHILD);
   if (!hChild) return;
-  qm::CRedrawSuspender suspend(m_hWnd);
+  CRedrawSuspender suspend(m_hWnd);
   // The listing hangs under the deepest chain item, below hChild.
   DeleteListed(nullptr);
   while (HTREEITEM hGrandchild = GetNextItem(hChild, TVGN_CHILD)) DeleteItem(hGrandchild);
@@ -124,7 +126,7 @@ void CDirectoryTree::DeleteChildBranch(HTREEITEM hItem) {
 
 void CDirectoryTree::DeleteSiblings(HTREEITEM hItem) {
   // A big listing goes without redrawing, or it takes minutes.
-  qm::CRedrawSuspender suspend(m_hWnd);
+  CRedrawSuspender suspend(m_hWnd);
   if (GetNextItem(hItem, TVGN_PARENT) == m_hListedParent) DeleteListed(hItem);
   m_vecListed.clear();
   // Whatever else stands beside it (nothing, after our own listing).
@@ -169,3 +171,5 @@ void CDirectoryTree::OnDblclk(NMHDR* /*pNotify*/, LRESULT* pResult) {
   SetPathFromItem(hItem);
   ListSubdirectories(m_strPath, hItem);
 }
+
+}  // namespace qm::dirpicker

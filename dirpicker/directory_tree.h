@@ -14,6 +14,8 @@
 
 #include "framework/controls.h"
 
+namespace qm::dirpicker {
+
 class CDirectoryTree : public qm::fw::CTreeCtrl {
  public:
   CDirectoryTree() = default;
@@ -50,3 +52,5 @@ class CDirectoryTree : public qm::fw::CTreeCtrl {
   HTREEITEM m_hListedParent = nullptr;
   std::vector<HTREEITEM> m_vecListed;
 };
+
+}  // namespace qm::dirpicker

@@ -2,7 +2,7 @@
 
 #include "common/system_message.h"
 
-namespace qm {
+namespace qm::dirpicker {
 
 namespace {
 CWin32PickerSystem g_win32System;
@@ -24,4 +24,4 @@ void ShowLastErrorBox(HWND hOwner, const char* pszCaption) {
   PickerSystem().ShowMessageBox(hOwner, strText.c_str(), pszCaption, MB_OK | MB_ICONSTOP);
 }
 
-}  // namespace qm
+}  // namespace qm::dirpicker

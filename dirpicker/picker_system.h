@@ -4,7 +4,7 @@
 // (a real system rarely fails them). Everything else is called directly.
 #include <windows.h>
 
-namespace qm {
+namespace qm::dirpicker {
 
 class IPickerSystem {
  public:
@@ -38,4 +38,4 @@ IPickerSystem* InstallPickerSystem(IPickerSystem* pSystem);
 // the caption and MB_OK | MB_ICONSTOP.
 void ShowLastErrorBox(HWND hOwner, const char* pszCaption);
 
-}  // namespace qm
+}  // namespace qm::dirpicker

@@ -6,6 +6,8 @@
 #include "framework/app.h"
 #include "res/resource.h"
 
+namespace qm::dirpicker {
+
 namespace {
 
 constexpr qm::fw::MsgMapEntry kEntries[] = {
@@ -69,3 +71,5 @@ void CSelectDirDlg::OnSelchangeDrive() {
 void CSelectDirDlg::UpdateDirName() {
   m_editDirName.SetWindowText(m_treeDir.GetPath().c_str());
 }
+
+}  // namespace qm::dirpicker

@@ -12,6 +12,8 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 
+namespace qm::dirpicker {
+
 class CSelectDirDlg : public qm::fw::CDialog {
  public:
   explicit CSelectDirDlg(qm::fw::CWnd* pParent = nullptr);
@@ -36,3 +38,5 @@ class CSelectDirDlg : public qm::fw::CDialog {
   // Made at each initialisation; the tree shows it until the dialog is gone.
   qm::unique_himagelist m_hImageList;
 };
+
+}  // namespace qm::dirpicker

@@ -4,7 +4,7 @@
 #include "dirpicker/sort_order.h"
 #include "framework/controls.h"
 
-namespace qm {
+namespace qm::dirpicker {
 
 namespace {
 
@@ -76,4 +76,4 @@ std::size_t InsertChildrenSorted(HWND hTree, HTREEITEM hParent,
   return nInserted;
 }
 
-}  // namespace qm
+}  // namespace qm::dirpicker

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace qm {
+namespace qm::dirpicker {
 
 // Inserts vecNames (in the order the directory search returned them) under hParent (null:
 // the top level) exactly where one sorted insertion per name would have put them, with
@@ -19,4 +19,4 @@ std::size_t InsertChildrenSorted(HWND hTree, HTREEITEM hParent,
                                  const std::vector<std::string>& vecNames, int nImage,
                                  int nSelectedImage, std::vector<HTREEITEM>* pvecCreated = nullptr);
 
-}  // namespace qm
+}  // namespace qm::dirpicker

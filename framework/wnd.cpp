@@ -1,7 +1,5 @@
 #include "framework/wnd.h"
 
-#include <commctrl.h>
-
 #include <vector>
 
 #include "framework/app.h"
@@ -9,22 +7,20 @@
 
 namespace qm::fw {
 
-namespace {
-// The property that leads from a bound control to its object, and our subclass's id.
-constexpr const char* kObjectProp = "QuillmontFrameworkObject";
-constexpr UINT_PTR kSubclassId = 1;
-}  // namespace
-
 const MessageMap CWnd::kMessageMap{nullptr, {}};
 
 CWnd::~CWnd() {
-  if (m_bSubclassed) UnsubclassWindow();
+  if (m_pfnSuper != nullptr) UnsubclassWindow();
   m_hWnd = nullptr;
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
   if (hWnd == nullptr) return nullptr;
-  if (void* pObject = ::GetPropA(hWnd, kObjectProp)) return static_cast<CWnd*>(pObject);
+  // Each kind of our windows is recognised by its procedure, and keeps its object in the
+  // slot its kind leaves to the application.
+  if (::GetWindowLongPtrA(hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)) {
+    return reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+  }
   if (::GetWindowLongPtrA(hWnd, DWLP_DLGPROC) == reinterpret_cast<LONG_PTR>(&CWnd::DialogProc)) {
     return reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
   }
@@ -33,13 +29,10 @@ CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
 
 bool CWnd::SubclassWindow(HWND hWnd) {
   if (hWnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hWnd) != nullptr) return false;
-  if (!::SetWindowSubclass(hWnd, &CWnd::SubclassProc, kSubclassId,
-                           reinterpret_cast<DWORD_PTR>(this))) {
-    return false;
-  }
-  ::SetPropA(hWnd, kObjectProp, this);
   m_hWnd = hWnd;
-  m_bSubclassed = true;
+  ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  m_pfnSuper = reinterpret_cast<WNDPROC>(
+      ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
   return true;
 }
 
@@ -49,20 +42,25 @@ bool CWnd::SubclassDlgItem(int nId, CWnd* pParent) {
 
 HWND CWnd::UnsubclassWindow() {
   HWND hWnd = m_hWnd;
-  if (hWnd == nullptr || !m_bSubclassed) return nullptr;
-  ::RemoveWindowSubclass(hWnd, &CWnd::SubclassProc, kSubclassId);
-  ::RemovePropA(hWnd, kObjectProp);
-  m_bSubclassed = false;
+  if (hWnd == nullptr || m_pfnSuper == nullptr) return nullptr;
+  ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+  ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
+  m_pfnSuper = nullptr;
   m_hWnd = nullptr;
   return hWnd;
 }
 
-LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam,
-                                    UINT_PTR /*uIdSubclass*/, DWORD_PTR dwRefData) {
-  CWnd* pWnd = reinterpret_cast<CWnd*>(dwRefData);
+LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam) {
+  // The object comes from the window itself: no lookup outside the process (a window
+  // property would cost a server round trip per message under Wine).
+  CWnd* pWnd = reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+  if (pWnd == nullptr || pWnd->m_pfnSuper == nullptr) {
+    return ::DefWindowProcA(hWnd, nMessage, wParam, lParam);
+  }
+  WNDPROC pfnSuper = pWnd->m_pfnSuper;
   LRESULT lResult = 0;
   if (!pWnd->OnWndMsg(nMessage, wParam, lParam, &lResult)) {
-    lResult = ::DefSubclassProc(hWnd, nMessage, wParam, lParam);
+    lResult = ::CallWindowProcA(pfnSuper, hWnd, nMessage, wParam, lParam);
   }
   if (nMessage == WM_NCDESTROY) pWnd->UnsubclassWindow();
   return lResult;
@@ -89,11 +87,10 @@ void CWnd::ShowHelp(DWORD_PTR /*dwData*/, UINT /*nCmd*/) {
 
 LRESULT CWnd::Default() {
   if (m_pCurrent == nullptr) return 0;
-  // A control's default runs inside its subclass procedure, where DefSubclassProc is valid;
-  // a reflected notification is not the control's own message and has no default there.
-  if (m_bSubclassed && m_pCurrent->nMessage < kReflectBase) {
-    m_pCurrent->lDefault =
-        ::DefSubclassProc(m_hWnd, m_pCurrent->nMessage, m_pCurrent->wParam, m_pCurrent->lParam);
+  // A reflected notification is not the control's own message: it has no default there.
+  if (m_pfnSuper != nullptr && m_pCurrent->nMessage < kReflectBase) {
+    m_pCurrent->lDefault = ::CallWindowProcA(m_pfnSuper, m_hWnd, m_pCurrent->nMessage,
+                                             m_pCurrent->wParam, m_pCurrent->lParam);
     return m_pCurrent->lDefault;
   }
   m_pCurrent->bDefaultDeferred = true;

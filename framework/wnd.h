@@ -1,10 +1,8 @@
 #pragma once
-// CWnd: a C++ object over one HWND. A dialog keeps its object in its DWLP_USER slot (CDialog);
-// a control is bound by subclassing through comctl32 (SetWindowSubclass, SubclassDlgItem),
-// which hands the object to our procedure with every message, so its own message map sees
-// its messages first and the control's procedure (DefSubclassProc) gets everything the map
-// does not take. A window property leads from a bound control's handle to its object, read
-// only where a parent looks for the child behind a notification.
+// CWnd: a C++ object over one HWND, kept in the one slot the window's kind leaves to the
+// application: a dialog's DWLP_USER (CDialog), a bound control's GWLP_USERDATA. A control is
+// bound by subclassing (SubclassDlgItem), so its own message map sees its messages first and
+// its original window procedure gets everything the map does not take.
 
 #include <windows.h>
 
@@ -28,7 +26,7 @@ class CWnd {
   static CWnd* FromHandlePermanent(HWND hWnd);
 
   // Puts our procedure in front of the control's; false when hWnd is null or already
-  // attached to another object.
+  // attached to another object. The control's GWLP_USERDATA is ours while it is bound.
   bool SubclassWindow(HWND hWnd);
   bool SubclassDlgItem(int nId, CWnd* pParent);
   // Takes our procedure out again and forgets the window.
@@ -83,11 +81,10 @@ class CWnd {
     LRESULT lDefault;
   };
 
-  static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR uIdSubclass, DWORD_PTR dwRefData);
+  static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam);
   bool CallHandler(const MsgMapEntry& entry, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
-  bool m_bSubclassed = false;
+  WNDPROC m_pfnSuper = nullptr;  // original procedure of a bound control
   CurrentMessage* m_pCurrent = nullptr;
 };
 

@@ -11,8 +11,7 @@ namespace qm::runner {
 namespace {
 
 constexpr const char* kSourceName = contract::kEventSource;
-constexpr const char kSourceKey[] =
-    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\carrack";
+constexpr const char* kSourceKey = contract::kEventSourceKeyPath;
 
 struct EventSourceTraits {
   using type = HANDLE;

@@ -59,7 +59,7 @@ std::size_t CountChildren(const qm::fw::CTreeCtrl& tree, HTREEITEM hParent) {
 // into the middle item, which removes all its siblings.
 double TimeOurListing(const std::string& strDir, std::size_t* pnItems, double* pdDescent) {
   HWND hTree = CreateTree();
-  CDirectoryTree tree;
+  qm::dirpicker::CDirectoryTree tree;
   tree.SubclassWindow(hTree);
   HTREEITEM hChain = tree.InsertItem(TVI_ROOT, TVI_LAST, "C:", 2, 3);
   auto t0 = std::chrono::steady_clock::now();
@@ -87,7 +87,7 @@ double TimeSortedInsertion(const std::string& strDir, std::size_t* pnItems) {
   HTREEITEM hChain = tree.InsertItem(TVI_ROOT, TVI_LAST, "C:", 2, 3);
   auto t0 = std::chrono::steady_clock::now();
   std::vector<std::string> vecNames;
-  qm::CollectSubdirectories(strDir.c_str(), &vecNames);
+  qm::dirpicker::CollectSubdirectories(strDir.c_str(), &vecNames);
   *pnItems = 0;
   for (const std::string& strName : vecNames) {
     if (tree.InsertItem(hChain, TVI_SORT, strName.c_str(), 0, 1)) ++*pnItems;

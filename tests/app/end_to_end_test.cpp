@@ -13,6 +13,7 @@
 
 namespace {
 
+using qm::app::COwnedMessageBox;
 using qm::test::CBoxPresser;
 using qm::test::CDrivenDlg;
 

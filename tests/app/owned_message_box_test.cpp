@@ -13,6 +13,8 @@
 namespace qm::svc::test {
 namespace {
 
+using qm::app::COwnedMessageBox;
+
 TEST(SvcWineMessageBoxTest, OwnedByTheDialogAndAnsweredWithTheButtonPressed) {
   HWND hOwner = ::CreateWindowExA(0, "STATIC", "qmtest owner", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                   nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);

@@ -11,6 +11,7 @@
 namespace qm::test {
 namespace {
 
+using dirpicker::CDriveCombo;
 using ::testing::IsEmpty;
 
 DWORD WINAPI NoDrives() {

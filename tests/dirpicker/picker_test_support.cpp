@@ -184,7 +184,7 @@ std::string CWineDrive::HostPath(const std::string& strWindowsPath) {
 PickerSystem& GetPickerSystem() {
   static PickerSystem* s_pSystem = [] {
     static PickerSystem s_system;
-    InstallPickerSystem(&s_system);
+    dirpicker::InstallPickerSystem(&s_system);
     return &s_system;
   }();
   return *s_pSystem;

@@ -54,7 +54,7 @@ class CWineDrive {
 
 // The picker's system calls as the tests script them: the real calls until a test puts a
 // function of its own in place.
-struct PickerSystem : qm::IPickerSystem {
+struct PickerSystem : qm::dirpicker::IPickerSystem {
   int(WINAPI* pfnMessageBox)(HWND, LPCSTR, LPCSTR, UINT) = &::MessageBoxA;
   DWORD(WINAPI* pfnGetCurrentDirectory)(DWORD, LPSTR) = &::GetCurrentDirectoryA;
   DWORD(WINAPI* pfnGetLogicalDrives)() = &::GetLogicalDrives;

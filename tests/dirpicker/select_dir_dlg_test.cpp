@@ -20,6 +20,7 @@
 namespace qm::test {
 namespace {
 
+using dirpicker::CSelectDirDlg;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 

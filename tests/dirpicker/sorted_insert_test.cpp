@@ -46,7 +46,8 @@ class SortedInsertTest : public ::testing::Test {
       Insert(hByBulk, TVI_LAST, s);
     }
     for (const std::string& s : vecNames) Insert(hBySort, TVI_SORT, s);
-    EXPECT_EQ(qm::InsertChildrenSorted(m_hTree, hByBulk, vecNames, 0, 1), vecNames.size());
+    EXPECT_EQ(qm::dirpicker::InsertChildrenSorted(m_hTree, hByBulk, vecNames, 0, 1),
+              vecNames.size());
     return {Children(hBySort), Children(hByBulk)};
   }
 
@@ -104,12 +105,12 @@ TEST_F(SortedInsertTest, RandomNamesWithManyCollisionsMatchTheControl) {
 
 // The control's rule, one name at a time: before the first child that compares greater,
 // after the first that compares equal, else last.
-std::vector<qm::SortedSlot> InsertOneByOne(const std::vector<std::wstring>& vecExisting,
-                                           const std::vector<std::wstring>& vecAdded,
-                                           qm::TreeTextCompare pfnCompare) {
-  std::list<qm::SortedSlot> children;
+std::vector<qm::dirpicker::SortedSlot> InsertOneByOne(const std::vector<std::wstring>& vecExisting,
+                                                      const std::vector<std::wstring>& vecAdded,
+                                                      qm::dirpicker::TreeTextCompare pfnCompare) {
+  std::list<qm::dirpicker::SortedSlot> children;
   for (std::size_t i = 0; i < vecExisting.size(); ++i) children.push_back({true, i});
-  auto text = [&](const qm::SortedSlot& slot) {
+  auto text = [&](const qm::dirpicker::SortedSlot& slot) {
     return (slot.m_bExisting ? vecExisting : vecAdded)[slot.m_nIndex].c_str();
   };
   for (std::size_t i = 0; i < vecAdded.size(); ++i) {
@@ -147,13 +148,14 @@ TEST(SortedInsertPlan, MatchesOneByOneInsertionUnderAnyCollation) {
     }
     return vec;
   };
-  for (qm::TreeTextCompare pfn :
-       {qm::TreeTextCompare{&::lstrcmpW}, qm::TreeTextCompare{&::lstrcmpiW},
-        qm::TreeTextCompare{&CompareReversed}, qm::TreeTextCompare{&CompareByLength}}) {
+  for (qm::dirpicker::TreeTextCompare pfn :
+       {qm::dirpicker::TreeTextCompare{&::lstrcmpW}, qm::dirpicker::TreeTextCompare{&::lstrcmpiW},
+        qm::dirpicker::TreeTextCompare{&CompareReversed},
+        qm::dirpicker::TreeTextCompare{&CompareByLength}}) {
     for (int nRound = 0; nRound < 40; ++nRound) {
       std::vector<std::wstring> vecExisting = randomNames(rng() % 6);
       std::vector<std::wstring> vecAdded = randomNames(rng() % 80);
-      ASSERT_EQ(qm::PlanSortedInsertion(vecExisting, vecAdded, pfn),
+      ASSERT_EQ(qm::dirpicker::PlanSortedInsertion(vecExisting, vecAdded, pfn),
                 InsertOneByOne(vecExisting, vecAdded, pfn))
           << "round " << nRound;
     }
@@ -162,7 +164,7 @@ TEST(SortedInsertPlan, MatchesOneByOneInsertionUnderAnyCollation) {
 
 TEST_F(SortedInsertTest, TopLevelListingWhenNoParentIsGiven) {
   Insert(TVI_ROOT, TVI_LAST, "m");
-  qm::InsertChildrenSorted(m_hTree, nullptr, {"z", "a", "n"}, 0, 1);
+  qm::dirpicker::InsertChildrenSorted(m_hTree, nullptr, {"z", "a", "n"}, 0, 1);
   EXPECT_EQ(Children(TVI_ROOT), (std::vector<std::string>{"a", "m", "n", "z"}));
 }
 
