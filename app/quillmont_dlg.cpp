@@ -55,6 +55,11 @@ BOOL CQuillmontDlg::OnInitDialog() {
   SendMsg(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
   SendMsg(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
   ::SendDlgItemMessageA(m_hWnd, IDC_STARTUP, CB_SETCURSEL, 0, 0);
+  // No more can be typed or pasted than Install reads: a longer text would be cut unseen.
+  for (int nId : {IDC_SERVICE_NAME, IDC_DISPLAY_NAME, IDC_DEPENDENCIES, IDC_EXECUTABLE,
+                  IDC_ARGUMENTS, IDC_WORKING_DIR}) {
+    ::SendDlgItemMessageA(m_hWnd, nId, EM_LIMITTEXT, qm::svc::FieldCapacity(nId) - 1, 0);
+  }
   return TRUE;  // the focus goes to the first tab stop, Service Name
 }
 

@@ -33,6 +33,16 @@ inline std::string ParametersKeyPath(std::string_view serviceName) {
   return strPath;
 }
 
+// Whether the runner refuses a Runfile for a quote inside its file name (it cannot be passed on
+// a command line); one pair of quotes around the whole value is allowed. The tool refuses such
+// an Executable at install rather than create a service that can never start.
+inline bool RunfileHasQuoteInName(std::string_view runfile) {
+  if (runfile.size() >= 2 && runfile.front() == '"' && runfile.back() == '"') {
+    runfile = runfile.substr(1, runfile.size() - 2);
+  }
+  return runfile.find('"') != std::string_view::npos;
+}
+
 // Value names under the Parameters key.
 namespace value {
 inline constexpr const char* kInstaller = "Installer";

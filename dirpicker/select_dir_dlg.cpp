@@ -12,6 +12,9 @@ namespace {
 
 constexpr qm::fw::MsgMapEntry kEntries[] = {
     qm::fw::OnCommand<&CSelectDirDlg::OnSelchangeDrive>(CBN_SELCHANGE, IDC_DRIVE),
+    // The tree's notice reaches the window itself when another loop dispatches it: the
+    // message box the tree shows for a folder it cannot search runs its own loop.
+    qm::fw::OnMessage<&CSelectDirDlg::UpdateDirName>(WM_DIRTREE_CHANGED),
 };
 
 }  // namespace

@@ -6,14 +6,6 @@ namespace qm::runner {
 
 namespace {
 
-// Opens a file the program's output is appended to; created when missing. Writers elsewhere
-// (an administrator's tail, a log rotator) may share it.
-unique_hfile OpenAppendFile(const std::string& strPath, SECURITY_ATTRIBUTES* pInherit) {
-  return unique_hfile(::CreateFileA(strPath.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    pInherit, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 unique_hfile OpenNul(DWORD dwAccess, SECURITY_ATTRIBUTES* pInherit) {
   return unique_hfile(::CreateFileA("NUL", dwAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, pInherit,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -32,7 +24,8 @@ void CChildProcess::SetLaunchOptions(std::string strEnvironmentBlock, DWORD dwPr
   m_dwPriorityClass = dwPriorityClass;
 }
 
-bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
+bool CChildProcess::Start(const RunParameters& params, const ChildOutput& output,
+                          StartFailure& failure) {
   m_hJob.reset(::CreateJobObjectA(nullptr, nullptr));
   if (!m_hJob) return Fail(failure, "creating the job object");
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
@@ -45,15 +38,11 @@ bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   unique_hfile hStdin = OpenNul(GENERIC_READ, &inherit);
   if (!hStdin) return Fail(failure, "opening NUL for standard input");
-  unique_hfile hStdout = params.strStdout.empty() ? OpenNul(GENERIC_WRITE, &inherit)
-                                                  : OpenAppendFile(params.strStdout, &inherit);
-  if (!hStdout) {
-    return Fail(failure, "opening the Stdout file " + params.strStdout);
-  }
-  unique_hfile hStderr = params.strStderr.empty() ? OpenNul(GENERIC_WRITE, &inherit)
-                                                  : OpenAppendFile(params.strStderr, &inherit);
-  if (!hStderr) {
-    return Fail(failure, "opening the Stderr file " + params.strStderr);
+  // Output the runner does not capture is discarded.
+  unique_hfile hNulOut;
+  if (!output.hStdout || !output.hStderr) {
+    hNulOut = OpenNul(GENERIC_WRITE, &inherit);
+    if (!hNulOut) return Fail(failure, "opening NUL for the program's output");
   }
 
   STARTUPINFOA startup = {};
@@ -66,8 +55,8 @@ bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
   ::GetStartupInfoA(&own);
   startup.lpDesktop = own.lpDesktop;
   startup.hStdInput = hStdin.get();
-  startup.hStdOutput = hStdout.get();
-  startup.hStdError = hStderr.get();
+  startup.hStdOutput = output.hStdout ? output.hStdout : hNulOut.get();
+  startup.hStdError = output.hStderr ? output.hStderr : hNulOut.get();
 
   std::string strCommandLine = ComposeCommandLine(params.strRunfile, params.strArguments);
   std::string strDirectory = ChooseWorkingDirectory(params.strRunfile, params.strDirectory);
@@ -93,7 +82,7 @@ bool CChildProcess::Start(const RunParameters& params, StartFailure& failure) {
     m_dwProcessId = 0;
     return false;
   }
-  // Set before the program runs its first instruction, and inherited by what it starts.
+  // Set before the program runs its first instruction.
   if (m_dwPriorityClass != NORMAL_PRIORITY_CLASS &&
       !::SetPriorityClass(m_hProcess.get(), m_dwPriorityClass)) {
     Fail(failure, "setting the program's priority");

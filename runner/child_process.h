@@ -18,6 +18,13 @@ struct StartFailure {
   DWORD dwError = 0;
 };
 
+// Where the program's standard output and standard error go: inheritable handles, or nullptr
+// for the NUL device.
+struct ChildOutput {
+  HANDLE hStdout = nullptr;
+  HANDLE hStderr = nullptr;
+};
+
 class CChildProcess {
  public:
   // What every later Start gives the program: its environment block (empty: the runner's
@@ -28,7 +35,7 @@ class CChildProcess {
   // starts can escape the job. On failure returns false with the step that failed and its
   // error; nothing is left running.
   // Each start has a job of its own; the previous one is let go of first.
-  bool Start(const RunParameters& params, StartFailure& failure);
+  bool Start(const RunParameters& params, const ChildOutput& output, StartFailure& failure);
 
   HANDLE Process() const { return m_hProcess.get(); }
   DWORD ProcessId() const { return m_dwProcessId; }

@@ -90,7 +90,7 @@ bool CRunnerService::RestartAfterExit() {
     // It ended as the stop came, or because the system is going down: a stop all the same.
     m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
     m_child.EndAll(kEndAllowanceMs);
-    m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
+    ReportStopped(ExitForRequestedStop());
     return false;
   }
   RestartDecision decision = m_backoff.OnProgramEnded(dwCode, ullRunMs);
@@ -107,7 +107,7 @@ bool CRunnerService::RestartAfterExit() {
     WriteEvent(
         EVENTLOG_ERROR_TYPE, MSG_PROGRAM_GIVEN_UP,
         {m_strName.c_str(), code.szDecimal, code.szHex, strRestarts.c_str(), strDelayMax.c_str()});
-    m_reporter.Report(SERVICE_STOPPED, 0, ExitForGivingUp(dwCode));
+    ReportStopped(ExitForGivingUp(dwCode));
     return false;
   }
 
@@ -126,7 +126,7 @@ bool CRunnerService::RestartAfterExit() {
     return false;
   }
   if (::WaitForSingleObject(m_hStopEvent.get(), decision.dwDelayMs) != WAIT_TIMEOUT) {
-    m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
+    ReportStopped(ExitForRequestedStop());
     return false;
   }
   // Decided and started under the lock that accepts stop requests: a stop either comes first
@@ -135,7 +135,7 @@ bool CRunnerService::RestartAfterExit() {
   bool bStop = StopAsked();
   bool bStarted = !bStop && StartProgram();
   ::ReleaseSRWLockExclusive(&m_startLock);
-  if (bStop) m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
+  if (bStop) ReportStopped(ExitForRequestedStop());
   return bStarted;
 }
 

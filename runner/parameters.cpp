@@ -150,6 +150,21 @@ bool ReadRunParameters(const char* pszServiceName, RunParameters& params,
   }
   dwError = Optional(ReadMultiString(hKey.get(), value::kEnvironment, settings.environment));
   if (dwError != ERROR_SUCCESS) return Fail(failure, value::kEnvironment, dwError);
+
+  // Rotation and timestamps of the output files; each keeps its default when missing.
+  OutputSettings& output = params.output;
+  output = {};
+  std::uint32_t dwDaily = output.bRotateDaily ? 1 : 0;
+  std::uint32_t dwTimestamps = output.bTimestamps ? 1 : 0;
+  for (const Number& value :
+       {Number{value::kRotateBytes, &output.dwRotateBytes}, Number{value::kRotateDaily, &dwDaily},
+        Number{value::kRotateKeep, &output.dwRotateKeep},
+        Number{value::kTimestamps, &dwTimestamps}}) {
+    dwError = Optional(ReadDword(hKey.get(), value.pszName, *value.pdwValue));
+    if (dwError != ERROR_SUCCESS) return Fail(failure, value.pszName, dwError);
+  }
+  output.bRotateDaily = dwDaily != 0;
+  output.bTimestamps = dwTimestamps != 0;
   return true;
 }
 

@@ -15,6 +15,9 @@ namespace {
 
 // Reading the registry and creating a process take well under this.
 constexpr DWORD kStartWaitHintMs = 5000;
+// Writing out what the program left in the pipes; more only when something outside the job
+// still holds them.
+constexpr DWORD kOutputFinishMs = 5000;
 
 // While the runner is attached to the program's console to send it Ctrl+Break, no console
 // event (the Ctrl+C sent where Ctrl+Break cannot be, logoff, shutdown) may end the runner.
@@ -97,12 +100,23 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
   // it only to send Ctrl+Break, and no console event may end the runner itself.
   ::FreeConsole();
   ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
+
+  // The output files and their pipes serve every start of the program.
+  std::string strStep;
+  DWORD dwOutputError = 0;
+  if (!m_output.Start(m_strName, m_params, strStep, dwOutputError)) {
+    std::string strError = SystemErrorText(dwOutputError);
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
+               {m_strName.c_str(), strStep.c_str(), strError.c_str()});
+    StopWithFailure(dwOutputError);
+    return false;
+  }
   return StartProgram();
 }
 
 bool CRunnerService::StartProgram() {
   StartFailure start;
-  if (!m_child.Start(m_params, start)) {
+  if (!m_child.Start(m_params, {m_output.StdoutForProgram(), m_output.StderrForProgram()}, start)) {
     std::string strError = SystemErrorText(start.dwError);
     if (start.bCreateProcess) {
       std::string strLine = ComposeCommandLine(m_params.strRunfile, m_params.strArguments);
@@ -142,7 +156,7 @@ void CRunnerService::StopProgram() {
                   static_cast<unsigned long>(m_params.dwStopTimeoutMs));
     WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_ENDED_BY_FORCE, {m_strName.c_str(), szTimeout});
   }
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForRequestedStop());
+  ReportStopped(ExitForRequestedStop());
 }
 
 void CRunnerService::OnProgramEnded() {
@@ -159,11 +173,18 @@ void CRunnerService::OnProgramEnded() {
     std::snprintf(szHex, sizeof(szHex), "0x%lx", static_cast<unsigned long>(dwCode));
     WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_FAILED, {m_strName.c_str(), szDecimal, szHex});
   }
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForProgram(dwCode));
+  ReportStopped(ExitForProgram(dwCode));
+}
+
+void CRunnerService::ReportStopped(ServiceExit exit) {
+  // Everything the program wrote is in its files before the manager hears of the stop.
+  m_reporter.Report(SERVICE_STOP_PENDING, kOutputFinishMs);
+  m_output.Finish(kOutputFinishMs);
+  m_reporter.Report(SERVICE_STOPPED, 0, exit);
 }
 
 void CRunnerService::StopWithFailure(DWORD dwError) {
-  m_reporter.Report(SERVICE_STOPPED, 0, ExitForRunnerFailure(dwError));
+  ReportStopped(ExitForRunnerFailure(dwError));
 }
 
 DWORD CRunnerService::OnControl(DWORD dwControl) {
@@ -181,6 +202,8 @@ DWORD CRunnerService::OnControl(DWORD dwControl) {
       return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
       return NO_ERROR;
+    case contract::kControlRotate:
+      return m_output.RequestRotation() ? NO_ERROR : ERROR_INVALID_SERVICE_CONTROL;
     default:
       return ERROR_CALL_NOT_IMPLEMENTED;
   }

@@ -11,6 +11,7 @@
 #include "runner/child_process.h"
 #include "runner/core/restart_policy.h"
 #include "runner/core/run_parameters.h"
+#include "runner/output_capture.h"
 #include "runner/status_reporter.h"
 
 namespace qm::runner {
@@ -38,6 +39,8 @@ class CRunnerService {
   bool StopAsked() const;
   void StopProgram();
   void OnProgramEnded();
+  // The last report: once the output is written out, SERVICE_STOPPED with the exit codes.
+  void ReportStopped(ServiceExit exit);
   void StopWithFailure(DWORD dwError);
   DWORD OnControl(DWORD dwControl);
   static DWORD WINAPI HandlerEx(DWORD dwControl, DWORD dwEventType, void* pEventData,
@@ -47,6 +50,7 @@ class CRunnerService {
   CStatusReporter m_reporter;
   unique_handle m_hStopEvent;
   RunParameters m_params;
+  COutputCapture m_output;  // outlives every start of the program
   CChildProcess m_child;
   CRestartBackoff m_backoff{RestartSettings{}};
   ULONGLONG m_ullStartedAt = 0;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in build/bench (Windows configuration) and runs them under Wine in
-# that folder's prefix: the directory tree listing and the service runner. The directory-tree
-# benchmark's folders (1,000, 20,000 and 100,000 subdirectories) are made on the host: under
-# Wine every new name costs a scan of its folder.
+# that folder's prefix: the directory tree listing, the service runner and its output
+# capture. The directory-tree benchmark's folders (1,000, 20,000 and 100,000 subdirectories)
+# are made on the host: under Wine every new name costs a scan of its folder.
 #   scripts/bench.sh [max-count [sorted-limit]]   (sorted-limit: see bench/dirtree/main.cpp)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -14,7 +14,7 @@ sorted_limit=${2:-20000}
 [ -f "$build/CMakeCache.txt" ] ||
   cmake -S "$root" -B "$build" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target bench_dirtree runner_bench -j "${QM_JOBS:-2}"
+cmake --build "$build" --target bench_dirtree runner_bench output_bench -j "${QM_JOBS:-2}"
 
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
 bash scripts/wine-prefix.sh "$WINEPREFIX"
@@ -45,3 +45,7 @@ wine "$build/bin/bench_dirtree.exe" "$max" 'C:\qm-bench-dirtree' "$sorted_limit"
 
 echo "== service runner against a service that does nothing"
 wine "$build/bin/runner_bench.exe" 9
+
+# 40 MB by default; QM_OUTPUT_MB=200 for the full measurement (minutes under Wine).
+echo "== runner output: capture and rotation against the program writing its own file"
+wine "$build/bin/output_bench.exe" "${QM_OUTPUT_MB:-40}"

@@ -5,14 +5,23 @@
 namespace qm::svc {
 
 CDependencyList::CDependencyList(ISystem& system, const char* text) : m_system(system) {
-  if (text == nullptr || text[0] == '\0') return;
+  // Text without any name (empty, or semicolons alone) gives no list at all.
+  if (text == nullptr || text[std::strspn(text, ";")] == '\0') return;
   const std::size_t cchText = std::strlen(text);
   m_pBlock = m_system.GlobalAlloc(cchText + 2);
   if (m_pBlock != nullptr) {
+    // Empty entries ("A;;B", ";A") are skipped: the Service Control Manager reads an empty
+    // name as the end of the list and would drop every name after it.
     char* pszList = static_cast<char*>(m_pBlock);
-    for (std::size_t i = 0; i < cchText; ++i) pszList[i] = text[i] == ';' ? '\0' : text[i];
-    pszList[cchText] = '\0';
-    pszList[cchText + 1] = '\0';
+    std::memset(pszList, 0, cchText + 2);
+    std::size_t cchOut = 0;
+    for (std::size_t i = 0; i < cchText; ++i) {
+      if (text[i] != ';') {
+        pszList[cchOut++] = text[i];
+      } else if (cchOut > 0 && pszList[cchOut - 1] != '\0') {
+        pszList[cchOut++] = '\0';
+      }
+    }
     m_pszList = pszList;
     return;
   }

@@ -1,6 +1,6 @@
 #pragma once
 // The Dependencies text ("Alpha;Beta") turned into the Service Control Manager's list form:
-// each name ended by a NUL, the whole list by a further NUL.
+// each name ended by a NUL, the whole list by a further NUL. Empty entries are skipped.
 
 #include <cstddef>
 

@@ -6,6 +6,25 @@
 
 namespace qm::svc {
 
+// The capacities, in bytes with the NUL, with which Install reads the fields. The dialog
+// limits each edit field to one character less, so that what the user sees is what is stored.
+inline constexpr int kNameCapacity = 81;    // Service Name, Display Name, Startup
+inline constexpr int kListCapacity = 1024;  // Dependencies, Arguments
+inline constexpr int kPathCapacity = 260;   // Executable, Working Directory
+
+constexpr int FieldCapacity(int id) {
+  switch (id) {
+    case IDC_DEPENDENCIES:
+    case IDC_ARGUMENTS:
+      return kListCapacity;
+    case IDC_EXECUTABLE:
+    case IDC_WORKING_DIR:
+      return kPathCapacity;
+    default:
+      return kNameCapacity;
+  }
+}
+
 class IServiceForm {
  public:
   virtual ~IServiceForm() = default;

@@ -15,10 +15,6 @@ namespace qm::svc {
 
 namespace {
 
-constexpr int kNameCapacity = 81;
-constexpr int kListCapacity = 1024;
-constexpr int kPathCapacity = 260;
-
 constexpr const char* kNotInstalledFormat = "%s\n\n%s\n was NOT installed.\n\n%s";
 
 // Appends to a fixed buffer, never past its end.
@@ -78,6 +74,14 @@ void CServiceCommands::OnInstall() {
     std::snprintf(szMessage, sizeof(szMessage), "A service named %s\n is already registered.",
                   szServiceName);
     m_platform.messageBox.Show(szMessage, "Error", kMbOk | kMbIconExclamation);
+    return;
+  }
+  // The runner would refuse it at every start; the user meant the rest as arguments.
+  if (contract::RunfileHasQuoteInName(szExecutable)) {
+    m_platform.messageBox.Show(
+        "Please do not use quotes in the executable.\nIts arguments belong in the Arguments "
+        "field.",
+        "Error", kMbOk | kMbIconExclamation);
     return;
   }
 

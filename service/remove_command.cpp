@@ -12,7 +12,6 @@ namespace qm::svc {
 
 namespace {
 
-constexpr int kNameCapacity = 81;
 constexpr std::uint32_t kConfigBlockSize = 4096;
 constexpr std::uint32_t kStopPollMs = 1000;
 

@@ -18,15 +18,26 @@ void CServiceCommands::LoadServiceList() {
   CRegKey key = OwnKey(m_platform.registry, m_platform.system, hRaw);
   char szName[1024];
   char szClass[1024];
-  // Any failure ends the walk, not only the end of the list: a key deleted meanwhile
-  // answers every index with the same error and would otherwise be walked for ever.
-  for (std::uint32_t dwIndex = 0;; ++dwIndex) {
+  // The list must hold every name the walk can deliver: an index that fails (a subkey with
+  // a class longer than the buffer answers ERROR_MORE_DATA) is read again without the class,
+  // which is never used, and skipped if it still fails. Only the end of the list ends the
+  // walk, or a run of failures: a key deleted meanwhile fails every index for ever.
+  int nFailedRun = 0;
+  for (std::uint32_t dwIndex = 0; nFailedRun < kMaxFailedEnumRun; ++dwIndex) {
     std::uint32_t cbName = sizeof(szName);
     std::uint32_t cbClass = sizeof(szClass);
-    if (m_platform.registry.EnumKey(key.get(), dwIndex, szName, &cbName, szClass, &cbClass) !=
-        kErrorSuccess) {
-      break;
+    long lResult =
+        m_platform.registry.EnumKey(key.get(), dwIndex, szName, &cbName, szClass, &cbClass);
+    if (lResult != kErrorSuccess && lResult != kErrorNoMoreItems) {
+      cbName = sizeof(szName);
+      lResult = m_platform.registry.EnumKey(key.get(), dwIndex, szName, &cbName, nullptr, nullptr);
     }
+    if (lResult == kErrorNoMoreItems) break;
+    if (lResult != kErrorSuccess) {
+      ++nFailedRun;
+      continue;
+    }
+    nFailedRun = 0;
     szName[sizeof(szName) - 1] = '\0';
     m_pServiceList->AddHead(szName);
   }

@@ -19,6 +19,9 @@ namespace qm::svc {
 inline constexpr std::uint32_t kStopWaitMs = 30000;
 inline constexpr std::uint32_t kStopWaitCapMs = 120000;
 
+// Consecutive failing indexes after which the Services key's walk gives up.
+inline constexpr int kMaxFailedEnumRun = 16;
+
 class CServiceCommands {
  public:
   CServiceCommands(ServicePlatform& platform, IServiceForm& form);

@@ -9,7 +9,7 @@ ParameterProblem CheckParameters(const RunParameters& params) {
   if (file.find_first_not_of(" \t") == std::string_view::npos) {
     return ParameterProblem::kEmptyRunfile;
   }
-  if (file.find('"') != std::string_view::npos) return ParameterProblem::kQuoteInRunfile;
+  if (contract::RunfileHasQuoteInName(params.strRunfile)) return ParameterProblem::kQuoteInRunfile;
   if (ComposeCommandLine(params.strRunfile, params.strArguments).size() >= kMaxCommandLine) {
     return ParameterProblem::kCommandLineTooLong;
   }

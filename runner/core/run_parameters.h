@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/runner_contract.h"
+#include "runner/core/output_settings.h"
 #include "runner/core/run_settings.h"
 
 namespace qm::runner {
@@ -23,6 +24,7 @@ struct RunParameters {
   std::uint32_t dwStopTimeoutMs = kDefaultStopTimeoutMs;
   std::string strStdout;  // empty: output discarded
   std::string strStderr;
+  OutputSettings output;  // rotation and timestamps of those files
   // Restart policy, environment and priority, as stored; checked by MakeRunSettings.
   RunSettingValues settings;
 };

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "app/quillmont_dlg.h"
 #include "framework/file_dialog.h"
@@ -165,6 +167,66 @@ TEST_F(MainDialog, FieldsAreReadWithTheirCapacities) {
     d.WriteField(IDC_ARGUMENTS, "-v");
     EXPECT_EQ(d.Text(IDC_ARGUMENTS), "-v");
   });
+}
+
+TEST_F(MainDialog, EditFieldsTakeNoMoreThanInstallReadsSoInstallStoresWhatIsShown) {
+  const std::string strLong(2000, 'x');
+  std::map<int, std::string> shown;
+  Run([&](CDrivenDlg& d) {
+    for (int nId : kEdits) {
+      // Pasted, then one more character typed: both stop at the field's limit.
+      ::SendDlgItemMessageA(d.m_hWnd, nId, EM_REPLACESEL, TRUE,
+                            reinterpret_cast<LPARAM>(strLong.c_str()));
+      ::SendMessageA(d.GetDlgItem(nId), WM_CHAR, 'y', 0);
+      std::vector<char> text(4096, '\0');
+      ::GetDlgItemTextA(d.m_hWnd, nId, text.data(), static_cast<int>(text.size()));
+      shown[nId] = text.data();
+      EXPECT_EQ(shown[nId].size(), static_cast<std::size_t>(qm::svc::FieldCapacity(nId) - 1))
+          << nId;
+    }
+    d.Click(IDC_INSTALL);
+  });
+  const std::string strKey =
+      "SYSTEM\\CurrentControlSet\\Services\\" + shown[IDC_SERVICE_NAME] + "\\Parameters";
+  const std::pair<const char*, int> values[] = {
+      {"Arguments", IDC_ARGUMENTS}, {"Runfile", IDC_EXECUTABLE}, {"Directory", IDC_WORKING_DIR}};
+  ASSERT_NE(m_fake.FindKey(strKey), nullptr);
+  for (const auto& [pszValue, nId] : values) {
+    EXPECT_EQ(m_fake.FindKey(strKey)->values[pszValue].data, shown[nId] + '\0') << pszValue;
+  }
+  ASSERT_NE(m_fake.FindService(shown[IDC_SERVICE_NAME]), nullptr);
+  EXPECT_EQ(m_fake.FindService(shown[IDC_SERVICE_NAME])->strDisplayName, shown[IDC_DISPLAY_NAME]);
+  EXPECT_EQ(m_fake.FindService(shown[IDC_SERVICE_NAME])->strDependencies,
+            shown[IDC_DEPENDENCIES] + std::string(2, '\0'));
+}
+
+TEST_F(MainDialog, EnterPressesInstallWhileItIsEnabledAndDoesNothingOtherwise) {
+  // What the modal loop hands the dialog manager for a key pressed in the focused field.
+  auto pressEnter = [](CDrivenDlg& d) {
+    MSG msg{::GetFocus(), WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+    ::IsDialogMessageA(d.m_hWnd, &msg);
+  };
+  DWORD dwDefId = 0;
+  INT_PTR nResult = Run(
+      [&](CDrivenDlg& d) {
+        dwDefId = static_cast<DWORD>(d.SendMsg(DM_GETDEFID));
+        d.Type(IDC_SERVICE_NAME, "QmEnter");
+        d.Type(IDC_DISPLAY_NAME, "Enter");
+        d.Type(IDC_EXECUTABLE, "C:\\a.exe");
+        ASSERT_EQ(d.Buttons(), "I-");
+        pressEnter(d);
+        EXPECT_EQ(d.Text(IDC_SERVICE_NAME), "");  // installed: the form is emptied
+        ASSERT_EQ(d.Buttons(), "--");
+        pressEnter(d);  // must neither install nor end the dialog
+        d.PostMsg(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      },
+      false);
+  EXPECT_EQ(HIWORD(dwDefId), DC_HASDEFID);
+  EXPECT_EQ(LOWORD(dwDefId), IDC_INSTALL);
+  EXPECT_EQ(nResult, IDCANCEL);
+  EXPECT_EQ(m_fake.CountCalls("CreateService"), 1);
+  ASSERT_EQ(m_fake.m_boxes.size(), 1u);
+  EXPECT_EQ(m_fake.m_boxes[0].strCaption, "Success");
 }
 
 TEST_F(MainDialog, InstallThroughTheButtonEmptiesTheFormAndDisablesBoth) {

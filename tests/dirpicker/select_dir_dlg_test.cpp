@@ -311,6 +311,30 @@ TEST_F(SelectDirDlgTest, ChoosingAReadyDriveMovesTheProcessThereAndRebuildsEvery
   EXPECT_THAT(m_boxes.Calls(), IsEmpty());
 }
 
+// A real box in the middle of a descent: its own loop hands the tree's notice to the
+// dialog's window procedure, not to the pre-filter (no recorder here, the box is real).
+TEST(SelectDirDlgRealBoxTest, DirectoryNameFollowsANoticeThatTheTreesBoxDispatched) {
+  CCurrentDirectoryGuard cwd;
+  CTempTree tmp;
+  tmp.MakeDir("gone");
+  ASSERT_TRUE(::SetCurrentDirectoryA(tmp.Path().c_str()));
+  const std::string strOpenedAt = CurrentDirectory();
+  CDrivenSelectDirDlg dlg;
+  std::string strBoxText, strDirName;
+  dlg.m_vecSteps.push_back([&](CDrivenSelectDirDlg& d) {
+    HTREEITEM hGone = d.Listed("gone");
+    tmp.Remove("gone");  // listed, but no longer searchable
+    CBoxPresser presser("DEBUG", IDOK);
+    d.DoubleClickOn(hGone);  // returns once the box is pressed
+    strBoxText = presser.Text();
+    strDirName = d.DirName();
+  });
+  dlg.DoModal();
+  EXPECT_EQ(strBoxText, "FindFirstFile() returned INVALID_HANDLE_VALUE");
+  EXPECT_EQ(strDirName, strOpenedAt + "\\gone");
+  EXPECT_EQ(dlg.GetPath(), strOpenedAt + "\\gone");
+}
+
 // --- the main dialog's browse button ---
 
 TEST_F(SelectDirDlgTest, BrowseButtonFillsWorkingDirectoryOnOkOnly) {

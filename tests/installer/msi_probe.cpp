@@ -1,11 +1,8 @@
 // The Windows side of the installer test (tests/installer/msi_test.sh): drives an installed
-// quillmnt.exe as a user would and reports what the Service Control Manager holds.
-//   msi_probe install TOOL SERVICE PROGRAM  fill in the tool's form and press Install
-//   msi_probe query SERVICE                 print binary=<path> and state=<n>
-//   msi_probe start SERVICE                 start it and wait until it runs
-//   msi_probe stop SERVICE                  stop it and wait until it has stopped
-//   msi_probe delete SERVICE                stop it and delete it
-// Prints what it saw; exits 0 on success, 1 when a step failed.
+// quillmnt.exe as a user would.
+//   msi_probe install TOOL SERVICE PROGRAM  fill in the tool's form, press Install, answer
+//                                           the message box and close the tool
+// Prints the box it saw; exits 0 when the tool reported success, 1 otherwise.
 #include <windows.h>
 
 #include <cstdio>
@@ -107,88 +104,11 @@ int Install(const char* pszTool, const char* pszService, const char* pszProgram)
   return nResult;
 }
 
-qm::unique_schandle OpenService(const char* pszService) {
-  qm::unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-  if (!manager) return {};
-  return qm::unique_schandle(::OpenServiceA(manager.get(), pszService, SERVICE_ALL_ACCESS));
-}
-
-DWORD State(SC_HANDLE hService) {
-  SERVICE_STATUS status{};
-  return ::QueryServiceStatus(hService, &status) ? status.dwCurrentState : 0;
-}
-
-// Waits up to 20 s for the service to reach the state.
-bool WaitForState(SC_HANDLE hService, DWORD dwWanted) {
-  for (int i = 0; i < 200; ++i) {
-    if (State(hService) == dwWanted) return true;
-    ::Sleep(100);
-  }
-  return false;
-}
-
-int Query(const char* pszService) {
-  qm::unique_schandle service = OpenService(pszService);
-  if (!service) {
-    std::printf("registered=no error=%lu\n", ::GetLastError());
-    return 1;
-  }
-  alignas(QUERY_SERVICE_CONFIGA) char buffer[8192];
-  auto* pConfig = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer);
-  DWORD cbNeeded = 0;
-  if (!::QueryServiceConfigA(service.get(), pConfig, sizeof(buffer), &cbNeeded)) {
-    std::printf("registered=yes config-error=%lu\n", ::GetLastError());
-    return 1;
-  }
-  std::printf("registered=yes\nbinary=%s\nstate=%lu\n", pConfig->lpBinaryPathName,
-              State(service.get()));
-  return 0;
-}
-
-int Start(const char* pszService) {
-  qm::unique_schandle service = OpenService(pszService);
-  if (!service || !::StartServiceA(service.get(), 0, nullptr)) {
-    std::printf("start failed: %lu\n", ::GetLastError());
-    return 1;
-  }
-  bool bRunning = WaitForState(service.get(), SERVICE_RUNNING);
-  std::printf("state=%lu\n", State(service.get()));
-  return bRunning ? 0 : 1;
-}
-
-int Stop(const char* pszService) {
-  qm::unique_schandle service = OpenService(pszService);
-  SERVICE_STATUS status{};
-  if (!service || !::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
-    std::printf("stop failed: %lu\n", ::GetLastError());
-    return 1;
-  }
-  bool bStopped = WaitForState(service.get(), SERVICE_STOPPED);
-  std::printf("state=%lu\n", State(service.get()));
-  return bStopped ? 0 : 1;
-}
-
-int Delete(const char* pszService) {
-  qm::unique_schandle service = OpenService(pszService);
-  if (!service) return 1;
-  SERVICE_STATUS status{};
-  if (::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
-    WaitForState(service.get(), SERVICE_STOPPED);
-  }
-  return ::DeleteService(service.get()) ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);
-  const std::string strCommand = argc > 1 ? argv[1] : "";
-  if (strCommand == "install" && argc == 5) return Install(argv[2], argv[3], argv[4]);
-  if (strCommand == "query" && argc == 3) return Query(argv[2]);
-  if (strCommand == "start" && argc == 3) return Start(argv[2]);
-  if (strCommand == "stop" && argc == 3) return Stop(argv[2]);
-  if (strCommand == "delete" && argc == 3) return Delete(argv[2]);
-  std::fprintf(stderr,
-               "usage: msi_probe install TOOL SERVICE PROGRAM | query|start|stop|delete NAME\n");
+  if (argc == 5 && std::strcmp(argv[1], "install") == 0) return Install(argv[2], argv[3], argv[4]);
+  std::fprintf(stderr, "usage: msi_probe install TOOL SERVICE PROGRAM\n");
   return 2;
 }

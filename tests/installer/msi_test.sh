@@ -4,7 +4,8 @@
 #   tables    a second build (same version) and a newer one (next version) from the same
 #             staged folder: ProductCode new per build, UpgradeCode the same, files, event
 #             source, downgrade message
-#   install   silent install: files, Start-menu shortcuts, event source, one product
+#   install   silent install: files, Start-menu shortcuts, event source, one product; another
+#             build of the same version replaces it
 #   service   the installed tool installs a service whose binary is the installed runner; it runs
 #   upgrade   the newer build replaces the older: one product, the service still running
 #   downgrade the older build is refused while the newer one is installed
@@ -78,7 +79,8 @@ bash "$scripts/wine-prefix.sh" "$prefix" >/dev/null || { echo "FAIL cannot creat
 wineserver -p
 wine cmd /c exit </dev/null >/dev/null 2>&1  # Wine's background processes, detached from our pipes
 cleanup() {
-  timeout 30 wine "$probe" delete "$service" </dev/null >/dev/null 2>&1
+  timeout 30 wine sc stop "$service" </dev/null >/dev/null 2>&1
+  timeout 30 wine sc delete "$service" </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
 }
 trap cleanup EXIT
@@ -105,6 +107,15 @@ event_source() {
     /v EventMessageFile | grep EventMessageFile  # Wine's reg prints its errors on stdout
 }
 runner='C:\Program Files\Quillmont\carrack.exe'
+binary() {  # the service's command line as registered, or nothing
+  win reg query "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$service" /v ImagePath |
+    sed -n 's/.*ImagePath *REG_[A-Z_]* *//p'
+}
+state() { win sc query "$service" | sed -n 's/.*STATE *: *\([0-9]*\).*/\1/p'; }
+wait_state() {  # wait_state N: up to 20 s for the service to reach state N (4 runs, 1 stopped)
+  for _ in $(seq 40); do [ "$(state)" = "$1" ] && return 0; sleep 0.5; done
+  return 1
+}
 
 echo "== install"
 msiexec /i "$msi" "$work/install.log"
@@ -113,36 +124,46 @@ for f in quillmnt.exe carrack.exe quillmnt.html readme.txt LICENSE; do
   check "installed $f" test -f "$install_dir/$f"
 done
 check "Start-menu shortcuts: $(shortcuts)" equal "$(shortcuts)" "Quillmont User Guide.lnk|Quillmont.lnk|"
+link_target() {  # link_target NAME: the path a Start-menu shortcut opens
+  for m in "${menus[@]}"; do [ -f "$m/$1.lnk" ] && strings -a "$m/$1.lnk" | grep -m1 '^C:\\'; done
+}
+check "the tool's shortcut opens it" equal "$(link_target Quillmont)" 'C:\Program Files\Quillmont\quillmnt.exe'
+check "the guide's shortcut opens it" \
+  equal "$(link_target 'Quillmont User Guide')" 'C:\Program Files\Quillmont\quillmnt.html'
 check "event source registered" contains "$(event_source)" "$runner"
 check "one product, version $msi_version" equal "$(products | tr '\n' ' ')" "$msi_version "
+
+msiexec /i "$work/same.msi" "$work/rebuild.log"
+check "another build of the same version installs" equal "$?" 0
+check "and replaces the first: one product, version $msi_version" \
+  equal "$(products | tr '\n' ' ')" "$msi_version "
 
 echo "== service"
 out=$(win "$probe" install 'C:\Program Files\Quillmont\quillmnt.exe' "$service" "$(winpath "$service_program")")
 check "the installed tool installs a service ($out)" contains "$out" "box=Success"
-out=$(win "$probe" query "$service")
-check "its binary is the installed runner" contains "$out" "binary=\"$runner\""
-out=$(win "$probe" start "$service")
-check "it runs ($out)" equal "$out" "state=4"
+check "its binary is the installed runner: $(binary)" equal "$(binary)" "\"$runner\""
+win sc start "$service" >/dev/null
+check "it runs" wait_state 4
 
 echo "== upgrade"
 msiexec /i "$work/next.msi" "$work/upgrade.log"
 check "silent upgrade succeeds" equal "$?" 0
 check "one product, version $next_version" equal "$(products | tr '\n' ' ')" "$next_version "
-out=$(win "$probe" query "$service")
-check "the service still runs the installed runner" contains "$out" "binary=\"$runner\""
-check "the service is still running" contains "$out" "state=4"
+check "the service still runs the installed runner" equal "$(binary)" "\"$runner\""
+check "the service is still running" equal "$(state)" 4
 check "the runner is in place" test -f "$install_dir/carrack.exe"
 check "event source still registered" contains "$(event_source)" "$runner"
 
 echo "== downgrade"
 msiexec /i "$msi" "$work/downgrade.log"
 check "installing the older build fails" differ "$?" 0
-check "because a newer one is there" grep -q "WIX_DOWNGRADE_DETECTED = {" "$work/downgrade.log"
+check "because a newer one is there" grep -q "NEWER_QUILLMONT_FOUND = {" "$work/downgrade.log"
 check "the newer product stays alone" equal "$(products | tr '\n' ' ')" "$next_version "
 
 echo "== uninstall"
 # As the guide says: stop (here) or remove the services first; a running runner is in use.
-win "$probe" stop "$service" >/dev/null
+win sc stop "$service" >/dev/null
+check "the service stops" wait_state 1
 msiexec /x "$work/next.msi" "$work/uninstall.log"
 check "silent uninstall succeeds" equal "$?" 0
 check "no product left" equal "$(products | tr '\n' ' ')" ""
@@ -150,8 +171,7 @@ check "no file left: $(ls "$install_dir" 2>/dev/null | tr '\n' ' ')" \
   equal "$(ls "$install_dir" 2>/dev/null | grep -c .)" 0
 check "no shortcut left" equal "$(shortcuts)" ""
 check "event source removed" equal "$(event_source)" ""
-out=$(win "$probe" query "$service")
-check "the user's service stays registered" contains "$out" "registered=yes"
+check "the user's service stays registered" equal "$(binary)" "\"$runner\""
 
 echo "msi_test: $failures failed"
 [ "$failures" -eq 0 ]

@@ -13,8 +13,14 @@
 //   --child FILE      start a copy of itself that records into FILE and waits (and wait
 //                     for that record)
 //   --print TEXT      write TEXT to standard output and "err:" TEXT to standard error
+//   --lines N         write N numbered lines to standard output and standard error, each
+//                     "out 000001 <tick> xxx..." (or "err ...") of --size bytes with its line end
+//                     (default 100), --rate lines a second to each stream (default: at once),
+//                     --streams out|err|both (default both)
 // Without --exit it waits until it is asked to end (Ctrl+Break, Ctrl+C or WM_CLOSE); it then
 // appends "ended-by=<how>" to its record file.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -174,6 +180,47 @@ bool StartChild(const std::string& strRecord) {
   return true;
 }
 
+// At once, written through the C runtime's buffering as most programs write: lines reach the
+// pipe in pieces that do not follow line ends. At a rate, one write a line.
+void WriteLines(long nLines, long nSize, long nRate, const std::string& strStreams) {
+  // Binary: each line is exactly nSize bytes.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  bool bOut = strStreams != "err";
+  bool bErr = strStreams != "out";
+  ULONGLONG ullStart = ::GetTickCount64();
+  std::string strLine;
+  for (long n = 1; n <= nLines; ++n) {
+    for (int nStream = 0; nStream < 2; ++nStream) {
+      if (!(nStream == 0 ? bOut : bErr)) continue;
+      char szHead[64];
+      std::snprintf(szHead, sizeof(szHead), "%s %06ld %llu ", nStream == 0 ? "out" : "err", n,
+                    static_cast<unsigned long long>(::GetTickCount64()));
+      strLine = szHead;
+      if (static_cast<long>(strLine.size()) + 1 < nSize)
+        strLine.append(nSize - 1 - strLine.size(), 'x');
+      strLine += '\n';
+      if (nRate > 0) {
+        // One write a line: a stop request that ends the probe midway cannot make the C
+        // runtime write a line twice.
+        DWORD dwWritten = 0;
+        ::WriteFile(::GetStdHandle(nStream == 0 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE),
+                    strLine.data(), static_cast<DWORD>(strLine.size()), &dwWritten, nullptr);
+      } else {
+        std::fwrite(strLine.data(), 1, strLine.size(), nStream == 0 ? stdout : stderr);
+      }
+    }
+    if (nRate > 0) {
+      ULONGLONG ullDue =
+          ullStart + static_cast<ULONGLONG>(n) * 1000 / static_cast<ULONGLONG>(nRate);
+      ULONGLONG ullNow = ::GetTickCount64();
+      if (ullDue > ullNow) ::Sleep(static_cast<DWORD>(ullDue - ullNow));
+    }
+  }
+  std::fflush(stdout);
+  std::fflush(stderr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -181,6 +228,10 @@ int main(int argc, char** argv) {
   bool bWindow = false;
   std::string strChild;
   std::string strPrint;
+  long nLines = 0;
+  long nSize = 100;
+  long nRate = 0;
+  std::string strStreams = "both";
   std::string strRunMs;
   for (int i = 1; i < argc; ++i) {
     std::string strArg = argv[i];
@@ -197,6 +248,14 @@ int main(int argc, char** argv) {
       strChild = argv[++i];
     } else if (strArg == "--print" && bHasValue) {
       strPrint = argv[++i];
+    } else if (strArg == "--lines" && bHasValue) {
+      nLines = std::atol(argv[++i]);
+    } else if (strArg == "--size" && bHasValue) {
+      nSize = std::atol(argv[++i]);
+    } else if (strArg == "--rate" && bHasValue) {
+      nRate = std::atol(argv[++i]);
+    } else if (strArg == "--streams" && bHasValue) {
+      strStreams = argv[++i];
     } else if (strArg == "--count" && bHasValue) {
       g_strCount = argv[++i];
     } else if (strArg == "--run-ms" && bHasValue) {
@@ -215,6 +274,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::fflush(stderr);
   }
+  if (nLines > 0) WriteLines(nLines, nSize, nRate, strStreams);
   if (!strChild.empty() && !StartChild(strChild)) return 90;
   if (!g_strRecord.empty()) WriteRecord(argc, argv);
   if (nExit >= 0) {

@@ -42,22 +42,16 @@ std::string Quoted(const std::string& strPath) {
   return "\"" + strPath + "\"";
 }
 
-// The gaps from each run's end to the next start.
-std::vector<ULONGLONG> Gaps(const Runs& runs) {
+// The gaps from each run's end to the next start, as text for failure messages too.
+std::vector<ULONGLONG> Gaps(const Runs& runs, const char* pszWhat, std::string& strText) {
   std::vector<ULONGLONG> gaps;
+  strText = pszWhat;
   for (size_t i = 0; i + 1 < runs.starts.size() && i < runs.ends.size(); ++i) {
     gaps.push_back(runs.starts[i + 1] - runs.ends[i]);
+    strText += ' ';
+    strText += std::to_string(gaps.back());
   }
   return gaps;
-}
-
-std::string Describe(const char* pszWhat, const std::vector<ULONGLONG>& gaps) {
-  std::string strText = pszWhat;
-  for (ULONGLONG gap : gaps) {
-    strText += ' ';
-    strText += std::to_string(gap);
-  }
-  return strText;
 }
 
 // Starting a process under Wine on a busy machine takes up to a second or more. Gaps are
@@ -90,8 +84,9 @@ TEST(RunnerRestart, BacksOffDoublingToTheCapGivesUpAtTheLimitAndStartsAfreshAfte
   // Five restarts, 300, 600, 1200, 2400 and 2400 (capped), and the sixth end gives up.
   Runs runs = ReadRuns(strFailing);
   ASSERT_EQ(runs.starts.size(), 6u) << ReadFileText(strFailing);
-  std::vector<ULONGLONG> gaps = Gaps(runs);
-  SCOPED_TRACE(Describe("failing, gaps:", gaps));
+  std::string strGaps;
+  std::vector<ULONGLONG> gaps = Gaps(runs, "failing, gaps:", strGaps);
+  SCOPED_TRACE(strGaps);
   const ULONGLONG kExpected[] = {300, 600, 1200, 2400, 2400};
   for (size_t i = 0; i < gaps.size(); ++i) {
     EXPECT_GE(gaps[i] + 40, kExpected[i]) << "gap " << i;  // the clock is coarse
@@ -104,8 +99,8 @@ TEST(RunnerRestart, BacksOffDoublingToTheCapGivesUpAtTheLimitAndStartsAfreshAfte
   while (ReadRuns(strRecovering).starts.size() < 5 && ::GetTickCount64() < ullEnd) ::Sleep(50);
   runs = ReadRuns(strRecovering);
   ASSERT_GE(runs.starts.size(), 5u) << ReadFileText(strRecovering);
-  gaps = Gaps(runs);
-  SCOPED_TRACE(Describe("recovering, gaps:", gaps));
+  gaps = Gaps(runs, "recovering, gaps:", strGaps);
+  SCOPED_TRACE(strGaps);
   ASSERT_GE(gaps.size(), 4u);
   EXPECT_GE(gaps[2] + 40, 1200u);
   // After the long run the delay is back at 300 rather than doubled to 2400.

@@ -188,8 +188,9 @@ TEST(RunnerService, OutputGoesToTheStdoutAndStderrFilesAppended) {
   service.SetStringParameter("Stderr", strErr);  // does not exist yet
   ASSERT_TRUE(service.Start());
   ASSERT_TRUE(WaitForFile(strRecord, 10000));
-  EXPECT_EQ(ReadFileText(strOut), "earlier run\nhello\r\n");
-  EXPECT_EQ(ReadFileText(strErr), "err:hello\r\n");
+  // The runner writes what it receives at once, but a moment after the program wrote it.
+  EXPECT_TRUE(WaitForText(strOut, "earlier run\nhello\r\n", 5000)) << ReadFileText(strOut);
+  EXPECT_TRUE(WaitForText(strErr, "err:hello\r\n", 5000)) << ReadFileText(strErr);
 }
 
 TEST(RunnerService, QuotedArgumentsAndARunfilePathWithBlanksArriveIntact) {

@@ -33,6 +33,15 @@ bool WaitForFile(const std::string& strPath, DWORD dwTimeoutMs) {
   return true;
 }
 
+bool WaitForText(const std::string& strPath, const std::string& strText, DWORD dwTimeoutMs) {
+  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
+  while (ReadFileText(strPath) != strText) {
+    if (::GetTickCount64() >= ullEnd) return false;
+    ::Sleep(50);
+  }
+  return true;
+}
+
 std::string RecordValue(const std::string& strRecord, const std::string& strKey) {
   std::string strPrefix = strKey + "=";
   size_t pos = 0;

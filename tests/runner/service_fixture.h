@@ -21,6 +21,8 @@ std::string BinFolder();
 std::string ReadFileText(const std::string& strPath);
 // Waits up to dwTimeoutMs for a file to exist.
 bool WaitForFile(const std::string& strPath, DWORD dwTimeoutMs);
+// Waits up to dwTimeoutMs for a file to hold exactly strText.
+bool WaitForText(const std::string& strPath, const std::string& strText, DWORD dwTimeoutMs);
 // The value of the first "key=value" line of a record, or empty.
 std::string RecordValue(const std::string& strRecord, const std::string& strKey);
 // True when the process with this id has ended (or never existed).

@@ -308,24 +308,35 @@ TEST(SvcRunnerPathTest, FitsExactlyOrIsRefused) {
   EXPECT_STREQ(sz, "D:\\Tools\\carrack.exe");
 }
 
+// The list as the Service Control Manager reads it: names up to the first empty one, with
+// every NUL it reads.
 std::string ListBytes(CFakePlatform& fake, const char* text) {
   CDependencyList list(fake, text);
   if (list.List() == nullptr) return "<null>";
-  const std::size_t cch = std::strlen(text);
   EXPECT_EQ(list.OwnsBlock(), true);
-  EXPECT_EQ(fake.m_calls.back(), "GlobalAlloc(" + std::to_string(cch + 2) + ")");
-  return std::string(list.List(), cch + 2);
+  EXPECT_EQ(fake.m_calls.back(), "GlobalAlloc(" + std::to_string(std::strlen(text) + 2) + ")");
+  std::size_t cb = 0;
+  while (list.List()[cb] != '\0') cb += std::strlen(list.List() + cb) + 1;
+  return std::string(list.List(), cb + 1);
 }
 
-TEST(SvcDependencyListTest, SemicolonsBecomeNulsAndTwoNulsEndTheList) {
+TEST(SvcDependencyListTest, SemicolonsEndNamesEmptyEntriesAreSkippedAndTwoNulsEndTheList) {
   CFakePlatform fake;
-  EXPECT_EQ(ListBytes(fake, ""), "<null>");
-  EXPECT_EQ(ListBytes(fake, "Alpha"), "Alpha\0\0"s);
-  EXPECT_EQ(ListBytes(fake, "Alpha;Beta"), "Alpha\0Beta\0\0"s);
-  EXPECT_EQ(ListBytes(fake, "Alpha;"), "Alpha\0\0\0"s);
-  EXPECT_EQ(ListBytes(fake, ";Alpha"), "\0Alpha\0\0"s);
-  EXPECT_EQ(ListBytes(fake, "Alpha; Beta"), "Alpha\0 Beta\0\0"s);
-  EXPECT_EQ(ListBytes(fake, "a;;b"), "a\0\0b\0\0"s);
+  const std::pair<const char*, std::string> cases[] = {
+      {"", "<null>"},
+      {";;", "<null>"},
+      {"Alpha", "Alpha\0\0"s},
+      {"Alpha;Beta", "Alpha\0Beta\0\0"s},
+      {"Alpha;", "Alpha\0\0"s},
+      {";Alpha", "Alpha\0\0"s},
+      {"a;;b", "a\0b\0\0"s},
+      {";;A;;", "A\0\0"s},
+      {"Alpha; Beta", "Alpha\0 Beta\0\0"s},  // blanks are kept: a name may hold them
+  };
+  for (const auto& [pszText, strExpected] : cases) {
+    EXPECT_EQ(ListBytes(fake, pszText), strExpected) << pszText;
+  }
+  EXPECT_EQ(fake.CountCalls("GlobalAlloc"), 7);
   EXPECT_EQ(fake.LiveBlockCount(), 0u);
 }
 
@@ -366,6 +377,44 @@ TEST_F(SvcInstallTest, DependenciesReachCreateServiceAndTheBlockIsReleasedAfterT
   EXPECT_EQ(fake2.FindService("Two")->strDependencies, "Alpha;Beta\0\0"s);
   EXPECT_EQ(fake2.CountCalls("GlobalFree"), 0);
   EXPECT_EQ(fake2.m_boxes.size(), 1u);
+}
+
+TEST_F(SvcInstallTest, ReadsTheSevenFieldsInOrderWithTheirCapacities) {
+  commands.OnInstall();
+  const std::vector<int> order{IDC_SERVICE_NAME, IDC_DISPLAY_NAME, IDC_STARTUP,    IDC_DEPENDENCIES,
+                               IDC_ARGUMENTS,    IDC_EXECUTABLE,   IDC_WORKING_DIR};
+  EXPECT_EQ(form.m_reads, order);
+  EXPECT_EQ(form.m_readCapacities, (std::vector<int>{81, 81, 81, 1024, 1024, 260, 260}));
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    EXPECT_EQ(form.m_readCapacities[i], FieldCapacity(order[i])) << order[i];
+  }
+}
+
+TEST_F(SvcInstallTest, RefusesAQuoteInsideTheExecutableAndKeepsTheForm) {
+  const std::pair<const char*, bool> cases[] = {
+      {"\"C:\\app\\app.exe\" -x", true},
+      {"C:\\a\"b.exe", true},
+      {"\"C:\\app\\app.exe", true},
+      {"\"C:\\Program Files\\app.exe\"", false},  // quoted whole: the runner takes it
+  };
+  for (const auto& [pszExecutable, bRefused] : cases) {
+    CFakePlatform fakeOne;
+    CTestForm formOne = form;
+    formOne.m_fields[IDC_EXECUTABLE] = pszExecutable;
+    const std::map<int, std::string> fields = formOne.m_fields;
+    CServiceCommands commandsOne{fakeOne.Platform(), formOne};
+    commandsOne.OnInstall();
+    ASSERT_EQ(fakeOne.m_boxes.size(), 1u) << pszExecutable;
+    EXPECT_EQ(fakeOne.CountCalls("CreateService"), bRefused ? 0 : 1) << pszExecutable;
+    if (!bRefused) continue;
+    EXPECT_EQ(fakeOne.m_boxes[0].strText,
+              "Please do not use quotes in the executable.\nIts arguments belong in the "
+              "Arguments field.");
+    EXPECT_EQ(fakeOne.m_boxes[0].strCaption, "Error");
+    EXPECT_EQ(fakeOne.m_boxes[0].dwStyle, kStyleError);
+    EXPECT_EQ(fakeOne.CountCalls("OpenSCManager"), 0);
+    EXPECT_EQ(formOne.m_fields, fields);
+  }
 }
 
 }  // namespace

@@ -58,23 +58,33 @@ TEST_F(SvcRegistryStoreTest, UnopenableServicesKeyGivesAnEmptyList) {
   EXPECT_EQ(fake.CountCalls("RegEnumKeyEx"), 0);
 }
 
-TEST_F(SvcRegistryStoreTest, AnyEnumerationFailureEndsTheWalk) {
+TEST_F(SvcRegistryStoreTest, DeletedKeyEndsTheWalkAfterARunOfFailures) {
   for (int i = 0; i < 5; ++i) fake.AddService("Svc" + std::to_string(i), 3);
-  // A key deleted under the walk answers every index with an error: it must end at once.
+  // A key deleted under the walk answers every index with an error: the walk must end.
   fake.m_onEnter = [this](const std::string& strCall) {
     if (strCall == "RegEnumKeyEx") fake.DeleteKeyTree(kServices);
   };
   commands.LoadServiceList();
   EXPECT_EQ(commands.ServiceList()->Count(), 0u);
-  EXPECT_EQ(fake.CountCalls("RegEnumKeyEx"), 1);
+  EXPECT_EQ(fake.CountCalls("RegEnumKeyEx"), 2 * kMaxFailedEnumRun);  // each index read twice
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 
-TEST_F(SvcRegistryStoreTest, EnumerationErrorMidwayKeepsWhatCameBefore) {
+TEST_F(SvcRegistryStoreTest, FailingIndexIsReadAgainWithoutItsClassAndSkippedOnlyIfItStillFails) {
   for (int i = 0; i < 5; ++i) fake.AddService("Svc" + std::to_string(i), 3);
-  fake.FailCall("RegEnumKeyEx", 5, 3);
+  // A class longer than the buffer: ERROR_MORE_DATA at its index, read again without it.
+  fake.FindKey(std::string(kServices) + "\\Svc1")->strClass = std::string(2000, 'c');
   commands.LoadServiceList();
-  EXPECT_EQ(commands.ServiceList()->Names(), (std::deque<std::string>{"Svc1", "Svc0"}));
+  EXPECT_EQ(commands.ServiceList()->Names(),
+            (std::deque<std::string>{"Svc4", "Svc3", "Svc2", "Svc1", "Svc0"}));
+
+  // Index 2 fails with and without its class (calls 3 and 4 of this walk): only it is lost.
+  const int nBefore = fake.CountCalls("RegEnumKeyEx");
+  fake.FailCall("RegEnumKeyEx", 5, nBefore + 4);
+  fake.FailCall("RegEnumKeyEx", 5, nBefore + 5);
+  commands.LoadServiceList();
+  EXPECT_EQ(commands.ServiceList()->Names(),
+            (std::deque<std::string>{"Svc4", "Svc3", "Svc1", "Svc0"}));
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 

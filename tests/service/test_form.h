@@ -18,6 +18,7 @@ class CTestForm : public IServiceForm {
     std::memcpy(buffer, strText.data(), cch);
     buffer[cch] = '\0';
     m_reads.push_back(id);
+    m_readCapacities.push_back(capacity);
   }
   void WriteField(int id, const char* text) override {
     m_fields[id] = text;
@@ -26,6 +27,7 @@ class CTestForm : public IServiceForm {
 
   std::map<int, std::string> m_fields;
   std::vector<int> m_reads;
+  std::vector<int> m_readCapacities;
   std::vector<int> m_writes;
 };
 

@@ -133,5 +133,26 @@ TEST_F(SvcWineInstallTest, HundredCharacterNameIsCreatedWithItsFirstEighty) {
             std::vector<std::string>{strCut + "\n\nwas successfully created."});
 }
 
+TEST_F(SvcWineInstallTest, EmptyDependencyEntriesAreSkippedAndAQuotedExecutableIsRefused) {
+  const std::string strName = UniqueName("Deps");
+  CServiceCleanup cleanup({strName});
+  Fill(strName, "Automatic");
+  form.m_fields[IDC_EXECUTABLE] = "\"C:\\App\\app.exe\" -x";
+  commands.OnInstall();
+  EXPECT_FALSE(ServiceExists(strName));
+  EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], strName);
+  ASSERT_EQ(platform.m_messageBox.m_boxes.size(), 1u);
+  EXPECT_EQ(platform.m_messageBox.m_boxes[0].strCaption, "Error");
+
+  Fill(strName, "Automatic");
+  form.m_fields[IDC_DEPENDENCIES] = ";;qmtestDepA;;qmtestDepB;";
+  commands.OnInstall();
+  ASSERT_TRUE(ServiceExists(strName));
+  DWORD dwType = 0;
+  EXPECT_EQ(
+      ReadValue("SYSTEM\\CurrentControlSet\\Services\\" + strName, "DependOnService", &dwType),
+      "qmtestDepA\0qmtestDepB\0\0"s);
+}
+
 }  // namespace
 }  // namespace qm::svc::test

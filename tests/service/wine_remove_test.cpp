@@ -137,5 +137,28 @@ TEST_F(SvcWineRemoveTest, UnknownOrDifferentlyCasedNameIsNoService) {
   EXPECT_TRUE(ServiceExists(strName));
 }
 
+TEST_F(SvcWineRemoveTest, SubkeyWithALongClassHidesNoServiceBehindIt) {
+  // Enumerated before the service (the registry lists subkeys in name order), its class is
+  // longer than the list's class buffer: the real registry answers ERROR_MORE_DATA there.
+  const std::string strClassy = UniqueName("AClassy");
+  const std::string strBehind = UniqueName("ZBehind");
+  CServiceCleanup cleanup({strBehind});
+  const std::string strKey = "SYSTEM\\CurrentControlSet\\Services\\" + strClassy;
+  std::string strClass(2000, 'c');
+  unique_hkey key;
+  ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, strClass.data(), 0,
+                              KEY_ALL_ACCESS, nullptr, key.put(), nullptr),
+            ERROR_SUCCESS);
+  key.reset();
+  Install(strBehind, "Automatic");
+  Remove(strBehind, 1);
+  ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, strKey.c_str());
+  EXPECT_EQ(platform.m_messageBox.Texts(),
+            (std::vector<std::string>{Confirm(strBehind), Removed(strBehind)}));
+  EXPECT_FALSE(ServiceExists(strBehind));
+  ASSERT_NE(commands.ServiceList(), nullptr);
+  EXPECT_TRUE(commands.ServiceList()->Contains(strClassy.c_str()));
+}
+
 }  // namespace
 }  // namespace qm::svc::test

@@ -1,0 +1,328 @@
+// The runner carrying a program's output into its Stdout file, rotated every 10 MB, against the
+// same program writing straight to a file; the runner's working set idle and at its peak; and
+// how long a line written by a slow program takes to reach the file.
+//   output_bench.exe [megabytes, default 40]
+#include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "common/win32_handles.h"
+
+namespace {
+
+constexpr long kLineBytes = 100;
+constexpr DWORD kRotateBytes = 10 * 1000 * 1000;
+constexpr int kSlowLines = 20;
+constexpr DWORD kSlowIntervalMs = 100;
+
+double g_dFrequency = 1;
+
+double NowMs() {
+  LARGE_INTEGER counter;
+  ::QueryPerformanceCounter(&counter);
+  return 1000.0 * static_cast<double>(counter.QuadPart) / g_dFrequency;
+}
+
+std::string BinFolder() {
+  char szPath[MAX_PATH] = "";
+  ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
+  std::string strPath = szPath;
+  return strPath.substr(0, strPath.find_last_of('\\') + 1);
+}
+
+void Touch(const std::string& strPath) {
+  qm::unique_hfile hFile(::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool WaitForFile(const std::string& strPath, double dTimeoutMs) {
+  double dEnd = NowMs() + dTimeoutMs;
+  while (::GetFileAttributesA(strPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (NowMs() > dEnd) return false;
+    ::Sleep(1);
+  }
+  return true;
+}
+
+// Bytes in every file of the folder whose name starts with strPrefix, and how many there are.
+unsigned long long FolderBytes(const std::string& strFolder, const std::string& strPrefix,
+                               int* pnFiles = nullptr) {
+  unsigned long long ullBytes = 0;
+  int nFiles = 0;
+  WIN32_FIND_DATAA data;
+  qm::unique_hfind hFind(::FindFirstFileA((strFolder + strPrefix + "*").c_str(), &data));
+  if (hFind) {
+    do {
+      ullBytes += (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      ++nFiles;
+    } while (::FindNextFileA(hFind.get(), &data));
+  }
+  if (pnFiles) *pnFiles = nFiles;
+  return ullBytes;
+}
+
+void DeleteAll(const std::string& strFolder) {
+  WIN32_FIND_DATAA data;
+  qm::unique_hfind hFind(::FindFirstFileA((strFolder + "*").c_str(), &data));
+  if (hFind) {
+    do {
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ::DeleteFileA((strFolder + data.cFileName).c_str());
+      }
+    } while (::FindNextFileA(hFind.get(), &data));
+  }
+}
+
+PROCESS_MEMORY_COUNTERS Memory(DWORD dwProcessId) {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof(counters);
+  qm::unique_handle hProcess(
+      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, dwProcessId));
+  if (hProcess) ::GetProcessMemoryInfo(hProcess.get(), &counters, sizeof(counters));
+  return counters;
+}
+
+SERVICE_STATUS_PROCESS Query(SC_HANDLE hService) {
+  SERVICE_STATUS_PROCESS status = {};
+  DWORD dwNeeded = 0;
+  ::QueryServiceStatusEx(hService, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                         sizeof(status), &dwNeeded);
+  return status;
+}
+
+bool WaitForState(SC_HANDLE hService, DWORD dwState) {
+  double dEnd = NowMs() + 60000;
+  while (Query(hService).dwCurrentState != dwState) {
+    if (NowMs() > dEnd) return false;
+    ::Sleep(5);
+  }
+  return true;
+}
+
+void SetString(const std::string& strKey, const char* pszName, const std::string& strValue) {
+  ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_SZ, strValue.c_str(),
+                    static_cast<DWORD>(strValue.size() + 1));
+}
+
+void SetDword(const std::string& strKey, const char* pszName, DWORD dwValue) {
+  ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_DWORD, &dwValue,
+                    sizeof(dwValue));
+}
+
+// A runner service for bench_writer.exe with the given arguments and Stdout file.
+qm::unique_schandle CreateRunnerService(SC_HANDLE hManager, const std::string& strName,
+                                        const std::string& strArguments,
+                                        const std::string& strStdout) {
+  std::string strRunner = BinFolder() + "carrack.exe";
+  qm::unique_schandle hService(
+      ::CreateServiceA(hManager, strName.c_str(), strName.c_str(), SERVICE_ALL_ACCESS,
+                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                       strRunner.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (!hService) return hService;
+  std::string strKey = "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
+  SetString(strKey, "Installer", "quillmnt");
+  SetString(strKey, "Arguments", strArguments);
+  SetString(strKey, "Runfile", BinFolder() + "bench_writer.exe");
+  SetString(strKey, "Directory", "");
+  SetString(strKey, "Stdout", strStdout);
+  SetDword(strKey, "RotateBytes", kRotateBytes);
+  SetDword(strKey, "RotateKeep", 0);
+  return hService;
+}
+
+void StopAndDelete(SC_HANDLE hService) {
+  SERVICE_STATUS status;
+  if (::ControlService(hService, SERVICE_CONTROL_STOP, &status)) {
+    WaitForState(hService, SERVICE_STOPPED);
+  }
+  ::DeleteService(hService);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  LARGE_INTEGER frequency;
+  ::QueryPerformanceFrequency(&frequency);
+  g_dFrequency = static_cast<double>(frequency.QuadPart);
+  long long llMegabytes = argc > 1 ? std::max(1LL, std::atoll(argv[1])) : 40;
+  long long llBytes = llMegabytes * 1000 * 1000;
+  char szTemp[MAX_PATH] = "";
+  ::GetTempPathA(sizeof(szTemp), szTemp);
+  std::string strFolder =
+      std::string(szTemp) + "QmOutputBench" + std::to_string(::GetCurrentProcessId()) + "\\";
+  ::CreateDirectoryA(strFolder.c_str(), nullptr);
+  qm::unique_schandle hManager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+  if (!hManager) {
+    std::fprintf(stderr, "OpenSCManager failed: %lu\n", ::GetLastError());
+    return 1;
+  }
+  std::string strSize = std::to_string(llBytes) + " " + std::to_string(kLineBytes);
+
+  // The floor: the program writes the file itself.
+  std::string strLine = "\"" + BinFolder() + "bench_writer.exe\" fast " + strSize + " \"" +
+                        strFolder + "go1\" \"" + strFolder + "done1\" \"" + strFolder +
+                        "floor.log\"";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+    std::fprintf(stderr, "CreateProcess failed: %lu\n", ::GetLastError());
+    return 1;
+  }
+  qm::unique_handle hFloor(process.hProcess);
+  qm::unique_handle hFloorThread(process.hThread);
+  ::Sleep(200);
+  double dStart = NowMs();
+  Touch(strFolder + "go1");
+  bool bOk = WaitForFile(strFolder + "done1", 600000);
+  double dFloorMs = NowMs() - dStart;
+  ::TerminateProcess(hFloor.get(), 0);
+  ::WaitForSingleObject(hFloor.get(), 10000);
+  DeleteAll(strFolder);
+  if (!bOk) return 1;
+
+  // The pipe alone: the same program writing into a pipe that is read and thrown away, the
+  // most that any runner capturing output could reach.
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  HANDLE hPipeRead = nullptr;
+  HANDLE hPipeWrite = nullptr;
+  double dPipeMs = 0;
+  if (::CreatePipe(&hPipeRead, &hPipeWrite, &inherit, 1024 * 1024)) {
+    qm::unique_handle hRead(hPipeRead);
+    qm::unique_handle hWrite(hPipeWrite);
+    ::SetHandleInformation(hPipeRead, HANDLE_FLAG_INHERIT, 0);
+    strLine = "\"" + BinFolder() + "bench_writer.exe\" fast " + strSize + " \"" + strFolder +
+              "go0\" \"" + strFolder + "done0\"";
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = hPipeWrite;
+    if (::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                         &startup, &process)) {
+      qm::unique_handle hWriter(process.hProcess);
+      qm::unique_handle hWriterThread(process.hThread);
+      hWrite.reset();
+      ::Sleep(200);
+      dStart = NowMs();
+      Touch(strFolder + "go0");
+      std::vector<char> buffer(64 * 1024);
+      long long llRead = 0;
+      DWORD dwRead = 0;
+      while (llRead < llBytes && ::ReadFile(hPipeRead, buffer.data(),
+                                            static_cast<DWORD>(buffer.size()), &dwRead, nullptr)) {
+        llRead += dwRead;
+      }
+      dPipeMs = NowMs() - dStart;
+      ::TerminateProcess(hWriter.get(), 0);
+      ::WaitForSingleObject(hWriter.get(), 10000);
+    }
+    startup = {};
+    startup.cb = sizeof(startup);
+  }
+  DeleteAll(strFolder);
+
+  // The runner: the same lines through its pipe into out.log, rotated every 10 MB.
+  std::string strName = "QmOutputBench" + std::to_string(::GetCurrentProcessId());
+  qm::unique_schandle hService = CreateRunnerService(
+      hManager.get(), strName,
+      "fast " + strSize + " \"" + strFolder + "go2\" \"" + strFolder + "done2\"",
+      strFolder + "out.log");
+  if (!hService || !::StartServiceA(hService.get(), 0, nullptr) ||
+      !WaitForState(hService.get(), SERVICE_RUNNING)) {
+    std::fprintf(stderr, "runner service failed: %lu\n", ::GetLastError());
+    if (hService) ::DeleteService(hService.get());
+    return 1;
+  }
+  ::Sleep(500);
+  DWORD dwRunner = Query(hService.get()).dwProcessId;
+  PROCESS_MEMORY_COUNTERS idle = Memory(dwRunner);
+  dStart = NowMs();
+  Touch(strFolder + "go2");
+  bOk = WaitForFile(strFolder + "done2", 600000);
+  double dWrittenMs = NowMs() - dStart;
+  while (bOk && FolderBytes(strFolder, "out") < static_cast<unsigned long long>(llBytes)) {
+    ::Sleep(1);
+  }
+  double dInFilesMs = NowMs() - dStart;
+  PROCESS_MEMORY_COUNTERS busy = Memory(dwRunner);
+  int nFiles = 0;
+  unsigned long long ullInFiles = FolderBytes(strFolder, "out", &nFiles);
+  StopAndDelete(hService.get());
+  DeleteAll(strFolder);
+
+  // A slow program: a line every 100 ms; how long until each is in the file.
+  std::vector<double> latencies;
+  hService = CreateRunnerService(hManager.get(), strName + "Slow",
+                                 "slow " + std::to_string(kSlowLines) + " " +
+                                     std::to_string(kSlowIntervalMs) + " \"" + strFolder +
+                                     "go3\" \"" + strFolder + "done3\"",
+                                 strFolder + "slow.log");
+  if (hService && ::StartServiceA(hService.get(), 0, nullptr) &&
+      WaitForState(hService.get(), SERVICE_RUNNING)) {
+    Touch(strFolder + "go3");
+    std::string strText;
+    double dEnd = NowMs() + 30000;
+    std::size_t nSeen = 0;
+    while (latencies.size() < static_cast<std::size_t>(kSlowLines) && NowMs() < dEnd) {
+      qm::unique_hfile hFile(::CreateFileA((strFolder + "slow.log").c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      char buffer[4096];
+      DWORD dwRead = 0;
+      strText.clear();
+      while (hFile && ::ReadFile(hFile.get(), buffer, sizeof(buffer), &dwRead, nullptr) &&
+             dwRead > 0) {
+        strText.append(buffer, dwRead);
+      }
+      LARGE_INTEGER now;
+      ::QueryPerformanceCounter(&now);
+      std::size_t pos = 0;
+      for (std::size_t n = 0; n < nSeen; ++n) pos = strText.find('\n', pos) + 1;
+      std::size_t end;
+      while ((end = strText.find('\n', pos)) != std::string::npos) {
+        long long llWritten = std::atoll(strText.c_str() + pos);
+        latencies.push_back(1000.0 * static_cast<double>(now.QuadPart - llWritten) / g_dFrequency);
+        ++nSeen;
+        pos = end + 1;
+      }
+      ::Sleep(1);
+    }
+    StopAndDelete(hService.get());
+  }
+  DeleteAll(strFolder);
+  ::RemoveDirectoryA(strFolder.c_str());
+
+  double dMb = static_cast<double>(llBytes) / 1e6;
+  std::printf("output of %lld MB in %ld-byte lines, rotated every %lu MB\n", llMegabytes,
+              kLineBytes, static_cast<unsigned long>(kRotateBytes / 1000000));
+  std::printf("  program writing the file itself     %8.0f ms  %7.1f MB/s\n", dFloorMs,
+              dMb * 1000 / dFloorMs);
+  if (dPipeMs > 0) {
+    std::printf("  into a pipe, read and thrown away    %8.0f ms  %7.1f MB/s  (%.2fx the floor)\n",
+                dPipeMs, dMb * 1000 / dPipeMs, dFloorMs / dPipeMs);
+  }
+  std::printf("  through the runner, program done    %8.0f ms  %7.1f MB/s  (%.2fx the floor)\n",
+              dWrittenMs, dMb * 1000 / dWrittenMs, dFloorMs / dWrittenMs);
+  std::printf("  through the runner, all in files    %8.0f ms  %7.1f MB/s  (%.2fx the floor)\n",
+              dInFilesMs, dMb * 1000 / dInFilesMs, dFloorMs / dInFilesMs);
+  std::printf("  bytes in files %llu of %lld, in %d files\n", ullInFiles, llBytes, nFiles);
+  std::printf(
+      "  runner working set: idle %.0f KiB (peak so far %.0f KiB), peak after %.0f KiB "
+      "(+%.0f KiB)\n",
+      idle.WorkingSetSize / 1024.0, idle.PeakWorkingSetSize / 1024.0,
+      busy.PeakWorkingSetSize / 1024.0,
+      (static_cast<double>(busy.PeakWorkingSetSize) - idle.WorkingSetSize) / 1024.0);
+  if (!latencies.empty()) {
+    std::sort(latencies.begin(), latencies.end());
+    std::printf(
+        "  slow writer, line written to line in file: median %.1f ms, max %.1f ms "
+        "(%zu lines)\n",
+        latencies[latencies.size() / 2], latencies.back(), latencies.size());
+  }
+  return ullInFiles == static_cast<unsigned long long>(llBytes) ? 0 : 1;
+}

@@ -1,0 +1,130 @@
+#include "runner/core/rotated_files.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace qm::runner {
+
+namespace {
+
+// "C:\logs\app.log" -> folder "C:\logs\", base "app", extension ".log". A name that starts
+// with its only dot (".log") is all base.
+struct PathParts {
+  std::string_view folder;
+  std::string_view base;
+  std::string_view extension;
+};
+
+PathParts SplitPath(std::string_view path) {
+  PathParts parts;
+  std::size_t slash = path.find_last_of("\\/:");
+  std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+  parts.folder = path.substr(0, nameStart);
+  std::string_view name = path.substr(nameStart);
+  std::size_t dot = name.find_last_of('.');
+  if (dot == std::string_view::npos || dot == 0) dot = name.size();
+  parts.base = name.substr(0, dot);
+  parts.extension = name.substr(dot);
+  return parts;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// Reads exactly nDigits decimal digits from text at pos.
+bool ReadDigits(std::string_view text, std::size_t pos, std::size_t nDigits, std::uint64_t& value) {
+  if (pos + nDigits > text.size()) return false;
+  for (std::size_t i = pos; i < pos + nDigits; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string RotatedPath(std::string_view livePath, const LocalTime& time, unsigned nCounter) {
+  PathParts parts = SplitPath(livePath);
+  char szStamp[48];
+  int nLength = std::snprintf(szStamp, sizeof(szStamp), "-%04d%02d%02dT%02d%02d%02d", time.nYear,
+                              time.nMonth, time.nDay, time.nHour, time.nMinute, time.nSecond);
+  if (nCounter > 0 && nLength > 0 && static_cast<std::size_t>(nLength) < sizeof(szStamp)) {
+    std::snprintf(szStamp + nLength, sizeof(szStamp) - static_cast<std::size_t>(nLength), "-%u",
+                  nCounter);
+  }
+  std::string strPath(parts.folder);
+  strPath += parts.base;
+  strPath += szStamp;
+  strPath += parts.extension;
+  return strPath;
+}
+
+std::string RotatedSearchPattern(std::string_view livePath) {
+  PathParts parts = SplitPath(livePath);
+  std::string strPattern(parts.folder);
+  strPattern += parts.base;
+  strPattern += "-*";
+  strPattern += parts.extension;
+  return strPattern;
+}
+
+std::uint64_t RotatedStamp(const LocalTime& time) {
+  auto field = [](int nValue) { return static_cast<std::uint64_t>(nValue < 0 ? 0 : nValue); };
+  return ((((field(time.nYear) * 100 + field(time.nMonth)) * 100 + field(time.nDay)) * 100 +
+           field(time.nHour)) *
+              100 +
+          field(time.nMinute)) *
+             100 +
+         field(time.nSecond);
+}
+
+bool ParseRotatedName(std::string_view livePath, std::string_view fileName, RotatedKey& key) {
+  PathParts parts = SplitPath(livePath);
+  // base "-" YYYYMMDD "T" HHMMSS ["-" counter] extension
+  constexpr std::size_t kStampLength = 1 + 8 + 1 + 6;
+  if (fileName.size() < parts.base.size() + kStampLength + parts.extension.size()) return false;
+  if (!EqualNoCase(fileName.substr(0, parts.base.size()), parts.base)) return false;
+  if (!EqualNoCase(fileName.substr(fileName.size() - parts.extension.size()), parts.extension)) {
+    return false;
+  }
+  std::string_view middle = fileName.substr(
+      parts.base.size(), fileName.size() - parts.base.size() - parts.extension.size());
+  std::uint64_t ullDate = 0;
+  std::uint64_t ullClock = 0;
+  if (middle[0] != '-' || !ReadDigits(middle, 1, 8, ullDate) ||
+      (middle[9] != 'T' && middle[9] != 't') || !ReadDigits(middle, 10, 6, ullClock)) {
+    return false;
+  }
+  std::uint64_t ullCounter = 0;
+  std::string_view rest = middle.substr(kStampLength);
+  if (!rest.empty()) {
+    // A counter: "-" and one to nine digits, no leading zero.
+    if (rest.size() < 2 || rest.size() > 10 || rest[0] != '-' || rest[1] == '0' ||
+        !ReadDigits(rest, 1, rest.size() - 1, ullCounter)) {
+      return false;
+    }
+  }
+  key.ullStamp = ullDate * 1000000 + ullClock;
+  key.nCounter = static_cast<unsigned>(ullCounter);
+  return true;
+}
+
+std::vector<std::size_t> ChooseRotatedToDelete(const std::vector<RotatedKey>& found,
+                                               std::uint32_t nKeep) {
+  std::vector<std::size_t> order(found.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  if (nKeep == 0 || found.size() <= nKeep) return {};
+  // Newest first; everything after the first nKeep goes.
+  std::sort(order.begin(), order.end(),
+            [&found](std::size_t a, std::size_t b) { return found[b] < found[a]; });
+  order.erase(order.begin(), order.begin() + nKeep);
+  std::sort(order.begin(), order.end());
+  return order;
+}
+
+}  // namespace qm::runner

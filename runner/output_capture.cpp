@@ -1,0 +1,293 @@
+#include "runner/output_capture.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace qm::runner {
+
+namespace {
+
+// What one stream holds at most: what it read and has not written yet. A line longer than
+// this is written in pieces.
+constexpr std::size_t kBufferBytes = 64 * 1024;
+// What the program may write ahead of the runner before its writes wait.
+constexpr DWORD kPipeBytes = 1024 * 1024;
+// Stamped output, written out whenever it is full.
+constexpr std::size_t kStampedBytes = 64 * 1024;
+// An unfinished line (a prompt, a progress dot) in a file of its own is written after this.
+constexpr ULONGLONG kPartialLineMs = 500;
+// After the program's end, how long output still held by some process outside the job is
+// waited for.
+constexpr ULONGLONG kDrainMs = 2000;
+constexpr DWORD kThreadStackBytes = 256 * 1024;
+
+LocalTime Now() {
+  SYSTEMTIME time;
+  ::GetLocalTime(&time);
+  return {time.wYear,   time.wMonth,  time.wDay,         time.wHour,
+          time.wMinute, time.wSecond, time.wMilliseconds};
+}
+
+}  // namespace
+
+COutputCapture::COutputCapture()
+    : m_hRotate(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+      m_hFinish(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+
+COutputCapture::~COutputCapture() {
+  Finish(kDrainMs + 1000);
+}
+
+bool COutputCapture::Start(const std::string& strServiceName, const RunParameters& params,
+                           std::string& strStep, DWORD& dwError) {
+  static const char* const kNames[2] = {"Stdout", "Stderr"};
+  const std::string* apPaths[2] = {&params.strStdout, &params.strStderr};
+  for (unsigned i = 0; i < 2; ++i) {
+    if (apPaths[i]->empty()) continue;
+    auto pFile = std::make_unique<CRotatingFile>(strServiceName, *apPaths[i], params.output);
+    dwError = pFile->Open();
+    if (dwError != ERROR_SUCCESS) {
+      strStep = std::string("opening the ") + kNames[i] + " file " + *apPaths[i];
+      Finish(0);
+      return false;
+    }
+    if (i == 1 && m_apFiles[0] && m_apFiles[0]->IsSameFile(*pFile)) {
+      // One file for both: one writer, so that lines of the two never tear into each other.
+      m_aStreams[1].pFile = m_apFiles[0].get();
+      m_aStreams[0].bSharesFile = m_aStreams[1].bSharesFile = true;
+    } else {
+      m_apFiles[i] = std::move(pFile);
+      m_aStreams[i].pFile = m_apFiles[i].get();
+    }
+  }
+  if (!m_aStreams[0].pFile && !m_aStreams[1].pFile) return true;  // nothing to capture
+
+  m_bTimestamps = params.output.bTimestamps;
+  if (m_bTimestamps) m_pStamped = std::make_unique<char[]>(kStampedBytes);
+  for (unsigned i = 0; i < 2; ++i) {
+    Stream& stream = m_aStreams[i];
+    if (!stream.pFile) continue;
+    if (!CreatePipe(stream, i, dwError)) {
+      strStep = std::string("creating the pipe for ") + kNames[i];
+      Finish(0);
+      return false;
+    }
+  }
+  if (!m_hRotate || !m_hFinish) {
+    dwError = ERROR_NOT_ENOUGH_MEMORY;
+    strStep = "creating the output events";
+    Finish(0);
+    return false;
+  }
+  ::ResetEvent(m_hFinish.get());
+  m_hThread.reset(::CreateThread(nullptr, kThreadStackBytes, ThreadMain, this,
+                                 STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+  if (!m_hThread) {
+    dwError = ::GetLastError();
+    strStep = "starting the output thread";
+    Finish(0);
+    return false;
+  }
+  m_bRunning = true;
+  return true;
+}
+
+bool COutputCapture::CreatePipe(Stream& stream, unsigned nIndex, DWORD& dwError) {
+  // Anonymous pipes cannot be read with a timeout; a named one can. First instance only, so
+  // that nobody else can have made it first.
+  static std::atomic<unsigned> s_nPipes{0};
+  char szName[96];
+  std::snprintf(szName, sizeof(szName), "\\\\.\\pipe\\carrack-%lu-%u-%u",
+                static_cast<unsigned long>(::GetCurrentProcessId()), s_nPipes.fetch_add(1), nIndex);
+  HANDLE hRead = ::CreateNamedPipeA(
+      szName, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, kPipeBytes, 0, nullptr);
+  if (hRead == INVALID_HANDLE_VALUE) {
+    dwError = ::GetLastError();
+    return false;
+  }
+  stream.hRead.reset(hRead);
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+  stream.hWrite.reset(::CreateFileA(szName, GENERIC_WRITE, 0, &inherit, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  stream.hReadDone.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!stream.hWrite || !stream.hReadDone) {
+    dwError = ::GetLastError();
+    return false;
+  }
+  stream.pBuffer = std::make_unique<char[]>(kBufferBytes);
+  stream.bOpen = true;
+  return true;
+}
+
+bool COutputCapture::RequestRotation() {
+  if (!m_bRunning) return false;
+  ::SetEvent(m_hRotate.get());
+  return true;
+}
+
+void COutputCapture::Finish(DWORD dwTimeoutMs) {
+  for (Stream& stream : m_aStreams) stream.hWrite.reset();
+  if (m_hThread) {
+    // The pipes end once the program's ends are closed too; the thread writes what is left.
+    ::SetEvent(m_hFinish.get());
+    if (::WaitForSingleObject(m_hThread.get(), dwTimeoutMs) != WAIT_OBJECT_0) {
+      return;  // still writing: it keeps what it uses until the process ends
+    }
+    m_hThread.reset();
+  }
+  m_bRunning = false;
+  for (Stream& stream : m_aStreams) {
+    stream.hRead.reset();
+    stream.hReadDone.reset();
+    stream.pBuffer.reset();
+    stream.pFile = nullptr;
+    stream.bOpen = stream.bSharesFile = false;
+    stream.nUsed = 0;
+    stream.stamper = {};
+  }
+  for (auto& pFile : m_apFiles) pFile.reset();
+}
+
+DWORD WINAPI COutputCapture::ThreadMain(void* pContext) {
+  static_cast<COutputCapture*>(pContext)->Run();
+  return 0;
+}
+
+void COutputCapture::Run() {
+  for (Stream& stream : m_aStreams) {
+    if (stream.bOpen) StartRead(stream);
+  }
+  ULONGLONG ullDeadline = 0;  // set once the program has ended
+  for (;;) {
+    HANDLE ahWait[4];
+    DWORD nWait = 0;
+    ULONGLONG ullWake = ULLONG_MAX;
+    for (Stream& stream : m_aStreams) {
+      if (!stream.bOpen) continue;
+      ahWait[nWait++] = stream.hReadDone.get();
+      if (!stream.bSharesFile && stream.ullPartialSince != 0) {
+        ullWake = std::min(ullWake, stream.ullPartialSince + kPartialLineMs);
+      }
+    }
+    if (nWait == 0) break;
+    DWORD nStreams = nWait;
+    ahWait[nWait++] = m_hRotate.get();
+    if (ullDeadline == 0) ahWait[nWait++] = m_hFinish.get();
+    if (ullDeadline != 0) ullWake = std::min(ullWake, ullDeadline);
+    ULONGLONG ullNow = ::GetTickCount64();
+    DWORD dwTimeout = ullWake == ULLONG_MAX ? INFINITE
+                      : ullWake > ullNow    ? static_cast<DWORD>(ullWake - ullNow)
+                                            : 0;
+    DWORD dwWhich = ::WaitForMultipleObjects(nWait, ahWait, FALSE, dwTimeout);
+    if (dwWhich == WAIT_FAILED) {
+      ullDeadline = 1;  // cannot wait: write out what there is and end
+    } else if (dwWhich == WAIT_OBJECT_0 + nStreams) {
+      for (auto& pFile : m_apFiles) {
+        if (pFile) pFile->RequestRotation();
+      }
+    } else if (dwWhich == WAIT_OBJECT_0 + nStreams + 1) {
+      ullDeadline = ::GetTickCount64() + kDrainMs;
+    }
+    // Every stream whose read is done, not just the first: a busy one must not starve the other.
+    for (Stream& stream : m_aStreams) {
+      if (stream.bOpen && stream.bPending && HasOverlappedIoCompleted(&stream.overlapped)) {
+        OnReadDone(stream);
+      }
+    }
+    ullNow = ::GetTickCount64();
+    for (Stream& stream : m_aStreams) {
+      if (!stream.bOpen) continue;
+      if (ullDeadline != 0 && ullNow >= ullDeadline) {
+        Close(stream);
+      } else if (!stream.bSharesFile && stream.ullPartialSince != 0 &&
+                 ullNow >= stream.ullPartialSince + kPartialLineMs) {
+        Deliver(stream, true);
+      }
+    }
+  }
+}
+
+void COutputCapture::StartRead(Stream& stream) {
+  stream.overlapped = {};
+  stream.overlapped.hEvent = stream.hReadDone.get();
+  ::ResetEvent(stream.hReadDone.get());
+  // Deliver always leaves room.
+  DWORD dwRoom = static_cast<DWORD>(kBufferBytes - stream.nUsed);
+  if (::ReadFile(stream.hRead.get(), stream.pBuffer.get() + stream.nUsed, dwRoom, nullptr,
+                 &stream.overlapped) ||
+      ::GetLastError() == ERROR_IO_PENDING) {
+    stream.bPending = true;  // done at once or later, the event says so
+    return;
+  }
+  Close(stream);  // every writer has gone
+}
+
+void COutputCapture::OnReadDone(Stream& stream) {
+  stream.bPending = false;
+  DWORD dwRead = 0;
+  if (!::GetOverlappedResult(stream.hRead.get(), &stream.overlapped, &dwRead, FALSE) &&
+      ::GetLastError() != ERROR_MORE_DATA) {
+    Close(stream);  // broken pipe: every writer has gone
+    return;
+  }
+  stream.nUsed += dwRead;
+  Deliver(stream, false);
+  StartRead(stream);
+}
+
+void COutputCapture::Deliver(Stream& stream, bool bEverything) {
+  const char* pBuffer = stream.pBuffer.get();
+  std::size_t nDeliver = stream.nUsed;
+  if (!bEverything) {
+    while (nDeliver > 0 && pBuffer[nDeliver - 1] != '\n') --nDeliver;
+    // A line longer than the buffer goes out in pieces.
+    if (nDeliver == 0 && stream.nUsed == kBufferBytes) nDeliver = kBufferBytes;
+  }
+  if (nDeliver > 0) {
+    WriteOut(stream, pBuffer, nDeliver);
+    std::memmove(stream.pBuffer.get(), pBuffer + nDeliver, stream.nUsed - nDeliver);
+    stream.nUsed -= nDeliver;
+  }
+  if (stream.nUsed == 0) {
+    stream.ullPartialSince = 0;
+  } else if (nDeliver > 0 || stream.ullPartialSince == 0) {
+    stream.ullPartialSince = ::GetTickCount64();
+  }
+}
+
+void COutputCapture::WriteOut(Stream& stream, const char* pData, std::size_t nBytes) {
+  std::string_view data(pData, nBytes);
+  if (!m_bTimestamps) {
+    stream.pFile->Write(data);
+    return;
+  }
+  // Lines that arrived together carry the same time: when the runner received them.
+  char szStamp[kTimestampLength + 1];
+  FormatTimestamp(Now(), szStamp);
+  while (!data.empty()) {
+    std::size_t nStamped = 0;
+    std::size_t nUsed = stream.stamper.Stamp(data, std::string_view(szStamp, kTimestampLength),
+                                             m_pStamped.get(), kStampedBytes, nStamped);
+    stream.pFile->Write(std::string_view(m_pStamped.get(), nStamped));
+    data.remove_prefix(nUsed);
+  }
+}
+
+void COutputCapture::Close(Stream& stream) {
+  if (stream.bPending) {
+    // Cut short at the deadline: what the read got before it was cancelled still counts.
+    ::CancelIo(stream.hRead.get());
+    DWORD dwRead = 0;
+    if (::GetOverlappedResult(stream.hRead.get(), &stream.overlapped, &dwRead, TRUE)) {
+      stream.nUsed += dwRead;
+    }
+    stream.bPending = false;
+  }
+  Deliver(stream, true);
+  stream.bOpen = false;
+}
+
+}  // namespace qm::runner

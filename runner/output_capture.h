@@ -1,0 +1,79 @@
+#pragma once
+// The program's standard output and standard error, carried through pipes to the Stdout and
+// Stderr files by one thread of the runner. That thread writes whole lines as they arrive (a
+// line waits only for its line end), so the program is never held up by more than a file
+// write, the runner's memory stays bounded, and two streams sharing a file never tear each
+// other's lines. Without Stdout and Stderr values nothing is captured.
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "common/win32_handles.h"
+#include "runner/core/line_stamper.h"
+#include "runner/core/run_parameters.h"
+#include "runner/rotating_file.h"
+
+namespace qm::runner {
+
+class COutputCapture {
+ public:
+  COutputCapture();
+  ~COutputCapture();
+  COutputCapture(const COutputCapture&) = delete;
+  COutputCapture& operator=(const COutputCapture&) = delete;
+
+  // Opens the files the parameters name and the pipes into them, and starts the thread.
+  // On failure returns false with the step and its error; nothing is left open.
+  bool Start(const std::string& strServiceName, const RunParameters& params, std::string& strStep,
+             DWORD& dwError);
+  // The handles the program writes to (inheritable), or nullptr for a stream not captured.
+  // They stay valid until Finish, for every start of the program.
+  HANDLE StdoutForProgram() const { return m_aStreams[0].hWrite.get(); }
+  HANDLE StderrForProgram() const { return m_aStreams[1].hWrite.get(); }
+
+  // Asks for a rotation of every file at its next line boundary; false when nothing is
+  // captured. Safe from any thread.
+  bool RequestRotation();
+  // Once the program and everything it started have ended: writes out what they left in the
+  // pipes and ends the thread, waiting up to dwTimeoutMs.
+  void Finish(DWORD dwTimeoutMs);
+
+ private:
+  struct Stream {
+    unique_handle hRead;  // the runner's end, overlapped
+    unique_hfile hWrite;  // the program's end
+    unique_handle hReadDone;
+    OVERLAPPED overlapped = {};
+    bool bOpen = false;
+    bool bPending = false;
+    std::unique_ptr<char[]> pBuffer;
+    std::size_t nUsed = 0;
+    ULONGLONG ullPartialSince = 0;  // when the unfinished line at the buffer's end arrived
+    CRotatingFile* pFile = nullptr;
+    bool bSharesFile = false;
+    CLineStamper stamper;
+  };
+
+  static DWORD WINAPI ThreadMain(void* pContext);
+  void Run();
+  bool CreatePipe(Stream& stream, unsigned nIndex, DWORD& dwError);
+  void StartRead(Stream& stream);
+  void OnReadDone(Stream& stream);
+  void Deliver(Stream& stream, bool bEverything);
+  void WriteOut(Stream& stream, const char* pData, std::size_t nBytes);
+  void Close(Stream& stream);
+
+  Stream m_aStreams[2];
+  std::unique_ptr<CRotatingFile> m_apFiles[2];
+  bool m_bTimestamps = false;
+  std::unique_ptr<char[]> m_pStamped;
+  unique_handle m_hRotate;  // auto-reset
+  unique_handle m_hFinish;  // manual-reset
+  unique_handle m_hThread;
+  std::atomic<bool> m_bRunning{false};
+};
+
+}  // namespace qm::runner

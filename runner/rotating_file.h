@@ -1,0 +1,55 @@
+#pragma once
+// One live output file (Stdout or Stderr, or both when they name the same file): appends what
+// the program wrote, rotates it by size, by day or on request at line boundaries, and deletes
+// the oldest rotated files. Failures never stop the writing: a rotation that cannot happen is
+// tried again later, and each run of failures is reported once in the event log.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "common/win32_handles.h"
+#include "runner/core/failure_episode.h"
+#include "runner/core/output_settings.h"
+#include "runner/core/rotated_files.h"
+#include "runner/core/rotation_plan.h"
+
+namespace qm::runner {
+
+class CRotatingFile {
+ public:
+  CRotatingFile(std::string strServiceName, std::string strPath, const OutputSettings& settings);
+
+  // Opens (or creates) the live file for appending, shared for reading, writing and deleting.
+  // ERROR_SUCCESS or the error.
+  DWORD Open();
+  // Whether the open file is the same file as another one's (the same path written
+  // differently, or a link).
+  bool IsSameFile(const CRotatingFile& other) const;
+
+  // Appends bytes, rotating first where the settings say so.
+  void Write(std::string_view data);
+  // Rotates at the next line boundary: at once when the file is at one.
+  void RequestRotation();
+
+ private:
+  bool Rotate();
+  void DeleteOldRotated();
+  void WriteBytes(std::string_view data);
+  void NoteRotationFailure(const std::string& strStep, DWORD dwError);
+
+  std::string m_strService;
+  std::string m_strPath;
+  OutputSettings m_settings;
+  unique_hfile m_hFile;
+  LiveFileState m_state;
+  long m_lDay = 0;  // the day the live file's content began
+  bool m_bRotationRequested = false;
+  RotatedKey m_lastRotated;
+  CFailureEpisode m_rotationFailures;
+  ULONGLONG m_ullRetryAfter = 0;  // no rotation is tried before this tick
+  CFailureEpisode m_writeFailures;
+};
+
+}  // namespace qm::runner

@@ -1,0 +1,282 @@
+// The runner's Stdout and Stderr files under the real Service Control Manager: rotation,
+// retention, one file for both streams, readers, failures, control 128 and timestamps, with
+// probe.exe writing numbered lines.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/runner_contract.h"
+#include "runner/core/rotated_files.h"
+#include "tests/runner/service_fixture.h"
+
+namespace qm::runner::test {
+namespace {
+
+namespace value = contract::value;
+constexpr DWORD kStateTimeoutMs = 20000;
+
+bool WaitUntil(const std::function<bool()>& done, DWORD dwTimeoutMs) {
+  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
+  while (!done()) {
+    if (::GetTickCount64() >= ullEnd) return false;
+    ::Sleep(50);
+  }
+  return true;
+}
+
+// The rotated files of a live file, oldest first, then the live file itself.
+std::vector<std::string> OutputFiles(const std::string& strLive) {
+  std::vector<std::pair<RotatedKey, std::string>> rotated;
+  std::string strFolder = strLive.substr(0, strLive.find_last_of('\\') + 1);
+  WIN32_FIND_DATAA data;
+  unique_hfind hFind(::FindFirstFileA(RotatedSearchPattern(strLive).c_str(), &data));
+  if (hFind) {
+    do {
+      RotatedKey key;
+      if (ParseRotatedName(strLive, data.cFileName, key)) {
+        rotated.emplace_back(key, strFolder + data.cFileName);
+      }
+    } while (::FindNextFileA(hFind.get(), &data));
+  }
+  std::sort(rotated.begin(), rotated.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<std::string> files;
+  for (const auto& entry : rotated) files.push_back(entry.second);
+  files.push_back(strLive);
+  return files;
+}
+
+// What the files say about the probe's lines: per stream ("out", "err") the last number, and
+// the first problem found (a torn or split line, a gap, a missing timestamp).
+struct LineReport {
+  long anLast[2] = {0, 0};
+  std::string strProblem;
+};
+
+bool IsTimestamp(const std::string& strText) {
+  const char* pszShape = "dddd-dd-dd dd:dd:dd.ddd ";
+  if (strText.size() != 24) return false;
+  for (std::size_t i = 0; i < 24; ++i) {
+    bool bDigit = strText[i] >= '0' && strText[i] <= '9';
+    if (pszShape[i] == 'd' ? !bDigit : strText[i] != pszShape[i]) return false;
+  }
+  return true;
+}
+
+// Every file ends at a line end; every line is whole (nSize bytes after its timestamp) and
+// each stream's numbers run on without a gap from nFirst. A first line strPreface (written
+// before the service ran) is let through.
+LineReport CheckLines(const std::vector<std::string>& files, std::size_t nSize, bool bStamped,
+                      long nFirst = 1, const std::string& strPreface = "") {
+  LineReport report;
+  report.anLast[0] = report.anLast[1] = nFirst - 1;
+  bool bPreface = !strPreface.empty();
+  for (const std::string& strFile : files) {
+    std::string strText = ReadFileText(strFile);
+    if (!strText.empty() && strText.back() != '\n') {
+      report.strProblem = strFile + " ends inside a line";
+      return report;
+    }
+    for (std::size_t pos = 0; pos < strText.size();) {
+      std::size_t end = strText.find('\n', pos) + 1;
+      std::string strLine = strText.substr(pos, end - pos);
+      pos = end;
+      if (bPreface && strLine == strPreface) {
+        bPreface = false;
+        continue;
+      }
+      if (bStamped && !IsTimestamp(strLine.substr(0, 24))) {
+        report.strProblem = "in " + strFile + " without a timestamp: " + strLine;
+        return report;
+      }
+      if (bStamped) strLine.erase(0, 24);
+      int nStream = strLine.rfind("out ", 0) == 0 ? 0 : strLine.rfind("err ", 0) == 0 ? 1 : -1;
+      if (nStream < 0 || strLine.size() != nSize ||
+          std::atol(strLine.c_str() + 4) != report.anLast[nStream] + 1) {
+        report.strProblem = "in " + strFile + ": " + strLine;
+        return report;
+      }
+      ++report.anLast[nStream];
+    }
+  }
+  return report;
+}
+
+std::uint64_t FileSize(const std::string& strPath) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::string Probe() {
+  return BinFolder() + "probe.exe";
+}
+
+TEST(RunnerOutput, RotatesBySizeAtLineEndsAndKeepsTheNewestFiles) {
+  CServiceFixture service("Rotate");
+  std::string strOut = service.Folder() + "out.log";
+  std::string strErr = service.Folder() + "err.log";
+  // 200 KB to each stream as fast as the probe can, then its own end. 200 lines fill a file
+  // exactly: nine rotations each, of which the newest three are kept.
+  ASSERT_TRUE(service.Install(Probe(), "--lines 2000 --size 100 --exit 0", ""));
+  service.SetStringParameter(value::kStdout, strOut);
+  service.SetStringParameter(value::kStderr, strErr);
+  service.SetDwordParameter(value::kRotateBytes, 20000);
+  service.SetDwordParameter(value::kRotateKeep, 3);
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, 60000).dwCurrentState, SERVICE_STOPPED);
+
+  for (int nStream = 0; nStream < 2; ++nStream) {
+    std::string strLive = nStream == 0 ? strOut : strErr;
+    std::vector<std::string> files = OutputFiles(strLive);
+    ASSERT_EQ(files.size(), 4u) << strLive;
+    for (const std::string& strFile : files) EXPECT_EQ(FileSize(strFile), 20000u) << strFile;
+    LineReport report = CheckLines(files, 100, false, 1201);
+    EXPECT_EQ(report.strProblem, "");
+    EXPECT_EQ(report.anLast[nStream], 2000) << strLive;  // the program's end lost nothing
+  }
+}
+
+TEST(RunnerOutput, BothStreamsInOneFileStayWholeStampedAndCompleteAfterAStop) {
+  CServiceFixture service("Shared");
+  std::string strBoth = service.Folder() + "both.log";
+  std::string strRecord = service.Folder() + "record.txt";
+  ASSERT_TRUE(::CreateDirectoryA((service.Folder() + "sub").c_str(), nullptr));
+  // The record is written once every line is; the stop follows at once.
+  ASSERT_TRUE(
+      service.Install(Probe(), "--lines 1500 --size 60 --record \"" + strRecord + "\"", ""));
+  service.SetStringParameter(value::kStdout, strBoth);
+  service.SetStringParameter(value::kStderr, service.Folder() + "sub\\..\\BOTH.log");
+  service.SetDwordParameter(value::kTimestamps, 1);
+  service.SetDwordParameter(value::kRotateBytes, 30000);
+  service.SetDwordParameter(value::kRotateKeep, 0);
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(strRecord, 30000));
+  ASSERT_TRUE(service.Stop());
+  ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
+
+  // 2 x 1500 lines of 84 bytes: nine files, each under the limit, none torn.
+  std::vector<std::string> files = OutputFiles(strBoth);
+  EXPECT_EQ(files.size(), 9u);
+  for (const std::string& strFile : files) EXPECT_LE(FileSize(strFile), 30000u) << strFile;
+  LineReport report = CheckLines(files, 60, true);
+  EXPECT_EQ(report.strProblem, "");
+  EXPECT_EQ(report.anLast[0], 1500);
+  EXPECT_EQ(report.anLast[1], 1500);
+}
+
+TEST(RunnerOutput, RotatesDailyAndOnControl128WhileAReaderHoldsTheFile) {
+  CServiceFixture service("Control");
+  std::string strOut = service.Folder() + "out.log";
+  // An earlier run's file, last written two days ago: the first write goes to a new file.
+  {
+    unique_hfile hOld(::CreateFileA(strOut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(hOld);
+    DWORD dwWritten = 0;
+    ASSERT_TRUE(::WriteFile(hOld.get(), "earlier\n", 8, &dwWritten, nullptr));
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time = {{now.dwLowDateTime, now.dwHighDateTime}};
+    time.QuadPart -= 2ull * 24 * 3600 * 10000000;
+    FILETIME old = {time.LowPart, time.HighPart};
+    ASSERT_TRUE(::SetFileTime(hOld.get(), nullptr, nullptr, &old));
+  }
+  ASSERT_TRUE(service.Install(Probe(), "--lines 100000 --size 50 --rate 40 --streams out", ""));
+  service.SetStringParameter(value::kStdout, strOut);
+  service.SetDwordParameter(value::kRotateDaily, 1);
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitUntil([&] { return OutputFiles(strOut).size() == 2; }, 10000));
+  EXPECT_EQ(ReadFileText(OutputFiles(strOut)[0]), "earlier\n");
+  // Lines arrive as they are written, not when a buffer fills.
+  ASSERT_TRUE(WaitUntil([&] { return FileSize(strOut) >= 5 * 50; }, 10000));
+  // Opened as log shippers open it, with delete sharing.
+  unique_hfile hReader(::CreateFileA(strOut.c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(hReader);
+  SERVICE_STATUS status;
+  ASSERT_TRUE(::ControlService(service.Handle(), contract::kControlRotate, &status))
+      << ::GetLastError();
+  ASSERT_TRUE(WaitUntil([&] { return OutputFiles(strOut).size() == 3; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return FileSize(strOut) >= 2 * 50; }, 5000));
+  // The reader followed the file to its new name and reads all of it.
+  std::string strRead(64 * 1024, '\0');
+  DWORD dwRead = 0;
+  ASSERT_TRUE(::ReadFile(hReader.get(), strRead.data(), static_cast<DWORD>(strRead.size()), &dwRead,
+                         nullptr));
+  strRead.resize(dwRead);
+  EXPECT_EQ(strRead, ReadFileText(OutputFiles(strOut)[1]));
+  EXPECT_EQ(service.Query().dwCurrentState, SERVICE_RUNNING);
+
+  ASSERT_TRUE(service.Stop());
+  ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
+  LineReport report = CheckLines(OutputFiles(strOut), 50, false, 1, "earlier\n");
+  EXPECT_EQ(report.strProblem, "");
+  EXPECT_GE(report.anLast[0], 7);
+}
+
+TEST(RunnerOutput, ARotationThatCannotHappenKeepsTheServiceAndTheOutputGoing) {
+  CServiceFixture service("Refused");
+  std::string strOut = service.Folder() + "out.log";
+  FILE* pFile = std::fopen(strOut.c_str(), "wb");
+  ASSERT_NE(pFile, nullptr);
+  std::fputs("earlier\n", pFile);
+  std::fclose(pFile);
+  // Held without delete sharing, the file cannot be renamed while it is open.
+  unique_hfile hHolder(::CreateFileA(strOut.c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(hHolder);
+  ASSERT_TRUE(service.Install(Probe(), "--lines 100000 --size 50 --rate 100 --streams out", ""));
+  service.SetStringParameter(value::kStdout, strOut);
+  service.SetDwordParameter(value::kRotateBytes, 1000);
+  ASSERT_TRUE(service.Start());
+  EXPECT_TRUE(WaitUntil([&] { return FileSize(strOut) > 3000; }, 10000));
+  EXPECT_EQ(OutputFiles(strOut).size(), 1u);
+  EXPECT_EQ(service.Query().dwCurrentState, SERVICE_RUNNING);
+
+  // Once the file is free, the next rotation point rotates it.
+  hHolder.reset();
+  EXPECT_TRUE(WaitUntil([&] { return OutputFiles(strOut).size() >= 2; }, 5000));
+  ASSERT_TRUE(service.Stop());
+  ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
+  LineReport report = CheckLines(OutputFiles(strOut), 50, false, 1, "earlier\n");
+  EXPECT_EQ(report.strProblem, "");
+  EXPECT_GE(report.anLast[0], 60);
+}
+
+TEST(RunnerOutput, OutputGoesOnIntoTheSameFilesAcrossRestarts) {
+  CServiceFixture service("Restarts");
+  std::string strOut = service.Folder() + "out.log";
+  // Each run writes lines 1 to 50 and fails; the runner starts it again after 100 ms, 200 ms...
+  ASSERT_TRUE(service.Install(Probe(), "--lines 50 --size 40 --streams out --exit 3", ""));
+  service.SetStringParameter(value::kStdout, strOut);
+  service.SetDwordParameter(value::kRestartDelay, 100);
+  service.SetDwordParameter(value::kRotateBytes, 1000);
+  service.SetDwordParameter(value::kRotateKeep, 0);
+  ASSERT_TRUE(service.Start());
+  auto joined = [&] {
+    std::string strAll;
+    for (const std::string& strFile : OutputFiles(strOut)) strAll += ReadFileText(strFile);
+    return strAll;
+  };
+  EXPECT_TRUE(WaitUntil([&] { return joined().size() >= 3 * 50 * 40; }, 20000));
+  ASSERT_TRUE(service.Stop());
+  ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
+  std::string strAll = joined();
+  ASSERT_EQ(strAll.size() % 40, 0u);
+  for (std::size_t pos = 0; pos < strAll.size(); pos += 40) {
+    long nExpected = static_cast<long>(pos / 40 % 50) + 1;
+    ASSERT_EQ(std::atol(strAll.c_str() + pos + 4), nExpected) << strAll.substr(pos, 40);
+    ASSERT_EQ(strAll[pos + 39], '\n');
+  }
+}
+
+}  // namespace
+}  // namespace qm::runner::test
