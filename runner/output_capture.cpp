@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/runner_contract.h"
+
 namespace qm::runner {
 
 namespace {
@@ -42,7 +44,7 @@ COutputCapture::~COutputCapture() {
 
 bool COutputCapture::Start(const std::string& strServiceName, const RunParameters& params,
                            std::string& strStep, DWORD& dwError) {
-  static const char* const kNames[2] = {"Stdout", "Stderr"};
+  static const char* const kNames[2] = {contract::value::kStdout, contract::value::kStderr};
   const std::string* apPaths[2] = {&params.strStdout, &params.strStderr};
   for (unsigned i = 0; i < 2; ++i) {
     if (apPaths[i]->empty()) continue;
