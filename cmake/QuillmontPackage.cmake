@@ -35,6 +35,7 @@ add_custom_target(package ALL
           -DSOURCE_DIR=${qm_package_dir} -DVERSION=${QM_VERSION} -DOUTPUT=${qm_package_msi}
           -P ${PROJECT_SOURCE_DIR}/cmake/build_msi.cmake
   DEPENDS ${qm_package_targets} ${qm_package_wxs} ${PROJECT_SOURCE_DIR}/cmake/build_msi.cmake
+          ${PROJECT_SOURCE_DIR}/res/quillmnt.ico
   COMMENT "Packaging Quillmont into ${qm_package_root}"
   VERBATIM)
 

@@ -1,5 +1,5 @@
-# Compiles installer/quillmont.wxs with wixl over a staged package folder into
-# Quillmont-<version>-x64.msi. The console twin goes in when the folder holds it.
+# Compiles installer/quillmont.wxs with wixl over a staged package folder (and the icon in
+# res/) into Quillmont-<version>-x64.msi. The console twin goes in when the folder holds it.
 #   cmake -DWIXL=<wixl> -DWXS=<wxs> -DSOURCE_DIR=<folder> -DVERSION=<x.y[.z]> -DOUTPUT=<msi>
 #         -P build_msi.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -20,7 +20,9 @@ string(REGEX MATCH "[0-9]+$" patch ${msi_version})
 string(REGEX REPLACE "[0-9]+$" "" major_minor ${msi_version})
 math(EXPR patch_above "${patch} + 1")
 # wixl takes the files' paths relative to where it runs.
-set(defines -D Version=${msi_version} -D VersionAbove=${major_minor}${patch_above} -D SourceDir=.)
+file(RELATIVE_PATH icon ${SOURCE_DIR} ${CMAKE_CURRENT_LIST_DIR}/../res/quillmnt.ico)
+set(defines -D Version=${msi_version} -D VersionAbove=${major_minor}${patch_above} -D SourceDir=.
+            -D IconFile=${icon})
 if(EXISTS ${SOURCE_DIR}/quillmnt.com)
   list(APPEND defines -D ConsoleTwin=1)
 endif()

@@ -64,6 +64,9 @@ inline constexpr const char* kTimestamps = "Timestamps";
 // Defaults of the values the tool does not write; a service installed without them keeps
 // working with these.
 inline constexpr std::uint32_t kDefaultStopTimeoutMs = 15000;
+// The longest StopTimeout the runner accepts (ten minutes); a larger one is refused, so that
+// a typing slip cannot hold a service in stop-pending for days.
+inline constexpr std::uint32_t kMaxStopTimeoutMs = 600000;
 inline constexpr const char* kDefaultRestart = "OnFailure";
 inline constexpr std::uint32_t kDefaultRestartDelayMs = 1000;
 inline constexpr std::uint32_t kDefaultRestartDelayMaxMs = 60000;

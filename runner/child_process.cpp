@@ -1,6 +1,9 @@
 #include "runner/child_process.h"
 
+#include <cstring>
+
 #include "runner/core/command_line.h"
+#include "runner/core/program_file.h"
 
 namespace qm::runner {
 
@@ -9,6 +12,29 @@ namespace {
 unique_hfile OpenNul(DWORD dwAccess, SECURITY_ATTRIBUTES* pInherit) {
   return unique_hfile(::CreateFileA("NUL", dwAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, pInherit,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The first file on the search path that a bare Runfile names; empty when there is none.
+std::string FindOnSearchPath(const std::string& strRunfile) {
+  std::vector<char> path(32767, '\0');
+  DWORD dwLength = ::GetEnvironmentVariableA("PATH", path.data(), static_cast<DWORD>(path.size()));
+  if (dwLength == 0 || dwLength >= path.size()) return {};
+  for (const std::string& strCandidate :
+       SearchPathCandidates(strRunfile, std::string_view(path.data(), dwLength))) {
+    DWORD dwAttributes = ::GetFileAttributesA(strCandidate.c_str());
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return strCandidate;
+    }
+  }
+  return {};
+}
+
+// The system's own command interpreter, by its full path.
+std::string Interpreter() {
+  char szSystem[MAX_PATH] = "";
+  UINT uLength = ::GetSystemDirectoryA(szSystem, sizeof(szSystem));
+  if (uLength == 0 || uLength >= sizeof(szSystem)) return {};
+  return std::string(szSystem) + "\\cmd.exe";
 }
 
 bool Fail(StartFailure& failure, std::string strStep) {
@@ -58,14 +84,31 @@ bool CChildProcess::Start(const RunParameters& params, const ChildOutput& output
   startup.hStdOutput = output.hStdout ? output.hStdout : hNulOut.get();
   startup.hStdError = output.hStderr ? output.hStderr : hNulOut.get();
 
-  std::string strCommandLine = ComposeCommandLine(params.strRunfile, params.strArguments);
+  // A bare name is the program of that name on the search path, started by its full path:
+  // left to process creation, the runner's own folder and the current one would come first.
+  std::string strRunfile = params.strRunfile;
+  if (IsBareFileName(strRunfile)) {
+    strRunfile = FindOnSearchPath(strRunfile);
+    if (strRunfile.empty()) {
+      failure.bCreateProcess = true;
+      ::SetLastError(ERROR_FILE_NOT_FOUND);
+      return Fail(failure, "CreateProcess");
+    }
+  }
+  // A batch file is run by the system's interpreter, named rather than searched for.
+  m_bBatch = IsBatchFile(strRunfile);
+  std::string strInterpreter = m_bBatch ? Interpreter() : std::string();
+  std::string strCommandLine =
+      m_bBatch ? ComposeBatchCommandLine(strInterpreter, strRunfile, params.strArguments)
+               : ComposeCommandLine(strRunfile, params.strArguments);
   std::string strDirectory = ChooseWorkingDirectory(params.strRunfile, params.strDirectory);
   PROCESS_INFORMATION process = {};
-  // A console program gets a console of its own without a window, so that it can be sent
-  // Ctrl+Break; its own process group, so that the Ctrl+Break reaches the program and what it
-  // starts. A console made by the runner beforehand would cost the start several times more.
-  if (!::CreateProcessA(nullptr, strCommandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_SUSPENDED | CREATE_NEW_PROCESS_GROUP | CREATE_NO_WINDOW,
+  // A console program gets a console of its own without a window, so that the runner can send
+  // Ctrl+C to everything on it. It stays in the runner's process group: a new group would
+  // start it with Ctrl+C switched off, and most programs only listen for Ctrl+C. A console
+  // made by the runner beforehand would cost the start several times more.
+  if (!::CreateProcessA(m_bBatch ? strInterpreter.c_str() : nullptr, strCommandLine.data(), nullptr,
+                        nullptr, TRUE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
                         m_strEnvironmentBlock.empty() ? nullptr : m_strEnvironmentBlock.data(),
                         strDirectory.empty() ? nullptr : strDirectory.c_str(), &startup,
                         &process)) {
@@ -97,6 +140,25 @@ bool CChildProcess::Start(const RunParameters& params, const ChildOutput& output
     m_hProcess.reset();
     m_dwProcessId = 0;
     return false;
+  }
+  m_ullStartedTick = ::GetTickCount64();
+  return true;
+}
+
+bool CChildProcess::OnlyProgramLeft() const {
+  if (::WaitForSingleObject(m_hProcess.get(), 0) == WAIT_OBJECT_0) return false;
+  for (DWORD dwId : ProcessIds()) {
+    if (dwId == m_dwProcessId) continue;
+    // The host of the program's console, which the program may have started into the job,
+    // does not count: it ends with its last client.
+    unique_handle hProcess(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwId));
+    char szImage[MAX_PATH] = "";
+    DWORD dwLength = sizeof(szImage);
+    if (!hProcess || !::QueryFullProcessImageNameA(hProcess.get(), 0, szImage, &dwLength)) {
+      return false;
+    }
+    const char* pszName = std::strrchr(szImage, '\\');
+    if (_stricmp(pszName ? pszName + 1 : szImage, "conhost.exe") != 0) return false;
   }
   return true;
 }

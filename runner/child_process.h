@@ -38,6 +38,12 @@ class CChildProcess {
   bool Start(const RunParameters& params, const ChildOutput& output, StartFailure& failure);
 
   HANDLE Process() const { return m_hProcess.get(); }
+  // Milliseconds since the program was let run.
+  ULONGLONG AgeMs() const { return ::GetTickCount64() - m_ullStartedTick; }
+  // The program is a batch file, run by the command interpreter.
+  bool IsBatch() const { return m_bBatch; }
+  // The program itself runs, and nothing else is left in the job.
+  bool OnlyProgramLeft() const;
   DWORD ProcessId() const { return m_dwProcessId; }
   // Exit code of the program itself (not of the processes it started).
   DWORD ExitCode() const;
@@ -57,6 +63,8 @@ class CChildProcess {
   DWORD m_dwProcessId = 0;
   std::string m_strEnvironmentBlock;
   DWORD m_dwPriorityClass = NORMAL_PRIORITY_CLASS;
+  ULONGLONG m_ullStartedTick = 0;
+  bool m_bBatch = false;
 };
 
 }  // namespace qm::runner

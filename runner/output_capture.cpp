@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runner/plain_file.h"
+
 namespace qm::runner {
 
 namespace {
@@ -49,6 +51,7 @@ bool COutputCapture::Start(const std::string& strServiceName, const RunParameter
     auto pFile = std::make_unique<CRotatingFile>(strServiceName, *apPaths[i], params.output);
     dwError = pFile->Open();
     if (dwError != ERROR_SUCCESS) {
+      if (dwError == kErrorOutputIsLink) m_pszLinkValue = kNames[i];
       strStep = std::string("opening the ") + kNames[i] + " file " + *apPaths[i];
       Finish(0);
       return false;
@@ -96,18 +99,22 @@ bool COutputCapture::Start(const std::string& strServiceName, const RunParameter
 
 bool COutputCapture::CreatePipe(Stream& stream, unsigned nIndex, DWORD& dwError) {
   // Anonymous pipes cannot be read with a timeout; a named one can. First instance only, so
-  // that nobody else can have made it first.
+  // that nobody else can have made it first; a name taken already is passed over.
   static std::atomic<unsigned> s_nPipes{0};
+  HANDLE hRead = INVALID_HANDLE_VALUE;
   char szName[96];
-  std::snprintf(szName, sizeof(szName), "\\\\.\\pipe\\carrack-%lu-%u-%u",
-                static_cast<unsigned long>(::GetCurrentProcessId()), s_nPipes.fetch_add(1), nIndex);
-  HANDLE hRead = ::CreateNamedPipeA(
-      szName, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, kPipeBytes, 0, nullptr);
-  if (hRead == INVALID_HANDLE_VALUE) {
-    dwError = ::GetLastError();
-    return false;
+  for (int nTry = 0; nTry < 16 && hRead == INVALID_HANDLE_VALUE; ++nTry) {
+    std::snprintf(szName, sizeof(szName), "\\\\.\\pipe\\carrack-%lu-%llu-%u-%u",
+                  static_cast<unsigned long>(::GetCurrentProcessId()),
+                  static_cast<unsigned long long>(::GetTickCount64()), s_nPipes.fetch_add(1),
+                  nIndex);
+    hRead = ::CreateNamedPipeA(
+        szName, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 0, kPipeBytes, 0, nullptr);
+    dwError = hRead == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_SUCCESS;
+    if (dwError != ERROR_ACCESS_DENIED && dwError != ERROR_PIPE_BUSY) break;
   }
+  if (hRead == INVALID_HANDLE_VALUE) return false;
   stream.hRead.reset(hRead);
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   stream.hWrite.reset(::CreateFileA(szName, GENERIC_WRITE, 0, &inherit, OPEN_EXISTING,

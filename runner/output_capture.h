@@ -34,6 +34,8 @@ class COutputCapture {
   HANDLE StdoutForProgram() const { return m_aStreams[0].hWrite.get(); }
   HANDLE StderrForProgram() const { return m_aStreams[1].hWrite.get(); }
 
+  // After a failed Start: Stdout or Stderr when the value names a link (refused), else null.
+  const char* LinkValue() const { return m_pszLinkValue; }
   // Asks for a rotation of every file at its next line boundary; false when nothing is
   // captured. Safe from any thread.
   bool RequestRotation();
@@ -74,6 +76,7 @@ class COutputCapture {
   unique_handle m_hFinish;  // manual-reset
   unique_handle m_hThread;
   std::atomic<bool> m_bRunning{false};
+  const char* m_pszLinkValue = nullptr;
 };
 
 }  // namespace qm::runner

@@ -5,6 +5,7 @@
 #include "carrack_messages.h"
 #include "runner/core/rotated_files.h"
 #include "runner/event_log.h"
+#include "runner/plain_file.h"
 
 namespace qm::runner {
 
@@ -28,12 +29,10 @@ LocalTime Now() {
 }
 
 // Appending only; others may read, write, rename and delete it while it is open. The one place
-// the live file is opened, at the start and after each rotation.
+// the live file is opened, at the start and after each rotation: a link in its place is
+// refused (kErrorOutputIsLink).
 unique_hfile OpenLive(const std::string& strPath) {
-  return unique_hfile(::CreateFileA(strPath.c_str(),
-                                    FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return OpenPlainFileToAppend(strPath);
 }
 
 std::string FolderOf(const std::string& strPath) {

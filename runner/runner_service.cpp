@@ -1,6 +1,7 @@
 #include "runner/runner_service.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "carrack_messages.h"
 #include "runner/core/command_line.h"
@@ -19,8 +20,8 @@ constexpr DWORD kStartWaitHintMs = 5000;
 // still holds them.
 constexpr DWORD kOutputFinishMs = 5000;
 
-// While the runner is attached to the program's console to send it Ctrl+Break, no console
-// event (the Ctrl+C sent where Ctrl+Break cannot be, logoff, shutdown) may end the runner.
+// While the runner is attached to the program's console to send it Ctrl+C, no console event
+// (that Ctrl+C itself, logoff, shutdown) may end the runner.
 BOOL WINAPI IgnoreConsoleEvent(DWORD dwEvent) {
   if (dwEvent == CTRL_SHUTDOWN_EVENT) CRunnerService::NoteShutdown();
   return TRUE;
@@ -97,14 +98,25 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
   if (!ApplyRunSettings()) return false;
 
   // The program gets a console of its own (see CChildProcess::Start); the runner attaches to
-  // it only to send Ctrl+Break, and no console event may end the runner itself.
+  // it only to send Ctrl+C, and no console event may end the runner itself. Ctrl+C is switched
+  // on, since the program inherits that setting: switched off, Ctrl+C would not reach it.
   ::FreeConsole();
   ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
+  ::SetConsoleCtrlHandler(nullptr, FALSE);
 
   // The output files and their pipes serve every start of the program.
   std::string strStep;
   DWORD dwOutputError = 0;
   if (!m_output.Start(m_strName, m_params, strStep, dwOutputError)) {
+    if (const char* pszValue = m_output.LinkValue()) {
+      const std::string& strPath = pszValue == std::string_view(contract::value::kStdout)
+                                       ? m_params.strStdout
+                                       : m_params.strStderr;
+      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_OUTPUT_FILE_IS_LINK,
+                 {m_strName.c_str(), pszValue, strPath.c_str()});
+      StopWithFailure(dwOutputError);
+      return false;
+    }
     std::string strError = SystemErrorText(dwOutputError);
     WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
                {m_strName.c_str(), strStep.c_str(), strError.c_str()});
@@ -139,11 +151,19 @@ void CRunnerService::StopProgram() {
   AskProgramToEnd(m_child);
   ULONGLONG ullStart = ::GetTickCount64();
   bool bEnded = false;
-  for (;;) {
+  for (bool bFirst = true;; bFirst = false) {
     StopStep step = PlanStopStep(m_params.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
     if (step.bTimedOut) break;
+    if (!bFirst && ShouldAskAgain(m_child.AgeMs())) AskProgramToEnd(m_child);
     m_reporter.Report(SERVICE_STOP_PENDING, step.dwWaitHintMs);
     if (m_child.WaitAllEnded(step.dwWaitMs)) {
+      bEnded = true;
+      break;
+    }
+    // What a batch file ran has ended, and its interpreter may be waiting for an answer to
+    // "Terminate batch job (Y/N)?" that never comes: ending it is the answer yes.
+    if (m_child.IsBatch() && m_child.OnlyProgramLeft()) {
+      m_child.EndAll(kEndAllowanceMs);
       bEnded = true;
       break;
     }
@@ -188,18 +208,18 @@ void CRunnerService::StopWithFailure(DWORD dwError) {
 }
 
 DWORD CRunnerService::OnControl(DWORD dwControl) {
+  if (IsStopRequest(dwControl)) {
+    // Answered at once, so that the manager sees the stop under way; the service thread does
+    // the rest.
+    ::AcquireSRWLockExclusive(&m_startLock);
+    if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
+                            PlanStopStep(m_params.dwStopTimeoutMs, 0).dwWaitHintMs)) {
+      ::SetEvent(m_hStopEvent.get());
+    }
+    ::ReleaseSRWLockExclusive(&m_startLock);
+    return NO_ERROR;
+  }
   switch (dwControl) {
-    case SERVICE_CONTROL_STOP:
-    case SERVICE_CONTROL_SHUTDOWN:
-      // Answered at once, so that the manager sees the stop under way; the service thread
-      // does the rest.
-      ::AcquireSRWLockExclusive(&m_startLock);
-      if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
-                              PlanStopStep(m_params.dwStopTimeoutMs, 0).dwWaitHintMs)) {
-        ::SetEvent(m_hStopEvent.get());
-      }
-      ::ReleaseSRWLockExclusive(&m_startLock);
-      return NO_ERROR;
     case SERVICE_CONTROL_INTERROGATE:
       return NO_ERROR;
     case contract::kControlRotate:

@@ -39,22 +39,22 @@ BOOL CALLBACK CloseIfOwned(HWND hWnd, LPARAM lParam) {
 }  // namespace
 
 void AskProgramToEnd(const CChildProcess& child) {
-  // A console program was started in a process group of its own, whose id is its process
-  // id, on a console of its own, which the runner joins just long enough to send the event.
-  // Where Ctrl+Break cannot be sent to a group (Wine), Ctrl+C is the closest: it reaches the
-  // programs of the group that handle Ctrl+C.
-  if (::AttachConsole(child.ProcessId())) {
-    if (!::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, child.ProcessId())) {
-      ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, child.ProcessId());
+  // A console program was started on a console of its own, which the runner joins just long
+  // enough to send Ctrl+C to everything on it: the program, whatever it started there, and
+  // the runner itself, whose handler ignores it. Any process of the job will do to find the
+  // console: the program itself may have ended and left what it started.
+  std::vector<DWORD> ids = child.ProcessIds();
+  for (DWORD dwId : ids) {
+    if (::AttachConsole(dwId)) {
+      ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+      ::FreeConsole();
+      return;
     }
-    ::FreeConsole();
-    return;
   }
   // A windowed program has no console to join: its windows are asked to close.
   HMODULE hUser32 = ::LoadLibraryA("user32.dll");
   if (!hUser32) return;
   auto pEnumWindows = Resolve<EnumWindowsFn>(hUser32, "EnumWindows");
-  std::vector<DWORD> ids = child.ProcessIds();
   WindowSearch search = {&ids,
                          Resolve<GetWindowThreadProcessIdFn>(hUser32, "GetWindowThreadProcessId"),
                          Resolve<PostMessageFn>(hUser32, "PostMessageA")};

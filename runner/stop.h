@@ -5,9 +5,8 @@
 
 namespace qm::runner {
 
-// A console program is sent Ctrl+Break (Ctrl+C where Ctrl+Break cannot be sent) to its
-// process group; a windowed one WM_CLOSE to every top-level window of its processes.
-// Returns at once.
+// A console program is sent Ctrl+C, with everything on its console; a windowed one WM_CLOSE
+// to every top-level window of the job's processes. Returns at once.
 void AskProgramToEnd(const CChildProcess& child);
 
 }  // namespace qm::runner

@@ -1,5 +1,6 @@
 // The program the benchmark's runner service starts: it creates the marker file named by its
-// argument, then waits until Ctrl+Break (or Ctrl+C) ends it.
+// argument, then waits until Ctrl+C (or Ctrl+Break) ends it. Like most programs it only
+// installs a handler; it does not switch Ctrl+C on or off.
 #include <windows.h>
 
 namespace {
@@ -11,7 +12,6 @@ BOOL WINAPI OnConsoleEvent(DWORD) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  ::SetConsoleCtrlHandler(nullptr, FALSE);  // a new process group starts with Ctrl+C off
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
   if (argc > 1) {
     HANDLE hFile = ::CreateFileA(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -13,8 +13,11 @@ ParameterProblem CheckParameters(const RunParameters& params) {
   if (ComposeCommandLine(params.strRunfile, params.strArguments).size() >= kMaxCommandLine) {
     return ParameterProblem::kCommandLineTooLong;
   }
+  if (params.dwStopTimeoutMs > kMaxStopTimeoutMs) return ParameterProblem::kStopTimeoutTooLong;
   return ParameterProblem::kNone;
 }
+
+static_assert(kMaxStopTimeoutMs == 600000, "the description below names the ceiling");
 
 const char* DescribeProblem(ParameterProblem problem) {
   switch (problem) {
@@ -26,6 +29,8 @@ const char* DescribeProblem(ParameterProblem problem) {
       return "the Runfile value holds a quote inside the file name";
     case ParameterProblem::kCommandLineTooLong:
       return "the Runfile and Arguments values are longer than a command line may be";
+    case ParameterProblem::kStopTimeoutTooLong:
+      return "the StopTimeout value is above 600000 (ten minutes)";
   }
   return "unknown problem";
 }

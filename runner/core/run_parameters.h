@@ -13,6 +13,7 @@
 namespace qm::runner {
 
 using contract::kDefaultStopTimeoutMs;
+using contract::kMaxStopTimeoutMs;
 using contract::ParametersKeyPath;
 // The system's limit for a process command line, in characters including the NUL.
 constexpr std::size_t kMaxCommandLine = 32767;
@@ -31,9 +32,10 @@ struct RunParameters {
 
 enum class ParameterProblem {
   kNone,
-  kEmptyRunfile,       // nothing to start
-  kQuoteInRunfile,     // a quote inside a file name cannot be passed on a command line
-  kCommandLineTooLong  // the Runfile and Arguments exceed the system's command line
+  kEmptyRunfile,        // nothing to start
+  kQuoteInRunfile,      // a quote inside a file name cannot be passed on a command line
+  kCommandLineTooLong,  // the Runfile and Arguments exceed the system's command line
+  kStopTimeoutTooLong   // above kMaxStopTimeoutMs
 };
 
 ParameterProblem CheckParameters(const RunParameters& params);

@@ -15,4 +15,12 @@ StopStep PlanStopStep(std::uint32_t stopTimeoutMs, std::uint64_t elapsedMs) {
   return step;
 }
 
+bool IsStopRequest(std::uint32_t control) {
+  return control == kControlStop || control == kControlShutdown;
+}
+
+bool ShouldAskAgain(std::uint64_t programAgeMs) {
+  return programAgeMs < kAskAgainWhileYoungerThanMs;
+}
+
 }  // namespace qm::runner

@@ -20,4 +20,17 @@ struct StopStep {
 
 StopStep PlanStopStep(std::uint32_t stopTimeoutMs, std::uint64_t elapsedMs);
 
+// The service controls that stop the program (the system's values): a stop, and the
+// system's shutdown, at which the program would otherwise be ended without being asked.
+constexpr std::uint32_t kControlStop = 1;
+constexpr std::uint32_t kControlShutdown = 5;
+bool IsStopRequest(std::uint32_t control);
+
+// The stop request goes out when the stop begins, and again at every later step while the
+// program is young enough to be still starting up: it may not have listened yet. An older
+// program heard the first one, and some programs take a second Ctrl+C during their orderly
+// end as "end now" (Python breaks off its clean-up), so it is not repeated to them.
+constexpr std::uint32_t kAskAgainWhileYoungerThanMs = 10000;
+bool ShouldAskAgain(std::uint64_t programAgeMs);
+
 }  // namespace qm::runner

@@ -8,7 +8,8 @@
 //                     every start of a service's program; times in ms of the system clock
 //   --run-ms A,B,...  with --exit and --count: the n-th start runs that many milliseconds
 //                     before it ends (the last number for every later start)
-//   --ignore-stop     ignore Ctrl+Break and WM_CLOSE
+//   --ignore-stop     ignore Ctrl+Break, Ctrl+C and WM_CLOSE
+//   --deaf-ms N       ignore them for its first N milliseconds, as a program still starting
 //   --window          run a top-level window (ends on WM_CLOSE)
 //   --child FILE      start a copy of itself that records into FILE and waits (and wait
 //                     for that record)
@@ -18,7 +19,8 @@
 //                     (default 100), --rate lines a second to each stream (default: at once),
 //                     --streams out|err|both (default both)
 // Without --exit it waits until it is asked to end (Ctrl+Break, Ctrl+C or WM_CLOSE); it then
-// appends "ended-by=<how>" to its record file.
+// appends "ended-by=<how>" to its record file. Like an ordinary program it only installs a
+// console handler: it does not turn Ctrl+C on or off.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -35,6 +37,35 @@ std::string g_strRecord;
 std::string g_strCount;
 std::string g_strEnvNames;  // "NAME\n" each
 bool g_bIgnoreStop = false;
+DWORD g_dwDeafMs = 0;
+ULONGLONG g_ullStart = 0;
+
+// Whether the program runs in a job before any of its own code: a program that could run
+// outside it, even briefly, could start processes that escape it.
+bool InJobNow() {
+  BOOL bInJob = FALSE;
+  return ::IsProcessInJob(::GetCurrentProcess(), nullptr, &bInJob) && bInJob;
+}
+bool g_bInJobAtStart = false;
+
+// Called by the loader before any other code of the program, C runtime included.
+void NTAPI OnLoaderEvent(PVOID, DWORD dwReason, PVOID) {
+  if (dwReason == DLL_PROCESS_ATTACH) g_bInJobAtStart = InJobNow();
+}
+extern "C" __attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK g_pOnLoaderEvent =
+    OnLoaderEvent;
+
+BOOL WINAPI OnConsoleEvent(DWORD dwEvent);
+
+// A program still starting up ignores the stop from before its first own instruction on.
+bool StartDeafEarly() {
+  g_ullStart = ::GetTickCount64();
+  const char* pszDeaf = std::strstr(::GetCommandLineA(), "--deaf-ms ");
+  if (!pszDeaf) return false;
+  g_dwDeafMs = static_cast<DWORD>(std::atoi(pszDeaf + std::strlen("--deaf-ms ")));
+  return ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+const bool g_bDeafHandler = StartDeafEarly();
 
 void AppendLine(const std::string& strPath, const std::string& strLine) {
   FILE* pFile = std::fopen(strPath.c_str(), "ab");
@@ -104,6 +135,10 @@ void WriteRecord(int argc, char** argv) {
   char szDirectory[MAX_PATH] = "";
   ::GetCurrentDirectoryA(sizeof(szDirectory), szDirectory);
   strText += "cwd=" + std::string(szDirectory) + "\n";
+  char szSelf[MAX_PATH] = "";
+  ::GetModuleFileNameA(nullptr, szSelf, sizeof(szSelf));
+  strText += "exe=" + std::string(szSelf) + "\n";
+  strText += std::string("in-job=") + (g_bInJobAtStart ? "1" : "0") + "\n";
   for (int i = 1; i < argc; ++i) strText += "arg=" + std::string(argv[i]) + "\n";
   char szPriority[16];
   std::snprintf(szPriority, sizeof(szPriority), "0x%lx",
@@ -126,8 +161,10 @@ void WriteRecord(int argc, char** argv) {
 }
 
 BOOL WINAPI OnConsoleEvent(DWORD dwEvent) {
-  if (g_bIgnoreStop) return TRUE;
-  AppendToRecord(dwEvent == CTRL_BREAK_EVENT ? "ended-by=break" : "ended-by=console-event");
+  if (g_bIgnoreStop || ::GetTickCount64() - g_ullStart < g_dwDeafMs) return TRUE;
+  AppendToRecord(dwEvent == CTRL_BREAK_EVENT ? "ended-by=break"
+                 : dwEvent == CTRL_C_EVENT   ? "ended-by=ctrl-c"
+                                             : "ended-by=console-event");
   ::ExitProcess(0);
 }
 
@@ -242,6 +279,8 @@ int main(int argc, char** argv) {
       nExit = std::atoi(argv[++i]);
     } else if (strArg == "--ignore-stop") {
       g_bIgnoreStop = true;
+    } else if (strArg == "--deaf-ms" && bHasValue) {
+      ++i;  // read before main
     } else if (strArg == "--window") {
       bWindow = true;
     } else if (strArg == "--child" && bHasValue) {
@@ -265,9 +304,7 @@ int main(int argc, char** argv) {
     }
   }
   int nStart = g_strCount.empty() ? 0 : CountStart();
-  // Started in a process group of its own, Ctrl+C is off until a program turns it on.
-  ::SetConsoleCtrlHandler(nullptr, FALSE);
-  ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  if (!g_bDeafHandler) ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
   if (!strPrint.empty()) {
     std::fprintf(stdout, "%s\n", strPrint.c_str());
     std::fprintf(stderr, "err:%s\n", strPrint.c_str());

@@ -40,6 +40,17 @@ TEST(CheckParameters, RefusesACommandLineBeyondTheSystemLimit) {
             ParameterProblem::kCommandLineTooLong);
 }
 
+TEST(CheckParameters, RefusesAStopTimeoutAboveTenMinutes) {
+  RunParameters params = WithRunfile("C:\\a.exe");
+  EXPECT_EQ(params.dwStopTimeoutMs, 15000u);  // the default every installed service relies on
+  params.dwStopTimeoutMs = 600000;
+  EXPECT_EQ(CheckParameters(params), ParameterProblem::kNone);
+  params.dwStopTimeoutMs = 600001;
+  EXPECT_EQ(CheckParameters(params), ParameterProblem::kStopTimeoutTooLong);
+  params.dwStopTimeoutMs = 0xFFFFFFFFu;
+  EXPECT_EQ(CheckParameters(params), ParameterProblem::kStopTimeoutTooLong);
+}
+
 TEST(ParametersKeyPath, NamesTheServicesParametersKey) {
   EXPECT_EQ(ParametersKeyPath("MyApp"), "SYSTEM\\CurrentControlSet\\Services\\MyApp\\Parameters");
 }

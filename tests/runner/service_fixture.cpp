@@ -101,14 +101,64 @@ CServiceFixture::CServiceFixture(const std::string& strTestName) {
 
 CServiceFixture::~CServiceFixture() {
   if (m_hService) {
+    // A test that failed may leave a service that does not stop: after a few seconds its
+    // runner is ended, and with it (through the job) everything the program started.
     SERVICE_STATUS status;
     if (::ControlService(m_hService.get(), SERVICE_CONTROL_STOP, &status)) {
-      WaitForState(SERVICE_STOPPED, 30000);
+      WaitForState(SERVICE_STOPPED, 5000);
+    }
+    SERVICE_STATUS_PROCESS last = Query();
+    if (last.dwCurrentState != SERVICE_STOPPED && last.dwProcessId != 0) {
+      unique_handle hRunner(::OpenProcess(PROCESS_TERMINATE, FALSE, last.dwProcessId));
+      if (hRunner) ::TerminateProcess(hRunner.get(), 1);
+      WaitForState(SERVICE_STOPPED, 5000);
     }
     ::DeleteService(m_hService.get());
     m_hService.reset();
   }
+  if (m_hJob) ::TerminateJobObject(m_hJob.get(), 1);
   RemoveTree(m_strFolder);
+}
+
+bool CServiceFixture::HoldJob(DWORD dwProgramId) {
+  unique_handle hRunner(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, Query().dwProcessId));
+  unique_handle hProgram(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, dwProgramId));
+  if (!hRunner || !hProgram) return false;
+  // The runner holds few handles, all with small values.
+  for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
+    HANDLE hCopy = nullptr;
+    if (!::DuplicateHandle(hRunner.get(), reinterpret_cast<HANDLE>(value), ::GetCurrentProcess(),
+                           &hCopy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+      continue;
+    }
+    unique_handle hOwned(hCopy);
+    BOOL bInJob = FALSE;
+    if (::IsProcessInJob(hProgram.get(), hCopy, &bInJob) && bInJob) {
+      m_hJob = std::move(hOwned);
+      return true;
+    }
+  }
+  return false;
+}
+
+DWORD CServiceFixture::ProcessesInJob() {
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
+  if (!m_hJob || !::QueryInformationJobObject(m_hJob.get(), JobObjectBasicAccountingInformation,
+                                              &accounting, sizeof(accounting), nullptr)) {
+    return static_cast<DWORD>(-1);
+  }
+  return accounting.ActiveProcesses;
+}
+
+SERVICE_STATUS_PROCESS CServiceFixture::WaitForStopped(DWORD dwTimeoutMs, DWORD* pdwLeftAtStop) {
+  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
+  SERVICE_STATUS_PROCESS status = Query();
+  while (status.dwCurrentState != SERVICE_STOPPED && ::GetTickCount64() < ullEnd) {
+    ::Sleep(1);
+    status = Query();
+  }
+  *pdwLeftAtStop = ProcessesInJob();
+  return status;
 }
 
 int CCaptionRecorder::Show(const char* text, const char* caption, std::uint32_t) {

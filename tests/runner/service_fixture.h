@@ -70,6 +70,17 @@ class CServiceFixture {
   SERVICE_STATUS_PROCESS Query();
   SC_HANDLE Handle() const { return m_hService.get(); }
 
+  // Keeps a handle to the job the runner holds the program in (found among the runner's
+  // handles as the job that holds dwProgramId), so that the runner's own exit no longer ends
+  // the job's processes: only the runner ending the job does. The fixture ends the job when
+  // the test is over.
+  bool HoldJob(DWORD dwProgramId);
+  // Processes still running in the held job.
+  DWORD ProcessesInJob();
+  // Waits for SERVICE_STOPPED, polling tightly, and counts the held job's processes at the
+  // moment it is seen. Returns the last status seen.
+  SERVICE_STATUS_PROCESS WaitForStopped(DWORD dwTimeoutMs, DWORD* pdwLeftAtStop);
+
   // The tool's service commands, on the real system.
   svc::CServiceCommands& Commands() { return m_commands; }
   // Forgets the service, for a test that removed it itself.
@@ -80,6 +91,7 @@ class CServiceFixture {
   std::string m_strFolder;
   unique_schandle m_hManager;
   unique_schandle m_hService;
+  unique_handle m_hJob;
   svc::CWin32ServiceManager m_scm;
   svc::CWin32Registry m_registry;
   svc::CWin32System m_system;

@@ -47,5 +47,24 @@ TEST(PlanStopStep, LateWakeUpsNeitherOverrunNorUnderflow) {
   EXPECT_EQ(step.dwWaitMs, kStopSliceMs);
 }
 
+TEST(IsStopRequest, AStopAndTheSystemsShutdownStopTheProgram) {
+  // The system's values: stop 1, pause 2, continue 3, interrogate 4, shutdown 5, and the
+  // runner's own rotation control 128.
+  const struct {
+    std::uint32_t control;
+    bool bStop;
+  } cases[] = {{1, true}, {5, true}, {2, false}, {3, false}, {4, false}, {128, false}};
+  for (const auto& test : cases) {
+    EXPECT_EQ(IsStopRequest(test.control), test.bStop) << test.control;
+  }
+}
+
+TEST(ShouldAskAgain, OnlyWhileTheProgramMayStillBeStartingUp) {
+  EXPECT_TRUE(ShouldAskAgain(0));
+  EXPECT_TRUE(ShouldAskAgain(kAskAgainWhileYoungerThanMs - 1));
+  EXPECT_FALSE(ShouldAskAgain(kAskAgainWhileYoungerThanMs));
+  EXPECT_FALSE(ShouldAskAgain(24ull * 3600 * 1000));
+}
+
 }  // namespace
 }  // namespace qm::runner
