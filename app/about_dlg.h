@@ -4,7 +4,11 @@
 #include "framework/dialog.h"
 #include "res/resource.h"
 
+namespace qm::app {
+
 class CAboutDlg : public qm::fw::CDialog {
  public:
   CAboutDlg() : CDialog(IDD_ABOUTBOX, nullptr) {}
 };
+
+}  // namespace qm::app

@@ -5,6 +5,8 @@
 #include "framework/wnd.h"
 #include "service/platform.h"
 
+namespace qm::app {
+
 class COwnedMessageBox : public qm::svc::IMessageBox {
  public:
   int Show(const char* pszText, const char* pszCaption, std::uint32_t dwStyle) override {
@@ -14,3 +16,5 @@ class COwnedMessageBox : public qm::svc::IMessageBox {
 
   const qm::fw::CWnd* m_pOwner = nullptr;
 };
+
+}  // namespace qm::app

@@ -4,7 +4,9 @@
 #include "framework/app.h"
 #include "service/win32_platform.h"
 
-class CQuillmontApp : public qm::fw::CWinApp {
+namespace qm::app {
+
+class CQuillmontApp : public fw::CWinApp {
  public:
   BOOL InitInstance() override;
   bool OnCmdMsg(UINT nId, UINT nCode) override;
@@ -17,12 +19,9 @@ CQuillmontApp theApp;
 BOOL CQuillmontApp::InitInstance() {
   // Control hosting and the three-dimensional look need nothing here: the framework's
   // start-up has registered the common controls, and the manifest selects their current look.
-  qm::svc::CWin32Platform win32;
   COwnedMessageBox messageBox;
-  qm::svc::ServicePlatform& system = win32.Platform();
-  qm::svc::ServicePlatform platform{system.scm, system.registry, system.system, messageBox};
-
-  CQuillmontDlg dlg(platform);
+  svc::CWin32Platform win32(messageBox);
+  CQuillmontDlg dlg(win32.Platform());
   messageBox.m_pOwner = &dlg;
   m_pMainWnd = &dlg;
   dlg.DoModal();
@@ -31,7 +30,9 @@ BOOL CQuillmontApp::InitInstance() {
 }
 
 bool CQuillmontApp::OnCmdMsg(UINT nId, UINT /*nCode*/) {
-  if (nId != qm::fw::kIdHelp) return false;
+  if (nId != fw::kIdHelp) return false;
   OnHelp();
   return true;
 }
+
+}  // namespace qm::app

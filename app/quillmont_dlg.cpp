@@ -10,7 +10,7 @@
 #include "framework/res_string.h"
 #include "res/resource.h"
 
-namespace fw = qm::fw;
+namespace qm::app {
 
 namespace {
 
@@ -88,6 +88,8 @@ void CQuillmontDlg::WriteField(int nId, const char* pszText) {
 }
 
 void CQuillmontDlg::OnSysCommand(UINT nId, LPARAM /*lParam*/) {
+  // The system keeps the low four bits of a system command for itself; our own command
+  // (IDM_ABOUTBOX, a multiple of 16) is recognised with them masked off.
   if ((nId & 0xFFF0) == IDM_ABOUTBOX) {
     CAboutDlg dlgAbout;
     dlgAbout.DoModal();
@@ -107,8 +109,7 @@ void CQuillmontDlg::OnPaint() {
   int cyIcon = ::GetSystemMetrics(SM_CYICON);
   RECT rect;
   ::GetClientRect(m_hWnd, &rect);
-  qm::app::IconPosition pos =
-      qm::app::CenterIcon(rect.left, rect.top, rect.right, rect.bottom, cxIcon, cyIcon);
+  IconPosition pos = CenterIcon(rect.left, rect.top, rect.right, rect.bottom, cxIcon, cyIcon);
   ::DrawIcon(dc.GetSafeHdc(), pos.x, pos.y, m_hIcon);
 }
 
@@ -129,7 +130,7 @@ void CQuillmontDlg::OnHelp() {
 }
 
 void CQuillmontDlg::OnBrowseExecutable() {
-  fw::CFileDialog dlgFile(true, "exe", "*.exe", OFN_FILEMUSTEXIST,
+  fw::CFileDialog dlgFile("exe", "*.exe", OFN_FILEMUSTEXIST,
                           "Executable Files (*.exe)|*.exe|All Files(*.*)|*.*||", this);
   if (dlgFile.DoModal() != IDOK) return;
   SetDlgItemText(IDC_EXECUTABLE, dlgFile.GetPathName().c_str());
@@ -152,3 +153,5 @@ void CQuillmontDlg::UpdateButtons() {
                  !IsFilled(IDC_WORKING_DIR) && !IsFilled(IDC_EXECUTABLE);
   ::EnableWindow(GetDlgItem(IDC_REMOVE), bRemove);
 }
+
+}  // namespace qm::app

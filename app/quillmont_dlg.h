@@ -9,15 +9,17 @@
 #include "service/platform.h"
 #include "service/service_commands.h"
 
+namespace qm::app {
+
 class CQuillmontDlg : public qm::fw::CDialog, public qm::svc::IServiceForm {
  public:
   // The service platform comes from the creator: the Win32 one in the program, a fake in
   // tests.
   explicit CQuillmontDlg(qm::svc::ServicePlatform& platform, qm::fw::CWnd* pParent = nullptr);
 
+  // No control is bound (the framework's empty data exchange stays): handlers read and write
+  // their controls by id when they run.
   BOOL OnInitDialog() override;
-  // No control is bound: handlers read and write their controls by id when they run.
-  void DoDataExchange(qm::fw::CDataExchange* /*pDX*/) override {}
 
   // The form as the service commands see it.
   void ReadField(int nId, char* pszBuffer, int nCapacity) override;
@@ -42,3 +44,5 @@ class CQuillmontDlg : public qm::fw::CDialog, public qm::svc::IServiceForm {
  private:
   bool IsFilled(int nId) const;
 };
+
+}  // namespace qm::app

@@ -23,6 +23,9 @@ inline constexpr const char* kForeignInstallerMarker = "Bramble";
 // The runner's file name, beside the tool, and the event-log source it reports under.
 inline constexpr const char* kRunnerFileName = "carrack.exe";
 inline constexpr const char* kEventSource = "carrack";
+// Where the event source is registered (relative to HKEY_LOCAL_MACHINE).
+inline constexpr const char* kEventSourceKeyPath =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\carrack";
 
 inline std::string ParametersKeyPath(std::string_view serviceName) {
   std::string strPath = kServicesKeyPath;

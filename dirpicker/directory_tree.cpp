@@ -5,10 +5,11 @@
 
 #include "dirpicker/picker_system.h"
 #include "dirpicker/redraw_suspender.h"
-#include "dirpicker/scoped_unsubclass.h"
 #include "dirpicker/sorted_insert.h"
 #include "dirpicker/subdir_search.h"
 #include "res/resource.h"
+
+namespace qm::dirpicker {
 
 namespace {
 
@@ -16,48 +17,12 @@ constexpr qm::fw::MsgMapEntry kEntries[] = {
     qm::fw::OnReflectedNotify<&CDirectoryTree::OnDblclk>(NM_DBLCLK),
 };
 
-HTREEITEM NextItem(HWND hTree, UINT nCode, HTREEITEM hItem) {
-  return reinterpret_cast<HTREEITEM>(
-      ::SendMessageA(hTree, TVM_GETNEXTITEM, nCode, reinterpret_cast<LPARAM>(hItem)));
-}
-
-void DeleteTreeItem(HWND hTree, HTREEITEM hItem) {
-  ::SendMessageA(hTree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hItem));
-}
-
 }  // namespace
 
 const qm::fw::MessageMap CDirectoryTree::kMessageMap{&qm::fw::CTreeCtrl::kMessageMap, kEntries};
 
-HTREEITEM CDirectoryTree::GetNextItem(HTREEITEM hItem, UINT nCode) const {
-  return reinterpret_cast<HTREEITEM>(
-      SendMsg(TVM_GETNEXTITEM, nCode, reinterpret_cast<LPARAM>(hItem)));
-}
-
-std::string CDirectoryTree::GetItemText(HTREEITEM hItem) const {
-  char szText[1024] = "";
-  TVITEMA tvi{};
-  tvi.mask = TVIF_TEXT;
-  tvi.hItem = hItem;
-  tvi.pszText = szText;
-  tvi.cchTextMax = sizeof(szText);
-  SendMsg(TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
-  return szText;
-}
-
-void CDirectoryTree::DeleteItem(HTREEITEM hItem) const {
-  SendMsg(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hItem));
-}
-
 HTREEITEM CDirectoryTree::InsertChainItem(HTREEITEM hParent, const char* pszText) {
-  TVINSERTSTRUCTA tvis{};
-  tvis.hParent = hParent;
-  tvis.hInsertAfter = TVI_LAST;
-  tvis.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-  tvis.item.pszText = const_cast<char*>(pszText);
-  tvis.item.iImage = m_nOpenImage;
-  tvis.item.iSelectedImage = m_nOpenSelectedImage;
-  return reinterpret_cast<HTREEITEM>(SendMsg(TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&tvis)));
+  return InsertItem(hParent, TVI_LAST, pszText, m_nOpenImage, m_nOpenSelectedImage);
 }
 
 int CDirectoryTree::ShowCurrentDirectory() {
@@ -67,18 +32,19 @@ int CDirectoryTree::ShowCurrentDirectory() {
     char szDrive[8];
     std::snprintf(szDrive, sizeof(szDrive), "%c:", m_chDrive);
     ::SetCurrentDirectoryA(szDrive);
+    m_vecListed.clear();
     DeleteItem(TVI_ROOT);
   }
 
   char szDir[1024] = "";
-  DWORD dwLength = qm::GetPickerSystem().pfnGetCurrentDirectory(sizeof(szDir), szDir);
+  DWORD dwLength = PickerSystem().CurrentDirectory(sizeof(szDir), szDir);
   if (dwLength >= sizeof(szDir)) {
     // Too long for the buffer, which then holds nothing usable.
     ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
     dwLength = 0;
   }
   if (dwLength == 0) {
-    qm::ShowLastErrorBox(m_hWnd, "GetLastError");
+    ShowLastErrorBox(m_hWnd, "GetLastError");
     return 0;
   }
   m_strPath = szDir;
@@ -101,7 +67,7 @@ int CDirectoryTree::ShowCurrentDirectory() {
   HTREEITEM hItem = GetNextItem(nullptr, TVGN_ROOT);
   for (int i = 0; i < nComponents; ++i) {
     hDeepest = hItem;
-    SendMsg(TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hItem));
+    Expand(hItem, TVE_EXPAND);
     hItem = GetNextItem(hItem, TVGN_CHILD);
   }
   SendMsg(TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(hDeepest));
@@ -111,17 +77,18 @@ int CDirectoryTree::ShowCurrentDirectory() {
 
 void CDirectoryTree::ListSubdirectories(std::string strPath, HTREEITEM hParent) {
   std::vector<std::string> vecNames;
-  if (!qm::CollectSubdirectories(strPath.c_str(), &vecNames)) {
-    qm::GetPickerSystem().pfnMessageBox(m_hWnd, "FindFirstFile() returned INVALID_HANDLE_VALUE",
-                                        "DEBUG", MB_OK);
+  if (!CollectSubdirectories(strPath.c_str(), &vecNames)) {
+    PickerSystem().ShowMessageBox(m_hWnd, "FindFirstFile() returned INVALID_HANDLE_VALUE", "DEBUG",
+                                  MB_OK);
     return;
   }
   // Sorted as the control's own sorted insertion would place them, without its linear
   // scan per item: directories with tens of thousands of subdirectories stay quick.
-  qm::CScopedUnsubclass bulk(*this);
-  qm::InsertChildrenSorted(bulk.GetHwnd(), hParent, vecNames, m_nClosedImage,
-                           m_nClosedSelectedImage);
-  ::SendMessageA(bulk.GetHwnd(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hParent));
+  m_hListedParent = hParent;
+  m_vecListed.clear();
+  InsertChildrenSorted(m_hWnd, hParent, vecNames, m_nClosedImage, m_nClosedSelectedImage,
+                       &m_vecListed);
+  Expand(hParent, TVE_EXPAND);
 }
 
 void CDirectoryTree::SetPathFromItem(HTREEITEM hItem) {
@@ -136,25 +103,35 @@ void CDirectoryTree::SetPathFromItem(HTREEITEM hItem) {
   }
 }
 
+void CDirectoryTree::DeleteListed(HTREEITEM hKeep) {
+  // The control (Wine's, at least) finds an item by a linear search of its item table, oldest
+  // first, and closes the gap each deletion leaves. Taken oldest first, every item of a big
+  // listing is found at once, where the order of the tree cost a search of half the table
+  // each: seconds for 100,000 items.
+  for (HTREEITEM hListed : m_vecListed) {
+    if (hListed != hKeep) DeleteItem(hListed);
+  }
+  m_vecListed.clear();
+}
+
 void CDirectoryTree::DeleteChildBranch(HTREEITEM hItem) {
   HTREEITEM hChild = GetNextItem(hItem, TVGN_CHILD);
   if (!hChild) return;
-  qm::CScopedUnsubclass bulk(*this);
-  qm::CRedrawSuspender suspend(bulk.GetHwnd());
-  while (HTREEITEM hGrandchild = NextItem(bulk.GetHwnd(), TVGN_CHILD, hChild)) {
-    DeleteTreeItem(bulk.GetHwnd(), hGrandchild);
-  }
-  DeleteTreeItem(bulk.GetHwnd(), hChild);
+  CRedrawSuspender suspend(m_hWnd);
+  // The listing hangs under the deepest chain item, below hChild.
+  DeleteListed(nullptr);
+  while (HTREEITEM hGrandchild = GetNextItem(hChild, TVGN_CHILD)) DeleteItem(hGrandchild);
+  DeleteItem(hChild);
 }
 
 void CDirectoryTree::DeleteSiblings(HTREEITEM hItem) {
-  // A big listing goes item by item: without redrawing, or it takes minutes.
-  qm::CScopedUnsubclass bulk(*this);
-  HWND hTree = bulk.GetHwnd();
-  qm::CRedrawSuspender suspend(hTree);
-  while (HTREEITEM hPrevious = NextItem(hTree, TVGN_PREVIOUS, hItem))
-    DeleteTreeItem(hTree, hPrevious);
-  while (HTREEITEM hNext = NextItem(hTree, TVGN_NEXT, hItem)) DeleteTreeItem(hTree, hNext);
+  // A big listing goes without redrawing, or it takes minutes.
+  CRedrawSuspender suspend(m_hWnd);
+  if (GetNextItem(hItem, TVGN_PARENT) == m_hListedParent) DeleteListed(hItem);
+  m_vecListed.clear();
+  // Whatever else stands beside it (nothing, after our own listing).
+  while (HTREEITEM hPrevious = GetNextItem(hItem, TVGN_PREVIOUS)) DeleteItem(hPrevious);
+  while (HTREEITEM hNext = GetNextItem(hItem, TVGN_NEXT)) DeleteItem(hNext);
 }
 
 void CDirectoryTree::OnDblclk(NMHDR* /*pNotify*/, LRESULT* pResult) {
@@ -194,3 +171,5 @@ void CDirectoryTree::OnDblclk(NMHDR* /*pNotify*/, LRESULT* pResult) {
   SetPathFromItem(hItem);
   ListSubdirectories(m_strPath, hItem);
 }
+
+}  // namespace qm::dirpicker

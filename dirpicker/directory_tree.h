@@ -10,13 +10,14 @@
 // clang-format on
 
 #include <string>
+#include <vector>
 
 #include "framework/controls.h"
 
+namespace qm::dirpicker {
+
 class CDirectoryTree : public qm::fw::CTreeCtrl {
  public:
-  static constexpr const char* kRuntimeClassName = "CDirectoryTree";
-
   CDirectoryTree() = default;
   ~CDirectoryTree() override = default;
 
@@ -43,8 +44,13 @@ class CDirectoryTree : public qm::fw::CTreeCtrl {
   const qm::fw::MessageMap* GetMessageMap() const override { return &kMessageMap; }
 
  private:
-  HTREEITEM GetNextItem(HTREEITEM hItem, UINT nCode) const;
-  std::string GetItemText(HTREEITEM hItem) const;
   HTREEITEM InsertChainItem(HTREEITEM hParent, const char* pszText);
-  void DeleteItem(HTREEITEM hItem) const;
+  // Deletes the items of the last listing, oldest first (see DeleteSiblings).
+  void DeleteListed(HTREEITEM hKeep);
+
+  // The last listing: its parent and its items in the order the control created them.
+  HTREEITEM m_hListedParent = nullptr;
+  std::vector<HTREEITEM> m_vecListed;
 };
+
+}  // namespace qm::dirpicker

@@ -5,13 +5,15 @@
 
 #include "dirpicker/picker_system.h"
 
+namespace qm::dirpicker {
+
 const qm::fw::MessageMap CDriveCombo::kMessageMap{&qm::fw::CComboBox::kMessageMap, {}};
 
 int CDriveCombo::FillDriveList() {
-  qm::PickerSystem& sys = qm::GetPickerSystem();
-  DWORD dwDrives = sys.pfnGetLogicalDrives();
+  IPickerSystem& sys = PickerSystem();
+  DWORD dwDrives = sys.LogicalDrives();
   if (dwDrives == 0) {
-    qm::ShowLastErrorBox(m_hWnd, "GetLastError - GetLogicalDrives failed");
+    ShowLastErrorBox(m_hWnd, "GetLastError - GetLogicalDrives failed");
     return 0;
   }
   for (int nBit = 0; nBit < 26 && (dwDrives >> nBit) != 0; ++nBit) {
@@ -30,13 +32,13 @@ int CDriveCombo::FillDriveList() {
   }
 
   char szDir[1024] = "";
-  DWORD dwLength = sys.pfnGetCurrentDirectory(sizeof(szDir), szDir);
+  DWORD dwLength = sys.CurrentDirectory(sizeof(szDir), szDir);
   if (dwLength >= sizeof(szDir)) {
     ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
     dwLength = 0;
   }
   if (dwLength == 0) {
-    qm::ShowLastErrorBox(m_hWnd, "GetLastError - GetCurrentDirectory failed");
+    ShowLastErrorBox(m_hWnd, "GetLastError - GetCurrentDirectory failed");
     return 0;
   }
   char szPrefix[4];
@@ -58,7 +60,7 @@ int CDriveCombo::IsDriveReady(int nIndex) {
   if (hFind == INVALID_HANDLE_VALUE) {
     char szText[64];
     std::snprintf(szText, sizeof(szText), "Drive %s: is not ready.", szLetter);
-    qm::GetPickerSystem().pfnMessageBox(m_hWnd, szText, "Error", MB_OK | MB_ICONEXCLAMATION);
+    PickerSystem().ShowMessageBox(m_hWnd, szText, "Error", MB_OK | MB_ICONEXCLAMATION);
     return 0;
   }
   ::FindClose(hFind);
@@ -72,3 +74,5 @@ void CDriveCombo::SelectDrive(char chLetter) {
       SendMsg(CB_FINDSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(szPrefix)));
   if (nIndex != CB_ERR) SetCurSel(nIndex);
 }
+
+}  // namespace qm::dirpicker

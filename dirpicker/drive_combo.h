@@ -5,6 +5,8 @@
 
 #include "framework/controls.h"
 
+namespace qm::dirpicker {
+
 class CDriveCombo : public qm::fw::CComboBox {
  public:
   // Fills the list and selects the current directory's drive. 0 when the system gives no
@@ -18,3 +20,5 @@ class CDriveCombo : public qm::fw::CComboBox {
   static const qm::fw::MessageMap kMessageMap;
   const qm::fw::MessageMap* GetMessageMap() const override { return &kMessageMap; }
 };
+
+}  // namespace qm::dirpicker

@@ -1,23 +1,27 @@
 #include "dirpicker/picker_system.h"
 
-#include "common/win32_handles.h"
+#include "common/system_message.h"
 
-namespace qm {
+namespace qm::dirpicker {
 
-PickerSystem& GetPickerSystem() {
-  static PickerSystem s_system;
-  return s_system;
+namespace {
+CWin32PickerSystem g_win32System;
+IPickerSystem* g_pSystem = &g_win32System;
+}  // namespace
+
+IPickerSystem& PickerSystem() {
+  return *g_pSystem;
+}
+
+IPickerSystem* InstallPickerSystem(IPickerSystem* pSystem) {
+  IPickerSystem* pPrevious = g_pSystem;
+  g_pSystem = pSystem != nullptr ? pSystem : &g_win32System;
+  return pPrevious;
 }
 
 void ShowLastErrorBox(HWND hOwner, const char* pszCaption) {
-  DWORD dwError = ::GetLastError();
-  char* pszText = nullptr;
-  ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, dwError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
-      reinterpret_cast<LPSTR>(&pszText), 0, nullptr);
-  unique_hlocal hText(pszText);
-  GetPickerSystem().pfnMessageBox(hOwner, pszText ? pszText : "", pszCaption, MB_OK | MB_ICONSTOP);
+  std::string strText = SystemMessageText(::GetLastError());
+  PickerSystem().ShowMessageBox(hOwner, strText.c_str(), pszCaption, MB_OK | MB_ICONSTOP);
 }
 
-}  // namespace qm
+}  // namespace qm::dirpicker

@@ -4,7 +4,7 @@
 // deletion, which makes bulk changes quadratic (minutes for tens of thousands of items).
 #include <windows.h>
 
-namespace qm {
+namespace qm::dirpicker {
 
 class CRedrawSuspender {
  public:
@@ -22,4 +22,4 @@ class CRedrawSuspender {
   HWND m_hWnd;
 };
 
-}  // namespace qm
+}  // namespace qm::dirpicker

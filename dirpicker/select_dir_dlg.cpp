@@ -6,6 +6,8 @@
 #include "framework/app.h"
 #include "res/resource.h"
 
+namespace qm::dirpicker {
+
 namespace {
 
 constexpr qm::fw::MsgMapEntry kEntries[] = {
@@ -15,26 +17,11 @@ constexpr qm::fw::MsgMapEntry kEntries[] = {
     qm::fw::OnMessage<&CSelectDirDlg::UpdateDirName>(WM_DIRTREE_CHANGED),
 };
 
-// The common controls' bitmap loader that maps the standard colours (black, greys, white)
-// to the current button colours; exported by ordinal only.
-using PfnCreateMappedBitmap = HBITMAP(WINAPI*)(HINSTANCE, INT_PTR, UINT, LPCOLORMAP, int);
-
-HBITMAP LoadMappedBitmap(HINSTANCE hInstance, int nId) {
-  static const PfnCreateMappedBitmap s_pfnCreate =
-      reinterpret_cast<PfnCreateMappedBitmap>(reinterpret_cast<void*>(
-          ::GetProcAddress(::GetModuleHandleA("comctl32.dll"), MAKEINTRESOURCEA(8))));
-  return s_pfnCreate ? s_pfnCreate(hInstance, nId, 0, nullptr, 0) : nullptr;
-}
-
 }  // namespace
 
 const qm::fw::MessageMap CSelectDirDlg::kMessageMap{&qm::fw::CDialog::kMessageMap, kEntries};
 
 CSelectDirDlg::CSelectDirDlg(qm::fw::CWnd* pParent) : CDialog(IDD_SELECT_DIR, pParent) {}
-
-CSelectDirDlg::~CSelectDirDlg() {
-  if (m_hImageList) ::ImageList_Destroy(m_hImageList);
-}
 
 void CSelectDirDlg::DoDataExchange(qm::fw::CDataExchange* pDX) {
   qm::fw::DDX_Control(pDX, IDC_DIR_NAME, m_editDirName);
@@ -45,19 +32,17 @@ void CSelectDirDlg::DoDataExchange(qm::fw::CDataExchange* pDX) {
 BOOL CSelectDirDlg::OnInitDialog() {
   CDialog::OnInitDialog();
 
-  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TREEVIEW_CLASSES};
-  ::InitCommonControlsEx(&icc);
-  if (m_hImageList) ::ImageList_Destroy(m_hImageList);
-  m_hImageList = ::ImageList_Create(18, 15, ILC_COLOR, 4, 4);
+  m_hImageList.reset(::ImageList_Create(18, 15, ILC_COLOR, 4, 4));
   for (int nId : {IDB_FOLDER_CLOSED, IDB_FOLDER_CLOSED_SEL, IDB_FOLDER_OPEN, IDB_FOLDER_OPEN_SEL}) {
     HINSTANCE hInstance = qm::fw::GetResourceHandle();
-    if (!::FindResourceA(hInstance, MAKEINTRESOURCEA(nId), MAKEINTRESOURCEA(2))) continue;
-    qm::unique_gdiobj hBitmap(LoadMappedBitmap(hInstance, nId));
+    if (!::FindResourceA(hInstance, MAKEINTRESOURCEA(nId), RT_BITMAP)) continue;
+    // Maps the bitmaps' standard colours (black, greys, white) to the current button colours.
+    qm::unique_gdiobj hBitmap(::CreateMappedBitmap(hInstance, nId, 0, nullptr, 0));
     if (hBitmap) {
-      ::ImageList_AddMasked(m_hImageList, static_cast<HBITMAP>(hBitmap.get()), RGB(0, 0, 0));
+      ::ImageList_AddMasked(m_hImageList.get(), static_cast<HBITMAP>(hBitmap.get()), RGB(0, 0, 0));
     }
   }
-  m_treeDir.SetImageList(m_hImageList, TVSIL_NORMAL);
+  m_treeDir.SetImageList(m_hImageList.get(), TVSIL_NORMAL);
 
   m_comboDrive.FillDriveList();
   m_treeDir.ShowCurrentDirectory();
@@ -89,3 +74,5 @@ void CSelectDirDlg::OnSelchangeDrive() {
 void CSelectDirDlg::UpdateDirName() {
   m_editDirName.SetWindowText(m_treeDir.GetPath().c_str());
 }
+
+}  // namespace qm::dirpicker

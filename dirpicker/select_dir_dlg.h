@@ -6,15 +6,17 @@
 
 #include <string>
 
+#include "common/win32_handles.h"
 #include "dirpicker/directory_tree.h"
 #include "dirpicker/drive_combo.h"
 #include "framework/controls.h"
 #include "framework/dialog.h"
 
+namespace qm::dirpicker {
+
 class CSelectDirDlg : public qm::fw::CDialog {
  public:
   explicit CSelectDirDlg(qm::fw::CWnd* pParent = nullptr);
-  ~CSelectDirDlg() override;
 
   std::string GetPath() const { return m_treeDir.GetPath(); }
 
@@ -34,5 +36,7 @@ class CSelectDirDlg : public qm::fw::CDialog {
 
  private:
   // Made at each initialisation; the tree shows it until the dialog is gone.
-  HIMAGELIST m_hImageList = nullptr;
+  qm::unique_himagelist m_hImageList;
 };
+
+}  // namespace qm::dirpicker

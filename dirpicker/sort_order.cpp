@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace qm {
+namespace qm::dirpicker {
 
 namespace {
 
@@ -180,4 +180,4 @@ std::vector<SortedSlot> PlanSortedInsertion(const std::vector<std::wstring>& vec
   return vecSlots;
 }
 
-}  // namespace qm
+}  // namespace qm::dirpicker

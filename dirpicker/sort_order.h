@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace qm {
+namespace qm::dirpicker {
 
 // The control compares its items' wide texts; the collation is the control's own.
 using TreeTextCompare = int(WINAPI*)(LPCWSTR, LPCWSTR);
@@ -37,4 +37,4 @@ std::vector<SortedSlot> PlanSortedInsertion(const std::vector<std::wstring>& vec
                                             const std::vector<std::wstring>& vecAdded,
                                             TreeTextCompare pfnCompare);
 
-}  // namespace qm
+}  // namespace qm::dirpicker

@@ -2,15 +2,11 @@
 
 #include "dirpicker/redraw_suspender.h"
 #include "dirpicker/sort_order.h"
+#include "framework/controls.h"
 
-namespace qm {
+namespace qm::dirpicker {
 
 namespace {
-
-HTREEITEM NextItem(HWND hTree, UINT nCode, HTREEITEM hItem) {
-  return reinterpret_cast<HTREEITEM>(
-      ::SendMessageA(hTree, TVM_GETNEXTITEM, nCode, reinterpret_cast<LPARAM>(hItem)));
-}
 
 // The wide text the control holds, so that the comparison sees what the control compares.
 std::wstring ItemTextW(HWND hTree, HTREEITEM hItem) {
@@ -28,15 +24,16 @@ std::wstring ItemTextW(HWND hTree, HTREEITEM hItem) {
 
 std::size_t InsertChildrenSorted(HWND hTree, HTREEITEM hParent,
                                  const std::vector<std::string>& vecNames, int nImage,
-                                 int nSelectedImage) {
+                                 int nSelectedImage, std::vector<HTREEITEM>* pvecCreated) {
   if (vecNames.empty()) return 0;
+  const fw::CTreeCtrl tree(hTree);
   HTREEITEM hInsertParent = hParent ? hParent : TVI_ROOT;
 
   std::vector<HTREEITEM> vecChildren;
   std::vector<std::wstring> vecChildTexts;
-  for (HTREEITEM h = hParent ? NextItem(hTree, TVGN_CHILD, hParent)
-                             : NextItem(hTree, TVGN_ROOT, nullptr);
-       h; h = NextItem(hTree, TVGN_NEXT, h)) {
+  for (HTREEITEM h = hParent ? tree.GetNextItem(hParent, TVGN_CHILD)
+                             : tree.GetNextItem(nullptr, TVGN_ROOT);
+       h; h = tree.GetNextItem(h, TVGN_NEXT)) {
     vecChildren.push_back(h);
     vecChildTexts.push_back(ItemTextW(hTree, h));
   }
@@ -49,15 +46,13 @@ std::size_t InsertChildrenSorted(HWND hTree, HTREEITEM hParent,
 
   CRedrawSuspender suspend(hTree);
   std::size_t nInserted = 0;
+  if (pvecCreated) pvecCreated->reserve(pvecCreated->size() + vecNames.size());
   auto insert = [&](std::size_t nName, HTREEITEM hAfter) {
-    TVINSERTSTRUCTA tvis{};
-    tvis.hParent = hInsertParent;
-    tvis.hInsertAfter = hAfter;
-    tvis.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    tvis.item.pszText = const_cast<char*>(vecNames[nName].c_str());
-    tvis.item.iImage = nImage;
-    tvis.item.iSelectedImage = nSelectedImage;
-    if (::SendMessageA(hTree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&tvis))) ++nInserted;
+    HTREEITEM hNew =
+        tree.InsertItem(hInsertParent, hAfter, vecNames[nName].c_str(), nImage, nSelectedImage);
+    if (!hNew) return;
+    ++nInserted;
+    if (pvecCreated) pvecCreated->push_back(hNew);
   };
 
   // Each run of new items goes in with the cheapest position that the control accepts
@@ -81,4 +76,4 @@ std::size_t InsertChildrenSorted(HWND hTree, HTREEITEM hParent,
   return nInserted;
 }
 
-}  // namespace qm
+}  // namespace qm::dirpicker

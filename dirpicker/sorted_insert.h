@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-namespace qm {
+namespace qm::dirpicker {
 
 // Inserts vecNames (in the order the directory search returned them) under hParent (null:
 // the top level) exactly where one sorted insertion per name would have put them, with
-// the given images. Returns the number of items inserted.
+// the given images. Returns the number of items inserted; pvecCreated (if given) receives
+// the new items in the order the control created them.
 std::size_t InsertChildrenSorted(HWND hTree, HTREEITEM hParent,
                                  const std::vector<std::string>& vecNames, int nImage,
-                                 int nSelectedImage);
+                                 int nSelectedImage, std::vector<HTREEITEM>* pvecCreated = nullptr);
 
-}  // namespace qm
+}  // namespace qm::dirpicker

@@ -6,7 +6,7 @@
 
 #include "common/win32_handles.h"
 
-namespace qm {
+namespace qm::dirpicker {
 
 bool CollectSubdirectories(const char* pszPath, std::vector<std::string>* pvecNames) {
   // A root as the system reports it (D:\) gives a doubled backslash, which the search
@@ -23,4 +23,4 @@ bool CollectSubdirectories(const char* pszPath, std::vector<std::string>* pvecNa
   return true;
 }
 
-}  // namespace qm
+}  // namespace qm::dirpicker

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-namespace qm {
+namespace qm::dirpicker {
 
 // Searches "<pszPath>\*.*" and collects the names of directory entries other than "." and
 // ".." (compared exactly), hidden and system ones included, in the order the search returns
@@ -11,4 +11,4 @@ namespace qm {
 // error is then the search's.
 bool CollectSubdirectories(const char* pszPath, std::vector<std::string>* pvecNames);
 
-}  // namespace qm
+}  // namespace qm::dirpicker

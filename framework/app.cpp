@@ -39,8 +39,7 @@ bool CWinApp::OnCmdMsg(UINT /*nId*/, UINT /*nCode*/) {
 }
 
 void CWinApp::OnHelp() {
-  HWND hOwner = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : nullptr;
-  OpenHelpFile(hOwner, GetHelpPath().c_str());
+  OpenUserGuide(m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : nullptr);
 }
 
 std::string CWinApp::GetHelpPath() const {

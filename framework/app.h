@@ -10,7 +10,9 @@ namespace qm::fw {
 
 class CWnd;
 
-// The standard Help command of an application.
+// The application's Help command (F1 sends it when no window takes the key). The number is
+// the one the classic framework's command range (0xE000 and up) gives Help, so resource
+// scripts and menus written for it keep working.
 constexpr UINT kIdHelp = 0xE146;
 
 class CWinApp {

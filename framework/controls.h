@@ -37,9 +37,46 @@ class CComboBox : public CWnd {
 
 class CTreeCtrl : public CWnd {
  public:
+  CTreeCtrl() = default;
+  // A view of a tree control that no object is bound to, for code given only its handle.
+  explicit CTreeCtrl(HWND hWnd) { m_hWnd = hWnd; }
+
   HIMAGELIST SetImageList(HIMAGELIST hImageList, int nType) const {
     return reinterpret_cast<HIMAGELIST>(
         SendMsg(TVM_SETIMAGELIST, nType, reinterpret_cast<LPARAM>(hImageList)));
+  }
+  HTREEITEM GetNextItem(HTREEITEM hItem, UINT nCode) const {
+    return reinterpret_cast<HTREEITEM>(
+        SendMsg(TVM_GETNEXTITEM, nCode, reinterpret_cast<LPARAM>(hItem)));
+  }
+  // The item's text, up to 1023 characters.
+  std::string GetItemText(HTREEITEM hItem) const {
+    char szText[1024] = "";
+    TVITEMA tvi{};
+    tvi.mask = TVIF_TEXT;
+    tvi.hItem = hItem;
+    tvi.pszText = szText;
+    tvi.cchTextMax = sizeof(szText);
+    SendMsg(TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
+    return szText;
+  }
+  HTREEITEM InsertItem(HTREEITEM hParent, HTREEITEM hInsertAfter, const char* pszText, int nImage,
+                       int nSelectedImage) const {
+    TVINSERTSTRUCTA tvis{};
+    tvis.hParent = hParent;
+    tvis.hInsertAfter = hInsertAfter;
+    tvis.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    tvis.item.pszText = const_cast<char*>(pszText);
+    tvis.item.iImage = nImage;
+    tvis.item.iSelectedImage = nSelectedImage;
+    return reinterpret_cast<HTREEITEM>(
+        SendMsg(TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&tvis)));
+  }
+  BOOL DeleteItem(HTREEITEM hItem) const {
+    return static_cast<BOOL>(SendMsg(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hItem)));
+  }
+  BOOL Expand(HTREEITEM hItem, UINT nCode) const {
+    return static_cast<BOOL>(SendMsg(TVM_EXPAND, nCode, reinterpret_cast<LPARAM>(hItem)));
   }
 };
 

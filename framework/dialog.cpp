@@ -34,7 +34,7 @@ CDialog::CDialog(UINT nIdTemplate, CWnd* pParentWnd)
 CDialog::~CDialog() {
   if (m_hWnd != nullptr) {
     HWND hWnd = m_hWnd;
-    Detach();
+    m_hWnd = nullptr;
     ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
     ::DestroyWindow(hWnd);
   }
@@ -65,7 +65,7 @@ INT_PTR CDialog::DoModal() {
   m_bInModal = true;
   m_nModalResult = -1;
   HWND hWnd = ::CreateDialogParamA(GetResourceHandle(), MAKEINTRESOURCEA(m_nIdTemplate), hOwner,
-                                   &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+                                   &CWnd::DialogProc, reinterpret_cast<LPARAM>(this));
   if (hWnd != nullptr) {
     if (m_bInModal && !::IsWindowVisible(hWnd)) ::ShowWindow(hWnd, SW_SHOWNORMAL);
     MSG msg;
@@ -115,14 +115,13 @@ BOOL CDialog::OnInitDialog() {
   return TRUE;
 }
 
-bool CDialog::UpdateData(bool bSaveAndValidate) {
+void CDialog::UpdateData(bool bSaveAndValidate) {
   CDataExchange dx{this, bSaveAndValidate};
   DoDataExchange(&dx);
-  return true;
 }
 
 void CDialog::OnOK() {
-  if (!UpdateData(true)) return;
+  UpdateData(true);
   EndDialog(IDOK);
 }
 
@@ -131,7 +130,7 @@ void CDialog::OnCancel() {
 }
 
 void CDialog::OnHelpInfo() {
-  SendMsg(WM_COMMAND, kIdHelp, 0);
+  if (CWinApp* pApp = GetApp()) pApp->OnCmdMsg(kIdHelp, 0);
 }
 
 void CDialog::ExecuteDlgInit() {
@@ -166,12 +165,13 @@ void CDialog::ExecuteDlgInit() {
   }
 }
 
-INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK CWnd::DialogProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam) {
+  // The one slot that leads from the dialog to its object; until WM_INITDIALOG it is empty.
   CDialog* pDlg;
   if (nMessage == WM_INITDIALOG) {
     pDlg = reinterpret_cast<CDialog*>(lParam);
     ::SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
-    pDlg->Attach(hWnd);
+    pDlg->m_hWnd = hWnd;
   } else {
     pDlg = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
   }
@@ -179,7 +179,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT nMessage, WPARAM wParam, LP
   INT_PTR nResult = pDlg->HandleMessage(nMessage, wParam, lParam);
   if (nMessage == WM_NCDESTROY) {
     ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
-    pDlg->Detach();
+    pDlg->m_hWnd = nullptr;
   }
   return nResult;
 }

@@ -14,6 +14,8 @@ class CDialog;
 // Control binding only: the dialog's data exchange attaches controls to objects.
 struct CDataExchange {
   CDialog* m_pDlgWnd;
+  // false when the dialog starts, true on OK; binding is the same both ways, a dialog's own
+  // exchange may tell them apart.
   bool m_bSaveAndValidate;
 };
 
@@ -38,7 +40,8 @@ class CDialog : public CWnd {
   // then the first data exchange. True lets the dialog manager set the focus.
   virtual BOOL OnInitDialog();
   virtual void DoDataExchange(CDataExchange* /*pDX*/) {}
-  bool UpdateData(bool bSaveAndValidate = true);
+  // Runs DoDataExchange; binding cannot fail, so there is no result.
+  void UpdateData(bool bSaveAndValidate = true);
 
   // Default OK runs the data exchange and ends with IDOK; default Cancel ends with IDCANCEL.
   virtual void OnOK();
@@ -47,14 +50,14 @@ class CDialog : public CWnd {
   UINT m_nIdTemplate;
   CWnd* m_pParentWnd;
 
-  // F1 (WM_HELP): the application's Help command.
+  // F1 (WM_HELP): straight to the application's Help command.
   void OnHelpInfo();
 
   static const MessageMap kMessageMap;
   const MessageMap* GetMessageMap() const override { return &kMessageMap; }
 
  private:
-  static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam);
+  friend class CWnd;  // its DialogProc runs HandleMessage
   INT_PTR HandleMessage(UINT nMessage, WPARAM wParam, LPARAM lParam);
   HWND FindOwner() const;
   void ExecuteDlgInit();

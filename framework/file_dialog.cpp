@@ -6,13 +6,31 @@
 
 namespace qm::fw {
 
-CFileDialog::Runner CFileDialog::s_pfnGetOpenFileName = &::GetOpenFileNameA;
-CFileDialog::Runner CFileDialog::s_pfnGetSaveFileName = &::GetSaveFileNameA;
+namespace {
 
-CFileDialog::CFileDialog(bool bOpenFileDialog, const char* pszDefExt, const char* pszFileName,
-                         DWORD dwFlags, const char* pszFilter, CWnd* pParentWnd)
-    : m_bOpenFileDialog(bOpenFileDialog),
-      m_strDefExt(pszDefExt != nullptr ? pszDefExt : ""),
+class CWin32CommonDialogs : public ICommonDialogs {
+ public:
+  BOOL RunOpenFileDialog(OPENFILENAMEA* pOfn) override { return ::GetOpenFileNameA(pOfn); }
+};
+
+CWin32CommonDialogs g_win32Dialogs;
+ICommonDialogs* g_pDialogs = &g_win32Dialogs;
+
+}  // namespace
+
+ICommonDialogs& CommonDialogs() {
+  return *g_pDialogs;
+}
+
+ICommonDialogs* InstallCommonDialogs(ICommonDialogs* pDialogs) {
+  ICommonDialogs* pPrevious = g_pDialogs;
+  g_pDialogs = pDialogs != nullptr ? pDialogs : &g_win32Dialogs;
+  return pPrevious;
+}
+
+CFileDialog::CFileDialog(const char* pszDefExt, const char* pszFileName, DWORD dwFlags,
+                         const char* pszFilter, CWnd* pParentWnd)
+    : m_strDefExt(pszDefExt != nullptr ? pszDefExt : ""),
       m_strFilter(ConvertFilter(pszFilter)),
       m_pParentWnd(pParentWnd) {
   if (pszFileName != nullptr) snprintf(m_szFile, sizeof(m_szFile), "%s", pszFileName);
@@ -29,8 +47,7 @@ CFileDialog::CFileDialog(bool bOpenFileDialog, const char* pszDefExt, const char
 INT_PTR CFileDialog::DoModal() {
   m_ofn.hwndOwner = m_pParentWnd != nullptr ? m_pParentWnd->GetSafeHwnd() : ::GetActiveWindow();
   m_ofn.hInstance = ::GetModuleHandleA(nullptr);
-  Runner pfnRun = m_bOpenFileDialog ? s_pfnGetOpenFileName : s_pfnGetSaveFileName;
-  BOOL bOk = pfnRun(&m_ofn);
+  BOOL bOk = CommonDialogs().RunOpenFileDialog(&m_ofn);
   m_szFile[sizeof(m_szFile) - 1] = '\0';
   return bOk ? IDOK : IDCANCEL;
 }

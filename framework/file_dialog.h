@@ -12,10 +12,23 @@
 
 namespace qm::fw {
 
+// The seam to the common dialog: the Win32 implementation calls GetOpenFileNameA; tests
+// install their own to look at what the dialog gets and to answer for the user.
+class ICommonDialogs {
+ public:
+  virtual ~ICommonDialogs() = default;
+  virtual BOOL RunOpenFileDialog(OPENFILENAMEA* pOfn) = 0;
+};
+
+// The implementation in use, process-wide: the Win32 one unless another is installed.
+ICommonDialogs& CommonDialogs();
+// Installs pDialogs (null: the Win32 one again); returns the one it replaces.
+ICommonDialogs* InstallCommonDialogs(ICommonDialogs* pDialogs);
+
 class CFileDialog {
  public:
-  CFileDialog(bool bOpenFileDialog, const char* pszDefExt, const char* pszFileName, DWORD dwFlags,
-              const char* pszFilter, CWnd* pParentWnd);
+  CFileDialog(const char* pszDefExt, const char* pszFileName, DWORD dwFlags, const char* pszFilter,
+              CWnd* pParentWnd);
   CFileDialog(const CFileDialog&) = delete;
   CFileDialog& operator=(const CFileDialog&) = delete;
 
@@ -24,14 +37,10 @@ class CFileDialog {
   // The chosen file's full path.
   std::string GetPathName() const { return m_szFile; }
 
-  // What the common dialog gets; tests replace the runner to look at it.
+  // What the common dialog gets.
   OPENFILENAMEA m_ofn{};
-  using Runner = BOOL(WINAPI*)(OPENFILENAMEA*);
-  static Runner s_pfnGetOpenFileName;
-  static Runner s_pfnGetSaveFileName;
 
  private:
-  bool m_bOpenFileDialog;
   std::string m_strDefExt;
   std::string m_strFilter;
   CWnd* m_pParentWnd;

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/app.h"
+
 namespace qm::fw {
 
 std::string DefaultHelpPath() {
@@ -27,6 +29,12 @@ void FormatHelpMissing(const char* pszPath, char* pszText, size_t nCapacity) {
            "The user guide could not be opened.\n\nIt should be in this file, beside the "
            "program:\n%s",
            pszPath);
+}
+
+bool OpenUserGuide(HWND hOwner) {
+  CWinApp* pApp = GetApp();
+  std::string strPath = pApp != nullptr ? pApp->GetHelpPath() : DefaultHelpPath();
+  return OpenHelpFile(hOwner, strPath.c_str());
 }
 
 bool OpenHelpFile(HWND hOwner, const char* pszPath) {

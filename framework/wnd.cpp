@@ -7,41 +7,30 @@
 
 namespace qm::fw {
 
-namespace {
-// The property that leads from a window to its C++ object.
-constexpr const char* kObjectProp = "QuillmontFrameworkObject";
-}  // namespace
-
 const MessageMap CWnd::kMessageMap{nullptr, {}};
 
 CWnd::~CWnd() {
-  if (m_pfnSuper != nullptr) {
-    UnsubclassWindow();
-  } else if (m_hWnd != nullptr) {
-    Detach();
-  }
+  if (m_pfnSuper != nullptr) UnsubclassWindow();
+  m_hWnd = nullptr;
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
   if (hWnd == nullptr) return nullptr;
-  return static_cast<CWnd*>(::GetPropA(hWnd, kObjectProp));
-}
-
-void CWnd::Attach(HWND hWnd) {
-  m_hWnd = hWnd;
-  ::SetPropA(hWnd, kObjectProp, this);
-}
-
-void CWnd::Detach() {
-  if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this) {
-    ::RemovePropA(m_hWnd, kObjectProp);
+  // Each kind of our windows is recognised by its procedure, and keeps its object in the
+  // slot its kind leaves to the application.
+  if (::GetWindowLongPtrA(hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)) {
+    return reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
   }
-  m_hWnd = nullptr;
+  if (::GetWindowLongPtrA(hWnd, DWLP_DLGPROC) == reinterpret_cast<LONG_PTR>(&CWnd::DialogProc)) {
+    return reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
+  }
+  return nullptr;
 }
 
 bool CWnd::SubclassWindow(HWND hWnd) {
   if (hWnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hWnd) != nullptr) return false;
-  Attach(hWnd);
+  m_hWnd = hWnd;
+  ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   m_pfnSuper = reinterpret_cast<WNDPROC>(
       ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::SubclassProc)));
   return true;
@@ -55,13 +44,16 @@ HWND CWnd::UnsubclassWindow() {
   HWND hWnd = m_hWnd;
   if (hWnd == nullptr || m_pfnSuper == nullptr) return nullptr;
   ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+  ::SetWindowLongPtrA(hWnd, GWLP_USERDATA, 0);
   m_pfnSuper = nullptr;
-  Detach();
+  m_hWnd = nullptr;
   return hWnd;
 }
 
 LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam) {
-  CWnd* pWnd = FromHandlePermanent(hWnd);
+  // The object comes from the window itself: no lookup outside the process (a window
+  // property would cost a server round trip per message under Wine).
+  CWnd* pWnd = reinterpret_cast<CWnd*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
   if (pWnd == nullptr || pWnd->m_pfnSuper == nullptr) {
     return ::DefWindowProcA(hWnd, nMessage, wParam, lParam);
   }
@@ -90,13 +82,12 @@ std::string CWnd::GetWindowText() const {
 
 void CWnd::ShowHelp(DWORD_PTR /*dwData*/, UINT /*nCmd*/) {
   // Only the contents exist (one guide), so every command opens the guide itself.
-  CWinApp* pApp = GetApp();
-  std::string strPath = pApp != nullptr ? pApp->GetHelpPath() : DefaultHelpPath();
-  OpenHelpFile(m_hWnd, strPath.c_str());
+  OpenUserGuide(m_hWnd);
 }
 
 LRESULT CWnd::Default() {
   if (m_pCurrent == nullptr) return 0;
+  // A reflected notification is not the control's own message: it has no default there.
   if (m_pfnSuper != nullptr && m_pCurrent->nMessage < kReflectBase) {
     m_pCurrent->lDefault = ::CallWindowProcA(m_pfnSuper, m_hWnd, m_pCurrent->nMessage,
                                              m_pCurrent->wParam, m_pCurrent->lParam);

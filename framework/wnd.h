@@ -1,8 +1,8 @@
 #pragma once
-// CWnd: a C++ object over one HWND, reached from the window through a window property.
-// A dialog attaches itself through its dialog procedure (CDialog); a control is attached by
-// subclassing (SubclassDlgItem), so its own message map sees its messages first and the
-// original window procedure gets everything the map does not take.
+// CWnd: a C++ object over one HWND, kept in the one slot the window's kind leaves to the
+// application: a dialog's DWLP_USER (CDialog), a bound control's GWLP_USERDATA. A control is
+// bound by subclassing (SubclassDlgItem), so its own message map sees its messages first and
+// its original window procedure gets everything the map does not take.
 
 #include <windows.h>
 
@@ -25,11 +25,11 @@ class CWnd {
   // The object attached to hWnd (dialog or subclassed control), or null.
   static CWnd* FromHandlePermanent(HWND hWnd);
 
-  // Replaces the control's window procedure with ours; false when hWnd is null or already
-  // attached to another object.
+  // Puts our procedure in front of the control's; false when hWnd is null or already
+  // attached to another object. The control's GWLP_USERDATA is ours while it is bound.
   bool SubclassWindow(HWND hWnd);
   bool SubclassDlgItem(int nId, CWnd* pParent);
-  // Puts the original window procedure back and forgets the window.
+  // Takes our procedure out again and forgets the window.
   HWND UnsubclassWindow();
 
   // Small conveniences over the ...A user interface calls.
@@ -69,9 +69,8 @@ class CWnd {
   // A parent offers a child's notification here first; true when the child's map took it.
   virtual bool OnChildNotify(UINT nMessage, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
-  // Attaches/detaches the object to/from hWnd's property (dialogs attach without subclassing).
-  void Attach(HWND hWnd);
-  void Detach();
+  // The procedure of our dialogs (CDialog), whose DWLP_USER slot holds the object.
+  static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam);
 
  private:
   struct CurrentMessage {
@@ -85,7 +84,7 @@ class CWnd {
   static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam);
   bool CallHandler(const MsgMapEntry& entry, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
 
-  WNDPROC m_pfnSuper = nullptr;  // original procedure of a subclassed control
+  WNDPROC m_pfnSuper = nullptr;  // original procedure of a bound control
   CurrentMessage* m_pCurrent = nullptr;
 };
 

@@ -134,7 +134,11 @@ bool CChildProcess::Start(const RunParameters& params, const ChildOutput& output
     m_dwProcessId = 0;
     return false;
   }
-  if (::ResumeThread(hThread.get()) == static_cast<DWORD>(-1)) {
+  // The program must not have run before it was in the job: whatever it started meanwhile
+  // would be outside it. A previous suspend count of 0 says it was never held.
+  const DWORD dwPreviousCount = ::ResumeThread(hThread.get());
+  if (dwPreviousCount == 0) ::SetLastError(ERROR_INVALID_STATE);
+  if (dwPreviousCount == 0 || dwPreviousCount == static_cast<DWORD>(-1)) {
     Fail(failure, "resuming the program");
     ::TerminateJobObject(m_hJob.get(), 1);
     m_hProcess.reset();

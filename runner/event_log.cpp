@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "common/runner_contract.h"
+#include "common/system_message.h"
 #include "common/win32_handles.h"
 
 namespace qm::runner {
@@ -10,8 +11,7 @@ namespace qm::runner {
 namespace {
 
 constexpr const char* kSourceName = contract::kEventSource;
-constexpr const char kSourceKey[] =
-    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\carrack";
+constexpr const char* kSourceKey = contract::kEventSourceKeyPath;
 
 struct EventSourceTraits {
   using type = HANDLE;
@@ -59,19 +59,17 @@ void WriteEvent(WORD wType, DWORD dwMessageId, std::initializer_list<const char*
 }
 
 std::string SystemErrorText(DWORD dwError) {
-  char szText[512] = "";
-  DWORD dwLength = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                    nullptr, dwError, 0, szText, sizeof(szText), nullptr);
+  std::string strText = SystemMessageText(dwError);
   // System texts end in a line break; an entry reads better as one line.
-  while (dwLength > 0 && (szText[dwLength - 1] == '\n' || szText[dwLength - 1] == '\r' ||
-                          szText[dwLength - 1] == ' ')) {
-    szText[--dwLength] = '\0';
+  while (!strText.empty() &&
+         (strText.back() == '\n' || strText.back() == '\r' || strText.back() == ' ')) {
+    strText.pop_back();
   }
   char szLine[600];
-  if (dwLength == 0) {
+  if (strText.empty()) {
     std::snprintf(szLine, sizeof(szLine), "error 0x%lx", static_cast<unsigned long>(dwError));
   } else {
-    std::snprintf(szLine, sizeof(szLine), "%s (0x%lx)", szText,
+    std::snprintf(szLine, sizeof(szLine), "%s (0x%lx)", strText.c_str(),
                   static_cast<unsigned long>(dwError));
   }
   return szLine;

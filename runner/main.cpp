@@ -24,6 +24,8 @@ int main() {
     DWORD adwProcesses[2];
     HANDLE hStderr = ::GetStdHandle(STD_ERROR_HANDLE);
     if (::GetFileType(hStderr) == FILE_TYPE_CHAR && ::GetConsoleProcessList(adwProcesses, 2) == 1) {
+      // user32 is loaded only here: linked, it would attach every service process to a
+      // desktop (and its heap) that a service never uses.
       using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
       HMODULE hUser32 = ::LoadLibraryA("user32.dll");
       auto pMessageBox = hUser32 ? reinterpret_cast<MessageBoxFn>(reinterpret_cast<void*>(

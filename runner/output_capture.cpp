@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/runner_contract.h"
 #include "runner/plain_file.h"
 
 namespace qm::runner {
@@ -44,7 +45,7 @@ COutputCapture::~COutputCapture() {
 
 bool COutputCapture::Start(const std::string& strServiceName, const RunParameters& params,
                            std::string& strStep, DWORD& dwError) {
-  static const char* const kNames[2] = {"Stdout", "Stderr"};
+  static const char* const kNames[2] = {contract::value::kStdout, contract::value::kStderr};
   const std::string* apPaths[2] = {&params.strStdout, &params.strStderr};
   for (unsigned i = 0; i < 2; ++i) {
     if (apPaths[i]->empty()) continue;

@@ -4,12 +4,13 @@
 # capture, and the command line. The directory-tree benchmark's folders (1,000, 20,000 and
 # 100,000 subdirectories) are made on the host: under Wine every new name costs a scan of its
 # folder.
-#   scripts/bench.sh [max-count]
+#   scripts/bench.sh [max-count [sorted-limit]]   (sorted-limit: see bench/dirtree/main.cpp)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$(pwd)
 build=${QM_BENCH_BUILD:-$root/build/bench}
 max=${1:-100000}
+sorted_limit=${2:-20000}
 
 [ -f "$build/CMakeCache.txt" ] ||
   cmake -S "$root" -B "$build" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake \
@@ -41,7 +42,7 @@ PY
 done
 
 echo "== directory tree listing"
-wine "$build/bin/bench_dirtree.exe" "$max" 'C:\qm-bench-dirtree'
+wine "$build/bin/bench_dirtree.exe" "$max" 'C:\qm-bench-dirtree' "$sorted_limit"
 
 echo "== service runner against a service that does nothing"
 wine "$build/bin/runner_bench.exe" 9

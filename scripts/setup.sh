@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-tools
   googletest
-  wine wine64
+  wine wine64 fonts-wine
   xvfb x11-utils imagemagick
   zip python3 clang-format
   wixl msitools

@@ -14,6 +14,8 @@ char* GetSystemErrorText(ISystem& system, char* buffer, int capacity) {
                                 kFormatMessageArgumentArray | kFormatMessageIgnoreInserts;
   const std::uint32_t dwChars = system.FormatMessage(dwFlags, dwError, 0, &pszText);
   if (capacity > 0) buffer[0] = '\0';
+  // Room for the text and what the format adds: " (0x", at most eight hex digits, ")" and
+  // the NUL make 14 characters (the text's closing line break, dropped below, is spare).
   if (dwChars != 0 && pszText != nullptr &&
       static_cast<long long>(capacity) >= static_cast<long long>(dwChars) + 14) {
     // Drop the closing carriage return and line feed; a shorter text is emptied.

@@ -150,10 +150,7 @@ int CServiceCommands::StopAndDeleteService(const char* serviceName) {
                   status.currentState == kServiceStopPending;
     }
   }
-  const int nResult = scm.DeleteService(service.get()) ? 1 : 0;
-  service.reset();
-  manager.reset();
-  return nResult;
+  return scm.DeleteService(service.get()) ? 1 : 0;
 }
 
 }  // namespace qm::svc

@@ -68,32 +68,22 @@ class CWin32System : public ISystem {
   bool IsElevated() override;
 };
 
-// Message boxes owned by the main dialog, whose window exists only after construction.
-class CWin32MessageBox : public IMessageBox {
- public:
-  void SetOwner(HWND hWndOwner) { m_hWndOwner = hWndOwner; }
-  int Show(const char* text, const char* caption, std::uint32_t style) override;
-
- private:
-  HWND m_hWndOwner = nullptr;
-};
-
-// The four together, as the main dialog (and the Wine tests) hand them to the commands.
+// The three together with the message box of whoever shows the outcome (the main dialog's
+// own, app/owned_message_box.h), as the program and the Wine tests hand them to the commands.
 class CWin32Platform {
  public:
-  CWin32Platform() = default;
+  explicit CWin32Platform(IMessageBox& messageBox)
+      : m_platform{m_scm, m_registry, m_system, messageBox} {}
   CWin32Platform(const CWin32Platform&) = delete;
   CWin32Platform& operator=(const CWin32Platform&) = delete;
 
   ServicePlatform& Platform() { return m_platform; }
-  CWin32MessageBox& OwnerMessageBox() { return m_messageBox; }
 
  private:
   CWin32ServiceManager m_scm;
   CWin32Registry m_registry;
   CWin32System m_system;
-  CWin32MessageBox m_messageBox;
-  ServicePlatform m_platform{m_scm, m_registry, m_system, m_messageBox};
+  ServicePlatform m_platform;
 };
 
 }  // namespace qm::svc

@@ -51,8 +51,4 @@ bool CWin32System::IsElevated() {
   return bMember != FALSE;
 }
 
-int CWin32MessageBox::Show(const char* text, const char* caption, std::uint32_t style) {
-  return ::MessageBoxA(m_hWndOwner, text, caption, style);
-}
-
 }  // namespace qm::svc

@@ -3,7 +3,10 @@
 // suspended) against one sorted insertion (TVI_SORT) per subdirectory, on folders of
 // 1,000, 20,000 and 100,000 subdirectories made in the temporary folder.
 //
-//   bench_dirtree.exe [max-count [prepared-root]]    (run under Wine by scripts/bench.sh)
+//   bench_dirtree.exe [max-count [prepared-root [sorted-limit]]]    (run by scripts/bench.sh)
+//
+// sorted-limit (default 20,000) is the largest folder that also gets the TVI_SORT comparison,
+// which takes minutes at 20,000; 0 leaves it out.
 //
 // Wine looks a new name up by reading the whole directory, so creating 100,000
 // subdirectories through the Win32 calls takes many minutes there. scripts/bench.sh makes
@@ -25,8 +28,6 @@
 
 namespace {
 
-constexpr std::size_t kSortedInsertLimit = 20000;
-
 // Names of mixed case, digits and punctuation, in no particular order.
 std::string MakeName(std::size_t n) {
   static const char kChars[] = "abcXYZ019_-.";
@@ -43,29 +44,13 @@ HWND CreateTree() {
                            nullptr, ::GetModuleHandleA(nullptr), nullptr);
 }
 
-HTREEITEM InsertItem(HWND hTree, HTREEITEM hParent, HTREEITEM hAfter, const char* pszText,
-                     int nImage) {
-  TVINSERTSTRUCTA tvis{};
-  tvis.hParent = hParent;
-  tvis.hInsertAfter = hAfter;
-  tvis.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-  tvis.item.pszText = const_cast<char*>(pszText);
-  tvis.item.iImage = nImage;
-  tvis.item.iSelectedImage = nImage + 1;
-  return reinterpret_cast<HTREEITEM>(
-      ::SendMessageA(hTree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&tvis)));
-}
-
 double Seconds(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-std::size_t CountChildren(HWND hTree, HTREEITEM hParent) {
+std::size_t CountChildren(const qm::fw::CTreeCtrl& tree, HTREEITEM hParent) {
   std::size_t nCount = 0;
-  for (auto h = reinterpret_cast<HTREEITEM>(
-           ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(hParent)));
-       h; h = reinterpret_cast<HTREEITEM>(
-              ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(h)))) {
+  for (HTREEITEM h = tree.GetNextItem(hParent, TVGN_CHILD); h; h = tree.GetNextItem(h, TVGN_NEXT)) {
     ++nCount;
   }
   return nCount;
@@ -75,38 +60,40 @@ std::size_t CountChildren(HWND hTree, HTREEITEM hParent) {
 // into the middle item, which removes all its siblings.
 double TimeOurListing(const std::string& strDir, std::size_t* pnItems, double* pdDescent) {
   HWND hTree = CreateTree();
-  CDirectoryTree tree;
+  qm::dirpicker::CDirectoryTree tree;
   tree.SubclassWindow(hTree);
-  HTREEITEM hChain = InsertItem(hTree, TVI_ROOT, TVI_LAST, "C:", 2);
+  HTREEITEM hChain = tree.InsertItem(TVI_ROOT, TVI_LAST, "C:", 2, 3);
   auto t0 = std::chrono::steady_clock::now();
   tree.ListSubdirectories(strDir, hChain);
   double dSeconds = Seconds(t0);
-  *pnItems = CountChildren(hTree, hChain);
+  *pnItems = CountChildren(tree, hChain);
 
-  HTREEITEM hMiddle = reinterpret_cast<HTREEITEM>(
-      ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(hChain)));
-  for (std::size_t i = 0; i < *pnItems / 2; ++i) {
-    hMiddle = reinterpret_cast<HTREEITEM>(
-        ::SendMessageA(hTree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(hMiddle)));
-  }
+  HTREEITEM hMiddle = tree.GetNextItem(hChain, TVGN_CHILD);
+  for (std::size_t i = 0; i < *pnItems / 2; ++i) hMiddle = tree.GetNextItem(hMiddle, TVGN_NEXT);
   t0 = std::chrono::steady_clock::now();
   tree.DeleteSiblings(hMiddle);
   *pdDescent = Seconds(t0);
+  // The descent leaves the chain item with the one item descended into.
+  if (CountChildren(tree, hChain) != 1 || tree.GetNextItem(hChain, TVGN_CHILD) != hMiddle) {
+    std::fprintf(stderr, "descent left other items beside the one descended into\n");
+    *pdDescent = -1;
+  }
   ::DestroyWindow(hTree);
   return dSeconds;
 }
 
 double TimeSortedInsertion(const std::string& strDir, std::size_t* pnItems) {
   HWND hTree = CreateTree();
-  HTREEITEM hChain = InsertItem(hTree, TVI_ROOT, TVI_LAST, "C:", 2);
+  const qm::fw::CTreeCtrl tree(hTree);
+  HTREEITEM hChain = tree.InsertItem(TVI_ROOT, TVI_LAST, "C:", 2, 3);
   auto t0 = std::chrono::steady_clock::now();
   std::vector<std::string> vecNames;
-  qm::CollectSubdirectories(strDir.c_str(), &vecNames);
+  qm::dirpicker::CollectSubdirectories(strDir.c_str(), &vecNames);
   *pnItems = 0;
   for (const std::string& strName : vecNames) {
-    if (InsertItem(hTree, hChain, TVI_SORT, strName.c_str(), 0)) ++*pnItems;
+    if (tree.InsertItem(hChain, TVI_SORT, strName.c_str(), 0, 1)) ++*pnItems;
   }
-  ::SendMessageA(hTree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(hChain));
+  tree.Expand(hChain, TVE_EXPAND);
   double dSeconds = Seconds(t0);
   ::DestroyWindow(hTree);
   return dSeconds;
@@ -134,7 +121,8 @@ void RemoveFolder(const std::string& strDir, std::size_t nCount) {
 
 int main(int argc, char** argv) {
   std::size_t nMax = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 100000;
-  const char* pszPrepared = argc > 2 ? argv[2] : nullptr;
+  const char* pszPrepared = argc > 2 && argv[2][0] != '\0' ? argv[2] : nullptr;
+  std::size_t nSortedLimit = argc > 3 ? std::strtoul(argv[3], nullptr, 10) : 20000;
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TREEVIEW_CLASSES};
   ::InitCommonControlsEx(&icc);
 
@@ -167,11 +155,11 @@ int main(int argc, char** argv) {
     std::size_t nListed = 0, nSorted = 0;
     double dDescent = 0;
     double dOurs = TimeOurListing(strFolder, &nListed, &dDescent);
-    if (nListed != nCount) {
+    if (nListed != nCount || dDescent < 0) {
       std::fprintf(stderr, "listed %zu of %zu\n", nListed, nCount);
       nStatus = 1;
     }
-    if (nCount <= kSortedInsertLimit) {
+    if (nCount <= nSortedLimit) {
       double dSorted = TimeSortedInsertion(strFolder, &nSorted);
       std::printf("%10zu %12.3f %12.3f %14.3f %7.0fx\n", nCount, dOurs, dDescent, dSorted,
                   dSorted / dOurs);

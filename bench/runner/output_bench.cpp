@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/runner_contract.h"
 #include "common/win32_handles.h"
 
 namespace {
@@ -125,13 +126,14 @@ qm::unique_schandle CreateRunnerService(SC_HANDLE hManager, const std::string& s
                        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                        strRunner.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
   if (!hService) return hService;
-  std::string strKey = "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
-  SetString(strKey, "Installer", "quillmnt");
-  SetString(strKey, "Arguments", strArguments);
-  SetString(strKey, "Runfile", BinFolder() + "bench_writer.exe");
-  SetString(strKey, "Directory", "");
-  SetString(strKey, "Stdout", strStdout);
-  SetDword(strKey, "RotateBytes", kRotateBytes);
+  namespace value = qm::contract::value;
+  std::string strKey = qm::contract::ParametersKeyPath(strName);
+  SetString(strKey, value::kInstaller, qm::contract::kInstallerMarker);
+  SetString(strKey, value::kArguments, strArguments);
+  SetString(strKey, value::kRunfile, BinFolder() + "bench_writer.exe");
+  SetString(strKey, value::kDirectory, "");
+  SetString(strKey, value::kStdout, strStdout);
+  SetDword(strKey, value::kRotateBytes, kRotateBytes);
   SetDword(strKey, "RotateKeep", 0);
   return hService;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/runner_contract.h"
 #include "common/win32_handles.h"
 
 namespace {
@@ -83,7 +84,7 @@ void SetString(const std::string& strKey, const char* pszName, const std::string
 bool RunRound(SC_HANDLE hManager, bool bRunner, int nRound, Round& round) {
   std::string strName = std::string(bRunner ? "QmBenchRunner" : "QmBenchFloor") +
                         std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(nRound);
-  std::string strBinary = BinFolder() + (bRunner ? "carrack.exe" : "floor_service.exe");
+  std::string strBinary = BinFolder() + (bRunner ? qm::contract::kRunnerFileName : "floor_service.exe");
   qm::unique_schandle hService(
       ::CreateServiceA(hManager, strName.c_str(), strName.c_str(), SERVICE_ALL_ACCESS,
                        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
@@ -97,11 +98,12 @@ bool RunRound(SC_HANDLE hManager, bool bRunner, int nRound, Round& round) {
   std::string strMarker = std::string(szTemp) + strName + ".marker";
   ::DeleteFileA(strMarker.c_str());
   if (bRunner) {
-    std::string strKey = "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
-    SetString(strKey, "Installer", "quillmnt");
-    SetString(strKey, "Arguments", "\"" + strMarker + "\"");
-    SetString(strKey, "Runfile", BinFolder() + "bench_program.exe");
-    SetString(strKey, "Directory", "");
+    namespace value = qm::contract::value;
+    std::string strKey = qm::contract::ParametersKeyPath(strName);
+    SetString(strKey, value::kInstaller, qm::contract::kInstallerMarker);
+    SetString(strKey, value::kArguments, "\"" + strMarker + "\"");
+    SetString(strKey, value::kRunfile, BinFolder() + "bench_program.exe");
+    SetString(strKey, value::kDirectory, "");
   }
 
   bool bOk = true;

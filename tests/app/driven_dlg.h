@@ -11,6 +11,8 @@
 
 namespace qm::test {
 
+using app::CQuillmontDlg;
+
 constexpr UINT kRunBody = WM_APP + 40;
 
 // The real dialog with a body that runs from its modal loop once it is up and focused.

@@ -13,6 +13,7 @@
 
 namespace {
 
+using qm::app::COwnedMessageBox;
 using qm::test::CBoxPresser;
 using qm::test::CDrivenDlg;
 
@@ -50,11 +51,9 @@ class EndToEnd : public ::testing::Test {
 };
 
 TEST_F(EndToEnd, InstallThenRemoveThroughTheWindow) {
-  qm::svc::CWin32Platform win32;
   COwnedMessageBox messageBox;
-  qm::svc::ServicePlatform& system = win32.Platform();
-  qm::svc::ServicePlatform platform{system.scm, system.registry, system.system, messageBox};
-  CDrivenDlg dlg(platform);
+  qm::svc::CWin32Platform win32(messageBox);
+  CDrivenDlg dlg(win32.Platform());
   messageBox.m_pOwner = &dlg;
 
   std::string strInstallBox, strConfirmBox, strRemovedBox;

@@ -349,24 +349,29 @@ BOOL WINAPI ChooseDemoExe(OPENFILENAMEA* pOfn) {
 BOOL WINAPI CancelChoice(OPENFILENAMEA*) {
   return FALSE;
 }
+struct CScriptedDialogs : qm::fw::ICommonDialogs {
+  BOOL(WINAPI* m_pfnRun)(OPENFILENAMEA*) = nullptr;
+  BOOL RunOpenFileDialog(OPENFILENAMEA* pOfn) override { return m_pfnRun(pOfn); }
+};
 
 TEST_F(MainDialog, BrowseExecutableAsksForAnExistingExeAndFillsTheField) {
-  auto saved = qm::fw::CFileDialog::s_pfnGetOpenFileName;
+  CScriptedDialogs scripted;
+  qm::fw::ICommonDialogs* pSaved = qm::fw::InstallCommonDialogs(&scripted);
   HWND hDialog = nullptr;
   Run([&](CDrivenDlg& d) {
     hDialog = d.m_hWnd;
     d.Type(IDC_SERVICE_NAME, "svc");
     d.Type(IDC_DISPLAY_NAME, "D");
-    qm::fw::CFileDialog::s_pfnGetOpenFileName = &CancelChoice;
+    scripted.m_pfnRun = &CancelChoice;
     d.Click(IDC_BROWSE_EXE);
     EXPECT_EQ(d.Text(IDC_EXECUTABLE), "");
     EXPECT_EQ(d.Buttons(), "--");
-    qm::fw::CFileDialog::s_pfnGetOpenFileName = &ChooseDemoExe;
+    scripted.m_pfnRun = &ChooseDemoExe;
     d.Click(IDC_BROWSE_EXE);
     EXPECT_EQ(d.Text(IDC_EXECUTABLE), "C:\\apps\\demo.exe");
     EXPECT_EQ(d.Buttons(), "I-");
   });
-  qm::fw::CFileDialog::s_pfnGetOpenFileName = saved;
+  qm::fw::InstallCommonDialogs(pSaved);
   EXPECT_EQ(g_strFileSeen, "*.exe");
   EXPECT_STREQ(g_ofnSeen.lpstrDefExt, "exe");
   using namespace std::string_literals;

@@ -14,6 +14,8 @@
 
 namespace {
 
+using qm::app::CAboutDlg;
+
 enum class Kind { kLabel, kEdit, kList, kButton, kDefButton };
 
 struct Control {

@@ -6,7 +6,8 @@
 
 namespace {
 
-// Traits with state: the closer records what it closed, as a platform object would.
+// Traits with state: the closer records what it closed, as a platform object would. Each
+// owner gets its own record, so a handle closed through the wrong traits shows up.
 struct RecordingTraits {
   using type = int;
   static type invalid() { return -1; }
@@ -15,21 +16,25 @@ struct RecordingTraits {
 };
 using unique_int = qm::unique_any<RecordingTraits>;
 
-TEST(UniqueAny, ClosesOnceAcrossMovesResetsAndRelease) {
-  std::vector<int> closed;
+TEST(UniqueAny, TheTraitsTravelWithTheHandleAndCloseItOnce) {
+  std::vector<int> closedByA, closedByC, closedByD;
   {
-    unique_int a(3, RecordingTraits{&closed});
+    unique_int a(3, RecordingTraits{&closedByA});
     unique_int b(std::move(a));
     EXPECT_FALSE(a);
     EXPECT_EQ(b.get(), 3);
-    unique_int c(7, RecordingTraits{&closed});
-    c = std::move(b);  // 7 closed here, 3 moves over
-    EXPECT_EQ(closed, std::vector<int>({7}));
-    c.reset(9);  // 3 closed
-    unique_int d(11, RecordingTraits{&closed});
+    EXPECT_EQ(b.traits().closed, &closedByA);
+    unique_int c(7, RecordingTraits{&closedByC});
+    c = std::move(b);  // 7 closed by c's own traits; 3 and a's traits move over
+    EXPECT_EQ(closedByC, std::vector<int>({7}));
+    EXPECT_EQ(c.traits().closed, &closedByA);
+    c.reset(9);  // 3 closed by the traits that came with it
+    unique_int d(11, RecordingTraits{&closedByD});
     EXPECT_EQ(d.release(), 11);  // released handles are the caller's
   }
-  EXPECT_EQ(closed, std::vector<int>({7, 3, 9}));
+  EXPECT_EQ(closedByA, std::vector<int>({3, 9}));
+  EXPECT_EQ(closedByC, std::vector<int>({7}));
+  EXPECT_TRUE(closedByD.empty());
 }
 
 TEST(UniqueAny, PutClosesTheOldHandleAndHandsOutTheSlot) {

@@ -14,6 +14,7 @@
 namespace qm::test {
 namespace {
 
+using dirpicker::CDirectoryTree;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 

@@ -2,6 +2,8 @@
 // directory refused by the system) and selecting a drive by letter.
 #include "dirpicker/drive_combo.h"
 
+#include <cstdint>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +13,8 @@
 namespace qm::test {
 namespace {
 
+using dirpicker::CDriveCombo;
+using ::testing::Contains;
 using ::testing::IsEmpty;
 
 DWORD WINAPI NoDrives() {
@@ -63,15 +67,64 @@ TEST_F(DriveComboTest, NoDrivesLeavesTheListEmptyAfterTheSystemsText) {
   EXPECT_EQ(m_boxes.Calls()[0].hOwner, m_combo.m_hWnd);
 }
 
-TEST_F(DriveComboTest, UnreadableCurrentDirectoryKeepsTheDrivesWithNoneSelected) {
-  GetPickerSystem().pfnGetCurrentDirectory = &NoCurrentDirectory;
-  EXPECT_EQ(m_combo.FillDriveList(), 0);
-  EXPECT_GE(m_combo.GetCount(), 2);
-  EXPECT_EQ(m_combo.GetCurSel(), CB_ERR);
-  ASSERT_EQ(m_boxes.Calls().size(), 1u);
-  EXPECT_EQ(m_boxes.Calls()[0].strText, SystemText(ERROR_PATH_NOT_FOUND));
-  EXPECT_EQ(m_boxes.Calls()[0].strCaption, "GetLastError - GetCurrentDirectory failed");
-  EXPECT_EQ(m_boxes.Calls()[0].nStyle, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+// The size a longer directory would need, buffer untouched, as the system answers.
+DWORD WINAPI TooLongCurrentDirectory(DWORD nLength, LPSTR /*pszBuffer*/) {
+  return nLength + 500;
+}
+
+TEST_F(DriveComboTest, UnreadableOrTooLongCurrentDirectoryKeepsTheDrivesWithNoneSelected) {
+  const std::pair<DWORD(WINAPI*)(DWORD, LPSTR), DWORD> cases[] = {
+      {&NoCurrentDirectory, ERROR_PATH_NOT_FOUND},
+      {&TooLongCurrentDirectory, ERROR_FILENAME_EXCED_RANGE}};
+  for (const auto& [pfnGet, dwError] : cases) {
+    m_combo.ResetContent();
+    m_boxes.Calls().clear();
+    GetPickerSystem().pfnGetCurrentDirectory = pfnGet;
+    EXPECT_EQ(m_combo.FillDriveList(), 0) << dwError;
+    EXPECT_GE(m_combo.GetCount(), 2);
+    EXPECT_EQ(m_combo.GetCurSel(), CB_ERR);
+    ASSERT_EQ(m_boxes.Calls().size(), 1u);
+    EXPECT_EQ(m_boxes.Calls()[0].strText, SystemText(dwError));
+    EXPECT_EQ(m_boxes.Calls()[0].strCaption, "GetLastError - GetCurrentDirectory failed");
+    EXPECT_EQ(m_boxes.Calls()[0].nStyle, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+  }
+}
+
+TEST_F(DriveComboTest, ItemsCarryTheVolumeLabelAfterTheLetter) {
+  // Wine reads a folder drive's label from this file in its root.
+  CTempTree tmp;
+  tmp.MakeDir("labelled");
+  HANDLE hFile = ::CreateFileA(tmp.Path("labelled\\.windows-label").c_str(), GENERIC_WRITE, 0,
+                               nullptr, CREATE_NEW, 0, nullptr);
+  DWORD cbWritten = 0;
+  ::WriteFile(hFile, "QMLABEL\n", 8, &cbWritten, nullptr);
+  ::CloseHandle(hFile);
+  CWineDrive drive('S', CWineDrive::HostPath(tmp.Path("labelled")));
+  ASSERT_TRUE(drive.Ok());
+  EXPECT_EQ(m_combo.FillDriveList(), 1);
+  std::vector<std::string> items;
+  for (int i = 0; i < m_combo.GetCount(); ++i) items.push_back(m_combo.GetLBText(i));
+  EXPECT_THAT(items, Contains("S: QMLABEL"));
+}
+
+// The value the next handle gets: the lowest free slot of the handle table (the process's
+// handle count is not reported under Wine), so handles left open push it up.
+std::uintptr_t NextHandleValue() {
+  HANDLE hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ::CloseHandle(hEvent);
+  return reinterpret_cast<std::uintptr_t>(hEvent);
+}
+
+TEST_F(DriveComboTest, ReadinessCheckLeavesNoHandleOpen) {
+  EXPECT_EQ(m_combo.FillDriveList(), 1);
+  m_combo.SelectDrive('C');
+  const int nIndex = m_combo.GetCurSel();
+  ASSERT_EQ(m_combo.IsDriveReady(nIndex), 1);  // anything it opens once for good is open now
+  const std::uintptr_t nBefore = NextHandleValue();
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(m_combo.IsDriveReady(nIndex), 1);
+  // One search left open per check would take 20 slots (of 4 each).
+  EXPECT_LT(NextHandleValue(), nBefore + 10 * 4);
+  EXPECT_THAT(m_boxes.Calls(), IsEmpty());
 }
 
 TEST_F(DriveComboTest, SelectsADriveByLetterInEitherCaseAndIgnoresUnknownOnes) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "framework/controls.h"
 #include "res/resource.h"
 
 namespace qm::test {
@@ -71,8 +72,6 @@ bool RunHostCommand(const std::string& strCommand) {
   }
   return false;
 }
-
-namespace {}  // namespace
 
 CTempTree::CTempTree() {
   char szTemp[MAX_PATH] = "";
@@ -182,6 +181,15 @@ std::string CWineDrive::HostPath(const std::string& strWindowsPath) {
   return strUnix;
 }
 
+PickerSystem& GetPickerSystem() {
+  static PickerSystem* s_pSystem = [] {
+    static PickerSystem s_system;
+    dirpicker::InstallPickerSystem(&s_system);
+    return &s_system;
+  }();
+  return *s_pSystem;
+}
+
 CBoxRecorder::CBoxRecorder() : m_pfnSaved(GetPickerSystem().pfnMessageBox) {
   g_vecBoxCalls.clear();
   GetPickerSystem().pfnMessageBox = &RecordBox;
@@ -217,19 +225,11 @@ int TakePostedTreeChanges(HWND hWnd) {
 }
 
 HTREEITEM TreeNext(HWND hTree, UINT nCode, HTREEITEM hItem) {
-  return reinterpret_cast<HTREEITEM>(
-      ::SendMessageA(hTree, TVM_GETNEXTITEM, nCode, reinterpret_cast<LPARAM>(hItem)));
+  return fw::CTreeCtrl(hTree).GetNextItem(hItem, nCode);
 }
 
 std::string TreeText(HWND hTree, HTREEITEM hItem) {
-  char szText[1024] = "";
-  TVITEMA tvi{};
-  tvi.mask = TVIF_TEXT;
-  tvi.hItem = hItem;
-  tvi.pszText = szText;
-  tvi.cchTextMax = sizeof(szText);
-  ::SendMessageA(hTree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
-  return szText;
+  return fw::CTreeCtrl(hTree).GetItemText(hItem);
 }
 
 std::vector<std::string> TreeChildren(HWND hTree, HTREEITEM hParent) {

@@ -52,6 +52,26 @@ class CWineDrive {
   bool m_bOk = false;
 };
 
+// The picker's system calls as the tests script them: the real calls until a test puts a
+// function of its own in place.
+struct PickerSystem : qm::dirpicker::IPickerSystem {
+  int(WINAPI* pfnMessageBox)(HWND, LPCSTR, LPCSTR, UINT) = &::MessageBoxA;
+  DWORD(WINAPI* pfnGetCurrentDirectory)(DWORD, LPSTR) = &::GetCurrentDirectoryA;
+  DWORD(WINAPI* pfnGetLogicalDrives)() = &::GetLogicalDrives;
+
+  int ShowMessageBox(HWND hOwner, const char* pszText, const char* pszCaption,
+                     UINT nStyle) override {
+    return pfnMessageBox(hOwner, pszText, pszCaption, nStyle);
+  }
+  DWORD CurrentDirectory(DWORD nCapacity, char* pszBuffer) override {
+    return pfnGetCurrentDirectory(nCapacity, pszBuffer);
+  }
+  DWORD LogicalDrives() override { return pfnGetLogicalDrives(); }
+};
+
+// The tests' instance, installed in the picker for the whole test program at first use.
+PickerSystem& GetPickerSystem();
+
 struct BoxCall {
   HWND hOwner;
   std::string strText;

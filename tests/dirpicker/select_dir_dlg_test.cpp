@@ -20,6 +20,7 @@
 namespace qm::test {
 namespace {
 
+using dirpicker::CSelectDirDlg;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -307,6 +308,47 @@ TEST_F(SelectDirDlgTest, ChoosingAReadyDriveMovesTheProcessThereAndRebuildsEvery
   EXPECT_EQ(dlg.m_treeDir.m_chDrive, 'S');
   // The move outlasts the dialog, Cancel or not.
   EXPECT_EQ(CurrentDirectory(), "S:\\");
+  EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+}
+
+TEST_F(SelectDirDlgTest, ArrowKeysInTheDriveListSwitchDriveAtEachStepAndTypingChangesNothing) {
+  // An empty root is not ready (its search finds nothing): each holds one folder.
+  for (const char* pszDir : {"sroot", "sroot\\x", "troot", "troot\\x"}) m_tmp.MakeDir(pszDir);
+  CWineDrive driveS('S', CWineDrive::HostPath(m_tmp.Path("sroot")));
+  CWineDrive driveT('T', CWineDrive::HostPath(m_tmp.Path("troot")));
+  ASSERT_TRUE(driveS.Ok() && driveT.Ok());
+  CDrivenSelectDirDlg dlg;
+  std::vector<std::string> vecSeen;  // Directory Name, current directory, the tree's path
+  std::string strDrives;             // the selected drive after each arrow key
+  auto note = [&](CDrivenSelectDirDlg& d) {
+    vecSeen.push_back(d.DirName() + "|" + CurrentDirectory() + "|" + d.GetPath());
+    strDrives += d.SelectedDrive();
+  };
+  // Keys go to the focused edit part of the list, through the dialog's own loop.
+  auto post = [](UINT nMessage, WPARAM wParam) {
+    ::PostMessageA(::GetFocus(), nMessage, wParam, 0);
+  };
+  dlg.m_vecSteps.push_back([&](CDrivenSelectDirDlg& d) {
+    d.PickDrive('S');
+    ::SetFocus(d.m_comboDrive.m_hWnd);
+    note(d);
+    post(WM_KEYDOWN, VK_DOWN);
+  });
+  dlg.m_vecSteps.push_back([&](CDrivenSelectDirDlg& d) {
+    note(d);
+    post(WM_KEYDOWN, VK_UP);
+  });
+  dlg.m_vecSteps.push_back([&](CDrivenSelectDirDlg& d) {
+    note(d);
+    for (char ch : std::string("T:")) post(WM_CHAR, static_cast<WPARAM>(ch));
+  });
+  dlg.m_vecSteps.push_back([&](CDrivenSelectDirDlg& d) {
+    vecSeen.push_back(d.DirName() + "|" + CurrentDirectory() + "|" + d.GetPath());
+  });
+  dlg.DoModal();
+  EXPECT_EQ(strDrives, "STS");
+  EXPECT_THAT(vecSeen,
+              ElementsAre("S:\\|S:\\|S:\\", "T:\\|T:\\|T:\\", "S:\\|S:\\|S:\\", "S:\\|S:\\|S:\\"));
   EXPECT_THAT(m_boxes.Calls(), IsEmpty());
 }
 

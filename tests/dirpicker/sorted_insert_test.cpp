@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "dirpicker/sort_order.h"
+#include "framework/controls.h"
+#include "tests/dirpicker/picker_test_support.h"
 
 namespace {
 
@@ -25,32 +27,11 @@ class SortedInsertTest : public ::testing::Test {
   void TearDown() override { ::DestroyWindow(m_hTree); }
 
   HTREEITEM Insert(HTREEITEM hParent, HTREEITEM hAfter, const std::string& strText) {
-    TVINSERTSTRUCTA tvis{};
-    tvis.hParent = hParent;
-    tvis.hInsertAfter = hAfter;
-    tvis.item.mask = TVIF_TEXT;
-    tvis.item.pszText = const_cast<char*>(strText.c_str());
-    return reinterpret_cast<HTREEITEM>(
-        ::SendMessageA(m_hTree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&tvis)));
+    return qm::fw::CTreeCtrl(m_hTree).InsertItem(hParent, hAfter, strText.c_str(), 0, 0);
   }
 
   std::vector<std::string> Children(HTREEITEM hParent) {
-    std::vector<std::string> vec;
-    auto next = [&](UINT nCode, HTREEITEM h) {
-      return reinterpret_cast<HTREEITEM>(
-          ::SendMessageA(m_hTree, TVM_GETNEXTITEM, nCode, reinterpret_cast<LPARAM>(h)));
-    };
-    for (HTREEITEM h = next(TVGN_CHILD, hParent); h; h = next(TVGN_NEXT, h)) {
-      char szText[300] = "";
-      TVITEMA tvi{};
-      tvi.mask = TVIF_TEXT;
-      tvi.hItem = h;
-      tvi.pszText = szText;
-      tvi.cchTextMax = sizeof(szText);
-      ::SendMessageA(m_hTree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tvi));
-      vec.push_back(szText);
-    }
-    return vec;
+    return qm::test::TreeChildren(m_hTree, hParent);
   }
 
   // Two parents given the same existing children (inserted as listed, unsorted), then the
@@ -65,7 +46,8 @@ class SortedInsertTest : public ::testing::Test {
       Insert(hByBulk, TVI_LAST, s);
     }
     for (const std::string& s : vecNames) Insert(hBySort, TVI_SORT, s);
-    EXPECT_EQ(qm::InsertChildrenSorted(m_hTree, hByBulk, vecNames, 0, 1), vecNames.size());
+    EXPECT_EQ(qm::dirpicker::InsertChildrenSorted(m_hTree, hByBulk, vecNames, 0, 1),
+              vecNames.size());
     return {Children(hBySort), Children(hByBulk)};
   }
 
@@ -123,12 +105,12 @@ TEST_F(SortedInsertTest, RandomNamesWithManyCollisionsMatchTheControl) {
 
 // The control's rule, one name at a time: before the first child that compares greater,
 // after the first that compares equal, else last.
-std::vector<qm::SortedSlot> InsertOneByOne(const std::vector<std::wstring>& vecExisting,
-                                           const std::vector<std::wstring>& vecAdded,
-                                           qm::TreeTextCompare pfnCompare) {
-  std::list<qm::SortedSlot> children;
+std::vector<qm::dirpicker::SortedSlot> InsertOneByOne(const std::vector<std::wstring>& vecExisting,
+                                                      const std::vector<std::wstring>& vecAdded,
+                                                      qm::dirpicker::TreeTextCompare pfnCompare) {
+  std::list<qm::dirpicker::SortedSlot> children;
   for (std::size_t i = 0; i < vecExisting.size(); ++i) children.push_back({true, i});
-  auto text = [&](const qm::SortedSlot& slot) {
+  auto text = [&](const qm::dirpicker::SortedSlot& slot) {
     return (slot.m_bExisting ? vecExisting : vecAdded)[slot.m_nIndex].c_str();
   };
   for (std::size_t i = 0; i < vecAdded.size(); ++i) {
@@ -166,13 +148,14 @@ TEST(SortedInsertPlan, MatchesOneByOneInsertionUnderAnyCollation) {
     }
     return vec;
   };
-  for (qm::TreeTextCompare pfn :
-       {qm::TreeTextCompare{&::lstrcmpW}, qm::TreeTextCompare{&::lstrcmpiW},
-        qm::TreeTextCompare{&CompareReversed}, qm::TreeTextCompare{&CompareByLength}}) {
+  for (qm::dirpicker::TreeTextCompare pfn :
+       {qm::dirpicker::TreeTextCompare{&::lstrcmpW}, qm::dirpicker::TreeTextCompare{&::lstrcmpiW},
+        qm::dirpicker::TreeTextCompare{&CompareReversed},
+        qm::dirpicker::TreeTextCompare{&CompareByLength}}) {
     for (int nRound = 0; nRound < 40; ++nRound) {
       std::vector<std::wstring> vecExisting = randomNames(rng() % 6);
       std::vector<std::wstring> vecAdded = randomNames(rng() % 80);
-      ASSERT_EQ(qm::PlanSortedInsertion(vecExisting, vecAdded, pfn),
+      ASSERT_EQ(qm::dirpicker::PlanSortedInsertion(vecExisting, vecAdded, pfn),
                 InsertOneByOne(vecExisting, vecAdded, pfn))
           << "round " << nRound;
     }
@@ -181,7 +164,7 @@ TEST(SortedInsertPlan, MatchesOneByOneInsertionUnderAnyCollation) {
 
 TEST_F(SortedInsertTest, TopLevelListingWhenNoParentIsGiven) {
   Insert(TVI_ROOT, TVI_LAST, "m");
-  qm::InsertChildrenSorted(m_hTree, nullptr, {"z", "a", "n"}, 0, 1);
+  qm::dirpicker::InsertChildrenSorted(m_hTree, nullptr, {"z", "a", "n"}, 0, 1);
   EXPECT_EQ(Children(TVI_ROOT), (std::vector<std::string>{"a", "m", "n", "z"}));
 }
 

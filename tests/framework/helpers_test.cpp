@@ -34,18 +34,25 @@ BOOL WINAPI CancelGetOpenFileName(OPENFILENAMEA*) {
   return FALSE;
 }
 
+// The common dialog answered by a function of the test's.
+struct CScriptedDialogs : fw::ICommonDialogs {
+  BOOL(WINAPI* m_pfnRun)(OPENFILENAMEA*) = nullptr;
+  BOOL RunOpenFileDialog(OPENFILENAMEA* pOfn) override { return m_pfnRun(pOfn); }
+};
+
 TEST(FileDialog, PassesArgumentsInTheCommonDialogsFormAndReturnsThePath) {
   fw::CWnd owner;
   owner.m_hWnd = ::GetDesktopWindow();
-  auto saved = fw::CFileDialog::s_pfnGetOpenFileName;
-  fw::CFileDialog::s_pfnGetOpenFileName = &FakeGetOpenFileName;
-  fw::CFileDialog dlg(true, "exe", "*.exe", OFN_FILEMUSTEXIST, "Programs (*.exe)|*.exe|All|*.*||",
+  CScriptedDialogs scripted;
+  fw::ICommonDialogs* pSaved = fw::InstallCommonDialogs(&scripted);
+  scripted.m_pfnRun = &FakeGetOpenFileName;
+  fw::CFileDialog dlg("exe", "*.exe", OFN_FILEMUSTEXIST, "Programs (*.exe)|*.exe|All|*.*||",
                       &owner);
   INT_PTR nResult = dlg.DoModal();
-  fw::CFileDialog::s_pfnGetOpenFileName = &CancelGetOpenFileName;
-  fw::CFileDialog cancelled(true, "exe", "*.exe", OFN_FILEMUSTEXIST, "A|*.a||", &owner);
+  scripted.m_pfnRun = &CancelGetOpenFileName;
+  fw::CFileDialog cancelled("exe", "*.exe", OFN_FILEMUSTEXIST, "A|*.a||", &owner);
   INT_PTR nCancelled = cancelled.DoModal();
-  fw::CFileDialog::s_pfnGetOpenFileName = saved;
+  fw::InstallCommonDialogs(pSaved);
   owner.m_hWnd = nullptr;
 
   EXPECT_EQ(nResult, IDOK);

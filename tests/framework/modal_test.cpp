@@ -10,17 +10,30 @@ namespace {
 
 using ::testing::ElementsAre;
 
-// A plain top-level window to own the dialogs.
+// A plain top-level window to own the dialogs; notes whether it was enabled each time it
+// became the active window.
 class COwner : public fw::CWnd {
  public:
   COwner() {
     m_hWnd = ::CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
                                nullptr, nullptr, nullptr);
+    s_pfnStatic = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Proc)));
   }
   ~COwner() override {
     ::DestroyWindow(m_hWnd);
     m_hWnd = nullptr;
   }
+  static inline std::vector<bool> s_vecEnabledWhenActivated;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hWnd, UINT nMessage, WPARAM wParam, LPARAM lParam) {
+    if (nMessage == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
+      s_vecEnabledWhenActivated.push_back(::IsWindowEnabled(hWnd) != FALSE);
+    }
+    return ::CallWindowProcA(s_pfnStatic, hWnd, nMessage, wParam, lParam);
+  }
+  static inline WNDPROC s_pfnStatic = nullptr;
 };
 
 TEST(ModalLoop, PreFilterSeesPostedMessagesBeforeDispatch) {
@@ -59,10 +72,15 @@ TEST(ModalLoop, OwnerDisabledWhileRunningAndEnabledAfter) {
     d.PostMsg(WM_COMMAND, MAKEWPARAM(IDC_TEST_BUTTON, BN_CLICKED), 0);
   };
   dlg.m_onButton = [](CTestDlg& d) { d.EndDialog(42); };
+  ::SetActiveWindow(owner.m_hWnd);
+  COwner::s_vecEnabledWhenActivated.clear();
   EXPECT_EQ(dlg.DoModal(), 42);
   EXPECT_FALSE(bOwnerEnabledDuring);
   EXPECT_EQ(hOwnerSeen, owner.m_hWnd);
   EXPECT_TRUE(::IsWindowEnabled(owner.m_hWnd));
+  // Enabled again before the dialog went, so that activation came back to it.
+  EXPECT_EQ(::GetActiveWindow(), owner.m_hWnd);
+  EXPECT_THAT(COwner::s_vecEnabledWhenActivated, ElementsAre(true));
   EXPECT_EQ(dlg.m_hWnd, nullptr);
 
   // An owner that was disabled before stays disabled.
@@ -78,7 +96,10 @@ TEST(ModalLoop, NestedDialogReturnsToTheOuterRun) {
   INT_PTR nInner = 0;
   bool bOuterEnabledDuringInner = true;
   bool bOuterEnabledAfterInner = false;
-  outer.m_onInit = [](CTestDlg& d) {
+  HWND hActiveAfterInner = nullptr;
+  HWND hOuter = nullptr;
+  outer.m_onInit = [&](CTestDlg& d) {
+    hOuter = d.m_hWnd;
     d.PostMsg(WM_COMMAND, MAKEWPARAM(IDC_TEST_BUTTON, BN_CLICKED), 0);
   };
   outer.m_onButton = [&](CTestDlg& d) {
@@ -90,12 +111,46 @@ TEST(ModalLoop, NestedDialogReturnsToTheOuterRun) {
     };
     nInner = inner.DoModal();
     bOuterEnabledAfterInner = ::IsWindowEnabled(d.m_hWnd) != FALSE;
+    hActiveAfterInner = ::GetActiveWindow();
     d.PostMsg(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   };
   EXPECT_EQ(outer.DoModal(), IDOK);
   EXPECT_EQ(nInner, IDOK);
   EXPECT_FALSE(bOuterEnabledDuringInner);
   EXPECT_TRUE(bOuterEnabledAfterInner);
+  EXPECT_EQ(hActiveAfterInner, hOuter);
+}
+
+CTestDlg* g_pTimedDialog = nullptr;
+constexpr int kTimedOut = 99;
+void CALLBACK EndTimedDialog(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_pTimedDialog != nullptr) g_pTimedDialog->EndDialog(kTimedOut);
+}
+
+TEST(ModalLoop, QuitInANestedDialogEndsBothRunsAndStaysQueuedForTheProgram) {
+  CTestDlg outer;
+  INT_PTR nInner = 0;
+  outer.m_onInit = [](CTestDlg& d) {
+    d.PostMsg(WM_COMMAND, MAKEWPARAM(IDC_TEST_BUTTON, BN_CLICKED), 0);
+  };
+  outer.m_onButton = [&](CTestDlg& d) {
+    CTestDlg inner(&d, IDD_TEST_PLAIN);
+    inner.m_bBindControls = false;
+    inner.m_onInit = [](CTestDlg&) { ::PostQuitMessage(7); };
+    nInner = inner.DoModal();
+  };
+  // Were the quit swallowed by the inner run, the outer one would wait for ever.
+  g_pTimedDialog = &outer;
+  const UINT_PTR nTimer = ::SetTimer(nullptr, 0, 5000, &EndTimedDialog);
+  const INT_PTR nOuter = outer.DoModal();
+  ::KillTimer(nullptr, nTimer);
+  g_pTimedDialog = nullptr;
+  MSG msg{};
+  const bool bQuitQueued = ::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+  EXPECT_EQ(nInner, -1);
+  EXPECT_EQ(nOuter, -1);
+  EXPECT_TRUE(bQuitQueued);
+  EXPECT_EQ(msg.wParam, 7u);
 }
 
 TEST(ModalLoop, DefaultOkExchangesDataAndCancelDoesNot) {

@@ -4,7 +4,11 @@
 #include "dirpicker/select_dir_dlg.h"
 #include "res/resource.h"
 
+namespace qm::app {
+
 void CQuillmontDlg::OnBrowseDirectory() {
-  CSelectDirDlg dlg(this);
+  dirpicker::CSelectDirDlg dlg(this);
   if (dlg.DoModal() == IDOK) SetDlgItemText(IDC_WORKING_DIR, dlg.GetPath().c_str());
 }
+
+}  // namespace qm::app

@@ -1,5 +1,5 @@
-// The Win32 message box: owned by the window set after construction, and answering with the
-// button pressed. A helper thread finds the box and presses No.
+// The service commands' message box: owned by the window its owner has when the box shows, and
+// answering with the button pressed. A helper thread finds the box and presses No.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -7,17 +7,22 @@
 #include <atomic>
 #include <thread>
 
-#include "service/win32_platform.h"
+#include "app/owned_message_box.h"
+#include "framework/wnd.h"
 
 namespace qm::svc::test {
 namespace {
+
+using qm::app::COwnedMessageBox;
 
 TEST(SvcWineMessageBoxTest, OwnedByTheDialogAndAnsweredWithTheButtonPressed) {
   HWND hOwner = ::CreateWindowExA(0, "STATIC", "qmtest owner", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                                   nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr);
   ASSERT_NE(hOwner, nullptr);
-  CWin32Platform platform;
-  platform.OwnerMessageBox().SetOwner(hOwner);
+  qm::fw::CWnd owner;
+  COwnedMessageBox messageBox;
+  messageBox.m_pOwner = &owner;
+  owner.m_hWnd = hOwner;  // the window comes after the box, as the main dialog's does
 
   std::atomic<HWND> hFoundOwner{nullptr};
   std::atomic<bool> bFound{false};
@@ -32,8 +37,8 @@ TEST(SvcWineMessageBoxTest, OwnedByTheDialogAndAnsweredWithTheButtonPressed) {
       ::Sleep(50);
     }
   });
-  const int nAnswer = platform.Platform().messageBox.Show("qmtest text", "qmtest caption",
-                                                          kMbYesNo | kMbIconQuestion);
+  const int nAnswer = messageBox.Show("qmtest text", "qmtest caption", kMbYesNo | kMbIconQuestion);
+  owner.m_hWnd = nullptr;
   presser.join();
   EXPECT_TRUE(bFound);
   EXPECT_EQ(hFoundOwner.load(), hOwner);
