@@ -149,13 +149,11 @@ int main(int argc, char** argv) {
   for (int r = 0; r < cRounds; ++r) {
     list.push_back(TimeCommand("list", &dwListExit));
     removeCli.push_back(TimeCommand("remove qmbenchMissing", &dwRemoveExit));
-    qm::svc::CWin32Platform win32;
     CCountingBox box;
+    qm::svc::CWin32Platform win32(box);
     CNameForm form;
     form.m_strName = "qmbenchMissing";
-    qm::svc::ServicePlatform platform{win32.Platform().scm, win32.Platform().registry,
-                                      win32.Platform().system, box};
-    qm::svc::CServiceCommands commands(platform, form);
+    qm::svc::CServiceCommands commands(win32.Platform(), form);
     dStart = NowMs();
     commands.OnRemove();
     removeWindow.push_back(NowMs() - dStart);
