@@ -26,6 +26,10 @@ inline constexpr int kExitPending = 4;
 // How often start, stop and restart look at the service while they wait.
 inline constexpr std::uint32_t kPollMs = 250;
 
+// The word for a service state. status names every state; list (bBrief) keeps its column
+// short and calls pausing, continuing and unknown states "pending".
+const char* StateWord(std::uint32_t dwState, bool bBrief);
+
 class CCommandLineTool {
  public:
   CCommandLineTool(svc::IServiceManager& scm, svc::IRegistry& registry, svc::ISystem& system,

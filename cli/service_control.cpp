@@ -12,7 +12,9 @@ namespace {
 constexpr std::uint32_t kErrorServiceSpecificError = 1066;
 constexpr std::uint32_t kErrorServiceNeverStarted = 1077;
 
-const char* StateWord(std::uint32_t dwState) {
+}  // namespace
+
+const char* StateWord(std::uint32_t dwState, bool bBrief) {
   switch (dwState) {
     case svc::kServiceStopped:
       return "stopped";
@@ -22,18 +24,16 @@ const char* StateWord(std::uint32_t dwState) {
       return "stopping";
     case svc::kServiceRunning:
       return "running";
-    case svc::kServiceContinuePending:
-      return "continuing";
-    case svc::kServicePausePending:
-      return "pausing";
     case svc::kServicePaused:
       return "paused";
+    case svc::kServiceContinuePending:
+      return bBrief ? "pending" : "continuing";
+    case svc::kServicePausePending:
+      return bBrief ? "pending" : "pausing";
     default:
-      return "in an unknown state";
+      return bBrief ? "pending" : "in an unknown state";
   }
 }
-
-}  // namespace
 
 bool CCommandLineTool::WaitWhile(svc::Handle hService, std::uint32_t dwPending,
                                  std::uint32_t dwTimeoutSeconds, svc::ServiceStatus* status) {
@@ -49,7 +49,7 @@ bool CCommandLineTool::WaitWhile(svc::Handle hService, std::uint32_t dwPending,
 }
 
 int CCommandLineTool::ReportStatus(const std::string& strName, const svc::ServiceStatus& status) {
-  std::string strLine = strName + ": " + StateWord(status.currentState);
+  std::string strLine = strName + ": " + StateWord(status.currentState, false);
   if (status.currentState == svc::kServiceRunning) {
     strLine += " (the runner runs the program)";
   } else if (status.currentState == svc::kServiceStopped) {

@@ -10,23 +10,6 @@ namespace qm::cli {
 
 namespace {
 
-std::string StateColumn(std::uint32_t dwState) {
-  switch (dwState) {
-    case svc::kServiceStopped:
-      return "stopped";
-    case svc::kServiceStartPending:
-      return "starting";
-    case svc::kServiceStopPending:
-      return "stopping";
-    case svc::kServiceRunning:
-      return "running";
-    case svc::kServicePaused:
-      return "paused";
-    default:
-      return "pending";
-  }
-}
-
 struct CaseBlindLess {
   bool operator()(const std::string& a, const std::string& b) const {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -77,7 +60,7 @@ int CCommandLineTool::OnList() {
     auto it = states.m_states.find(strName);
     // A key left behind without its service has no state.
     const std::string strState =
-        it == states.m_states.end() ? "not registered" : StateColumn(it->second);
+        it == states.m_states.end() ? "not registered" : StateWord(it->second, true);
     std::uint32_t dwType = 0;
     std::string data;
     std::string strProgram;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_support.h"
 #include "common/win32_handles.h"
 #include "service/service_commands.h"
 #include "service/win32_platform.h"
@@ -17,23 +18,10 @@
 using qm::unique_handle;
 using qm::unique_hkey;
 using qm::unique_schandle;
+using qm::bench::BinFolder;
+using qm::bench::NowMs;
 
 namespace {
-
-double NowMs() {
-  LARGE_INTEGER frequency;
-  LARGE_INTEGER counter;
-  ::QueryPerformanceFrequency(&frequency);
-  ::QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-std::string BinFolder() {
-  char szPath[MAX_PATH] = "";
-  ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
-  std::string strPath = szPath;
-  return strPath.substr(0, strPath.find_last_of('\\') + 1);
-}
 
 std::string BenchName(int n) {
   char sz[32];

@@ -12,43 +12,25 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_support.h"
 #include "common/runner_contract.h"
 #include "common/win32_handles.h"
 
 namespace {
+
+using qm::bench::BinFolder;
+using qm::bench::NowMs;
+using qm::bench::Query;
+using qm::bench::WaitForFile;
 
 constexpr long kLineBytes = 100;
 constexpr DWORD kRotateBytes = 10 * 1000 * 1000;
 constexpr int kSlowLines = 20;
 constexpr DWORD kSlowIntervalMs = 100;
 
-double g_dFrequency = 1;
-
-double NowMs() {
-  LARGE_INTEGER counter;
-  ::QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / g_dFrequency;
-}
-
-std::string BinFolder() {
-  char szPath[MAX_PATH] = "";
-  ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
-  std::string strPath = szPath;
-  return strPath.substr(0, strPath.find_last_of('\\') + 1);
-}
-
 void Touch(const std::string& strPath) {
   qm::unique_hfile hFile(::CreateFileA(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-bool WaitForFile(const std::string& strPath, double dTimeoutMs) {
-  double dEnd = NowMs() + dTimeoutMs;
-  while (::GetFileAttributesA(strPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    if (NowMs() > dEnd) return false;
-    ::Sleep(1);
-  }
-  return true;
 }
 
 // Bytes in every file of the folder whose name starts with strPrefix, and how many there are.
@@ -89,21 +71,8 @@ PROCESS_MEMORY_COUNTERS Memory(DWORD dwProcessId) {
   return counters;
 }
 
-SERVICE_STATUS_PROCESS Query(SC_HANDLE hService) {
-  SERVICE_STATUS_PROCESS status = {};
-  DWORD dwNeeded = 0;
-  ::QueryServiceStatusEx(hService, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                         sizeof(status), &dwNeeded);
-  return status;
-}
-
 bool WaitForState(SC_HANDLE hService, DWORD dwState) {
-  double dEnd = NowMs() + 60000;
-  while (Query(hService).dwCurrentState != dwState) {
-    if (NowMs() > dEnd) return false;
-    ::Sleep(5);
-  }
-  return true;
+  return qm::bench::WaitForState(hService, dwState, 60000, 5);
 }
 
 void SetString(const std::string& strKey, const char* pszName, const std::string& strValue) {
@@ -151,7 +120,7 @@ void StopAndDelete(SC_HANDLE hService) {
 int main(int argc, char** argv) {
   LARGE_INTEGER frequency;
   ::QueryPerformanceFrequency(&frequency);
-  g_dFrequency = static_cast<double>(frequency.QuadPart);
+  const double dFrequency = static_cast<double>(frequency.QuadPart);
   long long llMegabytes = argc > 1 ? std::max(1LL, std::atoll(argv[1])) : 40;
   long long llBytes = llMegabytes * 1000 * 1000;
   char szTemp[MAX_PATH] = "";
@@ -288,7 +257,7 @@ int main(int argc, char** argv) {
       std::size_t end;
       while ((end = strText.find('\n', pos)) != std::string::npos) {
         long long llWritten = std::atoll(strText.c_str() + pos);
-        latencies.push_back(1000.0 * static_cast<double>(now.QuadPart - llWritten) / g_dFrequency);
+        latencies.push_back(1000.0 * static_cast<double>(now.QuadPart - llWritten) / dFrequency);
         ++nSeen;
         pos = end + 1;
       }

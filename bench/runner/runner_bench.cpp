@@ -12,10 +12,24 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_support.h"
 #include "common/runner_contract.h"
 #include "common/win32_handles.h"
 
 namespace {
+
+using qm::bench::BinFolder;
+using qm::bench::NowMs;
+using qm::bench::Query;
+
+// Polls tightly: the figures are tens of milliseconds.
+bool WaitForState(SC_HANDLE hService, DWORD dwState) {
+  return qm::bench::WaitForState(hService, dwState, 30000, 1);
+}
+
+bool WaitForFile(const std::string& strPath) {
+  return qm::bench::WaitForFile(strPath, 30000);
+}
 
 struct Round {
   double dStartMs = 0;    // StartService to SERVICE_RUNNING
@@ -23,48 +37,6 @@ struct Round {
   double dStopMs = 0;     // stop request to SERVICE_STOPPED
   double dPeakKiB = 0;    // the service process's peak working set
 };
-
-double NowMs() {
-  LARGE_INTEGER frequency;
-  LARGE_INTEGER counter;
-  ::QueryPerformanceFrequency(&frequency);
-  ::QueryPerformanceCounter(&counter);
-  return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-std::string BinFolder() {
-  char szPath[MAX_PATH] = "";
-  ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
-  std::string strPath = szPath;
-  return strPath.substr(0, strPath.find_last_of('\\') + 1);
-}
-
-SERVICE_STATUS_PROCESS Query(SC_HANDLE hService) {
-  SERVICE_STATUS_PROCESS status = {};
-  DWORD dwNeeded = 0;
-  ::QueryServiceStatusEx(hService, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                         sizeof(status), &dwNeeded);
-  return status;
-}
-
-// Polls tightly: the figures are tens of milliseconds.
-bool WaitForState(SC_HANDLE hService, DWORD dwState) {
-  double dEnd = NowMs() + 30000;
-  while (Query(hService).dwCurrentState != dwState) {
-    if (NowMs() > dEnd) return false;
-    ::Sleep(1);
-  }
-  return true;
-}
-
-bool WaitForFile(const std::string& strPath) {
-  double dEnd = NowMs() + 30000;
-  while (::GetFileAttributesA(strPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    if (NowMs() > dEnd) return false;
-    ::Sleep(1);
-  }
-  return true;
-}
 
 double PeakKiB(DWORD dwProcessId) {
   qm::unique_handle hProcess(
@@ -84,7 +56,8 @@ void SetString(const std::string& strKey, const char* pszName, const std::string
 bool RunRound(SC_HANDLE hManager, bool bRunner, int nRound, Round& round) {
   std::string strName = std::string(bRunner ? "QmBenchRunner" : "QmBenchFloor") +
                         std::to_string(::GetCurrentProcessId()) + "_" + std::to_string(nRound);
-  std::string strBinary = BinFolder() + (bRunner ? qm::contract::kRunnerFileName : "floor_service.exe");
+  std::string strBinary =
+      BinFolder() + (bRunner ? qm::contract::kRunnerFileName : "floor_service.exe");
   qm::unique_schandle hService(
       ::CreateServiceA(hManager, strName.c_str(), strName.c_str(), SERVICE_ALL_ACCESS,
                        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,

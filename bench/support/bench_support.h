@@ -1,0 +1,25 @@
+// Helpers every Windows benchmark uses: a millisecond clock, the folder of the running
+// program, and waits on a service's state or a file's arrival.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace qm::bench {
+
+// Milliseconds from the performance counter.
+double NowMs();
+
+// The folder of the running program, with its trailing backslash.
+std::string BinFolder();
+
+SERVICE_STATUS_PROCESS Query(SC_HANDLE hService);
+
+// Polls every dwPollMs until the service reaches dwState; false after dTimeoutMs.
+bool WaitForState(SC_HANDLE hService, DWORD dwState, double dTimeoutMs, DWORD dwPollMs);
+
+// Polls every millisecond until strPath exists; false after dTimeoutMs.
+bool WaitForFile(const std::string& strPath, double dTimeoutMs);
+
+}  // namespace qm::bench
