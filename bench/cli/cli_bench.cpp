@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench/support/bench_support.h"
+#include "common/runner_contract.h"
 #include "common/win32_handles.h"
 #include "service/service_commands.h"
 #include "service/win32_platform.h"
@@ -43,15 +44,16 @@ bool Register(SC_HANDLE hManager, const std::string& strName, const std::string&
                        strRunner.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
   if (!service) return ::GetLastError() == ERROR_SERVICE_EXISTS;
   if (!bOwn) return true;
-  const std::string strKey = "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
+  const std::string strKey = qm::contract::ParametersKeyPath(strName);
   unique_hkey key;
   if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         key.put(), nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  return SetString(key.get(), "Installer", "quillmnt") && SetString(key.get(), "Arguments", "") &&
-         SetString(key.get(), "Runfile", "C:\\Bench\\" + strName + ".exe") &&
-         SetString(key.get(), "Directory", "");
+  return SetString(key.get(), qm::contract::value::kInstaller, qm::contract::kInstallerMarker) &&
+         SetString(key.get(), qm::contract::value::kArguments, "") &&
+         SetString(key.get(), qm::contract::value::kRunfile, "C:\\Bench\\" + strName + ".exe") &&
+         SetString(key.get(), qm::contract::value::kDirectory, "");
 }
 
 void Unregister(SC_HANDLE hManager, const std::string& strName) {
