@@ -46,6 +46,17 @@ std::string Hex(std::uint64_t value) {
   return sz;
 }
 
+// A dependency list as the call log shows it, "null" or "[...]"; *pcb is its size in bytes up to
+// and with the NUL after its first empty name (0 for none).
+std::string DescribeDependencies(const char* dependencies, std::size_t* pcb) {
+  *pcb = 0;
+  if (dependencies == nullptr) return "null";
+  const char* p = dependencies;
+  while (*p != '\0') p += std::strlen(p) + 1;
+  *pcb = static_cast<std::size_t>(p - dependencies) + 1;
+  return "[" + std::string(dependencies, *pcb) + "]";
+}
+
 }  // namespace
 
 bool CaseLess::operator()(const std::string& a, const std::string& b) const {
@@ -357,15 +368,8 @@ Handle CFakePlatform::OpenSCManager(const char* machine, const char* database,
 }
 
 Handle CFakePlatform::CreateService(Handle manager, const CreateServiceArgs& args) {
-  std::string strDeps = "null";
   std::size_t cbDeps = 0;
-  if (args.dependencies != nullptr) {
-    // The list runs to its first empty name.
-    const char* p = args.dependencies;
-    while (*p != '\0') p += std::strlen(p) + 1;
-    cbDeps = static_cast<std::size_t>(p - args.dependencies) + 1;
-    strDeps = "[" + std::string(args.dependencies, cbDeps) + "]";
-  }
+  const std::string strDeps = DescribeDependencies(args.dependencies, &cbDeps);
   std::uint32_t code = 0;
   if (Enter("CreateService",
             Hex(manager) + "," + Describe(args.serviceName) + "," + Describe(args.displayName) +
@@ -535,14 +539,8 @@ bool CFakePlatform::QueryConfig(Handle service, ServiceConfigInfo* info) {
 }
 
 bool CFakePlatform::ChangeServiceConfig(Handle service, const ChangeServiceArgs& args) {
-  std::string strDeps = "null";
   std::size_t cbDeps = 0;
-  if (args.dependencies != nullptr) {
-    const char* p = args.dependencies;
-    while (*p != '\0') p += std::strlen(p) + 1;
-    cbDeps = static_cast<std::size_t>(p - args.dependencies) + 1;
-    strDeps = "[" + std::string(args.dependencies, cbDeps) + "]";
-  }
+  const std::string strDeps = DescribeDependencies(args.dependencies, &cbDeps);
   std::uint32_t code = 0;
   if (Enter("ChangeServiceConfig",
             Hex(service) + "," + std::to_string(args.startType) + "," + Describe(args.displayName) +
