@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# `quillmnt dump` moves a service to another machine. Run by ctest (cli_dump_replay):
+#   original  in the build's prefix, the tool's package folder where the installer puts it,
+#             a script of commands installs a service and sets every setting the tool offers,
+#             with blanks, quotes, percent signs and cmd's metacharacters in the texts;
+#             `quillmnt dump` writes it to a .cmd file
+#   replay    a fresh prefix of its own (BUILD/replayprefix, made anew on every run; only its
+#             own wineserver is stopped), the package and the program at the same paths as on
+#             the first machine, runs that file with `cmd /c`
+#   compare   `quillmnt get` (the manager's view of the service's own settings, the runner
+#             values) and the service's whole registry key, value types included, are equal
+#             on both machines: the tool sits at the same path on both, so nothing differs
+#   run       the replayed service starts and runs the program with the arguments, working
+#             folder, environment, priority and output files the settings name
+set -uo pipefail
+
+while [ $# -gt 0 ]; do
+  case $1 in
+    --build) build=$2 ;; --package) package=$2 ;; --probe) probe=$2 ;;
+    --scripts) scripts=$2 ;;
+    *) echo "dump_replay_test: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift 2
+done
+
+service=qmReplay
+work=$build/replaytest
+origin=$build/wineprefix
+fresh=$build/replayprefix
+failures=0
+
+check() {  # check DESCRIPTION CONDITION...
+  local what=$1; shift
+  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
+}
+equal() { [ "$1" = "$2" ]; }
+contains() { [[ $1 == *"$2"* ]]; }
+same_file() { diff -u "$1" "$2" >&2; }
+
+# Where a user keeps the tool, the program and its folders, on both machines alike.
+tool_dir='Program Files/Quillmont'
+program_dir='Program Files/Replay & Co (test)'
+work_dir='Replay Work/a & b'
+out_dir='replay out'
+
+export WINEDEBUG=-all WINEARCH=win64
+unset WINESERVER
+rm -rf "$work" && mkdir -p "$work" || exit 1
+
+# place PREFIX: the package, the program and the folders the service uses, as on a machine
+# where a user unpacked the tool and deployed the program.
+place() {
+  mkdir -p "$1/drive_c/$tool_dir" "$1/drive_c/$program_dir" "$1/drive_c/$work_dir" \
+    "$1/drive_c/$out_dir" || return 1
+  cp "$package"/* "$1/drive_c/$tool_dir/" && cp "$probe" "$1/drive_c/$program_dir/probe.exe"
+}
+# in_cmd PREFIX OUT ERR LINE...: `cmd /c LINE` in the tool's folder, as typed at a prompt
+# there; its exit code.
+in_cmd() {
+  local prefix=$1 out=$2 err=$3; shift 3
+  (cd "$prefix/drive_c/$tool_dir" && WINEPREFIX=$prefix timeout 60 wine cmd /c "$@" \
+    </dev/null >"$out" 2>"$err")
+}
+quillmnt() {  # quillmnt PREFIX ARGS...: its standard output, without carriage returns
+  local prefix=$1; shift
+  in_cmd "$prefix" "$work/q.out" "$work/q.err" quillmnt "$@"
+  tr -d '\r' <"$work/q.out"
+}
+# The service's registry key and everything below it, one "key|value|type|data" line per value,
+# sorted: the order of values in a key is the order they were written in.
+registry() {
+  WINEPREFIX=$1 timeout 60 wine reg query "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$service" /s \
+    </dev/null 2>/dev/null | tr -d '\r' |
+    awk '/^HKEY/ { key = $0; next }
+         /^    [^ ]/ { sub(/^    /, ""); n = index($0, "    "); name = substr($0, 1, n - 1)
+                      rest = substr($0, n + 4); m = index(rest, "    ")
+                      type = m ? substr(rest, 1, m - 1) : rest; data = m ? substr(rest, m + 4) : ""
+                      print key "|" name "|" type "|" data }' | sort
+}
+
+echo "== original (build prefix)"
+bash "$scripts/wine-prefix.sh" "$origin" >/dev/null || { echo "FAIL cannot create $origin"; exit 1; }
+# As scripts/wine-run.sh: the build prefix's server may be shared with other tests; when this
+# call starts it, Wine's background processes start detached from our output first.
+if WINEPREFIX=$origin wineserver -p60 2>/dev/null; then
+  WINEPREFIX=$origin wine cmd /c exit </dev/null >/dev/null 2>&1
+fi
+place "$origin" || { echo "FAIL cannot place the package in $origin"; exit 1; }
+cleanup() {
+  quillmnt "$origin" remove "$service" --force >/dev/null
+  if [ -n "${fresh_up:-}" ]; then
+    quillmnt "$fresh" stop "$service" --timeout 20 >/dev/null
+    WINEPREFIX=$fresh wineserver -k 2>/dev/null
+  fi
+}
+trap cleanup EXIT
+quillmnt "$origin" remove "$service" --force >/dev/null  # left by an interrupted run
+
+# Every setting, typed as an administrator would into a script (%% and ^ are cmd's escapes).
+cat >"$work/configure.cmd" <<'EOF'
+@echo off
+quillmnt install --display-name "Replay 50%% & Co" --startup manual --dir "C:\Replay Work\a & b" qmReplay "C:\Program Files\Replay & Co (test)\probe.exe" --record "C:\replay out\record.txt" --env QM_A --env QM_B --env QM_C --env QM_D --print "hello & 100%%" 50%% ^^caret ^(paren^) "a  b" "" c\"d
+quillmnt set qmReplay Description "Replays 100%% of its settings & more; \"quoted\" too"
+quillmnt set qmReplay Startup disabled
+quillmnt set qmReplay Account LocalService
+quillmnt set qmReplay Dependencies RpcSs;PlugPlay
+quillmnt set qmReplay StopTimeout 20000
+quillmnt set qmReplay Stdout "C:\replay out\out.log"
+quillmnt set qmReplay Stderr "C:\replay out\err & warnings.log"
+quillmnt set qmReplay Restart Always
+quillmnt set qmReplay RestartDelayMax 300000
+quillmnt set qmReplay RestartDelay 90000
+quillmnt set qmReplay RestartLimit 5
+quillmnt set qmReplay Environment QM_A=1 "QM_B=two  words" "QM_C=50%% & more" QM_D=%%SystemRoot%%\x
+quillmnt set qmReplay Priority BelowNormal
+quillmnt set qmReplay RotateBytes 0x100000
+quillmnt set qmReplay RotateDaily 1
+quillmnt set qmReplay RotateKeep 3
+quillmnt set qmReplay Timestamps 1
+EOF
+sed -i 's/$/\r/' "$work/configure.cmd"
+in_cmd "$origin" "$work/configure.out" "$work/configure.err" "$(winepath -w "$work/configure.cmd")"
+check "the settings are made: $(head -c 300 "$work/configure.err")" equal "$(cat "$work/configure.err")" ""
+quillmnt "$origin" get "$service" >"$work/original.get"
+check "every setting is set (none at its default)" equal "$(grep -c '(default)' "$work/original.get")" 0
+check "the arguments are stored as typed" grep -qxF \
+  'Arguments = --record "C:\replay out\record.txt" --env QM_A --env QM_B --env QM_C --env QM_D --print "hello & 100%" 50% ^caret (paren) "a  b" "" c\"d' \
+  "$work/original.get"
+registry "$origin" >"$work/original.reg"
+check "the service's registry key is read" grep -q "|Installer|REG_SZ|quillmnt$" "$work/original.reg"
+in_cmd "$origin" "$work/dump.cmd" "$work/dump.err" quillmnt dump "$service"
+dumped=$?
+check "dump succeeds: $(cat "$work/dump.err")" equal "$dumped" 0
+quillmnt "$origin" remove "$service" --force >/dev/null
+
+echo "== replay (fresh prefix)"
+rm -rf "$fresh" "$fresh.lock"
+bash "$scripts/wine-prefix.sh" "$fresh" >/dev/null || { echo "FAIL cannot create $fresh"; exit 1; }
+WINEPREFIX=$fresh wineserver -p
+WINEPREFIX=$fresh wine cmd /c exit </dev/null >/dev/null 2>&1
+fresh_up=1
+place "$fresh" || { echo "FAIL cannot place the package in $fresh"; exit 1; }
+mkdir -p "$fresh/drive_c/replay" && cp "$work/dump.cmd" "$fresh/drive_c/replay/$service.cmd"
+check "the service is not there before the replay" equal "$(registry "$fresh")" ""
+in_cmd "$fresh" "$work/replay.out" "$work/replay.err" "C:\\replay\\$service.cmd"
+replayed=$?
+check "the dumped script runs without an error: $(head -c 300 "$work/replay.err")" \
+  equal "$replayed:$(cat "$work/replay.err")" "0:"
+
+echo "== compare"
+quillmnt "$fresh" get "$service" >"$work/replayed.get"
+check "quillmnt get shows the same settings" same_file "$work/original.get" "$work/replayed.get"
+registry "$fresh" >"$work/replayed.reg"
+check "the registry holds the same values of the same types" \
+  same_file "$work/original.reg" "$work/replayed.reg"
+
+echo "== run"
+quillmnt "$fresh" set "$service" Startup manual >/dev/null  # a disabled service cannot start
+quillmnt "$fresh" start "$service" --timeout 30 >/dev/null
+check "the replayed service starts" equal "$(quillmnt "$fresh" status "$service")" \
+  "$service: running (the runner runs the program)"
+record="$fresh/drive_c/$out_dir/record.txt"
+for _ in $(seq 100); do [ -s "$record" ] && break; sleep 0.2; done
+recorded=$(tr -d '\r' <"$record" 2>/dev/null)
+check "the program runs with its arguments" contains "$recorded" \
+  $'arg=hello & 100%\narg=50%\narg=^caret\narg=(paren)\narg=a  b\narg=\narg=c"d\n'
+check "in its working folder" contains "$recorded" 'cwd=C:\Replay Work\a & b'
+check "with its environment" contains "$recorded" \
+  $'env.QM_A=1\nenv.QM_B=two  words\nenv.QM_C=50% & more\nenv.QM_D=C:\\windows\\x'
+check "below normal priority" contains "$recorded" $'priority=0x4000\n'
+out_log="$fresh/drive_c/$out_dir/out.log"
+for _ in $(seq 50); do grep -q 'hello' "$out_log" 2>/dev/null && break; sleep 0.2; done
+check "its output is in Stdout, with time stamps" grep -qE \
+  '^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} hello & 100%' "$out_log"
+check "its errors are in Stderr" grep -q 'err:hello & 100%' "$fresh/drive_c/$out_dir/err & warnings.log"
+quillmnt "$fresh" stop "$service" --timeout 30 >/dev/null
+check "it stops" equal "$(quillmnt "$fresh" status "$service")" "$service: stopped"
+quillmnt "$fresh" remove "$service" >/dev/null
+check "and is removed" equal "$(registry "$fresh")" ""
+
+echo "dump_replay_test: $failures failed"
+if [ "$failures" -eq 0 ]; then rm -rf "$work"; fi
+[ "$failures" -eq 0 ]
