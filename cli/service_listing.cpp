@@ -135,7 +135,11 @@ int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
                       " <password>");
     }
   }
-  // The runner values the window does not write, where they are set.
+  // The runner values the window does not write, where they are set. (Line 0 is the heading:
+  // 0 below means no such line.)
+  std::size_t nDelayLine = 0;
+  std::size_t nDelayMaxLine = 0;
+  std::uint32_t dwDelay = 0;
   for (const contract::RunnerValue& value : contract::kRunnerValues) {
     if (value.bWrittenByTool) continue;
     std::string strText;
@@ -155,7 +159,18 @@ int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
       strLine += ' ';
       strLine += QuoteArgument(strText);
     }
+    const std::string_view name = value.pszName;
+    if (name == contract::value::kRestartDelay && ParseDword(strText, &dwDelay)) {
+      nDelayLine = lines.size();
+    } else if (name == contract::value::kRestartDelayMax) {
+      nDelayMaxLine = lines.size();
+    }
     lines.push_back(strLine);
+  }
+  // Each set is checked against the values set before it, the defaults at first: a
+  // RestartDelay above the default cap would be refused before its own RestartDelayMax.
+  if (nDelayLine != 0 && nDelayMaxLine != 0 && dwDelay > contract::kDefaultRestartDelayMaxMs) {
+    std::swap(lines[nDelayLine], lines[nDelayMaxLine]);
   }
 
   std::string strOut;

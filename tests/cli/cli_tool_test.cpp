@@ -276,22 +276,10 @@ TEST_F(CliToolTest, ListShowsOnlyOurServices) {
             "Beta   running         C:\\App\\app.exe\n");
 }
 
-TEST_F(CliToolTest, DumpRecreatesTheServiceElsewhere) {
-  ASSERT_EQ(Run("install --display-name \"Dump Me\" --startup manual --depend Dep1;Dep2 "
-                "--dir \"C:\\work dir\" Svc \"C:\\Program Files\\app.exe\" -x \"a & b\" 100% ^"),
-            kExitOk);
-  for (const char* pszArgs :
-       {"set Svc Description \"Keeps 50% & more\"", "set Svc Startup delayed-auto",
-        "set Svc Account LocalService", "set Svc StopTimeout 2500", "set Svc Restart Never",
-        "set Svc Environment A=1 \"B=x y\"", "set Svc Stderr C:\\err.log"}) {
-    ASSERT_EQ(Run(pszArgs), kExitOk) << pszArgs << console.m_strErr;
-  }
-  ASSERT_EQ(Run("dump Svc"), kExitOk) << console.m_strErr;
-  const std::string strScript = console.m_strOut;
-
-  CFakePlatform elsewhere;
-  CCapture elsewhereConsole;
-  CCommandLineTool elsewhereTool{elsewhere, elsewhere, elsewhere, elsewhereConsole, "9.9"};
+// Runs a dump's lines on another machine's manager, each as cmd hands it on; every one must
+// succeed.
+void ReplayDump(const std::string& strScript, CCommandLineTool& elsewhereTool,
+                CCapture& elsewhereConsole) {
   std::size_t nAt = 0;
   while (nAt < strScript.size()) {
     const std::size_t nEnd = strScript.find('\n', nAt);
@@ -302,22 +290,54 @@ TEST_F(CliToolTest, DumpRecreatesTheServiceElsewhere) {
     ASSERT_EQ(elsewhereTool.Run(AsCmdPassesIt(strLine)), kExitOk)
         << strLine << ": " << elsewhereConsole.m_strErr;
   }
-  const FakeService* pThere = elsewhere.FindService("Svc");
-  ASSERT_NE(pThere, nullptr);
-  const FakeService* pHere = fake.FindService("Svc");
-  EXPECT_EQ(pThere->strDisplayName, pHere->strDisplayName);
-  EXPECT_EQ(pThere->dwStartType, pHere->dwStartType);
-  EXPECT_EQ(pThere->bDelayedAutoStart, pHere->bDelayedAutoStart);
-  EXPECT_EQ(pThere->strDependencies, pHere->strDependencies);
-  EXPECT_EQ(pThere->strStartName, pHere->strStartName);
-  EXPECT_EQ(pThere->strDescription, pHere->strDescription);
-  EXPECT_EQ(pThere->strBinaryPath, pHere->strBinaryPath);
-  const auto& valuesHere = fake.FindKey(contract::ParametersKeyPath("Svc"))->values;
-  const auto& valuesThere = elsewhere.FindKey(contract::ParametersKeyPath("Svc"))->values;
-  ASSERT_EQ(valuesThere.size(), valuesHere.size());
-  for (const auto& [strValue, value] : valuesHere) {
-    EXPECT_EQ(valuesThere.at(strValue).data, value.data) << strValue;
-    EXPECT_EQ(valuesThere.at(strValue).type, value.type) << strValue;
+}
+
+TEST_F(CliToolTest, DumpRecreatesTheServiceElsewhere) {
+  ASSERT_EQ(Run("install --display-name \"Dump Me\" --startup manual --depend Dep1;Dep2 "
+                "--dir \"C:\\work dir\" Svc \"C:\\Program Files\\app.exe\" -x \"a & b\" 100% ^"),
+            kExitOk);
+  // The restart delays, each pair set in the order the check accepts: a RestartDelay above the
+  // default cap needs its RestartDelayMax first, a RestartDelayMax below the default delay
+  // needs its RestartDelay first; the dump must find that order too.
+  const struct {
+    const char* pszFirst;
+    const char* pszSecond;
+  } kDelays[] = {{"RestartDelayMax 300000", "RestartDelay 90000"},
+                 {"RestartDelay 500", "RestartDelayMax 800"}};
+  for (const auto& delays : kDelays) {
+    for (const std::string& strArgs :
+         {std::string("set Svc Description \"Keeps 50% & more\""),
+          std::string("set Svc Startup delayed-auto"), std::string("set Svc Account LocalService"),
+          std::string("set Svc StopTimeout 2500"), std::string("set Svc Restart Never"),
+          std::string("set Svc Environment A=1 \"B=x y\""),
+          std::string("set Svc Stderr C:\\err.log"), std::string("reset Svc RestartDelay"),
+          std::string("reset Svc RestartDelayMax"), std::string("set Svc ") + delays.pszFirst,
+          std::string("set Svc ") + delays.pszSecond}) {
+      ASSERT_EQ(Run(strArgs), kExitOk) << strArgs << console.m_strErr;
+    }
+    ASSERT_EQ(Run("dump Svc"), kExitOk) << console.m_strErr;
+
+    CFakePlatform elsewhere;
+    CCapture elsewhereConsole;
+    CCommandLineTool elsewhereTool{elsewhere, elsewhere, elsewhere, elsewhereConsole, "9.9"};
+    ReplayDump(console.m_strOut, elsewhereTool, elsewhereConsole);
+    const FakeService* pThere = elsewhere.FindService("Svc");
+    ASSERT_NE(pThere, nullptr);
+    const FakeService* pHere = fake.FindService("Svc");
+    EXPECT_EQ(pThere->strDisplayName, pHere->strDisplayName);
+    EXPECT_EQ(pThere->dwStartType, pHere->dwStartType);
+    EXPECT_EQ(pThere->bDelayedAutoStart, pHere->bDelayedAutoStart);
+    EXPECT_EQ(pThere->strDependencies, pHere->strDependencies);
+    EXPECT_EQ(pThere->strStartName, pHere->strStartName);
+    EXPECT_EQ(pThere->strDescription, pHere->strDescription);
+    EXPECT_EQ(pThere->strBinaryPath, pHere->strBinaryPath);
+    const auto& valuesHere = fake.FindKey(contract::ParametersKeyPath("Svc"))->values;
+    const auto& valuesThere = elsewhere.FindKey(contract::ParametersKeyPath("Svc"))->values;
+    ASSERT_EQ(valuesThere.size(), valuesHere.size());
+    for (const auto& [strValue, value] : valuesHere) {
+      EXPECT_EQ(valuesThere.at(strValue).data, value.data) << strValue;
+      EXPECT_EQ(valuesThere.at(strValue).type, value.type) << strValue;
+    }
   }
 }
 
