@@ -360,9 +360,13 @@ bool CCommandLineTool::ApplyStartup(const std::string& strName, StartupChoice ch
   bool bWasDelayed = false;
   if (!m_scm.QueryDelayedAutoStart(service.get(), &bWasDelayed)) bWasDelayed = false;
   const bool bDelayed = choice == StartupChoice::kDelayedAuto;
+  std::string strKept;  // handed back with the change (see ApplySetting)
+  if (!ServiceSettingText(strName, SettingKind::kDependencies, &strKept)) return false;
+  const svc::CDependencyList kept(m_system, strKept.c_str());
 
   svc::ChangeServiceArgs args;
   args.startType = StartTypeOf(choice);
+  args.dependencies = kept.List();
   if (!m_scm.ChangeServiceConfig(service.get(), args)) {
     return Fail("Could not change the startup of " + strName + ". " + ErrorText()), false;
   }
@@ -371,6 +375,7 @@ bool CCommandLineTool::ApplyStartup(const std::string& strName, StartupChoice ch
     const std::string strError = ErrorText();
     svc::ChangeServiceArgs undo;
     undo.startType = info.startType;
+    undo.dependencies = kept.List();
     m_scm.ChangeServiceConfig(service.get(), undo);
     return Fail("Could not change the delayed start of " + strName +
                 "; its startup is as it was. " + strError),
@@ -405,8 +410,19 @@ bool CCommandLineTool::ApplySetting(const std::string& strName, const Setting& s
                    &service)) {
     return false;
   }
+  // Wine's manager writes a service's whole record again on a configuration change and drops
+  // the dependency list unless it is handed one (Windows keeps it): the current list goes
+  // with every other change.
+  std::string strKept;
+  const bool bKeepList =
+      setting.kind == SettingKind::kDisplayName || setting.kind == SettingKind::kAccount;
+  if (bKeepList && !ServiceSettingText(strName, SettingKind::kDependencies, &strKept)) {
+    return false;
+  }
+  const svc::CDependencyList kept(m_system, strKept.c_str());
   bool bOk = false;
   svc::ChangeServiceArgs args;
+  args.dependencies = kept.List();  // null when there are none: no change
   switch (setting.kind) {
     case SettingKind::kDescription:
       bOk = m_scm.ChangeDescription(service.get(), data.strText.c_str());

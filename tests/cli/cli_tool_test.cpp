@@ -228,6 +228,30 @@ TEST_F(CliToolTest, BadEditsChangeNothing) {
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 
+// A manager that writes the whole record again on a change (Wine's) keeps the dependency list
+// only when it is handed it: every other configuration change carries the current list.
+TEST_F(CliToolTest, ConfigurationChangesHandTheDependencyListBack) {
+  ASSERT_EQ(Run("install --depend Dep1;Dep2 Svc C:\\App\\app.exe"), kExitOk);
+  InstallOwn("Alone");
+  const std::string strList("[Dep1\0Dep2\0\0]", 13);
+  for (const char* pszEdit :
+       {"DisplayName Other", "Account NetworkService", "Startup manual", "Startup delayed-auto"}) {
+    for (const auto& [pszName, strExpected] :
+         {std::pair<const char*, std::string>{"Svc", strList}, {"Alone", "null"}}) {
+      fake.m_calls.clear();
+      ASSERT_EQ(Run(std::string("set ") + pszName + " " + pszEdit), kExitOk) << console.m_strErr;
+      int cChanges = 0;
+      for (const std::string& strCall : fake.m_calls) {
+        if (strCall.rfind("ChangeServiceConfig(", 0) != 0) continue;
+        ++cChanges;
+        EXPECT_NE(strCall.find("," + strExpected + ","), std::string::npos) << strCall;
+      }
+      EXPECT_EQ(cChanges, 1) << pszName << " " << pszEdit;
+    }
+  }
+  EXPECT_EQ(fake.FindService("Svc")->strDependencies, std::string("Dep1\0Dep2\0\0", 11));
+}
+
 TEST_F(CliToolTest, ControlAndStatusExitCodes) {
   InstallOwn("Svc");
   EXPECT_EQ(Run("status Svc"), kExitStopped);
