@@ -86,11 +86,15 @@ if WINEPREFIX=$origin wineserver -p60 2>/dev/null; then
   WINEPREFIX=$origin wine cmd /c exit </dev/null >/dev/null 2>&1
 fi
 place "$origin" || { echo "FAIL cannot place the package in $origin"; exit 1; }
-cleanup() {
+cleanup() {  # leaves the build prefix as it was; stops only the fresh prefix's server
   quillmnt "$origin" remove "$service" --force >/dev/null
+  rm -rf "$origin/drive_c/$tool_dir" "$origin/drive_c/$program_dir" "$origin/drive_c/Replay Work" \
+    "$origin/drive_c/$out_dir"
   if [ -n "${fresh_up:-}" ]; then
     quillmnt "$fresh" stop "$service" --timeout 20 >/dev/null
     WINEPREFIX=$fresh wineserver -k 2>/dev/null
+    WINEPREFIX=$fresh wineserver -w 2>/dev/null
+    fresh_up=
   fi
 }
 trap cleanup EXIT
@@ -179,5 +183,8 @@ quillmnt "$fresh" remove "$service" >/dev/null
 check "and is removed" equal "$(registry "$fresh")" ""
 
 echo "dump_replay_test: $failures failed"
-if [ "$failures" -eq 0 ]; then rm -rf "$work"; fi
+cleanup
+trap - EXIT
+# A prefix is some 700 MB: kept only to look into a failure.
+if [ "$failures" -eq 0 ]; then rm -rf "$work" "$fresh" "$fresh.lock"; fi
 [ "$failures" -eq 0 ]
