@@ -23,6 +23,9 @@ inline constexpr int kExitUsage = 2;
 inline constexpr int kExitStopped = 3;
 inline constexpr int kExitPending = 4;
 
+// The line after each command of a dump's script: it ends the script when the command failed.
+inline constexpr const char* kDumpStopLine = "@if errorlevel 1 exit /b 1";
+
 // How often start, stop and restart look at the service while they wait.
 inline constexpr std::uint32_t kPollMs = 250;
 

@@ -173,8 +173,14 @@ int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
     std::swap(lines[nDelayLine], lines[nDelayMaxLine]);
   }
 
+  // The script stops at the first command that fails, with exit code 1: going on would edit a
+  // service of that name that was there before, and end with the last command's success. The
+  // test has a line of its own: a line may end inside quotes, where "||" is no operator.
   std::string strOut;
-  for (const std::string& strLine : lines) strOut += EscapeForBatch(strLine) + '\n';
+  for (const std::string& strLine : lines) {
+    strOut += EscapeForBatch(strLine) + '\n';
+    if (strLine.rfind("@rem", 0) != 0) strOut += std::string(kDumpStopLine) + '\n';
+  }
   strOut.pop_back();
   m_console.Out(strOut);
   return kExitOk;

@@ -1,6 +1,9 @@
 // The commands against the scripted platform: what each writes, prints and returns, and that
 // a refused command changes nothing.
 
+#include <algorithm>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "cli/cli_tool.h"
@@ -301,18 +304,23 @@ TEST_F(CliToolTest, ListShowsOnlyOurServices) {
 }
 
 // Runs a dump's lines on another machine's manager, each as cmd hands it on; every one must
-// succeed.
+// succeed, and each is followed by the line that ends the script when it fails.
 void ReplayDump(const std::string& strScript, CCommandLineTool& elsewhereTool,
                 CCapture& elsewhereConsole) {
-  std::size_t nAt = 0;
-  while (nAt < strScript.size()) {
-    const std::size_t nEnd = strScript.find('\n', nAt);
-    const std::string strLine = strScript.substr(nAt, nEnd - nAt);
+  std::vector<std::string> lines;
+  for (std::size_t nAt = 0; nAt < strScript.size();) {
+    const std::size_t nEnd = std::min(strScript.find('\n', nAt), strScript.size());
+    lines.push_back(strScript.substr(nAt, nEnd - nAt));
     nAt = nEnd + 1;
-    if (strLine.rfind("@rem", 0) == 0) continue;
-    ASSERT_EQ(strLine.rfind("quillmnt ", 0), 0u) << strLine;
-    ASSERT_EQ(elsewhereTool.Run(AsCmdPassesIt(strLine)), kExitOk)
-        << strLine << ": " << elsewhereConsole.m_strErr;
+  }
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].rfind("@rem", 0) == 0) continue;
+    ASSERT_EQ(lines[i].rfind("quillmnt ", 0), 0u) << lines[i];
+    ASSERT_LT(i + 1, lines.size());
+    EXPECT_EQ(lines[i + 1], kDumpStopLine) << lines[i];
+    ASSERT_EQ(elsewhereTool.Run(AsCmdPassesIt(lines[i])), kExitOk)
+        << lines[i] << ": " << elsewhereConsole.m_strErr;
+    ++i;
   }
 }
 

@@ -158,6 +158,12 @@ registry "$fresh" >"$work/replayed.reg"
 check "the registry holds the same values of the same types" \
   same_file "$work/original.reg" "$work/replayed.reg"
 
+# Run again, the script meets the service it made: it stops at the install, changing nothing.
+in_cmd "$fresh" "$work/again.out" "$work/again.err" "C:\\replay\\$service.cmd"
+again=$?
+check "run again it stops at the install with exit code 1 ($again)" equal "$again" 1
+check "and sets nothing" equal "$(tr -d '\r' <"$work/again.out" | grep -c ' set\.$')" 0
+
 echo "== run"
 quillmnt "$fresh" set "$service" Startup manual >/dev/null  # a disabled service cannot start
 quillmnt "$fresh" start "$service" --timeout 30 >/dev/null
