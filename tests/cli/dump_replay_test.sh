@@ -101,6 +101,10 @@ trap cleanup EXIT
 quillmnt "$origin" remove "$service" --force >/dev/null  # left by an interrupted run
 
 # Every setting, typed as an administrator would into a script (%% and ^ are cmd's escapes).
+# Startup is disabled, the one word besides manual that dump writes as a set of its own: Wine
+# refuses delayed starts (delayed-auto is replayed by the native dump test). The account is a
+# built-in one: a user's password cannot be read, so dump leaves that line for the user.
+# RestartDelay is above the default RestartDelayMax: dump must set the cap first.
 cat >"$work/configure.cmd" <<'EOF'
 @echo off
 quillmnt install --display-name "Replay 50%% & Co" --startup manual --dir "C:\Replay Work\a & b" qmReplay "C:\Program Files\Replay & Co (test)\probe.exe" --record "C:\replay out\record.txt" --env QM_A --env QM_B --env QM_C --env QM_D --print "hello & 100%%" 50%% ^^caret ^(paren^) "a  b" "" c\"d
