@@ -30,7 +30,6 @@ TEST(StatusLineTest, TheManagersStateFirstThenWhatTheRunnerTells) {
   const runner::RunnerState soon = {st::Phase::kRestarting, 0, 1, true, 7, 1, kNow + 1};
   const runner::RunnerState overdue = {st::Phase::kRestarting, 0, 1, true, 0, 9, kNow - kSecond};
   const runner::RunnerState stopping = {st::Phase::kStopping, 1234, 1, false, 0, 0, 0};
-  const runner::RunnerState starting = {st::Phase::kStarting, 0, 0, false, 0, 0, 0};
   const Case cases[] = {
       {svc::kServiceRunning, 0, RunnerViewRead::kRead, running,
        "svc: running (program running, process 1234, since 2026-12-09 03:10:22)", kExitOk},
@@ -52,13 +51,9 @@ TEST(StatusLineTest, TheManagersStateFirstThenWhatTheRunnerTells) {
        kExitRestarting},
       {svc::kServiceRunning, 0, RunnerViewRead::kRead, stopping,
        "svc: running (the runner is stopping the program)", kExitPending},
-      {svc::kServiceRunning, 0, RunnerViewRead::kRead, starting,
-       "svc: running (the runner is starting the program)", kExitPending},
       // Without the runner's word the service's own state decides, and the line says so.
       {svc::kServiceRunning, 0, RunnerViewRead::kAbsent, running,
        "svc: running (the runner tells nothing of the program)", kExitOk},
-      {svc::kServiceRunning, 0, RunnerViewRead::kUnreadable, running,
-       "svc: running (the runner's view of the program cannot be read)", kExitOk},
       {svc::kServiceRunning, 0, RunnerViewRead::kUnknownLayout, running,
        "svc: running (the runner's view of the program is in a form this tool does not know)",
        kExitOk},
@@ -66,7 +61,6 @@ TEST(StatusLineTest, TheManagersStateFirstThenWhatTheRunnerTells) {
       {svc::kServiceStopPending, 0, RunnerViewRead::kRead, waiting, "svc: stopping", kExitPending},
       {svc::kServiceStartPending, 0, RunnerViewRead::kAbsent, running, "svc: starting",
        kExitPending},
-      {svc::kServicePaused, 0, RunnerViewRead::kRead, running, "svc: paused", kExitPending},
       {svc::kServiceStopped, 0, RunnerViewRead::kRead, running, "svc: stopped", kExitStopped},
       {svc::kServiceStopped, 1066, RunnerViewRead::kAbsent, running,
        "svc: stopped (the program ended with exit code 3)", kExitStopped},
