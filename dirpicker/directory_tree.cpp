@@ -104,12 +104,32 @@ void CDirectoryTree::SetPathFromItem(HTREEITEM hItem) {
 }
 
 void CDirectoryTree::DeleteListed(HTREEITEM hKeep) {
-  // The control (Wine's, at least) finds an item by a linear search of its item table, oldest
-  // first, and closes the gap each deletion leaves. Taken oldest first, every item of a big
-  // listing is found at once, where the order of the tree cost a search of half the table
-  // each: seconds for 100,000 items.
+  // Wine's control keeps its items in one table in the order of creation and looks every item
+  // handle up by a linear search of it from the oldest; a deletion closes the gap it leaves.
+  // Taken oldest first, each item of a big listing is found at once. Each deletion also checks
+  // the drop target, the insert mark and the first visible item: while they are unset (or far
+  // down the table) each check searches the whole table in vain, which made a descent among
+  // 100,000 siblings take seconds. Pointing them at items near the head of the table for the
+  // duration keeps every search short; the marker goes last, and the deletion of an item
+  // clears what pointed at it. Redrawing is suspended by the callers, so nothing shows.
+  HTREEITEM hMarker = nullptr;
   for (HTREEITEM hListed : m_vecListed) {
-    if (hListed != hKeep) DeleteItem(hListed);
+    if (hListed != hKeep) {
+      hMarker = hListed;
+      break;
+    }
+  }
+  if (hMarker) {
+    Select(GetNextItem(nullptr, TVGN_ROOT), TVGN_FIRSTVISIBLE);
+    Select(hMarker, TVGN_DROPHILITE);
+    SetInsertMark(hMarker, FALSE);
+    for (HTREEITEM hListed : m_vecListed) {
+      if (hListed != hKeep && hListed != hMarker) DeleteItem(hListed);
+    }
+    DeleteItem(hMarker);
+    // Windows clears both with the item too; cleared again for a control that might not.
+    Select(nullptr, TVGN_DROPHILITE);
+    SetInsertMark(nullptr, FALSE);
   }
   m_vecListed.clear();
 }

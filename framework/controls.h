@@ -75,6 +75,14 @@ class CTreeCtrl : public CWnd {
   BOOL DeleteItem(HTREEITEM hItem) const {
     return static_cast<BOOL>(SendMsg(TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(hItem)));
   }
+  // nCode: TVGN_CARET, TVGN_DROPHILITE or TVGN_FIRSTVISIBLE; a null item clears the first two.
+  BOOL Select(HTREEITEM hItem, UINT nCode) const {
+    return static_cast<BOOL>(SendMsg(TVM_SELECTITEM, nCode, reinterpret_cast<LPARAM>(hItem)));
+  }
+  // A null item removes the mark.
+  BOOL SetInsertMark(HTREEITEM hItem, BOOL bAfter) const {
+    return static_cast<BOOL>(SendMsg(TVM_SETINSERTMARK, bAfter, reinterpret_cast<LPARAM>(hItem)));
+  }
   BOOL Expand(HTREEITEM hItem, UINT nCode) const {
     return static_cast<BOOL>(SendMsg(TVM_EXPAND, nCode, reinterpret_cast<LPARAM>(hItem)));
   }

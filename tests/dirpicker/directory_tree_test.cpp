@@ -371,6 +371,31 @@ TEST_F(DirectoryTreeTest, BulkListingAndDeletionRunWithRedrawingSuspended) {
   EXPECT_THAT(log.Take(), ElementsAre("redraw off", "delete x39", "redraw on", "expand"));
 }
 
+TEST_F(DirectoryTreeTest, DescentIntoAnySiblingKeepsItAndLeavesNothingMarked) {
+  // The bulk deletion marks one other sibling for its duration and deletes it last. Whichever
+  // sibling is descended into (the listing's oldest among them), it survives and nothing stays
+  // marked.
+  m_tmp.MakeDir("many");
+  for (int i = 0; i < 8; ++i) m_tmp.MakeDir("many\\d" + std::to_string(i));
+  ASSERT_TRUE(::SetCurrentDirectoryA(m_tmp.Path("many").c_str()));
+  m_tree.ShowCurrentDirectory();
+  for (int i = 0; i < 8; ++i) {
+    const std::string strName = std::string("d").append(std::to_string(i));
+    Select(Child(Deepest(), strName));
+    DoubleClick();
+    ASSERT_EQ(TreeText(m_hTree, Deepest()), strName);
+    EXPECT_EQ(m_tree.GetNextItem(nullptr, TVGN_DROPHILITE), nullptr) << strName;
+    EXPECT_EQ(::SendMessageA(m_hTree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(Deepest()),
+                             TVIS_DROPHILITED),
+              0)
+        << strName;
+    std::vector<HTREEITEM> vecChain = ChainItems();
+    Select(vecChain[vecChain.size() - 2]);
+    DoubleClick();
+  }
+  EXPECT_EQ(Listing().size(), 8u);
+}
+
 DWORD g_dwCurrentDirectoryError = 0;
 DWORD WINAPI FailingGetCurrentDirectory(DWORD /*nLength*/, LPSTR /*pszBuffer*/) {
   ::SetLastError(g_dwCurrentDirectoryError);
