@@ -9,19 +9,14 @@
 
 #include "cli/arguments.h"
 #include "cli/console_box.h"
+#include "cli/exit_codes.h"
+#include "cli/runner_view.h"
 #include "cli/settings.h"
 #include "service/platform.h"
 #include "service/platform_handles.h"
 #include "service/service_commands.h"
 
 namespace qm::cli {
-
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
-// status only: the service is stopped, or on its way somewhere (starting, stopping, paused).
-inline constexpr int kExitStopped = 3;
-inline constexpr int kExitPending = 4;
 
 // The line after each command of a dump's script: it ends the script when the command failed.
 inline constexpr const char* kDumpStopLine = "@if errorlevel 1 exit /b 1";
@@ -36,7 +31,7 @@ const char* StateWord(std::uint32_t dwState, bool bBrief);
 class CCommandLineTool {
  public:
   CCommandLineTool(svc::IServiceManager& scm, svc::IRegistry& registry, svc::ISystem& system,
-                   IConsole& console, const char* pszVersion);
+                   IRunnerView& runnerView, IConsole& console, const char* pszVersion);
 
   // Runs one whole command line (program name first); returns the exit code.
   int Run(std::string_view commandLine);
@@ -65,7 +60,8 @@ class CCommandLineTool {
   // Waits until the service leaves dwPending or the timeout ends; false at the timeout.
   bool WaitWhile(svc::Handle hService, std::uint32_t dwPending, std::uint32_t dwTimeoutSeconds,
                  svc::ServiceStatus* status);
-  // Prints "name: state ..." with the runner's view; returns the status exit code.
+  // Prints "name: state (...)" with the runner's view when the status names the service's
+  // process; returns the status exit code.
   int ReportStatus(const std::string& strName, const svc::ServiceStatus& status);
 
   // Parameters values: read (error code, 0 when read) and write.
@@ -99,6 +95,7 @@ class CCommandLineTool {
   svc::IServiceManager& m_scm;
   svc::IRegistry& m_registry;
   svc::ISystem& m_system;
+  IRunnerView& m_runnerView;
   IConsole& m_console;
   const char* m_pszVersion;
   CConsoleMessageBox m_messageBox;

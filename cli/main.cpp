@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli/cli_tool.h"
+#include "cli/win32_runner_view.h"
 #include "quillmont_version.h"
 #include "service/win32_platform.h"
 
@@ -41,7 +42,8 @@ int main() {
   qm::svc::CWin32ServiceManager scm;
   qm::svc::CWin32Registry registry;
   qm::svc::CWin32System system;
+  qm::cli::CWin32RunnerView runnerView;
   CStdConsole console;
-  qm::cli::CCommandLineTool tool(scm, registry, system, console, QM_VERSION_STRING);
+  qm::cli::CCommandLineTool tool(scm, registry, system, runnerView, console, QM_VERSION_STRING);
   return tool.Run(::GetCommandLineA());
 }

@@ -4,15 +4,9 @@
 #include <cstdio>
 
 #include "cli/cli_tool.h"
+#include "cli/status_line.h"
 
 namespace qm::cli {
-
-namespace {
-
-constexpr std::uint32_t kErrorServiceSpecificError = 1066;
-constexpr std::uint32_t kErrorServiceNeverStarted = 1077;
-
-}  // namespace
 
 const char* StateWord(std::uint32_t dwState, bool bBrief) {
   switch (dwState) {
@@ -49,26 +43,20 @@ bool CCommandLineTool::WaitWhile(svc::Handle hService, std::uint32_t dwPending,
 }
 
 int CCommandLineTool::ReportStatus(const std::string& strName, const svc::ServiceStatus& status) {
-  std::string strLine = strName + ": " + StateWord(status.currentState, false);
-  if (status.currentState == svc::kServiceRunning) {
-    strLine += " (the runner runs the program)";
-  } else if (status.currentState == svc::kServiceStopped) {
-    if (status.win32ExitCode == kErrorServiceSpecificError) {
-      strLine += " (the program ended with exit code " +
-                 std::to_string(status.serviceSpecificExitCode) + ")";
-    } else if (status.win32ExitCode != 0 && status.win32ExitCode != kErrorServiceNeverStarted) {
-      strLine += " (the program could not be run: " + ErrorText(status.win32ExitCode) + ")";
+  RunnerView view;
+  if (status.currentState == svc::kServiceRunning && status.processId != 0) {
+    view.read = m_runnerView.Read(status.processId, &view.state);
+    if (view.read == RunnerViewRead::kRead) {
+      view.started = m_runnerView.LocalTimeOf(view.state.qwStarted);
     }
   }
-  m_console.Out(strLine);
-  switch (status.currentState) {
-    case svc::kServiceRunning:
-      return kExitOk;
-    case svc::kServiceStopped:
-      return kExitStopped;
-    default:
-      return kExitPending;
+  std::string strErrorText;
+  if (status.currentState == svc::kServiceStopped && status.win32ExitCode != 0) {
+    strErrorText = ErrorText(status.win32ExitCode);
   }
+  const StatusLine line = DescribeStatus(strName, status, view, m_runnerView.Now(), strErrorText);
+  m_console.Out(line.strText);
+  return line.nExitCode;
 }
 
 int CCommandLineTool::OnStatus(const ParsedCommand& cmd) {
@@ -78,7 +66,7 @@ int CCommandLineTool::OnStatus(const ParsedCommand& cmd) {
     return kExitFailure;
   }
   svc::ServiceStatus status;
-  if (!m_scm.QueryServiceStatus(service.get(), &status)) {
+  if (!m_scm.QueryServiceStatusEx(service.get(), &status)) {
     return Fail("Could not query " + cmd.strName + ". " + ErrorText());
   }
   return ReportStatus(cmd.strName, status);

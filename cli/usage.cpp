@@ -34,8 +34,12 @@ constexpr CommandHelp kHelp[] = {
      "  Stops the service and waits until it has stopped."},
     {Verb::kRestart, "restart <name> [--timeout S] [--no-wait]", "  Stops, then starts."},
     {Verb::kStatus, "status <name>",
-     "  Prints the state and the runner's view. Exit code: 0 running, 3 stopped,\n"
-     "  4 starting, stopping or paused, 1 failure."},
+     "  Prints the state and the runner's view: the program running (its process and\n"
+     "  since when), or waiting to be restarted (its exit code, when the next start is\n"
+     "  due, how many restarts in a row), or the exit code it stopped with.\n"
+     "  Exit code: 0 running (the program runs, or the runner does not say), 3 stopped,\n"
+     "  4 starting, stopping or paused, 5 running but the program waits to be restarted,\n"
+     "  1 failure."},
     {Verb::kList, "list", "  Lists the services installed by Quillmont with state and program."},
     {Verb::kDump, "dump <name>",
      "  Prints the commands (a cmd script) that recreate the service and its settings."},

@@ -85,6 +85,38 @@ inline constexpr std::uint32_t kDefaultTimestamps = 0;
 // The user-defined service control that asks the runner to rotate its output files now.
 inline constexpr std::uint32_t kControlRotate = 128;
 
+// What a running runner tells of its program: a record of 32-bit words in a named section
+// that only the runner can write and that vanishes with the runner. The name carries the
+// runner's process id, which the Service Control Manager gives for the service, so a reader
+// never meets the record of an earlier run, and a new run never meets the old one's name.
+namespace state {
+inline constexpr const char* kSectionPrefix = "Global\\carrack.state.";
+// Raised whenever the words change meaning; a reader ignores a record of another layout.
+inline constexpr std::uint32_t kLayoutVersion = 1;
+// The words, in order. kSequence is odd while the runner writes the rest.
+enum Word : std::size_t {
+  kSize,  // the record's size in bytes
+  kVersion,
+  kSequence,
+  kPhase,
+  kProcessId,   // the program's, while it runs
+  kStartedLow,  // when the program started (FILETIME, UTC)
+  kStartedHigh,
+  kHasExitCode,    // 1 when the program has ended at least once
+  kExitCode,       // of its last end
+  kRestartsInRow,  // restarts since the last run that counted as good
+  kNextStartLow,   // while restarting: when the next start is due (FILETIME, UTC)
+  kNextStartHigh,
+  kWordCount
+};
+inline constexpr std::uint32_t kRecordBytes = kWordCount * sizeof(std::uint32_t);
+enum class Phase : std::uint32_t { kStarting = 1, kRunning = 2, kRestarting = 3, kStopping = 4 };
+
+inline std::string SectionName(std::uint32_t dwRunnerProcessId) {
+  return kSectionPrefix + std::to_string(dwRunnerProcessId);
+}
+}  // namespace state
+
 // The words the runner accepts for its word-valued settings (compared case-insensitively).
 inline constexpr const char* kRestartWords[] = {"OnFailure", "Always", "Never"};
 inline constexpr const char* kPriorityWords[] = {"Idle", "BelowNormal", "Normal", "AboveNormal",

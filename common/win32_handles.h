@@ -77,6 +77,14 @@ struct LocalMemTraits {
     ::LocalFree(h);
   }
 };
+struct MappedViewTraits {  // MapViewOfFile results
+  using type = void*;
+  static type invalid() { return nullptr; }
+  void close(type p) const {
+    LastErrorGuard keep;
+    ::UnmapViewOfFile(p);
+  }
+};
 struct ImageListTraits {
   using type = HIMAGELIST;
   static type invalid() { return nullptr; }
@@ -94,5 +102,6 @@ using unique_hfind = unique_any<FindHandleTraits>;
 using unique_gdiobj = unique_any<GdiObjectTraits>;
 using unique_hlocal = unique_any<LocalMemTraits>;
 using unique_himagelist = unique_any<ImageListTraits>;
+using unique_mapped_view = unique_any<MappedViewTraits>;
 
 }  // namespace qm

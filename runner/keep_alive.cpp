@@ -125,6 +125,7 @@ bool CRunnerService::RestartAfterExit() {
     StopWithFailure(ERROR_TIMEOUT);
     return false;
   }
+  m_publisher.RestartScheduled(dwCode, decision.dwRestartsInRow, decision.dwDelayMs);
   if (::WaitForSingleObject(m_hStopEvent.get(), decision.dwDelayMs) != WAIT_TIMEOUT) {
     ReportStopped(ExitForRequestedStop());
     return false;

@@ -48,6 +48,7 @@ void CRunnerService::Run(const char* pszServiceName) {
     return;
   }
   m_reporter.Report(SERVICE_START_PENDING, kStartWaitHintMs);
+  m_publisher.Open();
   if (!Prepare(dwEventError)) return;
   m_reporter.Report(SERVICE_RUNNING);
 
@@ -144,10 +145,12 @@ bool CRunnerService::StartProgram() {
     return false;
   }
   m_ullStartedAt = ::GetTickCount64();
+  m_publisher.ProgramStarted(m_child.ProcessId());
   return true;
 }
 
 void CRunnerService::StopProgram() {
+  m_publisher.Stopping();
   AskProgramToEnd(m_child);
   ULONGLONG ullStart = ::GetTickCount64();
   bool bEnded = false;
@@ -214,6 +217,7 @@ DWORD CRunnerService::OnControl(DWORD dwControl) {
     ::AcquireSRWLockExclusive(&m_startLock);
     if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
                             PlanStopStep(m_params.dwStopTimeoutMs, 0).dwWaitHintMs)) {
+      m_publisher.Stopping();
       ::SetEvent(m_hStopEvent.get());
     }
     ::ReleaseSRWLockExclusive(&m_startLock);

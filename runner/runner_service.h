@@ -12,6 +12,7 @@
 #include "runner/core/restart_policy.h"
 #include "runner/core/run_parameters.h"
 #include "runner/output_capture.h"
+#include "runner/state_publisher.h"
 #include "runner/status_reporter.h"
 
 namespace qm::runner {
@@ -48,6 +49,7 @@ class CRunnerService {
 
   std::string m_strName;
   CStatusReporter m_reporter;
+  CStatePublisher m_publisher;  // what "quillmnt status" shows beside the service's state
   unique_handle m_hStopEvent;
   RunParameters m_params;
   COutputCapture m_output;  // outlives every start of the program

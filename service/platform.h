@@ -116,6 +116,7 @@ struct ServiceStatus {
   std::uint32_t waitHint = 0;
   std::uint32_t win32ExitCode = 0;
   std::uint32_t serviceSpecificExitCode = 0;
+  std::uint32_t processId = 0;  // the service's process while it runs; QueryServiceStatusEx only
 };
 
 // What QueryServiceConfigA tells of a service, copied into fixed buffers.
@@ -156,6 +157,8 @@ class IServiceManager {
                                   std::uint32_t* bytesNeeded, std::uint32_t* startType) = 0;
   virtual bool ControlService(Handle service, std::uint32_t control, ServiceStatus* status) = 0;
   virtual bool QueryServiceStatus(Handle service, ServiceStatus* status) = 0;
+  // QueryServiceStatusEx: the status with the id of the service's process.
+  virtual bool QueryServiceStatusEx(Handle service, ServiceStatus* status) = 0;
   virtual bool DeleteService(Handle service) = 0;
   virtual bool CloseServiceHandle(Handle handle) = 0;
   virtual bool StartService(Handle service) = 0;

@@ -26,6 +26,7 @@ class CWin32ServiceManager : public IServiceManager {
                           std::uint32_t* bytesNeeded, std::uint32_t* startType) override;
   bool ControlService(Handle service, std::uint32_t control, ServiceStatus* status) override;
   bool QueryServiceStatus(Handle service, ServiceStatus* status) override;
+  bool QueryServiceStatusEx(Handle service, ServiceStatus* status) override;
   bool DeleteService(Handle service) override;
   bool CloseServiceHandle(Handle handle) override;
   bool StartService(Handle service) override;

@@ -95,6 +95,7 @@ void CopyStatus(const SERVICE_STATUS& from, ServiceStatus* to) {
   to->waitHint = from.dwWaitHint;
   to->win32ExitCode = from.dwWin32ExitCode;
   to->serviceSpecificExitCode = from.dwServiceSpecificExitCode;
+  to->processId = 0;
 }
 }  // namespace
 
@@ -110,6 +111,25 @@ bool CWin32ServiceManager::QueryServiceStatus(Handle service, ServiceStatus* sta
   SERVICE_STATUS ss = {};
   const BOOL bOk = ::QueryServiceStatus(ToSc(service), &ss);
   if (bOk) CopyStatus(ss, status);
+  return bOk != FALSE;
+}
+
+bool CWin32ServiceManager::QueryServiceStatusEx(Handle service, ServiceStatus* status) {
+  SERVICE_STATUS_PROCESS ssp = {};
+  DWORD cbNeeded = 0;
+  const BOOL bOk = ::QueryServiceStatusEx(ToSc(service), SC_STATUS_PROCESS_INFO,
+                                          reinterpret_cast<BYTE*>(&ssp), sizeof(ssp), &cbNeeded);
+  if (bOk) {
+    const SERVICE_STATUS ss = {ssp.dwServiceType,
+                               ssp.dwCurrentState,
+                               ssp.dwControlsAccepted,
+                               ssp.dwWin32ExitCode,
+                               ssp.dwServiceSpecificExitCode,
+                               ssp.dwCheckPoint,
+                               ssp.dwWaitHint};
+    CopyStatus(ss, status);
+    status->processId = ssp.dwProcessId;
+  }
   return bOk != FALSE;
 }
 

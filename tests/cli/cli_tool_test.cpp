@@ -23,6 +23,26 @@ class CCapture : public IConsole {
   std::string m_strErr;
 };
 
+// The runner's record as a test scripts it; every service's runner tells the same.
+class CFakeRunnerView : public IRunnerView {
+ public:
+  RunnerViewRead Read(std::uint32_t dwRunnerProcessId, runner::RunnerState* pState) override {
+    m_reads.push_back(dwRunnerProcessId);
+    *pState = m_state;
+    return m_read;
+  }
+  std::uint64_t Now() override { return m_qwNow; }
+  runner::LocalTime LocalTimeOf(std::uint64_t qwFileTime) override {
+    m_converted.push_back(qwFileTime);
+    return {2026, 12, 9, 3, 10, 22, 0};
+  }
+  RunnerViewRead m_read = RunnerViewRead::kAbsent;
+  runner::RunnerState m_state;
+  std::uint64_t m_qwNow = 0;
+  std::vector<std::uint32_t> m_reads;
+  std::vector<std::uint64_t> m_converted;
+};
+
 // What cmd does to a line of a batch file before it starts the program.
 std::string AsCmdPassesIt(std::string_view line) {
   std::string strOut;
@@ -76,8 +96,9 @@ class CliToolTest : public ::testing::Test {
   }
 
   CFakePlatform fake;
+  CFakeRunnerView runnerView;
   CCapture console;
-  CCommandLineTool tool{fake, fake, fake, console, "9.9"};
+  CCommandLineTool tool{fake, fake, fake, runnerView, console, "9.9"};
 };
 
 TEST_F(CliToolTest, InstallWritesWhatTheWindowWrites) {
@@ -261,7 +282,18 @@ TEST_F(CliToolTest, ControlAndStatusExitCodes) {
   EXPECT_EQ(console.m_strOut, "Svc: stopped\n");
   EXPECT_EQ(Run("start Svc"), kExitOk) << console.m_strErr;
   EXPECT_EQ(Run("status Svc"), kExitOk);
-  EXPECT_EQ(console.m_strOut, "Svc: running (the runner runs the program)\n");
+  EXPECT_EQ(console.m_strOut, "Svc: running (the runner tells nothing of the program)\n");
+  // The record read is the one of the service's own process, and its times are shown local.
+  fake.FindService("Svc")->dwProcessId = 4242;
+  runnerView.m_read = RunnerViewRead::kRead;
+  runnerView.m_state = {contract::state::Phase::kRunning, 1234, 777, false, 0, 0, 0};
+  EXPECT_EQ(Run("status Svc"), kExitOk);
+  EXPECT_EQ(console.m_strOut,
+            "Svc: running (program running, process 1234, since 2026-12-09 03:10:22)\n");
+  EXPECT_EQ(runnerView.m_reads, std::vector<std::uint32_t>{4242});
+  EXPECT_EQ(runnerView.m_converted, std::vector<std::uint64_t>{777});
+  runnerView.m_state = {contract::state::Phase::kRestarting, 0, 777, true, 3, 2, 0};
+  EXPECT_EQ(Run("status Svc"), kExitRestarting);
   EXPECT_EQ(Run("start Svc"), kExitOk);  // running already
   EXPECT_EQ(Run("rotate Svc"), kExitOk);
   EXPECT_EQ(fake.FindService("Svc")->controls, std::vector<std::uint32_t>{128});
@@ -351,7 +383,8 @@ TEST_F(CliToolTest, DumpRecreatesTheServiceElsewhere) {
 
     CFakePlatform elsewhere;
     CCapture elsewhereConsole;
-    CCommandLineTool elsewhereTool{elsewhere, elsewhere, elsewhere, elsewhereConsole, "9.9"};
+    CCommandLineTool elsewhereTool{elsewhere,  elsewhere,        elsewhere,
+                                   runnerView, elsewhereConsole, "9.9"};
     ReplayDump(console.m_strOut, elsewhereTool, elsewhereConsole);
     const FakeService* pThere = elsewhere.FindService("Svc");
     ASSERT_NE(pThere, nullptr);

@@ -118,9 +118,13 @@ TEST(CliWine, InstallRunsTheArgumentsExactlyAndStatusTellsTheState) {
   EXPECT_NE(strRecorded.find("probe.exe " + strArguments + "\n"), std::string::npos) << strRecorded;
   EXPECT_NE(strRecorded.find("arg=a  b\narg=c\"d\narg=\narg=50%\n"), std::string::npos)
       << strRecorded;
+  // The runner's view names the program's own process.
+  const std::string strPid = strRecorded.substr(4, strRecorded.find('\n') - 4);
   r = Quillmnt("status " + strName);
   EXPECT_EQ(r.dwExit, 0u);
-  EXPECT_EQ(r.strOut, strName + ": running (the runner runs the program)\r\n");
+  EXPECT_EQ(
+      r.strOut.rfind(strName + ": running (program running, process " + strPid + ", since ", 0), 0u)
+      << r.strOut << strRecorded;
   r = Quillmnt("stop " + strName);
   EXPECT_EQ(r.dwExit, 0u) << r.strErr;
   EXPECT_EQ(Quillmnt("status " + strName).dwExit, 3u);
@@ -129,6 +133,58 @@ TEST(CliWine, InstallRunsTheArgumentsExactlyAndStatusTellsTheState) {
   EXPECT_FALSE(ServiceExists(strName));
   EXPECT_EQ(Quillmnt("status " + strName).dwExit, 1u);
   ::DeleteFileA(strRecord.c_str());
+}
+
+// The process id the manager gives for a running service: its runner's.
+DWORD RunnerProcessId(const std::string& strName) {
+  unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  unique_schandle service(::OpenServiceA(manager.get(), strName.c_str(), SERVICE_QUERY_STATUS));
+  SERVICE_STATUS_PROCESS status = {};
+  DWORD cb = 0;
+  if (!::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
+                              reinterpret_cast<BYTE*>(&status), sizeof(status), &cb)) {
+    return 0;
+  }
+  return status.dwProcessId;
+}
+
+TEST(CliWine, StatusTellsAProgramWaitingToBeRestartedAndTheRecordIsReadOnly) {
+  const std::string strName = UniqueName("clirestart");
+  CServiceCleanup cleanup({strName});
+  ASSERT_EQ(Quillmnt("install --startup manual " + strName + " \"" + TestBinFolder() +
+                     "probe.exe\" --exit 3")
+                .dwExit,
+            0u);
+  ASSERT_EQ(Quillmnt("set " + strName + " RestartDelay 50000").dwExit, 0u);
+  ASSERT_EQ(Quillmnt("start " + strName).dwExit, 0u);
+  // The program ends at once; the runner then waits most of a minute before the next start.
+  CliResult r;
+  for (int i = 0; i < 20 && r.dwExit != 5; ++i) {
+    r = Quillmnt("status " + strName);
+    if (r.dwExit != 5) ::Sleep(250);
+  }
+  EXPECT_EQ(r.dwExit, 5u) << r.strOut;
+  EXPECT_EQ(r.strOut.rfind(strName + ": running (restarting: the program ended with exit code 3, "
+                                     "next start in ",
+                           0),
+            0u)
+      << r.strOut;
+  EXPECT_NE(r.strOut.find(" s, restart 1 in a row)\r\n"), std::string::npos) << r.strOut;
+
+  // Others may read the runner's record but not write it.
+  const std::string strSection =
+      "Global\\carrack.state." + std::to_string(RunnerProcessId(strName));
+  unique_handle readable(::OpenFileMappingA(FILE_MAP_READ, FALSE, strSection.c_str()));
+  EXPECT_TRUE(readable) << strSection << " " << ::GetLastError();
+  unique_handle writable(::OpenFileMappingA(FILE_MAP_WRITE, FALSE, strSection.c_str()));
+  EXPECT_FALSE(writable);
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  readable.reset();
+
+  // A stop does not wait for the restart.
+  r = Quillmnt("stop " + strName + " --timeout 10");
+  EXPECT_EQ(r.dwExit, 0u) << r.strErr;
+  EXPECT_EQ(Quillmnt("status " + strName).dwExit, 3u);
 }
 
 TEST(CliWine, SettingsRoundTripAndBadOnesChangeNothing) {

@@ -216,6 +216,10 @@ TEST_F(SvcContractTest, ServiceDatabaseResults) {
   ServiceStatus status;
   EXPECT_TRUE(scm.QueryServiceStatus(hService, &status));
   EXPECT_EQ(status.currentState, kServiceStopped);
+  status.processId = 99;
+  EXPECT_TRUE(scm.QueryServiceStatusEx(hService, &status));
+  EXPECT_EQ(status.currentState, kServiceStopped);
+  EXPECT_EQ(status.processId, 0u);
   Arm();
   EXPECT_FALSE(scm.ControlService(hService, kServiceControlStop, &status));
   EXPECT_EQ(system.GetLastError(), kErrorServiceNotActive);

@@ -453,6 +453,18 @@ bool CFakePlatform::ControlService(Handle service, std::uint32_t control, Servic
 bool CFakePlatform::QueryServiceStatus(Handle service, ServiceStatus* status) {
   std::uint32_t code = 0;
   if (Enter("QueryServiceStatus", Hex(service), &code)) return Fail(code);
+  return SettledStatus(service, status);
+}
+
+bool CFakePlatform::QueryServiceStatusEx(Handle service, ServiceStatus* status) {
+  std::uint32_t code = 0;
+  if (Enter("QueryServiceStatusEx", Hex(service), &code)) return Fail(code);
+  if (!SettledStatus(service, status)) return false;
+  if (status->currentState != kServiceStopped) status->processId = ServiceOf(service)->dwProcessId;
+  return true;
+}
+
+bool CFakePlatform::SettledStatus(Handle service, ServiceStatus* status) {
   const HandleInfo* pInfo = Find(service, Kind::Service);
   if (pInfo == nullptr) return Fail(kErrorInvalidHandle);
   FakeService* pService = FindService(pInfo->strTarget);

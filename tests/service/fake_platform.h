@@ -55,6 +55,7 @@ struct FakeService {
   std::uint32_t dwWin32ExitCode = 0;
   std::uint32_t dwServiceExitCode = 0;
   std::vector<std::uint32_t> controls;  // user-defined controls received
+  std::uint32_t dwProcessId = 0;        // what QueryServiceStatusEx tells unless stopped
 };
 
 struct MessageBoxCall {
@@ -109,6 +110,7 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
                           std::uint32_t* bytesNeeded, std::uint32_t* startType) override;
   bool ControlService(Handle service, std::uint32_t control, ServiceStatus* status) override;
   bool QueryServiceStatus(Handle service, ServiceStatus* status) override;
+  bool QueryServiceStatusEx(Handle service, ServiceStatus* status) override;
   bool DeleteService(Handle service) override;
   bool CloseServiceHandle(Handle handle) override;
   bool StartService(Handle service) override;
@@ -166,6 +168,8 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
   // The full path of root + path, or false when the root is no key.
   bool ResolvePath(Handle root, const char* path, std::string* full) const;
   void ReleaseIfDeleted(const std::string& strService);
+  // The status a query finds, after a pending state has moved on as scripted.
+  bool SettledStatus(Handle service, ServiceStatus* status);
   // The service behind an open service handle, or null with the last error set.
   FakeService* ServiceOf(Handle service);
   bool Fail(std::uint32_t code) {

@@ -1,0 +1,15 @@
+#pragma once
+// What the command line's exit code tells a script.
+
+namespace qm::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+// status only: the service is stopped; on its way somewhere (starting, stopping, paused);
+// running, but its program ended and waits for the runner to start it again.
+inline constexpr int kExitStopped = 3;
+inline constexpr int kExitPending = 4;
+inline constexpr int kExitRestarting = 5;
+
+}  // namespace qm::cli

@@ -1,0 +1,30 @@
+#pragma once
+// What status reads beside the Service Control Manager: the record a runner publishes about
+// its program, and the clock to tell its times by. The Win32 implementation opens the
+// runner's section (cli/win32_runner_view.h); the tests script a fake.
+
+#include <cstdint>
+
+#include "runner/core/local_time.h"
+#include "runner/core/state_record.h"
+
+namespace qm::cli {
+
+enum class RunnerViewRead {
+  kRead,
+  kAbsent,         // no record: a runner from before records, or one that could not publish
+  kUnreadable,     // the record exists but could not be opened or copied
+  kUnknownLayout,  // a record of a layout this tool does not know (a newer runner)
+};
+
+class IRunnerView {
+ public:
+  virtual ~IRunnerView() = default;
+  // The record of the runner whose process id the manager gave for the service.
+  virtual RunnerViewRead Read(std::uint32_t dwRunnerProcessId, runner::RunnerState* pState) = 0;
+  // The system time now (FILETIME, UTC), and a FILETIME as local wall-clock time.
+  virtual std::uint64_t Now() = 0;
+  virtual runner::LocalTime LocalTimeOf(std::uint64_t qwFileTime) = 0;
+};
+
+}  // namespace qm::cli

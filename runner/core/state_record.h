@@ -1,0 +1,44 @@
+#pragma once
+// The runner's record of its program as words in shared memory, and the sequence lock that
+// lets another process copy it without a lock of its own: the runner makes the sequence odd,
+// writes, and makes it even again; a reader keeps a copy only when the sequence was the same
+// even number before and after it.
+
+#include <cstdint>
+#include <functional>
+
+#include "common/runner_contract.h"
+
+namespace qm::runner {
+
+struct RunnerState {
+  contract::state::Phase phase = contract::state::Phase::kStarting;
+  std::uint32_t dwProcessId = 0;
+  std::uint64_t qwStarted = 0;  // FILETIME, UTC
+  bool bHasExitCode = false;
+  std::uint32_t dwExitCode = 0;
+  std::uint32_t dwRestartsInRow = 0;
+  std::uint64_t qwNextStart = 0;  // FILETIME, UTC
+
+  bool operator==(const RunnerState&) const = default;
+};
+
+using StateWords = volatile std::uint32_t*;
+using ConstStateWords = const volatile std::uint32_t*;
+
+// Writes state into the record (kWordCount words), size, version and sequence included. One
+// writer at a time: the runner serialises its calls.
+void WriteStateRecord(StateWords pWords, const RunnerState& state);
+
+enum class StateRead {
+  kRead,
+  kBusy,          // never the same even sequence twice within the tries
+  kUnknownLayout  // another size or version, or a phase this reader does not know
+};
+
+// Copies the record into *pState; between tries that met a write under way, calls pause (the
+// writer is another process, which may be between its two sequence steps for a while).
+StateRead ReadStateRecord(ConstStateWords pWords, RunnerState* pState, int nTries,
+                          const std::function<void()>& pause);
+
+}  // namespace qm::runner

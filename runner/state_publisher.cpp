@@ -1,0 +1,79 @@
+#include "runner/state_publisher.h"
+
+#include <sddl.h>
+
+#include <string>
+
+namespace qm::runner {
+
+namespace {
+
+// The local system (the runner) may do anything; logged-on users and administrators may read.
+constexpr const char* kSectionSddl = "D:P(A;;GA;;;SY)(A;;GR;;;AU)(A;;GR;;;BA)";
+
+std::uint64_t SystemTimeNow() {
+  FILETIME ft;
+  ::GetSystemTimeAsFileTime(&ft);
+  return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+}  // namespace
+
+void CStatePublisher::Open() {
+  PSECURITY_DESCRIPTOR pDescriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kSectionSddl, SDDL_REVISION_1,
+                                                              &pDescriptor, nullptr)) {
+    return;
+  }
+  unique_hlocal descriptor(pDescriptor);
+  SECURITY_ATTRIBUTES sa = {sizeof(sa), pDescriptor, FALSE};
+  const std::string strName = contract::state::SectionName(::GetCurrentProcessId());
+  unique_handle hSection(::CreateFileMappingA(INVALID_HANDLE_VALUE, &sa, PAGE_READWRITE, 0,
+                                              contract::state::kRecordBytes, strName.c_str()));
+  // Someone made this name first: what it holds is theirs, and a reader will find our record
+  // missing rather than our words in their section.
+  if (!hSection || ::GetLastError() == ERROR_ALREADY_EXISTS) return;
+  unique_mapped_view pView(
+      ::MapViewOfFile(hSection.get(), FILE_MAP_WRITE, 0, 0, contract::state::kRecordBytes));
+  if (!pView) return;
+  ::AcquireSRWLockExclusive(&m_lock);
+  m_hSection = std::move(hSection);
+  m_pView = std::move(pView);
+  PublishLocked();
+  ::ReleaseSRWLockExclusive(&m_lock);
+}
+
+void CStatePublisher::ProgramStarted(DWORD dwProcessId) {
+  ::AcquireSRWLockExclusive(&m_lock);
+  m_state.phase = contract::state::Phase::kRunning;
+  m_state.dwProcessId = dwProcessId;
+  m_state.qwStarted = SystemTimeNow();
+  m_state.qwNextStart = 0;
+  PublishLocked();
+  ::ReleaseSRWLockExclusive(&m_lock);
+}
+
+void CStatePublisher::RestartScheduled(DWORD dwExitCode, DWORD dwRestartsInRow, DWORD dwDelayMs) {
+  ::AcquireSRWLockExclusive(&m_lock);
+  m_state.phase = contract::state::Phase::kRestarting;
+  m_state.dwProcessId = 0;
+  m_state.bHasExitCode = true;
+  m_state.dwExitCode = dwExitCode;
+  m_state.dwRestartsInRow = dwRestartsInRow;
+  m_state.qwNextStart = SystemTimeNow() + static_cast<std::uint64_t>(dwDelayMs) * 10000;
+  PublishLocked();
+  ::ReleaseSRWLockExclusive(&m_lock);
+}
+
+void CStatePublisher::Stopping() {
+  ::AcquireSRWLockExclusive(&m_lock);
+  m_state.phase = contract::state::Phase::kStopping;
+  PublishLocked();
+  ::ReleaseSRWLockExclusive(&m_lock);
+}
+
+void CStatePublisher::PublishLocked() {
+  if (m_pView) WriteStateRecord(static_cast<StateWords>(m_pView.get()), m_state);
+}
+
+}  // namespace qm::runner
