@@ -171,11 +171,12 @@ check "and sets nothing" equal "$(tr -d '\r' <"$work/again.out" | grep -c ' set\
 echo "== run"
 quillmnt "$fresh" set "$service" Startup manual >/dev/null  # a disabled service cannot start
 quillmnt "$fresh" start "$service" --timeout 30 >/dev/null
-check "the replayed service starts" equal "$(quillmnt "$fresh" status "$service")" \
-  "$service: running (the runner runs the program)"
 record="$fresh/drive_c/$out_dir/record.txt"
 for _ in $(seq 100); do [ -s "$record" ] && break; sleep 0.2; done
 recorded=$(tr -d '\r' <"$record" 2>/dev/null)
+status=$(quillmnt "$fresh" status "$service")
+check "the replayed service runs the program: $status" contains "$status" \
+  "$service: running (program running, process $(sed -n 's/^pid=//p' <<<"$recorded"), since"
 check "the program runs with its arguments" contains "$recorded" \
   $'arg=hello & 100%\narg=50%\narg=^caret\narg=(paren)\narg=a  b\narg=\narg=c"d\n'
 check "in its working folder" contains "$recorded" 'cwd=C:\Replay Work\a & b'
