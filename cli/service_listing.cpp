@@ -19,13 +19,18 @@ struct CaseBlindLess {
   }
 };
 
+struct ListedState {
+  std::uint32_t dwState = 0;
+  std::uint32_t dwProcessId = 0;
+};
+
 // The service names of the manager compare without regard to letter case.
 class CStateSink : public svc::IServiceListSink {
  public:
-  void OnService(const char* name, std::uint32_t currentState) override {
-    m_states[name] = currentState;
+  void OnService(const char* name, std::uint32_t currentState, std::uint32_t processId) override {
+    m_states[name] = {currentState, processId};
   }
-  std::map<std::string, std::uint32_t, CaseBlindLess> m_states;
+  std::map<std::string, ListedState, CaseBlindLess> m_states;
 };
 
 }  // namespace
@@ -58,9 +63,18 @@ int CCommandLineTool::OnList() {
   std::string strOut;
   for (const std::string& strName : names) {
     auto it = states.m_states.find(strName);
-    // A key left behind without its service has no state.
-    const std::string strState =
-        it == states.m_states.end() ? "not registered" : StateWord(it->second, true);
+    // A key left behind without its service has no state. A running service whose runner
+    // waits to start its program again says so, as status does.
+    std::string strState = "not registered";
+    if (it != states.m_states.end()) {
+      strState = StateWord(it->second.dwState, true);
+      runner::RunnerState runnerState;
+      if (it->second.dwState == svc::kServiceRunning && it->second.dwProcessId != 0 &&
+          m_runnerView.Read(it->second.dwProcessId, &runnerState) == RunnerViewRead::kRead &&
+          runnerState.phase == contract::state::Phase::kRestarting) {
+        strState = "restarting";
+      }
+    }
     std::uint32_t dwType = 0;
     std::string data;
     std::string strProgram;

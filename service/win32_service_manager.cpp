@@ -269,7 +269,8 @@ bool CWin32ServiceManager::EnumServices(Handle manager, IServiceListSink& sink) 
     if (!bDone && ::GetLastError() != ERROR_MORE_DATA) return false;
     const auto* pEntries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSA*>(buffer.data());
     for (DWORD i = 0; i < cReturned; ++i) {
-      sink.OnService(pEntries[i].lpServiceName, pEntries[i].ServiceStatusProcess.dwCurrentState);
+      const SERVICE_STATUS_PROCESS& status = pEntries[i].ServiceStatusProcess;
+      sink.OnService(pEntries[i].lpServiceName, status.dwCurrentState, status.dwProcessId);
     }
     if (bDone) return true;
     // Not even one entry fitted: make room for the next one.

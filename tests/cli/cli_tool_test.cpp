@@ -333,6 +333,18 @@ TEST_F(CliToolTest, ListShowsOnlyOurServices) {
   EXPECT_EQ(console.m_strOut,
             "Alpha  stopped         C:\\App\\app.exe\n"
             "Beta   running         C:\\App\\app.exe\n");
+  EXPECT_TRUE(runnerView.m_reads.empty());  // no process, no record to read
+
+  // A runner waiting to start its program again is told apart, as status does; the record
+  // read is the one of the service's own process.
+  fake.FindService("Beta")->dwProcessId = 4242;
+  runnerView.m_read = RunnerViewRead::kRead;
+  runnerView.m_state = {contract::state::Phase::kRestarting, 0, 777, true, 3, 2, 0};
+  ASSERT_EQ(Run("list"), kExitOk);
+  EXPECT_EQ(console.m_strOut,
+            "Alpha  stopped         C:\\App\\app.exe\n"
+            "Beta   restarting      C:\\App\\app.exe\n");
+  EXPECT_EQ(runnerView.m_reads, std::vector<std::uint32_t>{4242});
 }
 
 // Runs a dump's lines on another machine's manager, each as cmd hands it on; every one must

@@ -220,6 +220,21 @@ TEST_F(SvcContractTest, ServiceDatabaseResults) {
   EXPECT_TRUE(scm.QueryServiceStatusEx(hService, &status));
   EXPECT_EQ(status.currentState, kServiceStopped);
   EXPECT_EQ(status.processId, 0u);
+  // One enumeration lists every service, ours among them, stopped and without a process.
+  struct CSink : IServiceListSink {
+    void OnService(const char* name, std::uint32_t state, std::uint32_t pid) override {
+      ++nServices;
+      if (strWanted == name) seen.push_back({state, pid});
+    }
+    std::string strWanted;
+    std::size_t nServices = 0;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> seen;
+  } sink;
+  sink.strWanted = m_strService;
+  EXPECT_TRUE(scm.EnumServices(hManager, sink));
+  EXPECT_EQ(sink.seen,
+            (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{kServiceStopped, 0}}));
+  EXPECT_GE(sink.nServices, 1u);
   Arm();
   EXPECT_FALSE(scm.ControlService(hService, kServiceControlStop, &status));
   EXPECT_EQ(system.GetLastError(), kErrorServiceNotActive);

@@ -637,8 +637,10 @@ bool CFakePlatform::EnumServices(Handle manager, IServiceListSink& sink) {
   const HandleInfo* pInfo = Find(manager, Kind::Manager);
   if (pInfo == nullptr) return Fail(kErrorInvalidHandle);
   if ((pInfo->dwAccess & kScManagerEnumerateService) == 0) return Fail(kErrorAccessDenied);
-  for (const auto& [strName, service] : m_services)
-    sink.OnService(strName.c_str(), service.dwState);
+  for (const auto& [strName, service] : m_services) {
+    sink.OnService(strName.c_str(), service.dwState,
+                   service.dwState == kServiceStopped ? 0 : service.dwProcessId);
+  }
   return true;
 }
 
