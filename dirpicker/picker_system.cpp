@@ -1,22 +1,21 @@
 #include "dirpicker/picker_system.h"
 
+#include "common/seam.h"
 #include "common/system_message.h"
 
 namespace qm::dirpicker {
 
 namespace {
 CWin32PickerSystem g_win32System;
-IPickerSystem* g_pSystem = &g_win32System;
+CSeam<IPickerSystem> g_system(&g_win32System);
 }  // namespace
 
 IPickerSystem& PickerSystem() {
-  return *g_pSystem;
+  return g_system.Get();
 }
 
 IPickerSystem* InstallPickerSystem(IPickerSystem* pSystem) {
-  IPickerSystem* pPrevious = g_pSystem;
-  g_pSystem = pSystem != nullptr ? pSystem : &g_win32System;
-  return pPrevious;
+  return g_system.Install(pSystem);
 }
 
 void ShowLastErrorBox(HWND hOwner, const char* pszCaption) {

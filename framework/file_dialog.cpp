@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/seam.h"
 #include "framework/file_filter.h"
 
 namespace qm::fw {
@@ -14,18 +15,16 @@ class CWin32CommonDialogs : public ICommonDialogs {
 };
 
 CWin32CommonDialogs g_win32Dialogs;
-ICommonDialogs* g_pDialogs = &g_win32Dialogs;
+CSeam<ICommonDialogs> g_dialogs(&g_win32Dialogs);
 
 }  // namespace
 
 ICommonDialogs& CommonDialogs() {
-  return *g_pDialogs;
+  return g_dialogs.Get();
 }
 
 ICommonDialogs* InstallCommonDialogs(ICommonDialogs* pDialogs) {
-  ICommonDialogs* pPrevious = g_pDialogs;
-  g_pDialogs = pDialogs != nullptr ? pDialogs : &g_win32Dialogs;
-  return pPrevious;
+  return g_dialogs.Install(pDialogs);
 }
 
 CFileDialog::CFileDialog(const char* pszDefExt, const char* pszFileName, DWORD dwFlags,
