@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace qm::runner::test {
 
@@ -11,6 +12,14 @@ std::string BinFolder() {
   ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
   std::string strPath = szPath;
   return strPath.substr(0, strPath.find_last_of('\\') + 1);
+}
+
+std::string ProbePath() {
+  return BinFolder() + "probe.exe";
+}
+
+std::string Quoted(const std::string& strPath) {
+  return "\"" + strPath + "\"";
 }
 
 std::string ReadFileText(const std::string& strPath) {
@@ -24,22 +33,30 @@ std::string ReadFileText(const std::string& strPath) {
   return strText;
 }
 
-bool WaitForFile(const std::string& strPath, DWORD dwTimeoutMs) {
+bool WriteText(const std::string& strPath, const std::string& strText) {
+  FILE* pFile = std::fopen(strPath.c_str(), "wb");
+  EXPECT_NE(pFile, nullptr) << strPath;
+  if (!pFile) return false;
+  bool bWritten = std::fwrite(strText.data(), 1, strText.size(), pFile) == strText.size();
+  return std::fclose(pFile) == 0 && bWritten;
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD dwTimeoutMs) {
   ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
-  while (::GetFileAttributesA(strPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+  while (!done()) {
     if (::GetTickCount64() >= ullEnd) return false;
     ::Sleep(50);
   }
   return true;
 }
 
+bool WaitForFile(const std::string& strPath, DWORD dwTimeoutMs) {
+  return WaitUntil([&] { return ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                   dwTimeoutMs);
+}
+
 bool WaitForText(const std::string& strPath, const std::string& strText, DWORD dwTimeoutMs) {
-  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
-  while (ReadFileText(strPath) != strText) {
-    if (::GetTickCount64() >= ullEnd) return false;
-    ::Sleep(50);
-  }
-  return true;
+  return WaitUntil([&] { return ReadFileText(strPath) == strText; }, dwTimeoutMs);
 }
 
 std::string RecordValue(const std::string& strRecord, const std::string& strKey) {
@@ -54,6 +71,11 @@ std::string RecordValue(const std::string& strRecord, const std::string& strKey)
     pos = end + 1;
   }
   return {};
+}
+
+DWORD PidOf(const std::string& strRecordPath) {
+  std::string strPid = RecordValue(ReadFileText(strRecordPath), "pid");
+  return static_cast<DWORD>(std::strtoul(strPid.c_str(), nullptr, 10));
 }
 
 bool ProcessEnded(DWORD dwProcessId) {
@@ -151,12 +173,7 @@ DWORD CServiceFixture::ProcessesInJob() {
 }
 
 SERVICE_STATUS_PROCESS CServiceFixture::WaitForStopped(DWORD dwTimeoutMs, DWORD* pdwLeftAtStop) {
-  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
-  SERVICE_STATUS_PROCESS status = Query();
-  while (status.dwCurrentState != SERVICE_STOPPED && ::GetTickCount64() < ullEnd) {
-    ::Sleep(1);
-    status = Query();
-  }
+  SERVICE_STATUS_PROCESS status = WaitForState(SERVICE_STOPPED, dwTimeoutMs, 1);
   *pdwLeftAtStop = ProcessesInJob();
   return status;
 }
@@ -179,6 +196,13 @@ bool CServiceFixture::Install(const std::string& strRunfile, const std::string& 
   m_hService.reset(::OpenServiceA(m_hManager.get(), m_strName.c_str(), SERVICE_ALL_ACCESS));
   EXPECT_TRUE(m_hService) << "OpenService failed: " << ::GetLastError();
   return nCreated == 1 && m_hService;
+}
+
+bool CServiceFixture::InstallProbe(const std::string& strOptions, bool bChild,
+                                   const std::string& strDirectory) {
+  std::string strArguments = strOptions + " --record " + Quoted(Record());
+  if (bChild) strArguments += " --child " + Quoted(Grandchild());
+  return Install(ProbePath(), strArguments, strDirectory);
 }
 
 void CServiceFixture::SetStringParameter(const char* pszName, const std::string& strValue,
@@ -222,14 +246,28 @@ SERVICE_STATUS_PROCESS CServiceFixture::Query() {
   return status;
 }
 
-SERVICE_STATUS_PROCESS CServiceFixture::WaitForState(DWORD dwState, DWORD dwTimeoutMs) {
+SERVICE_STATUS_PROCESS CServiceFixture::WaitForState(DWORD dwState, DWORD dwTimeoutMs,
+                                                     DWORD dwPollMs) {
   ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
   SERVICE_STATUS_PROCESS status = Query();
   while (status.dwCurrentState != dwState && ::GetTickCount64() < ullEnd) {
-    ::Sleep(50);
+    ::Sleep(dwPollMs);
     status = Query();
   }
   return status;
+}
+
+SERVICE_STATUS_PROCESS CServiceFixture::StopAndWait(DWORD dwTimeoutMs) {
+  Stop();
+  return WaitForState(SERVICE_STOPPED, dwTimeoutMs);
+}
+
+void CServiceFixture::ExpectStartFails(DWORD dwError) {
+  if (!Start()) return;
+  SERVICE_STATUS_PROCESS status = WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED) << m_strName;
+  EXPECT_EQ(status.dwWin32ExitCode, dwError) << m_strName;
+  EXPECT_EQ(::GetFileAttributesA(Record().c_str()), INVALID_FILE_ATTRIBUTES) << m_strName;
 }
 
 }  // namespace qm::runner::test
