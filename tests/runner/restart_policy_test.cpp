@@ -58,7 +58,7 @@ TEST(RestartBackoff, DecidesEachEndInTurn) {
        {{3, 0, kRestart, 100, 1},
         {3, 0, kRestart, 200, 2},
         {3, 5000, kRestart, 100, 1},
-        {3, 0, kRestart, 200, 2},
+        {3, 0, kRestart, 100, 2},
         {7, 0, kGiveUp, 0, 2}}},
       {"huge delays neither overflow nor wait forever",
        {kOnFailure, 0x90000000u, 0xFFFFFFFFu, 0},

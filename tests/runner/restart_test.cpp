@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,15 +20,11 @@ struct Runs {
 
 Runs ReadRuns(const std::string& strPath) {
   Runs runs;
-  std::string strText = ReadFileText(strPath);
-  for (size_t pos = 0; pos < strText.size();) {
-    size_t end = strText.find('\n', pos);
-    if (end == std::string::npos) end = strText.size();
-    std::string strLine = strText.substr(pos, end - pos);
+  std::istringstream text(ReadFileText(strPath));
+  for (std::string strLine; std::getline(text, strLine);) {
     if (strLine.rfind("start=", 0) == 0)
       runs.starts.push_back(std::strtoull(&strLine[6], nullptr, 10));
     if (strLine.rfind("end=", 0) == 0) runs.ends.push_back(std::strtoull(&strLine[4], nullptr, 10));
-    pos = end + 1;
   }
   return runs;
 }
@@ -169,12 +166,7 @@ TEST(RunnerRestart, EnvironmentPriorityAndExpandedValuesReachTheProgram) {
   service.SetStringParameter("Priority", "belownormal");
   service.SetStringParameter("Directory", "%SystemRoot%", REG_EXPAND_SZ);
   // Stored without its closing NUL, as any program may write it: read as exactly its bytes.
-  std::string strRunfile = ProbePath();
-  ASSERT_EQ(::RegSetKeyValueA(
-                HKEY_LOCAL_MACHINE,
-                ("SYSTEM\\CurrentControlSet\\Services\\" + service.Name() + "\\Parameters").c_str(),
-                "Runfile", REG_SZ, strRunfile.data(), static_cast<DWORD>(strRunfile.size())),
-            ERROR_SUCCESS);
+  service.SetStringParameter("Runfile", ProbePath(), REG_SZ, false);
   ASSERT_TRUE(service.Start());
   ASSERT_TRUE(WaitForFile(service.Record(), 10000));
   std::string strText = ReadFileText(service.Record());

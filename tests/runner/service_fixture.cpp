@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 namespace qm::runner::test {
 
@@ -23,22 +26,16 @@ std::string Quoted(const std::string& strPath) {
 }
 
 std::string ReadFileText(const std::string& strPath) {
-  std::string strText;
-  FILE* pFile = std::fopen(strPath.c_str(), "rb");
-  if (!pFile) return strText;
-  char buffer[4096];
-  size_t nRead;
-  while ((nRead = std::fread(buffer, 1, sizeof(buffer), pFile)) > 0) strText.append(buffer, nRead);
-  std::fclose(pFile);
-  return strText;
+  std::ifstream file(strPath, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
 bool WriteText(const std::string& strPath, const std::string& strText) {
-  FILE* pFile = std::fopen(strPath.c_str(), "wb");
-  EXPECT_NE(pFile, nullptr) << strPath;
-  if (!pFile) return false;
-  bool bWritten = std::fwrite(strText.data(), 1, strText.size(), pFile) == strText.size();
-  return std::fclose(pFile) == 0 && bWritten;
+  std::ofstream file(strPath, std::ios::binary);
+  file << strText;
+  file.close();
+  EXPECT_TRUE(file) << strPath;
+  return static_cast<bool>(file);
 }
 
 bool WaitUntil(const std::function<bool()>& done, DWORD dwTimeoutMs) {
@@ -60,15 +57,9 @@ bool WaitForText(const std::string& strPath, const std::string& strText, DWORD d
 }
 
 std::string RecordValue(const std::string& strRecord, const std::string& strKey) {
-  std::string strPrefix = strKey + "=";
-  size_t pos = 0;
-  while (pos < strRecord.size()) {
-    size_t end = strRecord.find('\n', pos);
-    if (end == std::string::npos) end = strRecord.size();
-    if (strRecord.compare(pos, strPrefix.size(), strPrefix) == 0) {
-      return strRecord.substr(pos + strPrefix.size(), end - pos - strPrefix.size());
-    }
-    pos = end + 1;
+  std::istringstream text(strRecord);
+  for (std::string strLine; std::getline(text, strLine);) {
+    if (strLine.rfind(strKey + "=", 0) == 0) return strLine.substr(strKey.size() + 1);
   }
   return {};
 }
@@ -85,25 +76,6 @@ bool ProcessEnded(DWORD dwProcessId) {
 }
 
 namespace {
-
-void RemoveTree(const std::string& strFolder) {
-  WIN32_FIND_DATAA data;
-  unique_hfind hFind(::FindFirstFileA((strFolder + "*").c_str(), &data));
-  if (hFind) {
-    do {
-      std::string strName = data.cFileName;
-      if (strName == "." || strName == "..") continue;
-      std::string strPath = strFolder + strName;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(strPath + "\\");
-      } else {
-        ::DeleteFileA(strPath.c_str());
-      }
-    } while (::FindNextFileA(hFind.get(), &data));
-  }
-  hFind.reset();
-  ::RemoveDirectoryA(strFolder.c_str());
-}
 
 std::string ParametersKey(const std::string& strName) {
   return "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
@@ -139,7 +111,8 @@ CServiceFixture::~CServiceFixture() {
     m_hService.reset();
   }
   if (m_hJob) ::TerminateJobObject(m_hJob.get(), 1);
-  RemoveTree(m_strFolder);
+  std::error_code error;
+  std::filesystem::remove_all(m_strFolder, error);
 }
 
 bool CServiceFixture::HoldJob(DWORD dwProgramId) {
@@ -206,10 +179,10 @@ bool CServiceFixture::InstallProbe(const std::string& strOptions, bool bChild,
 }
 
 void CServiceFixture::SetStringParameter(const char* pszName, const std::string& strValue,
-                                         DWORD dwType) {
-  LSTATUS status =
-      ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, ParametersKey(m_strName).c_str(), pszName, dwType,
-                        strValue.c_str(), static_cast<DWORD>(strValue.size() + 1));
+                                         DWORD dwType, bool bTerminated) {
+  LSTATUS status = ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, ParametersKey(m_strName).c_str(), pszName,
+                                     dwType, strValue.c_str(),
+                                     static_cast<DWORD>(strValue.size() + (bTerminated ? 1 : 0)));
   EXPECT_EQ(status, ERROR_SUCCESS) << pszName;
 }
 

@@ -77,7 +77,9 @@ class CServiceFixture {
                     const std::string& strDirectory = "");
   std::string Record() const { return m_strFolder + "record.txt"; }
   std::string Grandchild() const { return m_strFolder + "grandchild.txt"; }
-  void SetStringParameter(const char* pszName, const std::string& strValue, DWORD dwType = REG_SZ);
+  // Without bTerminated the value is stored without its closing NUL, as any program may.
+  void SetStringParameter(const char* pszName, const std::string& strValue, DWORD dwType = REG_SZ,
+                          bool bTerminated = true);
   void SetDwordParameter(const char* pszName, DWORD dwValue);
   void DeleteParameter(const char* pszName);
 
