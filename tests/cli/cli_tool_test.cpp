@@ -80,20 +80,22 @@ class CliToolTest : public ::testing::Test {
   void InstallOwn(const std::string& strName) {
     ASSERT_EQ(Run("install " + strName + " C:\\App\\app.exe -v"), kExitOk) << console.m_strErr;
   }
-  // Everything a command could change, to compare before and after a refusal.
-  std::string Snapshot(const std::string& strName) {
-    const FakeService* p = fake.FindService(strName);
-    std::string strState = p == nullptr
-                               ? "gone"
-                               : p->strDisplayName + "|" + std::to_string(p->dwStartType) + "|" +
-                                     p->strDependencies + "|" + p->strStartName + "|" +
-                                     p->strDescription + "|" + std::to_string(p->bDelayedAutoStart);
-    if (svc::test::FakeKey* pKey = fake.FindKey(contract::ParametersKeyPath(strName))) {
+  // Everything a command could change, to compare before and after a refusal, or a service
+  // with its copy made elsewhere.
+  static std::string Snapshot(CFakePlatform& platform, const std::string& strName) {
+    const FakeService* p = platform.FindService(strName);
+    std::string strState =
+        p == nullptr ? "gone"
+                     : p->strDisplayName + "|" + std::to_string(p->dwStartType) + "|" +
+                           p->strDependencies + "|" + p->strStartName + "|" + p->strDescription +
+                           "|" + std::to_string(p->bDelayedAutoStart) + "|" + p->strBinaryPath;
+    if (svc::test::FakeKey* pKey = platform.FindKey(contract::ParametersKeyPath(strName))) {
       for (const auto& [strValue, value] : pKey->values)
-        strState += "|" + strValue + "=" + value.data;
+        strState += "|" + strValue + "=" + std::to_string(value.type) + ":" + value.data;
     }
     return strState;
   }
+  std::string Snapshot(const std::string& strName) { return Snapshot(fake, strName); }
 
   CFakePlatform fake;
   CFakeRunnerView runnerView;
@@ -378,18 +380,16 @@ TEST_F(CliToolTest, DumpRecreatesTheServiceElsewhere) {
   const struct {
     const char* pszFirst;
     const char* pszSecond;
-  } kDelays[] = {{"RestartDelayMax 300000", "RestartDelay 90000"},
-                 {"RestartDelay 500", "RestartDelayMax 800"}};
+  } kDelays[] = {{"set Svc RestartDelayMax 300000", "set Svc RestartDelay 90000"},
+                 {"set Svc RestartDelay 500", "set Svc RestartDelayMax 800"}};
   for (const auto& delays : kDelays) {
-    for (const std::string& strArgs :
-         {std::string("set Svc Description \"Keeps 50% & more\""),
-          std::string("set Svc Startup delayed-auto"), std::string("set Svc Account LocalService"),
-          std::string("set Svc StopTimeout 2500"), std::string("set Svc Restart Never"),
-          std::string("set Svc Environment A=1 \"B=x y\""),
-          std::string("set Svc Stderr C:\\err.log"), std::string("reset Svc RestartDelay"),
-          std::string("reset Svc RestartDelayMax"), std::string("set Svc ") + delays.pszFirst,
-          std::string("set Svc ") + delays.pszSecond}) {
-      ASSERT_EQ(Run(strArgs), kExitOk) << strArgs << console.m_strErr;
+    for (const char* pszArgs :
+         {"set Svc Description \"Keeps 50% & more\"", "set Svc Startup delayed-auto",
+          "set Svc Account LocalService", "set Svc StopTimeout 2500", "set Svc Restart Never",
+          "set Svc Environment A=1 \"B=x y\"", "set Svc Stderr C:\\err.log",
+          "reset Svc RestartDelay", "reset Svc RestartDelayMax", delays.pszFirst,
+          delays.pszSecond}) {
+      ASSERT_EQ(Run(pszArgs), kExitOk) << pszArgs << console.m_strErr;
     }
     ASSERT_EQ(Run("dump Svc"), kExitOk) << console.m_strErr;
 
@@ -398,23 +398,7 @@ TEST_F(CliToolTest, DumpRecreatesTheServiceElsewhere) {
     CCommandLineTool elsewhereTool{elsewhere,  elsewhere,        elsewhere,
                                    runnerView, elsewhereConsole, "9.9"};
     ReplayDump(console.m_strOut, elsewhereTool, elsewhereConsole);
-    const FakeService* pThere = elsewhere.FindService("Svc");
-    ASSERT_NE(pThere, nullptr);
-    const FakeService* pHere = fake.FindService("Svc");
-    EXPECT_EQ(pThere->strDisplayName, pHere->strDisplayName);
-    EXPECT_EQ(pThere->dwStartType, pHere->dwStartType);
-    EXPECT_EQ(pThere->bDelayedAutoStart, pHere->bDelayedAutoStart);
-    EXPECT_EQ(pThere->strDependencies, pHere->strDependencies);
-    EXPECT_EQ(pThere->strStartName, pHere->strStartName);
-    EXPECT_EQ(pThere->strDescription, pHere->strDescription);
-    EXPECT_EQ(pThere->strBinaryPath, pHere->strBinaryPath);
-    const auto& valuesHere = fake.FindKey(contract::ParametersKeyPath("Svc"))->values;
-    const auto& valuesThere = elsewhere.FindKey(contract::ParametersKeyPath("Svc"))->values;
-    ASSERT_EQ(valuesThere.size(), valuesHere.size());
-    for (const auto& [strValue, value] : valuesHere) {
-      EXPECT_EQ(valuesThere.at(strValue).data, value.data) << strValue;
-      EXPECT_EQ(valuesThere.at(strValue).type, value.type) << strValue;
-    }
+    EXPECT_EQ(Snapshot(elsewhere, "Svc"), Snapshot("Svc")) << delays.pszFirst;
   }
 }
 
@@ -433,12 +417,11 @@ TEST_F(CliToolTest, UsageErrorsExitTwoAndHelpExitsZero) {
 
 // status names every state; the list column calls the passing and unknown ones "pending".
 TEST(StateWordTest, StatusNamesEveryStateTheListSumsUpTheRare) {
-  struct Case {
+  const struct {
     std::uint32_t dwState;
     const char* pszStatus;
     const char* pszList;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {svc::kServiceStopped, "stopped", "stopped"},
       {svc::kServiceStartPending, "starting", "starting"},
       {svc::kServiceStopPending, "stopping", "stopping"},
@@ -448,7 +431,7 @@ TEST(StateWordTest, StatusNamesEveryStateTheListSumsUpTheRare) {
       {svc::kServicePaused, "paused", "paused"},
       {99, "in an unknown state", "pending"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_STREQ(StateWord(c.dwState, false), c.pszStatus) << c.dwState;
     EXPECT_STREQ(StateWord(c.dwState, true), c.pszList) << c.dwState;
   }

@@ -95,6 +95,21 @@ bool WaitForFile(const std::string& strPath) {
   return false;
 }
 
+// The process id the manager gives for a running service: its runner's.
+DWORD RunnerProcessId(const std::string& strName) {
+  unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  unique_schandle service(::OpenServiceA(manager.get(), strName.c_str(), SERVICE_QUERY_STATUS));
+  SERVICE_STATUS_PROCESS status = {};
+  DWORD cb = 0;
+  if (!::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
+                              reinterpret_cast<BYTE*>(&status), sizeof(status), &cb)) {
+    return 0;
+  }
+  return status.dwProcessId;
+}
+
+// One program run as a service: first with arguments that must arrive exactly as typed, then
+// as one that ends at once, which the runner waits to start again.
 TEST(CliWine, InstallRunsTheArgumentsExactlyAndStatusTellsTheState) {
   const std::string strName = UniqueName("cliargs");
   CServiceCleanup cleanup({strName});
@@ -115,6 +130,7 @@ TEST(CliWine, InstallRunsTheArgumentsExactlyAndStatusTellsTheState) {
   ASSERT_EQ(r.dwExit, 0u) << r.strErr;
   ASSERT_TRUE(WaitForFile(strRecord));
   const std::string strRecorded = ReadFileText(strRecord);
+  ::DeleteFileA(strRecord.c_str());
   EXPECT_NE(strRecorded.find("probe.exe " + strArguments + "\n"), std::string::npos) << strRecorded;
   EXPECT_NE(strRecorded.find("arg=a  b\narg=c\"d\narg=\narg=50%\n"), std::string::npos)
       << strRecorded;
@@ -128,37 +144,11 @@ TEST(CliWine, InstallRunsTheArgumentsExactlyAndStatusTellsTheState) {
   r = Quillmnt("stop " + strName);
   EXPECT_EQ(r.dwExit, 0u) << r.strErr;
   EXPECT_EQ(Quillmnt("status " + strName).dwExit, 3u);
-  r = Quillmnt("remove " + strName);
-  EXPECT_EQ(r.dwExit, 0u) << r.strErr;
-  EXPECT_FALSE(ServiceExists(strName));
-  EXPECT_EQ(Quillmnt("status " + strName).dwExit, 1u);
-  ::DeleteFileA(strRecord.c_str());
-}
 
-// The process id the manager gives for a running service: its runner's.
-DWORD RunnerProcessId(const std::string& strName) {
-  unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-  unique_schandle service(::OpenServiceA(manager.get(), strName.c_str(), SERVICE_QUERY_STATUS));
-  SERVICE_STATUS_PROCESS status = {};
-  DWORD cb = 0;
-  if (!::QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO,
-                              reinterpret_cast<BYTE*>(&status), sizeof(status), &cb)) {
-    return 0;
-  }
-  return status.dwProcessId;
-}
-
-TEST(CliWine, StatusTellsAProgramWaitingToBeRestartedAndTheRecordIsReadOnly) {
-  const std::string strName = UniqueName("clirestart");
-  CServiceCleanup cleanup({strName});
-  ASSERT_EQ(Quillmnt("install --startup manual " + strName + " \"" + TestBinFolder() +
-                     "probe.exe\" --exit 3")
-                .dwExit,
-            0u);
+  // The program ends at once; the runner then waits most of a minute before the next start.
+  ASSERT_EQ(Quillmnt("set " + strName + " Arguments --exit 3").dwExit, 0u);
   ASSERT_EQ(Quillmnt("set " + strName + " RestartDelay 50000").dwExit, 0u);
   ASSERT_EQ(Quillmnt("start " + strName).dwExit, 0u);
-  // The program ends at once; the runner then waits most of a minute before the next start.
-  CliResult r;
   for (int i = 0; i < 20 && r.dwExit != 5; ++i) {
     r = Quillmnt("status " + strName);
     if (r.dwExit != 5) ::Sleep(250);
@@ -185,79 +175,19 @@ TEST(CliWine, StatusTellsAProgramWaitingToBeRestartedAndTheRecordIsReadOnly) {
   r = Quillmnt("stop " + strName + " --timeout 10");
   EXPECT_EQ(r.dwExit, 0u) << r.strErr;
   EXPECT_EQ(Quillmnt("status " + strName).dwExit, 3u);
-}
-
-TEST(CliWine, SettingsRoundTripAndBadOnesChangeNothing) {
-  const std::string strName = UniqueName("cliset");
-  CServiceCleanup cleanup({strName});
-  ASSERT_EQ(Quillmnt("install " + strName + " C:\\App\\app.exe").dwExit, 0u);
-  const struct {
-    const char* pszSetting;
-    const char* pszData;
-    const char* pszGot;
-    const char* pszReset;
-  } kCases[] = {
-      {"StopTimeout", "5000", "5000", "15000"},
-      {"restart", "never", "Never", "OnFailure"},
-      {"Environment", "A=1 \"B=x y\"", "A=1\r\nB=x y", ""},
-      {"Stdout", "\"C:\\log dir\\out.log\"", "C:\\log dir\\out.log", ""},
-      {"Arguments", "-x \"a b\"", "-x \"a b\"", ""},
-      {"DisplayName", "\"Cli Test\"", "Cli Test", ""},
-      {"Description", "\"Made by the test\"", "Made by the test", ""},
-      {"Startup", "disabled", "disabled", "auto"},
-      {"Startup", "manual", "manual", "auto"},
-      {"Dependencies", "RpcSs;PlugPlay", "RpcSs;PlugPlay", ""},
-      {"Account", "NetworkService", "NT AUTHORITY\\NetworkService", "LocalSystem"},
-  };
-  for (const auto& c : kCases) {
-    const std::string strSet = std::string("set ") + strName + " " + c.pszSetting + " " + c.pszData;
-    CliResult r = Quillmnt(strSet);
-    ASSERT_EQ(r.dwExit, 0u) << strSet << ": " << r.strErr;
-    r = Quillmnt(std::string("get ") + strName + " " + c.pszSetting);
-    EXPECT_EQ(Trimmed(r.strOut), c.pszGot) << strSet << r.strErr;
-    r = Quillmnt(std::string("reset ") + strName + " " + c.pszSetting);
-    ASSERT_EQ(r.dwExit, 0u) << c.pszSetting << ": " << r.strErr;
-    r = Quillmnt(std::string("get ") + strName + " " + c.pszSetting);
-    const std::string strReset =
-        *c.pszReset == '\0' && std::string(c.pszSetting) == "DisplayName" ? strName : c.pszReset;
-    EXPECT_EQ(Trimmed(r.strOut), strReset) << c.pszSetting;
-  }
-
-  const std::string strBefore = Quillmnt("get " + strName).strOut;
-  for (const std::string& strArgs :
-       {"set " + strName + " StopTimeout soon", "set " + strName + " Colour red",
-        "set " + strName + " Restart sometimes", "set " + strName + " Runfile \"\"",
-        "set " + strName + " Account .\\nobody", "reset " + strName + " Runfile",
-        std::string("set qmNoSuchService StopTimeout 1")}) {
-    const CliResult r = Quillmnt(strArgs);
-    EXPECT_EQ(r.dwExit, 1u) << strArgs;
-    EXPECT_FALSE(r.strErr.empty()) << strArgs;
-  }
-  EXPECT_EQ(Quillmnt("get " + strName).strOut, strBefore);
-}
-
-TEST(CliWine, RemoveRefusesAForeignServiceUnlessForced) {
-  const std::string strName = UniqueName("cliforeign");
-  CServiceCleanup cleanup({strName});
-  ASSERT_TRUE(CreateRawService(strName, "C:\\Foreign\\svc.exe", SERVICE_DEMAND_START, false));
-  CliResult r = Quillmnt("remove " + strName);
-  EXPECT_EQ(r.dwExit, 1u);
-  EXPECT_NE(r.strErr.find("--force"), std::string::npos);
-  EXPECT_TRUE(ServiceExists(strName));
-  r = Quillmnt("list");
-  EXPECT_EQ(r.dwExit, 0u);
-  EXPECT_EQ(r.strOut.find(strName), std::string::npos);
-  r = Quillmnt("remove " + strName + " --force");
+  r = Quillmnt("remove " + strName);
   EXPECT_EQ(r.dwExit, 0u) << r.strErr;
   EXPECT_FALSE(ServiceExists(strName));
-  r = Quillmnt("remove " + strName);
-  EXPECT_EQ(r.dwExit, 1u);
-  EXPECT_EQ(r.strErr, "No service named " + strName + " is registered.\r\n");
+  EXPECT_EQ(Quillmnt("status " + strName).dwExit, 1u);
 }
 
-TEST(CliWine, ListShowsOurServicesAndDumpRecreatesOne) {
+// Beside a foreign service: list and remove keep to ours, dump's script makes ours anew, and
+// the settings of the new one round trip while bad edits change nothing.
+TEST(CliWine, ListRemoveDumpAndSettingsKeepToOurServices) {
   const std::string strName = UniqueName("clidump");
-  CServiceCleanup cleanup({strName});
+  const std::string strForeign = UniqueName("cliforeign");
+  CServiceCleanup cleanup({strName, strForeign});
+  ASSERT_TRUE(CreateRawService(strForeign, "C:\\Foreign\\svc.exe", SERVICE_DEMAND_START, false));
   ASSERT_EQ(Quillmnt("install --display-name \"Dump Test\" --startup manual --depend RpcSs "
                      "--dir \"C:\\work dir\" " +
                      strName + " \"C:\\Program Files\\app.exe\" -x \"a & b\" 100%")
@@ -269,8 +199,21 @@ TEST(CliWine, ListShowsOurServicesAndDumpRecreatesOne) {
     ASSERT_EQ(Quillmnt("set " + strName + pszSet).dwExit, 0u) << pszSet;
   }
   CliResult r = Quillmnt("list");
+  EXPECT_EQ(r.dwExit, 0u);
   EXPECT_NE(r.strOut.find(strName), std::string::npos) << r.strOut;
   EXPECT_NE(r.strOut.find("C:\\Program Files\\app.exe"), std::string::npos);
+  EXPECT_EQ(r.strOut.find(strForeign), std::string::npos);
+
+  r = Quillmnt("remove " + strForeign);
+  EXPECT_EQ(r.dwExit, 1u);
+  EXPECT_NE(r.strErr.find("--force"), std::string::npos);
+  EXPECT_TRUE(ServiceExists(strForeign));
+  r = Quillmnt("remove " + strForeign + " --force");
+  EXPECT_EQ(r.dwExit, 0u) << r.strErr;
+  EXPECT_FALSE(ServiceExists(strForeign));
+  r = Quillmnt("remove " + strForeign);
+  EXPECT_EQ(r.dwExit, 1u);
+  EXPECT_EQ(r.strErr, "No service named " + strForeign + " is registered.\r\n");
 
   const std::string strBefore = Quillmnt("get " + strName).strOut;
   const std::string strScript = TempFolder() + strName + ".cmd";
@@ -280,8 +223,50 @@ TEST(CliWine, ListShowsOurServicesAndDumpRecreatesOne) {
   ASSERT_FALSE(ServiceExists(strName));
   r = RunInCmd("\"" + strScript + "\"");
   EXPECT_EQ(r.strErr, "");
-  EXPECT_EQ(Quillmnt("get " + strName).strOut, strBefore) << ReadFileText(strScript);
+  ASSERT_EQ(Quillmnt("get " + strName).strOut, strBefore) << ReadFileText(strScript);
   ::DeleteFileA(strScript.c_str());
+
+  const struct {
+    const char* pszSetting;
+    const char* pszData;
+    const char* pszGot;
+    const char* pszReset;  // nullptr: the service's name
+  } kCases[] = {
+      {"StopTimeout", "5000", "5000", "15000"},
+      {"restart", "never", "Never", "OnFailure"},
+      {"Environment", "A=1 \"B=x y\"", "A=1\r\nB=x y", ""},
+      {"Stdout", "\"C:\\log dir\\out.log\"", "C:\\log dir\\out.log", ""},
+      {"Arguments", "-x \"a b\"", "-x \"a b\"", ""},
+      {"DisplayName", "\"Cli Test\"", "Cli Test", nullptr},
+      {"Description", "\"Made by the test\"", "Made by the test", ""},
+      {"Startup", "disabled", "disabled", "auto"},
+      {"Startup", "manual", "manual", "auto"},
+      {"Dependencies", "RpcSs;PlugPlay", "RpcSs;PlugPlay", ""},
+      {"Account", "NetworkService", "NT AUTHORITY\\NetworkService", "LocalSystem"},
+  };
+  for (const auto& c : kCases) {
+    const std::string strSet = std::string("set ") + strName + " " + c.pszSetting + " " + c.pszData;
+    r = Quillmnt(strSet);
+    ASSERT_EQ(r.dwExit, 0u) << strSet << ": " << r.strErr;
+    r = Quillmnt(std::string("get ") + strName + " " + c.pszSetting);
+    EXPECT_EQ(Trimmed(r.strOut), c.pszGot) << strSet << r.strErr;
+    r = Quillmnt(std::string("reset ") + strName + " " + c.pszSetting);
+    ASSERT_EQ(r.dwExit, 0u) << c.pszSetting << ": " << r.strErr;
+    r = Quillmnt(std::string("get ") + strName + " " + c.pszSetting);
+    EXPECT_EQ(Trimmed(r.strOut), c.pszReset ? c.pszReset : strName) << c.pszSetting;
+  }
+
+  const std::string strSettings = Quillmnt("get " + strName).strOut;
+  for (const std::string& strArgs :
+       {"set " + strName + " StopTimeout soon", "set " + strName + " Colour red",
+        "set " + strName + " Restart sometimes", "set " + strName + " Runfile \"\"",
+        "set " + strName + " Account .\\nobody", "reset " + strName + " Runfile",
+        std::string("set qmNoSuchService StopTimeout 1")}) {
+    r = Quillmnt(strArgs);
+    EXPECT_EQ(r.dwExit, 1u) << strArgs;
+    EXPECT_FALSE(r.strErr.empty()) << strArgs;
+  }
+  EXPECT_EQ(Quillmnt("get " + strName).strOut, strSettings);
 }
 
 TEST(CliWine, UsageErrorsExitTwo) {

@@ -14,14 +14,6 @@ constexpr std::uint64_t kNow = 134000000000000000ull;
 constexpr std::uint64_t kSecond = 10000000;
 
 TEST(StatusLineTest, TheManagersStateFirstThenWhatTheRunnerTells) {
-  struct Case {
-    std::uint32_t dwState;
-    std::uint32_t dwWin32Exit;
-    RunnerViewRead read;
-    runner::RunnerState state;
-    const char* pszLine;
-    int nExit;
-  };
   const runner::RunnerState running = {st::Phase::kRunning, 1234, 1, false, 0, 0, 0};
   const runner::RunnerState rerun = {st::Phase::kRunning, 99, 1, true, 3, 2, 0};
   const runner::RunnerState waiting = {st::Phase::kRestarting, 0, 1, true, 3, 2,
@@ -30,7 +22,14 @@ TEST(StatusLineTest, TheManagersStateFirstThenWhatTheRunnerTells) {
   const runner::RunnerState soon = {st::Phase::kRestarting, 0, 1, true, 7, 1, kNow + 1};
   const runner::RunnerState overdue = {st::Phase::kRestarting, 0, 1, true, 0, 9, kNow - kSecond};
   const runner::RunnerState stopping = {st::Phase::kStopping, 1234, 1, false, 0, 0, 0};
-  const Case cases[] = {
+  const struct {
+    std::uint32_t dwState;
+    std::uint32_t dwWin32Exit;
+    RunnerViewRead read;
+    runner::RunnerState state;
+    const char* pszLine;
+    int nExit;
+  } cases[] = {
       {svc::kServiceRunning, 0, RunnerViewRead::kRead, running,
        "svc: running (program running, process 1234, since 2026-12-09 03:10:22)", kExitOk},
       {svc::kServiceRunning, 0, RunnerViewRead::kRead, rerun,
@@ -68,7 +67,7 @@ TEST(StatusLineTest, TheManagersStateFirstThenWhatTheRunnerTells) {
       {svc::kServiceStopped, 2, RunnerViewRead::kAbsent, running,
        "svc: stopped (the program could not be run: Not found. (0x2))", kExitStopped},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     svc::ServiceStatus status;
     status.currentState = c.dwState;
     status.win32ExitCode = c.dwWin32Exit;
