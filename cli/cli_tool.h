@@ -81,7 +81,10 @@ class CCommandLineTool {
   bool ServiceSettingText(const std::string& strName, SettingKind kind, std::string* pText);
   // Applies checked data to one setting; every failure is reported and leaves it as it was.
   bool ApplySetting(const std::string& strName, const Setting& setting, const SettingData& data);
-  bool ApplyStartup(const std::string& strName, StartupChoice choice);
+  // hService is open for configuration; pszKeptList goes back with the change (see
+  // ApplySetting).
+  bool ApplyStartup(const std::string& strName, svc::Handle hService, const char* pszKeptList,
+                    StartupChoice choice);
   // Refuses restart, environment or priority values that the runner would refuse at its start.
   bool CheckRunSettings(const std::string& strName, const char* pszValue, const SettingData& data);
   // Refuses a Runfile, Arguments or StopTimeout that the runner would refuse at its start.

@@ -346,37 +346,29 @@ bool CCommandLineTool::CheckWithRunner(const std::string& strName, const char* p
   return false;
 }
 
-bool CCommandLineTool::ApplyStartup(const std::string& strName, StartupChoice choice) {
-  svc::CScHandle manager;
-  svc::CScHandle service;
-  if (!OpenService(strName, svc::kServiceChangeConfig | svc::kServiceQueryConfig, &manager,
-                   &service)) {
-    return false;
-  }
+bool CCommandLineTool::ApplyStartup(const std::string& strName, svc::Handle hService,
+                                    const char* pszKeptList, StartupChoice choice) {
   svc::ServiceConfigInfo info;
-  if (!m_scm.QueryConfig(service.get(), &info)) {
+  if (!m_scm.QueryConfig(hService, &info)) {
     return Fail("Could not read the configuration of " + strName + ". " + ErrorText()), false;
   }
   bool bWasDelayed = false;
-  if (!m_scm.QueryDelayedAutoStart(service.get(), &bWasDelayed)) bWasDelayed = false;
+  if (!m_scm.QueryDelayedAutoStart(hService, &bWasDelayed)) bWasDelayed = false;
   const bool bDelayed = choice == StartupChoice::kDelayedAuto;
-  std::string strKept;  // handed back with the change (see ApplySetting)
-  if (!ServiceSettingText(strName, SettingKind::kDependencies, &strKept)) return false;
-  const svc::CDependencyList kept(m_system, strKept.c_str());
 
   svc::ChangeServiceArgs args;
   args.startType = StartTypeOf(choice);
-  args.dependencies = kept.List();
-  if (!m_scm.ChangeServiceConfig(service.get(), args)) {
+  args.dependencies = pszKeptList;
+  if (!m_scm.ChangeServiceConfig(hService, args)) {
     return Fail("Could not change the startup of " + strName + ". " + ErrorText()), false;
   }
   if (bDelayed != bWasDelayed && (bDelayed || args.startType == svc::kServiceAutoStart) &&
-      !m_scm.ChangeDelayedAutoStart(service.get(), bDelayed)) {
+      !m_scm.ChangeDelayedAutoStart(hService, bDelayed)) {
     const std::string strError = ErrorText();
     svc::ChangeServiceArgs undo;
     undo.startType = info.startType;
-    undo.dependencies = kept.List();
-    m_scm.ChangeServiceConfig(service.get(), undo);
+    undo.dependencies = pszKeptList;
+    m_scm.ChangeServiceConfig(hService, undo);
     return Fail("Could not change the delayed start of " + strName +
                 "; its startup is as it was. " + strError),
            false;
@@ -402,8 +394,6 @@ bool CCommandLineTool::ApplySetting(const std::string& strName, const Setting& s
     }
     return false;
   }
-  if (setting.kind == SettingKind::kStartup) return ApplyStartup(strName, data.startup);
-
   svc::CScHandle manager;
   svc::CScHandle service;
   if (!OpenService(strName, svc::kServiceChangeConfig | svc::kServiceQueryConfig, &manager,
@@ -414,12 +404,16 @@ bool CCommandLineTool::ApplySetting(const std::string& strName, const Setting& s
   // the dependency list unless it is handed one (Windows keeps it): the current list goes
   // with every other change.
   std::string strKept;
-  const bool bKeepList =
-      setting.kind == SettingKind::kDisplayName || setting.kind == SettingKind::kAccount;
+  const bool bKeepList = setting.kind == SettingKind::kStartup ||
+                         setting.kind == SettingKind::kDisplayName ||
+                         setting.kind == SettingKind::kAccount;
   if (bKeepList && !ServiceSettingText(strName, SettingKind::kDependencies, &strKept)) {
     return false;
   }
   const svc::CDependencyList kept(m_system, strKept.c_str());
+  if (setting.kind == SettingKind::kStartup) {
+    return ApplyStartup(strName, service.get(), kept.List(), data.startup);
+  }
   bool bOk = false;
   svc::ChangeServiceArgs args;
   args.dependencies = kept.List();  // null when there are none: no change
@@ -491,7 +485,8 @@ int CCommandLineTool::OnReset(const ParsedCommand& cmd) {
       bOk = ApplySetting(cmd.strName, setting, data);
       break;
     case SettingKind::kStartup:
-      bOk = ApplyStartup(cmd.strName, StartupChoice::kAuto);
+      data.startup = StartupChoice::kAuto;
+      bOk = ApplySetting(cmd.strName, setting, data);
       break;
     case SettingKind::kAccount:
       data.strText = contract::kLocalSystem;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/win32_handles.h"
+#include "runner/wall_clock.h"
 
 namespace qm::cli {
 
@@ -45,28 +46,11 @@ RunnerViewRead CWin32RunnerView::Read(std::uint32_t dwRunnerProcessId,
 }
 
 std::uint64_t CWin32RunnerView::Now() {
-  FILETIME ft;
-  ::GetSystemTimeAsFileTime(&ft);
-  return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return runner::FileTimeNow();
 }
 
 runner::LocalTime CWin32RunnerView::LocalTimeOf(std::uint64_t qwFileTime) {
-  const FILETIME ft = {static_cast<DWORD>(qwFileTime), static_cast<DWORD>(qwFileTime >> 32)};
-  SYSTEMTIME utc = {};
-  SYSTEMTIME local = {};
-  runner::LocalTime time;
-  if (!::FileTimeToSystemTime(&ft, &utc) ||
-      !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
-    return time;
-  }
-  time.nYear = local.wYear;
-  time.nMonth = local.wMonth;
-  time.nDay = local.wDay;
-  time.nHour = local.wHour;
-  time.nMinute = local.wMinute;
-  time.nSecond = local.wSecond;
-  time.nMillisecond = local.wMilliseconds;
-  return time;
+  return runner::LocalTimeOfFileTime(qwFileTime);
 }
 
 }  // namespace qm::cli

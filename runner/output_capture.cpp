@@ -7,6 +7,7 @@
 
 #include "common/runner_contract.h"
 #include "runner/plain_file.h"
+#include "runner/wall_clock.h"
 
 namespace qm::runner {
 
@@ -25,13 +26,6 @@ constexpr ULONGLONG kPartialLineMs = 500;
 // waited for.
 constexpr ULONGLONG kDrainMs = 2000;
 constexpr DWORD kThreadStackBytes = 256 * 1024;
-
-LocalTime Now() {
-  SYSTEMTIME time;
-  ::GetLocalTime(&time);
-  return {time.wYear,   time.wMonth,  time.wDay,         time.wHour,
-          time.wMinute, time.wSecond, time.wMilliseconds};
-}
 
 }  // namespace
 
@@ -274,7 +268,7 @@ void COutputCapture::WriteOut(Stream& stream, const char* pData, std::size_t nBy
   }
   // Lines that arrived together carry the same time: when the runner received them.
   char szStamp[kTimestampLength + 1];
-  FormatTimestamp(Now(), szStamp);
+  FormatTimestamp(LocalNow(), szStamp);
   while (!data.empty()) {
     std::size_t nStamped = 0;
     std::size_t nUsed = stream.stamper.Stamp(data, std::string_view(szStamp, kTimestampLength),

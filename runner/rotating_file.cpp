@@ -6,6 +6,7 @@
 #include "runner/core/rotated_files.h"
 #include "runner/event_log.h"
 #include "runner/plain_file.h"
+#include "runner/wall_clock.h"
 
 namespace qm::runner {
 
@@ -16,17 +17,6 @@ namespace {
 constexpr ULONGLONG kRotationRetryMs = 1000;
 // Names taken within one second get counters; this many is more than any rate can use.
 constexpr unsigned kMaxCounter = 10000;
-
-LocalTime ToLocalTime(const SYSTEMTIME& time) {
-  return {time.wYear,   time.wMonth,  time.wDay,         time.wHour,
-          time.wMinute, time.wSecond, time.wMilliseconds};
-}
-
-LocalTime Now() {
-  SYSTEMTIME time;
-  ::GetLocalTime(&time);
-  return ToLocalTime(time);
-}
 
 // Appending only; others may read, write, rename and delete it while it is open. The one place
 // the live file is opened, at the start and after each rotation: a link in its place is
@@ -57,7 +47,7 @@ DWORD CRotatingFile::Open() {
   m_state.ullSize = static_cast<std::uint64_t>(size.QuadPart);
   // An earlier run's content counts from its last write: the first write on a later day goes
   // to a new file.
-  m_lDay = DayNumber(Now());
+  m_lDay = DayNumber(LocalNow());
   FILETIME written;
   FILETIME local;
   SYSTEMTIME time;
@@ -90,7 +80,7 @@ void CRotatingFile::Write(std::string_view data) {
     bool bMayRotate = ullNow >= m_ullRetryAfter;
     bool bDue = m_bRotationRequested;
     if (m_settings.bRotateDaily) {
-      long lToday = DayNumber(Now());
+      long lToday = DayNumber(LocalNow());
       if (lToday != m_lDay) {
         if (m_state.ullSize == 0) {
           m_lDay = lToday;  // nothing of another day in it
@@ -135,7 +125,7 @@ void CRotatingFile::WriteBytes(std::string_view data) {
 }
 
 bool CRotatingFile::Rotate() {
-  LocalTime time = Now();
+  LocalTime time = LocalNow();
   // Within the second of the last rotation, counters go on from its: a name freed since by
   // the deletion of old files must not come back as the newest.
   RotatedKey key = {RotatedStamp(time), 0};

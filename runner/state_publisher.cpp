@@ -4,18 +4,14 @@
 
 #include <string>
 
+#include "runner/wall_clock.h"
+
 namespace qm::runner {
 
 namespace {
 
 // The local system (the runner) may do anything; logged-on users and administrators may read.
 constexpr const char* kSectionSddl = "D:P(A;;GA;;;SY)(A;;GR;;;AU)(A;;GR;;;BA)";
-
-std::uint64_t SystemTimeNow() {
-  FILETIME ft;
-  ::GetSystemTimeAsFileTime(&ft);
-  return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
 
 }  // namespace
 
@@ -47,7 +43,7 @@ void CStatePublisher::ProgramStarted(DWORD dwProcessId) {
   ::AcquireSRWLockExclusive(&m_lock);
   m_state.phase = contract::state::Phase::kRunning;
   m_state.dwProcessId = dwProcessId;
-  m_state.qwStarted = SystemTimeNow();
+  m_state.qwStarted = FileTimeNow();
   m_state.qwNextStart = 0;
   PublishLocked();
   ::ReleaseSRWLockExclusive(&m_lock);
@@ -60,7 +56,7 @@ void CStatePublisher::RestartScheduled(DWORD dwExitCode, DWORD dwRestartsInRow, 
   m_state.bHasExitCode = true;
   m_state.dwExitCode = dwExitCode;
   m_state.dwRestartsInRow = dwRestartsInRow;
-  m_state.qwNextStart = SystemTimeNow() + static_cast<std::uint64_t>(dwDelayMs) * 10000;
+  m_state.qwNextStart = FileTimeNow() + static_cast<std::uint64_t>(dwDelayMs) * 10000;
   PublishLocked();
   ::ReleaseSRWLockExclusive(&m_lock);
 }

@@ -38,6 +38,20 @@ class SvcContractTest : public ::testing::Test {
   }
   // Arms the last error so that a call that leaves it alone can be told from one that sets it.
   void Arm() { system.SetLastError(kSentinel); }
+  // The test's own demand-start service, given its dependencies (or none).
+  CreateServiceArgs ServiceArgs(const char* pszDependencies) const {
+    return {m_strService.c_str(),
+            "Contract Service",
+            kServiceAllAccess,
+            kServiceWin32OwnProcess,
+            kServiceDemandStart,
+            kServiceErrorNormal,
+            "C:\\windows\\system32\\qmtest-none.exe",
+            nullptr,
+            pszDependencies,
+            nullptr,
+            nullptr};
+  }
 
   std::unique_ptr<IContractEnv> m_pEnv;
   IRegistry& registry;
@@ -169,17 +183,7 @@ TEST_F(SvcContractTest, ServiceDatabaseResults) {
   EXPECT_EQ(system.GetLastError(), kErrorServiceDoesNotExist);
 
   const char kDependencies[] = "qmtestAlpha\0qmtestBeta\0";
-  CreateServiceArgs args{m_strService.c_str(),
-                         "Contract Service",
-                         kServiceAllAccess,
-                         kServiceWin32OwnProcess,
-                         kServiceDemandStart,
-                         kServiceErrorNormal,
-                         "C:\\windows\\system32\\qmtest-none.exe",
-                         nullptr,
-                         kDependencies,
-                         nullptr,
-                         nullptr};
+  CreateServiceArgs args = ServiceArgs(kDependencies);
   const Handle hService = scm.CreateService(hManager, args);
   ASSERT_NE(hService, kNoHandle);
 
@@ -260,17 +264,7 @@ TEST_F(SvcContractTest, ServiceDatabaseResults) {
 TEST_F(SvcContractTest, ConfigurationChangesAndValueDeletion) {
   const Handle hManager = scm.OpenSCManager(nullptr, nullptr, kScManagerAllAccess);
   ASSERT_NE(hManager, kNoHandle);
-  const CreateServiceArgs args{m_strService.c_str(),
-                               "Contract Service",
-                               kServiceAllAccess,
-                               kServiceWin32OwnProcess,
-                               kServiceDemandStart,
-                               kServiceErrorNormal,
-                               "C:\\windows\\system32\\qmtest-none.exe",
-                               nullptr,
-                               nullptr,
-                               nullptr,
-                               nullptr};
+  const CreateServiceArgs args = ServiceArgs(nullptr);
   const Handle hService = scm.CreateService(hManager, args);
   ASSERT_NE(hService, kNoHandle);
 
