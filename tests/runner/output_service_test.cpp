@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,16 +17,6 @@ namespace qm::runner::test {
 namespace {
 
 namespace value = contract::value;
-constexpr DWORD kStateTimeoutMs = 20000;
-
-bool WaitUntil(const std::function<bool()>& done, DWORD dwTimeoutMs) {
-  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
-  while (!done()) {
-    if (::GetTickCount64() >= ullEnd) return false;
-    ::Sleep(50);
-  }
-  return true;
-}
 
 // The rotated files of a live file, oldest first, then the live file itself.
 std::vector<std::string> OutputFiles(const std::string& strLive) {
@@ -69,10 +58,11 @@ bool IsTimestamp(const std::string& strText) {
 }
 
 // Every file ends at a line end; every line is whole (nSize bytes after its timestamp) and
-// each stream's numbers run on without a gap from nFirst. A first line strPreface (written
-// before the service ran) is let through.
+// each stream's numbers run on without a gap from nFirst, starting again at 1 after nCycle when
+// that is given (a program run again). A first line strPreface (written before the service ran)
+// is let through. The last numbers are counted on across cycles.
 LineReport CheckLines(const std::vector<std::string>& files, std::size_t nSize, bool bStamped,
-                      long nFirst = 1, const std::string& strPreface = "") {
+                      long nFirst = 1, const std::string& strPreface = "", long nCycle = 0) {
   LineReport report;
   report.anLast[0] = report.anLast[1] = nFirst - 1;
   bool bPreface = !strPreface.empty();
@@ -97,7 +87,8 @@ LineReport CheckLines(const std::vector<std::string>& files, std::size_t nSize, 
       if (bStamped) strLine.erase(0, 24);
       int nStream = strLine.rfind("out ", 0) == 0 ? 0 : strLine.rfind("err ", 0) == 0 ? 1 : -1;
       if (nStream < 0 || strLine.size() != nSize ||
-          std::atol(strLine.c_str() + 4) != report.anLast[nStream] + 1) {
+          std::atol(strLine.c_str() + 4) !=
+              (nCycle ? report.anLast[nStream] % nCycle : report.anLast[nStream]) + 1) {
         report.strProblem = "in " + strFile + ": " + strLine;
         return report;
       }
@@ -113,17 +104,13 @@ std::uint64_t FileSize(const std::string& strPath) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::string Probe() {
-  return BinFolder() + "probe.exe";
-}
-
 TEST(RunnerOutput, RotatesBySizeAtLineEndsAndKeepsTheNewestFiles) {
   CServiceFixture service("Rotate");
   std::string strOut = service.Folder() + "out.log";
   std::string strErr = service.Folder() + "err.log";
   // 200 KB to each stream as fast as the probe can, then its own end. 200 lines fill a file
   // exactly: nine rotations each, of which the newest three are kept.
-  ASSERT_TRUE(service.Install(Probe(), "--lines 2000 --size 100 --exit 0", ""));
+  ASSERT_TRUE(service.Install(ProbePath(), "--lines 2000 --size 100 --exit 0", ""));
   service.SetStringParameter(value::kStdout, strOut);
   service.SetStringParameter(value::kStderr, strErr);
   service.SetDwordParameter(value::kRotateBytes, 20000);
@@ -145,20 +132,17 @@ TEST(RunnerOutput, RotatesBySizeAtLineEndsAndKeepsTheNewestFiles) {
 TEST(RunnerOutput, BothStreamsInOneFileStayWholeStampedAndCompleteAfterAStop) {
   CServiceFixture service("Shared");
   std::string strBoth = service.Folder() + "both.log";
-  std::string strRecord = service.Folder() + "record.txt";
   ASSERT_TRUE(::CreateDirectoryA((service.Folder() + "sub").c_str(), nullptr));
   // The record is written once every line is; the stop follows at once.
-  ASSERT_TRUE(
-      service.Install(Probe(), "--lines 1500 --size 60 --record \"" + strRecord + "\"", ""));
+  ASSERT_TRUE(service.InstallProbe("--lines 1500 --size 60"));
   service.SetStringParameter(value::kStdout, strBoth);
   service.SetStringParameter(value::kStderr, service.Folder() + "sub\\..\\BOTH.log");
   service.SetDwordParameter(value::kTimestamps, 1);
   service.SetDwordParameter(value::kRotateBytes, 30000);
   service.SetDwordParameter(value::kRotateKeep, 0);
   ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 30000));
-  ASSERT_TRUE(service.Stop());
-  ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
+  ASSERT_TRUE(WaitForFile(service.Record(), 30000));
+  ASSERT_EQ(service.StopAndWait().dwCurrentState, SERVICE_STOPPED);
 
   // 2 x 1500 lines of 84 bytes: nine files, each under the limit, none torn.
   std::vector<std::string> files = OutputFiles(strBoth);
@@ -187,7 +171,7 @@ TEST(RunnerOutput, RotatesDailyAndOnControl128WhileAReaderHoldsTheFile) {
     FILETIME old = {time.LowPart, time.HighPart};
     ASSERT_TRUE(::SetFileTime(hOld.get(), nullptr, nullptr, &old));
   }
-  ASSERT_TRUE(service.Install(Probe(), "--lines 100000 --size 50 --rate 40 --streams out", ""));
+  ASSERT_TRUE(service.Install(ProbePath(), "--lines 100000 --size 50 --rate 40 --streams out", ""));
   service.SetStringParameter(value::kStdout, strOut);
   service.SetDwordParameter(value::kRotateDaily, 1);
   ASSERT_TRUE(service.Start());
@@ -214,68 +198,43 @@ TEST(RunnerOutput, RotatesDailyAndOnControl128WhileAReaderHoldsTheFile) {
   EXPECT_EQ(strRead, ReadFileText(OutputFiles(strOut)[1]));
   EXPECT_EQ(service.Query().dwCurrentState, SERVICE_RUNNING);
 
-  ASSERT_TRUE(service.Stop());
-  ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
+  ASSERT_EQ(service.StopAndWait().dwCurrentState, SERVICE_STOPPED);
   LineReport report = CheckLines(OutputFiles(strOut), 50, false, 1, "earlier\n");
   EXPECT_EQ(report.strProblem, "");
   EXPECT_GE(report.anLast[0], 7);
 }
 
-TEST(RunnerOutput, ARotationThatCannotHappenKeepsTheServiceAndTheOutputGoing) {
-  CServiceFixture service("Refused");
+// Each run writes lines 1 to 50 and fails; the runner starts it again after 100 to 400 ms. The
+// live file is held at first without delete sharing, so it cannot be renamed while open.
+TEST(RunnerOutput, OutputGoesOnIntoTheSameFilesAcrossRestartsAndRotationsThatCannotHappen) {
+  CServiceFixture service("Restarts");
   std::string strOut = service.Folder() + "out.log";
-  FILE* pFile = std::fopen(strOut.c_str(), "wb");
-  ASSERT_NE(pFile, nullptr);
-  std::fputs("earlier\n", pFile);
-  std::fclose(pFile);
-  // Held without delete sharing, the file cannot be renamed while it is open.
+  ASSERT_TRUE(WriteText(strOut, "earlier\n"));
   unique_hfile hHolder(::CreateFileA(strOut.c_str(), GENERIC_READ,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(hHolder);
-  ASSERT_TRUE(service.Install(Probe(), "--lines 100000 --size 50 --rate 100 --streams out", ""));
+  ASSERT_TRUE(service.Install(ProbePath(), "--lines 50 --size 40 --streams out --exit 3", ""));
   service.SetStringParameter(value::kStdout, strOut);
+  service.SetDwordParameter(value::kRestartDelay, 100);
+  service.SetDwordParameter(value::kRestartDelayMax, 400);
   service.SetDwordParameter(value::kRotateBytes, 1000);
+  service.SetDwordParameter(value::kRotateKeep, 0);
   ASSERT_TRUE(service.Start());
+  // The rotation that cannot happen keeps the service and the output going.
   EXPECT_TRUE(WaitUntil([&] { return FileSize(strOut) > 3000; }, 10000));
   EXPECT_EQ(OutputFiles(strOut).size(), 1u);
   EXPECT_EQ(service.Query().dwCurrentState, SERVICE_RUNNING);
 
   // Once the file is free, the next rotation point rotates it.
   hHolder.reset();
-  EXPECT_TRUE(WaitUntil([&] { return OutputFiles(strOut).size() >= 2; }, 5000));
-  ASSERT_TRUE(service.Stop());
-  ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
-  LineReport report = CheckLines(OutputFiles(strOut), 50, false, 1, "earlier\n");
+  auto lines = [&] { return CheckLines(OutputFiles(strOut), 40, false, 1, "earlier\n", 50); };
+  EXPECT_TRUE(WaitUntil(
+      [&] { return OutputFiles(strOut).size() >= 3 && lines().anLast[0] >= 3 * 50; }, 10000));
+  ASSERT_EQ(service.StopAndWait().dwCurrentState, SERVICE_STOPPED);
+  LineReport report = lines();
   EXPECT_EQ(report.strProblem, "");
-  EXPECT_GE(report.anLast[0], 60);
-}
-
-TEST(RunnerOutput, OutputGoesOnIntoTheSameFilesAcrossRestarts) {
-  CServiceFixture service("Restarts");
-  std::string strOut = service.Folder() + "out.log";
-  // Each run writes lines 1 to 50 and fails; the runner starts it again after 100 ms, 200 ms...
-  ASSERT_TRUE(service.Install(Probe(), "--lines 50 --size 40 --streams out --exit 3", ""));
-  service.SetStringParameter(value::kStdout, strOut);
-  service.SetDwordParameter(value::kRestartDelay, 100);
-  service.SetDwordParameter(value::kRotateBytes, 1000);
-  service.SetDwordParameter(value::kRotateKeep, 0);
-  ASSERT_TRUE(service.Start());
-  auto joined = [&] {
-    std::string strAll;
-    for (const std::string& strFile : OutputFiles(strOut)) strAll += ReadFileText(strFile);
-    return strAll;
-  };
-  EXPECT_TRUE(WaitUntil([&] { return joined().size() >= 3 * 50 * 40; }, 20000));
-  ASSERT_TRUE(service.Stop());
-  ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
-  std::string strAll = joined();
-  ASSERT_EQ(strAll.size() % 40, 0u);
-  for (std::size_t pos = 0; pos < strAll.size(); pos += 40) {
-    long nExpected = static_cast<long>(pos / 40 % 50) + 1;
-    ASSERT_EQ(std::atol(strAll.c_str() + pos + 4), nExpected) << strAll.substr(pos, 40);
-    ASSERT_EQ(strAll[pos + 39], '\n');
-  }
+  EXPECT_EQ(report.anLast[0] % 50, 0);  // every run's lines, none twice
 }
 
 }  // namespace

@@ -5,23 +5,28 @@
 namespace qm::runner {
 namespace {
 
-TEST(IsBareFileName, OnlyANameWithoutFolderOrDrive) {
+TEST(RunfileKind, BareNamesHaveNoFolderOrDriveAndBatchFilesEndInBatOrCmd) {
   const struct {
     const char* pszRunfile;
     bool bBare;
+    bool bBatch;
   } cases[] = {
-      {"java.exe", true},           {"\"node\"", true},
-      {"C:\\Apps\\app.exe", false}, {"bin\\app.exe", false},
-      {"C:app.exe", false},         {"./app.exe", false},
-      {"\\\\srv\\s\\a.exe", false}, {"\"C:\\P F\\a.exe\"", false},
+      {"java.exe", true, false},           {"\"node\"", true, false},
+      {"C:\\Apps\\app.exe", false, false}, {"bin\\app.exe", false, false},
+      {"C:app.exe", false, false},         {"./app.exe", false, false},
+      {"\\\\srv\\s\\a.exe", false, false}, {"\"C:\\P F\\a.exe\"", false, false},
+      {"C:\\a\\run.bat", false, true},     {"\"C:\\a b\\Run.CMD\"", false, true},
+      {"C:\\a\\cmd", false, false},
   };
   for (const auto& test : cases) {
     EXPECT_EQ(IsBareFileName(test.pszRunfile), test.bBare) << test.pszRunfile;
+    EXPECT_EQ(IsBatchFile(test.pszRunfile), test.bBatch) << test.pszRunfile;
   }
 }
 
+// Relative entries would depend on the runner's current folder; empty ones mean it too. A name
+// without an extension is an exe.
 TEST(SearchPathCandidates, AbsoluteFoldersOfThePathInOrder) {
-  // Relative entries would depend on the runner's current folder; empty ones mean it too.
   EXPECT_EQ(SearchPathCandidates("java.exe",
                                  "C:\\Windows\\system32;;.;bin;\\tools;C:tools; \"C:\\Program "
                                  "Files\\Java\\bin\" ;D:/jdk/bin/;\\\\srv\\share\\bin"),
@@ -29,19 +34,9 @@ TEST(SearchPathCandidates, AbsoluteFoldersOfThePathInOrder) {
                                       "C:\\Program Files\\Java\\bin\\java.exe",
                                       "D:/jdk/bin/java.exe", "\\\\srv\\share\\bin\\java.exe"}));
   EXPECT_TRUE(SearchPathCandidates("java.exe", "").empty());
-}
-
-TEST(SearchPathCandidates, ANameWithoutExtensionIsAnExe) {
   EXPECT_EQ(SearchPathCandidates("\"node\"", "C:\\n"),
             (std::vector<std::string>{"C:\\n\\node.exe"}));
   EXPECT_EQ(SearchPathCandidates("run.cmd", "C:\\n"), (std::vector<std::string>{"C:\\n\\run.cmd"}));
-}
-
-TEST(IsBatchFile, BatAndCmdInAnyCase) {
-  EXPECT_TRUE(IsBatchFile("C:\\a\\run.bat"));
-  EXPECT_TRUE(IsBatchFile("\"C:\\a b\\Run.CMD\""));
-  EXPECT_FALSE(IsBatchFile("C:\\a\\run.exe"));
-  EXPECT_FALSE(IsBatchFile("C:\\a\\cmd"));
 }
 
 TEST(ComposeBatchCommandLine, QuotesTheFileAndKeepsTheArgumentsInsideTheOuterQuotes) {

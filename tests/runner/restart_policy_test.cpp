@@ -7,87 +7,83 @@
 namespace qm::runner {
 namespace {
 
-RestartSettings Settings(RestartMode mode, std::uint32_t delayMs, std::uint32_t maxMs,
-                         std::uint32_t limit = 0) {
-  return {mode, delayMs, maxMs, limit};
-}
+constexpr AfterExit kRestart = AfterExit::kRestart;
+constexpr AfterExit kStop = AfterExit::kStop;
+constexpr AfterExit kGiveUp = AfterExit::kGiveUp;
+constexpr RestartMode kOnFailure = RestartMode::kOnFailure;
 
-struct Run {
+// One program end and the decision it must meet.
+struct ProgramEnd {
+  std::uint32_t exitCode;
   std::uint64_t runMs;
   AfterExit action;
   std::uint32_t delayMs;
+  std::uint32_t restartsInRow;
 };
 
-// Feeds runs that all end with exit code 3 and checks each decision in turn.
-void ExpectRuns(const RestartSettings& settings, const std::vector<Run>& runs) {
-  CRestartBackoff backoff(settings);
-  for (std::size_t i = 0; i < runs.size(); ++i) {
-    RestartDecision decision = backoff.OnProgramEnded(3, runs[i].runMs);
-    EXPECT_EQ(decision.action, runs[i].action) << "run " << i;
-    EXPECT_EQ(decision.dwDelayMs, runs[i].delayMs) << "run " << i;
-  }
-}
-
-TEST(RestartBackoff, DoublesAfterEachShortRunUpToTheCap) {
-  ExpectRuns(Settings(RestartMode::kOnFailure, 200, 800), {{0, AfterExit::kRestart, 200},
-                                                           {10, AfterExit::kRestart, 400},
-                                                           {799, AfterExit::kRestart, 800},
-                                                           {0, AfterExit::kRestart, 800},
-                                                           {0, AfterExit::kRestart, 800}});
-  // A cap that is no power-of-two multiple of the delay is reached exactly, not overshot.
-  CRestartBackoff backoff(Settings(RestartMode::kOnFailure, 1000, 60000));
-  for (int i = 0; i < 6; ++i) backoff.OnProgramEnded(3, 0);  // 1 to 32 seconds
-  EXPECT_EQ(backoff.OnProgramEnded(3, 0).dwDelayMs, 60000u);
-}
-
-TEST(RestartBackoff, ARunThatLastedTheCapStartsAfresh) {
-  ExpectRuns(Settings(RestartMode::kOnFailure, 200, 800), {{0, AfterExit::kRestart, 200},
-                                                           {0, AfterExit::kRestart, 400},
-                                                           {0, AfterExit::kRestart, 800},
-                                                           {800, AfterExit::kRestart, 200},
-                                                           {0, AfterExit::kRestart, 200},
-                                                           {0, AfterExit::kRestart, 400}});
-}
-
-TEST(RestartBackoff, GivesUpAfterTheLimitOfRestartsInARow) {
-  CRestartBackoff backoff(Settings(RestartMode::kOnFailure, 100, 1000, 2));
-  EXPECT_EQ(backoff.OnProgramEnded(3, 0).dwRestartsInRow, 1u);
-  EXPECT_EQ(backoff.OnProgramEnded(3, 0).dwRestartsInRow, 2u);
-  // A long run clears the count: two more restarts are allowed.
-  EXPECT_EQ(backoff.OnProgramEnded(3, 5000).dwRestartsInRow, 1u);
-  EXPECT_EQ(backoff.OnProgramEnded(3, 0).action, AfterExit::kRestart);
-  RestartDecision last = backoff.OnProgramEnded(7, 0);
-  EXPECT_EQ(last.action, AfterExit::kGiveUp);
-  EXPECT_EQ(last.dwRestartsInRow, 2u);
-
-  // Without a limit it never gives up.
-  CRestartBackoff unlimited(Settings(RestartMode::kAlways, 1, 2, 0));
-  for (int i = 0; i < 1000; ++i)
-    ASSERT_EQ(unlimited.OnProgramEnded(1, 0).action, AfterExit::kRestart);
-}
-
-TEST(RestartBackoff, TheModeDecidesWhichExitCodesRestart) {
+TEST(RestartBackoff, DecidesEachEndInTurn) {
   struct Case {
-    RestartMode mode;
-    std::uint32_t exitCode;
-    AfterExit action;
+    const char* pszName;
+    RestartSettings settings;
+    std::vector<ProgramEnd> runs;
   } const cases[] = {
-      {RestartMode::kOnFailure, 0, AfterExit::kStop},
-      {RestartMode::kOnFailure, 0xC0000005u, AfterExit::kRestart},
-      {RestartMode::kAlways, 0, AfterExit::kRestart},
-      {RestartMode::kNever, 3, AfterExit::kStop},
+      {"doubles after each short run up to the cap",
+       {kOnFailure, 200, 800, 0},
+       {{3, 0, kRestart, 200, 1},
+        {3, 10, kRestart, 400, 2},
+        {3, 799, kRestart, 800, 3},
+        {3, 0, kRestart, 800, 4},
+        {3, 0, kRestart, 800, 5}}},
+      // A cap that is no power-of-two multiple of the delay is reached exactly, not overshot.
+      {"odd cap",
+       {kOnFailure, 1000, 60000, 0},
+       {{3, 0, kRestart, 1000, 1},
+        {3, 0, kRestart, 2000, 2},
+        {3, 0, kRestart, 4000, 3},
+        {3, 0, kRestart, 8000, 4},
+        {3, 0, kRestart, 16000, 5},
+        {3, 0, kRestart, 32000, 6},
+        {3, 0, kRestart, 60000, 7}}},
+      {"a run that lasted the cap starts afresh",
+       {kOnFailure, 200, 800, 0},
+       {{3, 0, kRestart, 200, 1},
+        {3, 0, kRestart, 400, 2},
+        {3, 0, kRestart, 800, 3},
+        {3, 800, kRestart, 200, 1},
+        {3, 0, kRestart, 200, 2},
+        {3, 0, kRestart, 400, 3}}},
+      // A long run clears the count: two more restarts are allowed before it gives up.
+      {"gives up after the limit of restarts in a row",
+       {kOnFailure, 100, 1000, 2},
+       {{3, 0, kRestart, 100, 1},
+        {3, 0, kRestart, 200, 2},
+        {3, 5000, kRestart, 100, 1},
+        {3, 0, kRestart, 100, 2},
+        {7, 0, kGiveUp, 0, 2}}},
+      {"huge delays neither overflow nor wait forever",
+       {kOnFailure, 0x90000000u, 0xFFFFFFFFu, 0},
+       {{3, 0, kRestart, 0x90000000u, 1},
+        {3, 0, kRestart, kMaxRestartDelayMs, 2},
+        {3, 0, kRestart, kMaxRestartDelayMs, 3}}},
+      {"OnFailure: a clean end", {kOnFailure, 100, 1000, 0}, {{0, 0, kStop, 0, 0}}},
+      {"OnFailure: a crash", {kOnFailure, 100, 1000, 0}, {{0xC0000005u, 0, kRestart, 100, 1}}},
+      {"Always", {RestartMode::kAlways, 100, 1000, 0}, {{0, 0, kRestart, 100, 1}}},
+      {"Never", {RestartMode::kNever, 100, 1000, 0}, {{3, 0, kStop, 0, 0}}},
   };
   for (const Case& c : cases) {
-    CRestartBackoff backoff(Settings(c.mode, 100, 1000));
-    EXPECT_EQ(backoff.OnProgramEnded(c.exitCode, 0).action, c.action) << c.exitCode;
+    CRestartBackoff backoff(c.settings);
+    for (std::size_t i = 0; i < c.runs.size(); ++i) {
+      const ProgramEnd& run = c.runs[i];
+      RestartDecision decision = backoff.OnProgramEnded(run.exitCode, run.runMs);
+      EXPECT_EQ(decision.action, run.action) << c.pszName << ", run " << i;
+      EXPECT_EQ(decision.dwDelayMs, run.delayMs) << c.pszName << ", run " << i;
+      EXPECT_EQ(decision.dwRestartsInRow, run.restartsInRow) << c.pszName << ", run " << i;
+    }
   }
-}
 
-TEST(RestartBackoff, HugeDelaysNeitherOverflowNorWaitForever) {
-  ExpectRuns(Settings(RestartMode::kOnFailure, 0x90000000u, 0xFFFFFFFFu),
-             {{0, AfterExit::kRestart, 0x90000000u},
-              {0, AfterExit::kRestart, kMaxRestartDelayMs},
-              {0, AfterExit::kRestart, kMaxRestartDelayMs}});
+  // Without a limit it never gives up.
+  CRestartBackoff unlimited({RestartMode::kAlways, 1, 2, 0});
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(unlimited.OnProgramEnded(1, 0).action, kRestart);
 }
 
 }  // namespace

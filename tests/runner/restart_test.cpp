@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,12 +11,6 @@
 
 namespace qm::runner::test {
 namespace {
-
-constexpr DWORD kStateTimeoutMs = 20000;
-
-std::string Probe() {
-  return BinFolder() + "probe.exe";
-}
 
 // The times of the "start=" and "end=" lines of a probe's count file, in order.
 struct Runs {
@@ -25,21 +20,13 @@ struct Runs {
 
 Runs ReadRuns(const std::string& strPath) {
   Runs runs;
-  std::string strText = ReadFileText(strPath);
-  for (size_t pos = 0; pos < strText.size();) {
-    size_t end = strText.find('\n', pos);
-    if (end == std::string::npos) end = strText.size();
-    std::string strLine = strText.substr(pos, end - pos);
+  std::istringstream text(ReadFileText(strPath));
+  for (std::string strLine; std::getline(text, strLine);) {
     if (strLine.rfind("start=", 0) == 0)
       runs.starts.push_back(std::strtoull(&strLine[6], nullptr, 10));
     if (strLine.rfind("end=", 0) == 0) runs.ends.push_back(std::strtoull(&strLine[4], nullptr, 10));
-    pos = end + 1;
   }
   return runs;
-}
-
-std::string Quoted(const std::string& strPath) {
-  return "\"" + strPath + "\"";
 }
 
 // The gaps from each run's end to the next start, as text for failure messages too.
@@ -61,7 +48,7 @@ std::vector<ULONGLONG> Gaps(const Runs& runs, const char* pszWhat, std::string& 
 TEST(RunnerRestart, BacksOffDoublingToTheCapGivesUpAtTheLimitAndStartsAfreshAfterALongRun) {
   CServiceFixture failing("Backoff");
   std::string strFailing = failing.Folder() + "count.txt";
-  ASSERT_TRUE(failing.Install(Probe(), "--count " + Quoted(strFailing) + " --exit 3", ""));
+  ASSERT_TRUE(failing.Install(ProbePath(), "--count " + Quoted(strFailing) + " --exit 3", ""));
   failing.SetDwordParameter("RestartDelay", 300);
   failing.SetDwordParameter("RestartDelayMax", 2400);
   failing.SetDwordParameter("RestartLimit", 5);
@@ -70,7 +57,7 @@ TEST(RunnerRestart, BacksOffDoublingToTheCapGivesUpAtTheLimitAndStartsAfreshAfte
   CServiceFixture recovering("Reset");
   std::string strRecovering = recovering.Folder() + "count.txt";
   ASSERT_TRUE(recovering.Install(
-      Probe(), "--count " + Quoted(strRecovering) + " --run-ms 0,0,0,3500,0 --exit 3", ""));
+      ProbePath(), "--count " + Quoted(strRecovering) + " --run-ms 0,0,0,3500,0 --exit 3", ""));
   recovering.SetDwordParameter("RestartDelay", 300);
   recovering.SetDwordParameter("RestartDelayMax", 2400);
 
@@ -95,8 +82,7 @@ TEST(RunnerRestart, BacksOffDoublingToTheCapGivesUpAtTheLimitAndStartsAfreshAfte
   EXPECT_LT(gaps[1], gaps[3]);
   EXPECT_LT(gaps[4], 4000u);  // not doubled past the cap
 
-  ULONGLONG ullEnd = ::GetTickCount64() + 30000;
-  while (ReadRuns(strRecovering).starts.size() < 5 && ::GetTickCount64() < ullEnd) ::Sleep(50);
+  WaitUntil([&] { return ReadRuns(strRecovering).starts.size() >= 5; }, 30000);
   runs = ReadRuns(strRecovering);
   ASSERT_GE(runs.starts.size(), 5u) << ReadFileText(strRecovering);
   gaps = Gaps(runs, "recovering, gaps:", strGaps);
@@ -108,7 +94,8 @@ TEST(RunnerRestart, BacksOffDoublingToTheCapGivesUpAtTheLimitAndStartsAfreshAfte
   EXPECT_EQ(recovering.Query().dwCurrentState, SERVICE_RUNNING);
 }
 
-// Each case: the mode, the probe's exit code, how many starts and how the service ends.
+// Each case: the mode, the probe's exit code, how many starts and how the service ends; what
+// the program left running never outlives the service.
 TEST(RunnerRestart, TheModeDecidesWhatAnEndedProgramLeadsTo) {
   struct Case {
     const char* pszName;
@@ -125,8 +112,8 @@ TEST(RunnerRestart, TheModeDecidesWhatAnEndedProgramLeadsTo) {
   for (const Case& c : cases) {
     CServiceFixture service(std::string("Mode") + c.pszName);
     std::string strCount = service.Folder() + "count.txt";
-    ASSERT_TRUE(service.Install(
-        Probe(), "--count " + Quoted(strCount) + " --exit " + std::to_string(c.nExit), ""));
+    ASSERT_TRUE(service.InstallProbe(
+        "--count " + Quoted(strCount) + " --exit " + std::to_string(c.nExit), true));
     if (c.pszRestart) service.SetStringParameter("Restart", c.pszRestart);
     service.SetDwordParameter("RestartDelay", 100);
     service.SetDwordParameter("RestartLimit", 1);
@@ -136,35 +123,30 @@ TEST(RunnerRestart, TheModeDecidesWhatAnEndedProgramLeadsTo) {
     EXPECT_EQ(status.dwWin32ExitCode, c.dwWin32) << c.pszName;
     EXPECT_EQ(status.dwServiceSpecificExitCode, c.dwSpecific) << c.pszName;
     EXPECT_EQ(ReadRuns(strCount).starts.size(), c.nStarts) << c.pszName;
+    DWORD dwGrandchild = PidOf(service.Grandchild());
+    EXPECT_NE(dwGrandchild, 0u) << c.pszName;
+    EXPECT_TRUE(ProcessEnded(dwGrandchild)) << c.pszName;
   }
 }
 
 TEST(RunnerRestart, WhileWaitingNothingOfTheEndedRunIsLeftAndAStopEndsTheServiceAtOnce) {
   CServiceFixture service("Wait");
   std::string strCount = service.Folder() + "count.txt";
-  std::string strGrandchild = service.Folder() + "grandchild.txt";
   // The grandchild would run on forever (it ignores stop requests): only the job ends it.
-  ASSERT_TRUE(service.Install(Probe(),
-                              "--count " + Quoted(strCount) + " --child " + Quoted(strGrandchild) +
-                                  " --ignore-stop --exit 3",
-                              ""));
+  ASSERT_TRUE(
+      service.InstallProbe("--count " + Quoted(strCount) + " --ignore-stop --exit 3", true));
   service.SetDwordParameter("RestartDelay", 30000);
   service.SetDwordParameter("RestartDelayMax", 60000);
   ASSERT_TRUE(service.Start());
-  ULONGLONG ullEnd = ::GetTickCount64() + 10000;
-  while (ReadRuns(strCount).ends.empty() && ::GetTickCount64() < ullEnd) ::Sleep(50);
+  WaitUntil([&] { return !ReadRuns(strCount).ends.empty(); }, 10000);
   ASSERT_EQ(ReadRuns(strCount).ends.size(), 1u);
-  DWORD dwGrandchild = static_cast<DWORD>(
-      std::strtoul(RecordValue(ReadFileText(strGrandchild), "pid").c_str(), nullptr, 10));
+  DWORD dwGrandchild = PidOf(service.Grandchild());
   ASSERT_NE(dwGrandchild, 0u);
-  ullEnd = ::GetTickCount64() + 5000;
-  while (!ProcessEnded(dwGrandchild) && ::GetTickCount64() < ullEnd) ::Sleep(50);
-  EXPECT_TRUE(ProcessEnded(dwGrandchild));
+  EXPECT_TRUE(WaitUntil([&] { return ProcessEnded(dwGrandchild); }, 5000));
   EXPECT_EQ(service.Query().dwCurrentState, SERVICE_RUNNING);
 
   ULONGLONG ullStop = ::GetTickCount64();
-  ASSERT_TRUE(service.Stop());
-  SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+  SERVICE_STATUS_PROCESS status = service.StopAndWait();
   EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
   EXPECT_EQ(status.dwWin32ExitCode, 0u);
   EXPECT_LT(::GetTickCount64() - ullStop, 5000u);
@@ -172,20 +154,22 @@ TEST(RunnerRestart, WhileWaitingNothingOfTheEndedRunIsLeftAndAStopEndsTheService
   EXPECT_EQ(ReadRuns(strCount).starts.size(), 1u);
 }
 
-TEST(RunnerRestart, EnvironmentAndPriorityReachTheProgram) {
+// Environment and Priority reach each start; values are read as stored and expanded when
+// expandable.
+TEST(RunnerRestart, EnvironmentPriorityAndExpandedValuesReachTheProgram) {
   CServiceFixture service("Env");
-  std::string strRecord = service.Folder() + "record.txt";
-  ASSERT_TRUE(service.Install(Probe(),
-                              "--record " + Quoted(strRecord) +
-                                  " --env QM_SET --env QM_EXPANDED --env ComSpec --env SystemRoot",
-                              ""));
+  ASSERT_TRUE(
+      service.InstallProbe("--env QM_SET --env QM_EXPANDED --env ComSpec --env SystemRoot"));
   std::string strEntries = std::string("QM_SET=hello") + '\0' +
                            "QM_EXPANDED=%qm_set% from %SystemRoot%" + '\0' + "COMSPEC=" + '\0';
   service.SetStringParameter("Environment", strEntries, REG_MULTI_SZ);
   service.SetStringParameter("Priority", "belownormal");
+  service.SetStringParameter("Directory", "%SystemRoot%", REG_EXPAND_SZ);
+  // Stored without its closing NUL, as any program may write it: read as exactly its bytes.
+  service.SetStringParameter("Runfile", ProbePath(), REG_SZ, false);
   ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
-  std::string strText = ReadFileText(strRecord);
+  ASSERT_TRUE(WaitForFile(service.Record(), 10000));
+  std::string strText = ReadFileText(service.Record());
   char szSystemRoot[MAX_PATH] = "";
   ::GetEnvironmentVariableA("SystemRoot", szSystemRoot, sizeof(szSystemRoot));
   EXPECT_EQ(RecordValue(strText, "env.QM_SET"), "hello") << strText;
@@ -195,34 +179,7 @@ TEST(RunnerRestart, EnvironmentAndPriorityReachTheProgram) {
   // Built on top of the runner's own environment.
   EXPECT_EQ(_stricmp(RecordValue(strText, "env.SystemRoot").c_str(), szSystemRoot), 0) << strText;
   EXPECT_EQ(RecordValue(strText, "priority"), "0x4000") << strText;  // BELOW_NORMAL
-}
-
-TEST(RunnerRestart, ABadValueStopsTheStart) {
-  struct Case {
-    const char* pszName;
-    const char* pszValue;
-    std::string strData;
-    DWORD dwType;
-    DWORD dwError;
-  } const cases[] = {
-      {"Restart", "Restart", "Sometimes", REG_SZ, 1610},
-      {"Priority", "Priority", "Realtime", REG_SZ, 1610},
-      {"EnvEntry", "Environment", std::string("A=1") + '\0' + "NOEQUALS" + '\0', REG_MULTI_SZ,
-       1610},
-      {"EnvType", "Environment", "A=1", REG_SZ, ERROR_DATATYPE_MISMATCH},
-      {"DelayType", "RestartDelay", "200", REG_SZ, ERROR_DATATYPE_MISMATCH},
-  };
-  for (const Case& c : cases) {
-    CServiceFixture service(std::string("Bad") + c.pszName);
-    std::string strCount = service.Folder() + "count.txt";
-    ASSERT_TRUE(service.Install(Probe(), "--count " + Quoted(strCount), ""));
-    service.SetStringParameter(c.pszValue, c.strData, c.dwType);
-    ASSERT_TRUE(service.Start());
-    SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
-    EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED) << c.pszName;
-    EXPECT_EQ(status.dwWin32ExitCode, c.dwError) << c.pszName;
-    EXPECT_TRUE(ReadRuns(strCount).starts.empty()) << c.pszName;
-  }
+  EXPECT_EQ(_stricmp(RecordValue(strText, "cwd").c_str(), szSystemRoot), 0) << strText;
 }
 
 }  // namespace

@@ -11,38 +11,39 @@
 namespace qm::runner::test {
 namespace {
 
-constexpr DWORD kStateTimeoutMs = 20000;
-
-std::string Probe() {
-  return BinFolder() + "probe.exe";
-}
-
-// The folder without its trailing backslash, as GetCurrentDirectory reports it.
-std::string Bare(const std::string& strFolder) {
-  return strFolder.substr(0, strFolder.size() - 1);
-}
-
-DWORD PidOf(const std::string& strRecordPath) {
-  std::string strPid = RecordValue(ReadFileText(strRecordPath), "pid");
-  return static_cast<DWORD>(std::strtoul(strPid.c_str(), nullptr, 10));
-}
-
-TEST(RunnerService, RunsTheProgramWithItsArgumentsInItsDirectoryUntilStopped) {
+// A Runfile path with blanks, quoted arguments and no Directory (the program starts in its own
+// folder), with its output appended to the Stdout and Stderr files, until it is asked to stop.
+TEST(RunnerService, RunsTheProgramWithItsArgumentsAndOutputUntilStopped) {
   CServiceFixture service("Basic");
-  std::string strRecord = service.Folder() + "record.txt";
-  ASSERT_TRUE(service.Install(Probe(), "--record \"" + strRecord + "\" plain", service.Folder()));
+  std::string strFolder = service.Folder() + "my programs";
+  ASSERT_TRUE(::CreateDirectoryA(strFolder.c_str(), nullptr));
+  std::string strCopy = strFolder + "\\probe copy.exe";
+  ASSERT_TRUE(::CopyFileA(ProbePath().c_str(), strCopy.c_str(), FALSE));
+  std::string strRecord = service.Folder() + "the record.txt";
+  std::string strOut = service.Folder() + "out.log";
+  std::string strErr = service.Folder() + "err.log";
+  ASSERT_TRUE(WriteText(strOut, "earlier run\n"));
+  ASSERT_TRUE(service.Install(
+      strCopy, "--print hello --record " + Quoted(strRecord) + " \"two words\" \"say \\\"hi\\\"\"",
+      ""));
+  service.SetStringParameter("Stdout", strOut);
+  service.SetStringParameter("Stderr", strErr);  // does not exist yet
   ASSERT_TRUE(service.Start());
   EXPECT_EQ(service.WaitForState(SERVICE_RUNNING, kStateTimeoutMs).dwCurrentState, SERVICE_RUNNING);
   ASSERT_TRUE(WaitForFile(strRecord, 10000));
   std::string strText = ReadFileText(strRecord);
-  EXPECT_EQ(RecordValue(strText, "cwd"), Bare(service.Folder()));
-  EXPECT_NE(strText.find("arg=plain\n"), std::string::npos) << strText;
+  EXPECT_EQ(RecordValue(strText, "cwd"), strFolder);
+  EXPECT_NE(strText.find("arg=two words\n"), std::string::npos) << strText;
+  EXPECT_NE(strText.find("arg=say \"hi\"\n"), std::string::npos) << strText;
+  EXPECT_EQ(RecordValue(strText, "cmdline").rfind("\"" + strCopy + "\" ", 0), 0u) << strText;
   DWORD dwPid = PidOf(strRecord);
   ASSERT_NE(dwPid, 0u);
   EXPECT_FALSE(ProcessEnded(dwPid));
+  // The runner writes what it receives at once, but a moment after the program wrote it.
+  EXPECT_TRUE(WaitForText(strOut, "earlier run\nhello\r\n", 5000)) << ReadFileText(strOut);
+  EXPECT_TRUE(WaitForText(strErr, "err:hello\r\n", 5000)) << ReadFileText(strErr);
 
-  ASSERT_TRUE(service.Stop());
-  SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+  SERVICE_STATUS_PROCESS status = service.StopAndWait();
   EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
   EXPECT_EQ(status.dwWin32ExitCode, 0u);
   EXPECT_TRUE(ProcessEnded(dwPid));
@@ -50,37 +51,18 @@ TEST(RunnerService, RunsTheProgramWithItsArgumentsInItsDirectoryUntilStopped) {
   EXPECT_NE(ReadFileText(strRecord).find("ended-by="), std::string::npos);
 }
 
-TEST(RunnerService, StoppingEndsEveryProcessTheProgramStarted) {
-  CServiceFixture service("Tree");
-  std::string strRecord = service.Folder() + "record.txt";
-  std::string strGrandchild = service.Folder() + "grandchild.txt";
-  // The grandchild ignores the stop request, so only the job can end it.
-  ASSERT_TRUE(service.Install(
-      Probe(), "--record \"" + strRecord + "\" --child \"" + strGrandchild + "\" --ignore-stop",
-      ""));
-  service.SetDwordParameter("StopTimeout", 1000);
-  ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
-  ASSERT_TRUE(WaitForFile(strGrandchild, 10000));
-  DWORD dwChild = PidOf(strRecord);
-  DWORD dwGrandchild = PidOf(strGrandchild);
-  ASSERT_NE(dwGrandchild, 0u);
-  EXPECT_FALSE(ProcessEnded(dwGrandchild));
-
-  ASSERT_TRUE(service.Stop());
-  EXPECT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
-  EXPECT_TRUE(ProcessEnded(dwChild));
-  EXPECT_TRUE(ProcessEnded(dwGrandchild));
-}
-
-TEST(RunnerService, AProgramThatIgnoresTheStopIsEndedAfterTheTimeout) {
+// The program and the child it started both ignore the stop request: the runner waits the
+// StopTimeout, saying so, then ends them through the job.
+TEST(RunnerService, AProgramThatIgnoresTheStopIsEndedWithItsChildrenAfterTheTimeout) {
   CServiceFixture service("Stubborn");
-  std::string strRecord = service.Folder() + "record.txt";
-  ASSERT_TRUE(service.Install(Probe(), "--record \"" + strRecord + "\" --ignore-stop", ""));
+  ASSERT_TRUE(service.InstallProbe("--ignore-stop", true));
   service.SetDwordParameter("StopTimeout", 2000);
   ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
-  DWORD dwPid = PidOf(strRecord);
+  ASSERT_TRUE(WaitForFile(service.Record(), 10000));
+  DWORD dwChild = PidOf(service.Record());
+  DWORD dwGrandchild = PidOf(service.Grandchild());
+  ASSERT_NE(dwGrandchild, 0u);
+  EXPECT_FALSE(ProcessEnded(dwGrandchild));
 
   ULONGLONG ullStart = ::GetTickCount64();
   ASSERT_TRUE(service.Stop());
@@ -96,72 +78,50 @@ TEST(RunnerService, AProgramThatIgnoresTheStopIsEndedAfterTheTimeout) {
   ULONGLONG ullTook = ::GetTickCount64() - ullStart;
   EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
   EXPECT_EQ(status.dwWin32ExitCode, 0u);  // asked to stop, and stopped
-  EXPECT_TRUE(ProcessEnded(dwPid));
+  EXPECT_TRUE(ProcessEnded(dwChild));
+  EXPECT_TRUE(ProcessEnded(dwGrandchild));
   // It was given its time, and not much more.
   EXPECT_GE(ullTook, 1900u);
   EXPECT_LT(ullTook, 10000u);
-  EXPECT_EQ(ReadFileText(strRecord).find("ended-by="), std::string::npos);
+  EXPECT_EQ(ReadFileText(service.Record()).find("ended-by="), std::string::npos);
 }
 
-TEST(RunnerService, AProgramThatEndsByItselfStopsTheServiceWithItsExitCode) {
-  CServiceFixture failing("Exit3");
-  std::string strGrandchild = failing.Folder() + "grandchild.txt";
-  ASSERT_TRUE(failing.Install(Probe(), "--child \"" + strGrandchild + "\" --exit 3", ""));
-  // Without restarts, as Restart=Never keeps it.
-  failing.SetStringParameter("Restart", "Never");
-  ASSERT_TRUE(failing.Start());
-  SERVICE_STATUS_PROCESS status = failing.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
-  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
-  EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
-  EXPECT_EQ(status.dwServiceSpecificExitCode, 3u);
-  // What the program left running does not outlive the service.
-  ASSERT_TRUE(WaitForFile(strGrandchild, 1000));
-  EXPECT_TRUE(ProcessEnded(PidOf(strGrandchild)));
-
-  CServiceFixture clean("Exit0");
-  ASSERT_TRUE(clean.Install(Probe(), "--exit 0", ""));
-  ASSERT_TRUE(clean.Start());
-  status = clean.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
-  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
-  EXPECT_EQ(status.dwWin32ExitCode, 0u);
-}
-
-// The service must end up stopped with an error, never hang in START_PENDING or look clean.
-void ExpectStartFails(CServiceFixture& service, DWORD dwExpectedError) {
-  ASSERT_TRUE(service.Start());
-  SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
-  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED) << service.Name();
-  EXPECT_EQ(status.dwWin32ExitCode, dwExpectedError) << service.Name();
-}
-
+// Whatever stops the start, the service ends up stopped with the error and the program never
+// runs.
 TEST(RunnerService, AStartThatCannotSucceedStopsTheServiceWithAnError) {
-  CServiceFixture missingFile("NoFile");
-  ASSERT_TRUE(missingFile.Install(missingFile.Folder() + "absent.exe", "", ""));
-  ExpectStartFails(missingFile, ERROR_FILE_NOT_FOUND);
-
-  CServiceFixture missingValue("NoValue");
-  ASSERT_TRUE(missingValue.Install(Probe(), "", ""));
-  missingValue.DeleteParameter("Runfile");
-  ExpectStartFails(missingValue, ERROR_FILE_NOT_FOUND);
-
-  CServiceFixture emptyValue("Empty");
-  ASSERT_TRUE(emptyValue.Install("", "", ""));
-  ExpectStartFails(emptyValue, 1610u);  // ERROR_BAD_CONFIGURATION
-
-  CServiceFixture wrongType("Type");
-  ASSERT_TRUE(wrongType.Install(Probe(), "", ""));
-  wrongType.SetStringParameter("StopTimeout", "5000");
-  ExpectStartFails(wrongType, static_cast<DWORD>(ERROR_DATATYPE_MISMATCH));
-
-  // The output file's folder is missing: nothing may start with its output lost.
-  CServiceFixture badOutput("NoOut");
-  ASSERT_TRUE(badOutput.Install(Probe(), "", ""));
-  badOutput.SetStringParameter("Stdout", badOutput.Folder() + "absent\\out.log");
-  ExpectStartFails(badOutput, ERROR_PATH_NOT_FOUND);
-
-  CServiceFixture missingFolder("NoDir");
-  ASSERT_TRUE(missingFolder.Install(Probe(), "", missingFolder.Folder() + "absent"));
-  ExpectStartFails(missingFolder, ERROR_DIRECTORY);
+  struct Case {
+    const char* pszName;
+    const char* pszValue;
+    std::string strData;  // "\\..." names a file in the service's folder
+    DWORD dwType;         // REG_NONE: the value is removed
+    DWORD dwError;
+  } const cases[] = {
+      {"NoFile", "Runfile", "\\absent.exe", REG_SZ, ERROR_FILE_NOT_FOUND},
+      {"NoValue", "Runfile", "", REG_NONE, ERROR_FILE_NOT_FOUND},
+      {"Empty", "Runfile", "", REG_SZ, 1610},  // ERROR_BAD_CONFIGURATION
+      {"NoDir", "Directory", "\\absent", REG_SZ, ERROR_DIRECTORY},
+      // The output file's folder is missing: nothing may start with its output lost.
+      {"NoOut", "Stdout", "\\absent\\out.log", REG_SZ, ERROR_PATH_NOT_FOUND},
+      {"Type", "StopTimeout", "5000", REG_SZ, ERROR_DATATYPE_MISMATCH},
+      {"DelayType", "RestartDelay", "200", REG_SZ, ERROR_DATATYPE_MISMATCH},
+      {"EnvType", "Environment", "A=1", REG_SZ, ERROR_DATATYPE_MISMATCH},
+      {"EnvEntry", "Environment", std::string("A=1") + '\0' + "NOEQUALS" + '\0', REG_MULTI_SZ,
+       1610},
+      {"Restart", "Restart", "Sometimes", REG_SZ, 1610},
+      {"Priority", "Priority", "Realtime", REG_SZ, 1610},
+  };
+  for (const Case& c : cases) {
+    CServiceFixture service(std::string("Bad") + c.pszName);
+    ASSERT_TRUE(service.InstallProbe(""));
+    std::string strData = c.strData;
+    if (strData.rfind('\\', 0) == 0) strData = service.Folder() + strData.substr(1);
+    if (c.dwType == REG_NONE) {
+      service.DeleteParameter(c.pszValue);
+    } else {
+      service.SetStringParameter(c.pszValue, strData, c.dwType);
+    }
+    service.ExpectStartFails(c.dwError);
+  }
 
   // Each failure went to the event log, whose source now names the runner's message table.
   char szFile[MAX_PATH] = "";
@@ -174,123 +134,50 @@ TEST(RunnerService, AStartThatCannotSucceedStopsTheServiceWithAnError) {
   EXPECT_EQ(_stricmp(szFile, (BinFolder() + "carrack.exe").c_str()), 0) << szFile;
 }
 
-TEST(RunnerService, OutputGoesToTheStdoutAndStderrFilesAppended) {
-  CServiceFixture service("Output");
-  std::string strRecord = service.Folder() + "record.txt";
-  std::string strOut = service.Folder() + "out.log";
-  std::string strErr = service.Folder() + "err.log";
-  FILE* pFile = std::fopen(strOut.c_str(), "wb");
-  ASSERT_NE(pFile, nullptr);
-  std::fputs("earlier run\n", pFile);
-  std::fclose(pFile);
-  ASSERT_TRUE(service.Install(Probe(), "--print hello --record \"" + strRecord + "\"", ""));
-  service.SetStringParameter("Stdout", strOut);
-  service.SetStringParameter("Stderr", strErr);  // does not exist yet
-  ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
-  // The runner writes what it receives at once, but a moment after the program wrote it.
-  EXPECT_TRUE(WaitForText(strOut, "earlier run\nhello\r\n", 5000)) << ReadFileText(strOut);
-  EXPECT_TRUE(WaitForText(strErr, "err:hello\r\n", 5000)) << ReadFileText(strErr);
-}
-
-TEST(RunnerService, QuotedArgumentsAndARunfilePathWithBlanksArriveIntact) {
-  CServiceFixture service("Blanks");
-  std::string strFolder = service.Folder() + "my programs";
-  ASSERT_TRUE(::CreateDirectoryA(strFolder.c_str(), nullptr));
-  std::string strCopy = strFolder + "\\probe copy.exe";
-  ASSERT_TRUE(::CopyFileA(Probe().c_str(), strCopy.c_str(), FALSE));
-  std::string strRecord = service.Folder() + "the record.txt";
-  // No Directory: the program starts in its own folder.
-  ASSERT_TRUE(service.Install(
-      strCopy, "--record \"" + strRecord + "\" \"two words\" \"say \\\"hi\\\"\"", ""));
-  ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
-  std::string strText = ReadFileText(strRecord);
-  EXPECT_EQ(RecordValue(strText, "cwd"), strFolder);
-  EXPECT_NE(strText.find("arg=two words\n"), std::string::npos) << strText;
-  EXPECT_NE(strText.find("arg=say \"hi\"\n"), std::string::npos) << strText;
-  EXPECT_EQ(RecordValue(strText, "cmdline").rfind("\"" + strCopy + "\" ", 0), 0u) << strText;
-}
-
-TEST(RunnerService, ValuesAreReadAsStoredAndExpandedWhenExpandable) {
-  CServiceFixture service("Expand");
-  std::string strRecord = service.Folder() + "record.txt";
-  ASSERT_TRUE(service.Install(Probe(), "--record \"" + strRecord + "\"", ""));
-  service.SetStringParameter("Directory", "%SystemRoot%", REG_EXPAND_SZ);
-  // Stored without its closing NUL, as any program may write it: read as exactly its bytes.
-  std::string strRunfile = Probe();
-  ASSERT_EQ(::RegSetKeyValueA(
-                HKEY_LOCAL_MACHINE,
-                ("SYSTEM\\CurrentControlSet\\Services\\" + service.Name() + "\\Parameters").c_str(),
-                "Runfile", REG_SZ, strRunfile.data(), static_cast<DWORD>(strRunfile.size())),
-            ERROR_SUCCESS);
-  ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
-  char szSystemRoot[MAX_PATH] = "";
-  ::GetEnvironmentVariableA("SystemRoot", szSystemRoot, sizeof(szSystemRoot));
-  EXPECT_EQ(_stricmp(RecordValue(ReadFileText(strRecord), "cwd").c_str(), szSystemRoot), 0)
-      << ReadFileText(strRecord);
-}
-
-TEST(RunnerService, AWindowedProgramIsAskedToCloseItsWindow) {
+// In the Directory the tool wrote, a windowed program is asked to close its window.
+TEST(RunnerService, AWindowedProgramRunsInItsDirectoryAndIsAskedToCloseItsWindow) {
   CServiceFixture service("Window");
-  std::string strRecord = service.Folder() + "record.txt";
+  std::string strRecord = service.Record();
   ASSERT_TRUE(service.Install(BinFolder() + "probe_window.exe",
-                              "--window --record \"" + strRecord + "\"", ""));
+                              "--window --record " + Quoted(strRecord), service.Folder()));
   ASSERT_TRUE(service.Start());
   ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  // Without the trailing backslash, as GetCurrentDirectory reports it.
+  EXPECT_EQ(RecordValue(ReadFileText(strRecord), "cwd") + "\\", service.Folder());
   DWORD dwPid = PidOf(strRecord);
   ::Sleep(500);  // the window is made after the record is written
-  ASSERT_TRUE(service.Stop());
-  EXPECT_EQ(service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs).dwCurrentState, SERVICE_STOPPED);
+  EXPECT_EQ(service.StopAndWait().dwCurrentState, SERVICE_STOPPED);
   EXPECT_TRUE(ProcessEnded(dwPid));
   EXPECT_NE(ReadFileText(strRecord).find("ended-by=close"), std::string::npos);
 }
 
-TEST(RunnerService, TheProgramDiesWithTheRunner) {
-  // What happens when the manager (or anyone) ends the runner's process outright.
-  CServiceFixture service("Killed");
-  std::string strRecord = service.Folder() + "record.txt";
-  std::string strGrandchild = service.Folder() + "grandchild.txt";
-  ASSERT_TRUE(service.Install(
-      Probe(), "--record \"" + strRecord + "\" --child \"" + strGrandchild + "\"", ""));
-  ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
-  ASSERT_TRUE(WaitForFile(strGrandchild, 10000));
-  DWORD dwRunner = service.Query().dwProcessId;
-  ASSERT_NE(dwRunner, 0u);
-  unique_handle hRunner(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, dwRunner));
-  ASSERT_TRUE(hRunner);
-  ASSERT_TRUE(::TerminateProcess(hRunner.get(), 9));
-  ::WaitForSingleObject(hRunner.get(), 10000);
-  DWORD dwChild = PidOf(strRecord);
-  DWORD dwGrandchild = PidOf(strGrandchild);
-  ULONGLONG ullEnd = ::GetTickCount64() + 5000;
-  while (!(ProcessEnded(dwChild) && ProcessEnded(dwGrandchild)) && ::GetTickCount64() < ullEnd) {
-    ::Sleep(50);
-  }
-  EXPECT_TRUE(ProcessEnded(dwChild));
-  EXPECT_TRUE(ProcessEnded(dwGrandchild));
-}
-
-TEST(RunnerService, RemovingARunningServiceLeavesNoProcessBehind) {
-  CServiceFixture service("Remove");
-  std::string strRecord = service.Folder() + "record.txt";
-  std::string strGrandchild = service.Folder() + "grandchild.txt";
-  ASSERT_TRUE(service.Install(
-      Probe(), "--record \"" + strRecord + "\" --child \"" + strGrandchild + "\"", ""));
-  ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
-  ASSERT_TRUE(WaitForFile(strGrandchild, 10000));
-  DWORD dwRunner = service.Query().dwProcessId;
-
-  EXPECT_NE(service.Commands().StopAndDeleteService(service.Name().c_str()), 0);
-  service.Forget();
-  EXPECT_TRUE(ProcessEnded(PidOf(strRecord)));
-  EXPECT_TRUE(ProcessEnded(PidOf(strGrandchild)));
-  unique_handle hRunner(::OpenProcess(SYNCHRONIZE, FALSE, dwRunner));
-  if (hRunner) {
-    EXPECT_EQ(::WaitForSingleObject(hRunner.get(), 10000), WAIT_OBJECT_0);
+// Whether the runner is ended outright (by the manager or anyone) or its running service is
+// removed, nothing the program started is left behind.
+TEST(RunnerService, NoProcessOutlivesAKilledRunnerOrARemovedService) {
+  for (bool bKill : {true, false}) {
+    const char* pszHow = bKill ? "Killed" : "Remove";
+    CServiceFixture service(pszHow);
+    ASSERT_TRUE(service.InstallProbe("", true));
+    ASSERT_TRUE(service.Start());
+    ASSERT_TRUE(WaitForFile(service.Record(), 10000)) << pszHow;
+    ASSERT_TRUE(WaitForFile(service.Grandchild(), 10000)) << pszHow;
+    DWORD dwChild = PidOf(service.Record());
+    DWORD dwGrandchild = PidOf(service.Grandchild());
+    unique_handle hRunner(
+        ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, service.Query().dwProcessId));
+    ASSERT_TRUE(hRunner) << pszHow;
+    if (bKill) {
+      ASSERT_TRUE(::TerminateProcess(hRunner.get(), 9));
+    } else {
+      EXPECT_NE(service.Commands().StopAndDeleteService(service.Name().c_str()), 0);
+      service.Forget();
+    }
+    // The removal has ended them by the time it returns; the job a killed runner held ends
+    // them a moment after it.
+    EXPECT_TRUE(WaitUntil([&] { return ProcessEnded(dwChild) && ProcessEnded(dwGrandchild); },
+                          bKill ? 5000 : 0))
+        << pszHow;
+    EXPECT_EQ(::WaitForSingleObject(hRunner.get(), 10000), WAIT_OBJECT_0) << pszHow;
   }
 }
 

@@ -15,71 +15,66 @@ namespace {
 
 namespace value = contract::value;
 
-// Long enough that a program ended by force instead of by its stop request shows plainly.
-constexpr DWORD kLongStopTimeoutMs = 20000;
 // A stop the program heard ends well inside this; a test that fails fails after it.
 constexpr DWORD kHeardWithinMs = 8000;
 
-std::string Probe() {
-  return BinFolder() + "probe.exe";
-}
-
-DWORD PidOf(const std::string& strRecordPath) {
-  std::string strPid = RecordValue(ReadFileText(strRecordPath), "pid");
-  return static_cast<DWORD>(std::strtoul(strPid.c_str(), nullptr, 10));
-}
-
-// Waits for SERVICE_RUNNING without the fixture's 50 ms pauses, so that a stop follows it at
-// once.
-bool WaitRunningTightly(CServiceFixture& service) {
-  ULONGLONG ullEnd = ::GetTickCount64() + 10000;
-  while (::GetTickCount64() < ullEnd) {
-    DWORD dwState = service.Query().dwCurrentState;
-    if (dwState == SERVICE_RUNNING) return true;
-    if (dwState == SERVICE_STOPPED) return false;
-    ::Sleep(1);
-  }
-  return false;
-}
-
-TEST(RunnerStop, AConsoleProgramHearsCtrlCEvenWhileItIsStillStartingUp) {
+// Each program hears the stop request and ends by it: nothing is ended by force, as it would be
+// at the StopTimeout (the highest accepted, so that a forced end shows plainly).
+TEST(RunnerStop, ConsoleProgramsAndBatchFilesHearCtrlCEvenWhileStillStartingUp) {
   struct Case {
     const char* pszName;
-    const char* pszArguments;
+    const char* pszOptions;
     bool bWaitForStart;  // false: the stop follows SERVICE_RUNNING at once
+    bool bBatch;         // started through a batch file, which stops without a prompt
   };
   const Case cases[] = {
       // Only a Ctrl+C handler, as Java, Node, Python and .NET programs have.
-      {"Plain", "", true},
+      {"Plain", "", true, false},
       // Deaf to the stop for its first 300 ms: only a repeated request reaches it.
-      {"Late", "--deaf-ms 300", false},
+      {"Late", "--deaf-ms 300", false, false},
+      {"Batch", "--print batch", true, true},
   };
   for (const Case& test : cases) {
     CServiceFixture service(test.pszName);
-    std::string strRecord = service.Folder() + "record.txt";
-    ASSERT_TRUE(service.Install(
-        Probe(), std::string(test.pszArguments) + " --record \"" + strRecord + "\"", ""));
-    service.SetDwordParameter(value::kStopTimeout, kLongStopTimeoutMs);
+    std::string strRecord = service.Record();
+    if (test.bBatch) {
+      std::string strBatch = service.Folder() + "run probe.cmd";
+      ASSERT_TRUE(WriteText(strBatch, "@echo off\r\n" + Quoted(ProbePath()) + " --record " +
+                                          Quoted(strRecord) + " %*\r\necho after\r\n"));
+      ASSERT_TRUE(service.Install(strBatch, test.pszOptions, ""));
+    } else {
+      ASSERT_TRUE(service.InstallProbe(test.pszOptions));
+    }
+    service.SetDwordParameter(value::kStopTimeout, contract::kMaxStopTimeoutMs);
     ASSERT_TRUE(service.Start());
-    ASSERT_TRUE(WaitRunningTightly(service)) << test.pszName;
+    ASSERT_EQ(service.WaitForState(SERVICE_RUNNING, 10000, 1).dwCurrentState, SERVICE_RUNNING)
+        << test.pszName;
     // At the system's shutdown the program is asked to end like at a stop (which controls
     // start that is tested natively): the manager must send the runner that control.
-    EXPECT_NE(service.Query().dwControlsAccepted & SERVICE_ACCEPT_SHUTDOWN, 0u);
+    EXPECT_NE(service.Query().dwControlsAccepted & SERVICE_ACCEPT_SHUTDOWN, 0u) << test.pszName;
     if (test.bWaitForStart) {
-      ASSERT_TRUE(WaitForFile(strRecord, 10000));
+      ASSERT_TRUE(WaitForFile(strRecord, 10000)) << test.pszName;
+      ASSERT_TRUE(service.HoldJob(PidOf(strRecord))) << test.pszName;
     }
     ULONGLONG ullStart = ::GetTickCount64();
     ASSERT_TRUE(service.Stop());
-    SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kHeardWithinMs);
+    DWORD dwLeft = 0;
+    SERVICE_STATUS_PROCESS status = service.WaitForStopped(kHeardWithinMs, &dwLeft);
     ULONGLONG ullTook = ::GetTickCount64() - ullStart;
-    std::printf("%s console program: stop request to SERVICE_STOPPED in %llu ms\n", test.pszName,
+    std::printf("%s program: stop request to SERVICE_STOPPED in %llu ms\n", test.pszName,
                 static_cast<unsigned long long>(ullTook));
     EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED) << test.pszName;
     EXPECT_EQ(status.dwWin32ExitCode, 0u) << test.pszName;
+    if (test.bWaitForStart) {
+      EXPECT_EQ(dwLeft, 0u) << test.pszName;
+    }
     std::string strText = ReadFileText(strRecord);
     EXPECT_NE(strText.find("ended-by=ctrl-c"), std::string::npos) << test.pszName << strText;
     // It ran in the job from its first instruction on: nothing it starts can escape.
     EXPECT_EQ(RecordValue(strText, "in-job"), "1") << test.pszName << strText;
+    if (test.bBatch) {
+      EXPECT_NE(strText.find("arg=batch\n"), std::string::npos) << strText;
+    }
   }
 }
 
@@ -89,25 +84,16 @@ TEST(RunnerStop, EverythingTheProgramStartedIsGoneWhenStoppedIsReported) {
   // Ignores every request: ended at the default StopTimeout, which services the tool
   // installs rely on.
   CServiceFixture stubborn("Deaf");
-  std::string strRecord = stubborn.Folder() + "record.txt";
-  std::string strGrandchild = stubborn.Folder() + "grandchild.txt";
-  ASSERT_TRUE(stubborn.Install(
-      Probe(), "--ignore-stop --record \"" + strRecord + "\" --child \"" + strGrandchild + "\"",
-      ""));
+  ASSERT_TRUE(stubborn.InstallProbe("--ignore-stop", true));
   // Ends by itself while its child goes on running.
   CServiceFixture ending("Ends");
-  std::string strEndingRecord = ending.Folder() + "record.txt";
-  std::string strEndingChild = ending.Folder() + "grandchild.txt";
-  ASSERT_TRUE(ending.Install(Probe(),
-                             "--run-ms 3000 --exit 0 --record \"" + strEndingRecord +
-                                 "\" --child \"" + strEndingChild + "\"",
-                             ""));
+  ASSERT_TRUE(ending.InstallProbe("--run-ms 3000 --exit 0", true));
   ASSERT_TRUE(stubborn.Start());
   ASSERT_TRUE(ending.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
-  ASSERT_TRUE(WaitForFile(strEndingRecord, 10000));
-  ASSERT_TRUE(stubborn.HoldJob(PidOf(strRecord)));
-  ASSERT_TRUE(ending.HoldJob(PidOf(strEndingRecord)));
+  ASSERT_TRUE(WaitForFile(stubborn.Record(), 10000));
+  ASSERT_TRUE(WaitForFile(ending.Record(), 10000));
+  ASSERT_TRUE(stubborn.HoldJob(PidOf(stubborn.Record())));
+  ASSERT_TRUE(ending.HoldJob(PidOf(ending.Record())));
   EXPECT_GE(stubborn.ProcessesInJob(), 2u);  // with Wine's console host, 3
 
   ULONGLONG ullStart = ::GetTickCount64();
@@ -126,30 +112,6 @@ TEST(RunnerStop, EverythingTheProgramStartedIsGoneWhenStoppedIsReported) {
   EXPECT_EQ(dwLeft, 0u) << "left running after the stop timeout";
   EXPECT_GE(ullTook, kDefaultMs - 1000);
   EXPECT_LT(ullTook, kDefaultMs + 7000);
-}
-
-TEST(RunnerStop, ABatchFileStopsWithoutWaitingForAnAnswer) {
-  CServiceFixture service("Batch");
-  std::string strRecord = service.Folder() + "record.txt";
-  std::string strBatch = service.Folder() + "run probe.cmd";
-  FILE* pFile = std::fopen(strBatch.c_str(), "wb");
-  ASSERT_NE(pFile, nullptr);
-  std::fprintf(pFile, "@echo off\r\n\"%s\" --record \"%s\" %%*\r\necho after\r\n", Probe().c_str(),
-               strRecord.c_str());
-  std::fclose(pFile);
-  ASSERT_TRUE(service.Install(strBatch, "--print batch", ""));
-  service.SetDwordParameter(value::kStopTimeout, kLongStopTimeoutMs);
-  ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
-  ASSERT_TRUE(service.HoldJob(PidOf(strRecord)));
-  EXPECT_NE(RecordValue(ReadFileText(strRecord), "arg"), "") << ReadFileText(strRecord);
-
-  ASSERT_TRUE(service.Stop());
-  DWORD dwLeft = 0;
-  SERVICE_STATUS_PROCESS status = service.WaitForStopped(kHeardWithinMs, &dwLeft);
-  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
-  EXPECT_EQ(dwLeft, 0u);
-  EXPECT_NE(ReadFileText(strRecord).find("ended-by=ctrl-c"), std::string::npos);
 }
 
 // Makes strLink a symbolic link to strTarget: a Windows link where the system makes them,
@@ -203,28 +165,18 @@ TEST(RunnerRefuses, OutputFilesThatAreLinksAndOverLongStopTimeouts) {
   };
   for (const Case& test : cases) {
     CServiceFixture service(test.pszName);
-    std::string strRecord = service.Folder() + "record.txt";
     std::string strTarget = service.Folder() + "precious.txt";
     std::string strLink = service.Folder() + "service.log";
-    ASSERT_TRUE(service.Install(Probe(), "--print leak --record \"" + strRecord + "\"", ""));
-    if (test.bTargetExists) {
-      FILE* pFile = std::fopen(strTarget.c_str(), "wb");
-      ASSERT_NE(pFile, nullptr);
-      std::fputs("precious\n", pFile);
-      std::fclose(pFile);
-    }
+    ASSERT_TRUE(service.InstallProbe("--print leak"));
+    ASSERT_TRUE(!test.bTargetExists || WriteText(strTarget, "precious\n"));
     if (test.pszValue) {
       ASSERT_TRUE(MakeFileLink(strLink, strTarget)) << test.pszName;
       service.SetStringParameter(test.pszValue, strLink);
     } else {
-      // Ten minutes is the most; one more is refused.
+      // Ten minutes is the most (accepted by the stop tests above); one more is refused.
       service.SetDwordParameter(value::kStopTimeout, contract::kMaxStopTimeoutMs + 1);
     }
-    ASSERT_TRUE(service.Start());
-    SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, 10000);
-    EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED) << test.pszName;
-    EXPECT_EQ(status.dwWin32ExitCode, 1610u) << test.pszName;  // ERROR_BAD_CONFIGURATION
-    EXPECT_EQ(::GetFileAttributesA(strRecord.c_str()), INVALID_FILE_ATTRIBUTES) << test.pszName;
+    service.ExpectStartFails(1610);  // ERROR_BAD_CONFIGURATION
     if (test.bTargetExists) {
       EXPECT_EQ(ReadFileText(strTarget), "precious\n") << test.pszName;
     } else {
@@ -232,13 +184,6 @@ TEST(RunnerRefuses, OutputFilesThatAreLinksAndOverLongStopTimeouts) {
     }
     ::DeleteFileA(strLink.c_str());
   }
-  // The ceiling itself is accepted.
-  CServiceFixture service("MaxStop");
-  std::string strRecord = service.Folder() + "record.txt";
-  ASSERT_TRUE(service.Install(Probe(), "--record \"" + strRecord + "\"", ""));
-  service.SetDwordParameter(value::kStopTimeout, contract::kMaxStopTimeoutMs);
-  ASSERT_TRUE(service.Start());
-  EXPECT_TRUE(WaitForFile(strRecord, 10000));
 }
 
 // Deletes a file when the test ends, however it ends.
@@ -256,10 +201,10 @@ TEST(RunnerService, ABareRunfileIsTakenFromTheSearchPathNotFromBesideTheRunner) 
   CFileRemover onPath{std::string(szWindows) + "\\" + strName};
   CFileRemover besideRunner{BinFolder() + strName};
   CServiceFixture service("Bare");
-  ASSERT_TRUE(::CopyFileA(Probe().c_str(), onPath.m_strPath.c_str(), FALSE));
-  ASSERT_TRUE(::CopyFileA(Probe().c_str(), besideRunner.m_strPath.c_str(), FALSE));
-  std::string strRecord = service.Folder() + "record.txt";
-  ASSERT_TRUE(service.Install(strName, "--record \"" + strRecord + "\"", ""));
+  ASSERT_TRUE(::CopyFileA(ProbePath().c_str(), onPath.m_strPath.c_str(), FALSE));
+  ASSERT_TRUE(::CopyFileA(ProbePath().c_str(), besideRunner.m_strPath.c_str(), FALSE));
+  std::string strRecord = service.Record();
+  ASSERT_TRUE(service.Install(strName, "--record " + Quoted(strRecord), ""));
   ASSERT_TRUE(service.Start());
   ASSERT_TRUE(WaitForFile(strRecord, 10000));
   std::string strText = ReadFileText(strRecord);
@@ -268,8 +213,7 @@ TEST(RunnerService, ABareRunfileIsTakenFromTheSearchPathNotFromBesideTheRunner) 
   std::string strCommandLine = RecordValue(strText, "cmdline");
   EXPECT_EQ(_strnicmp(strCommandLine.c_str(), onPath.m_strPath.c_str(), onPath.m_strPath.size()), 0)
       << strText;
-  ASSERT_TRUE(service.Stop());
-  EXPECT_EQ(service.WaitForState(SERVICE_STOPPED, kHeardWithinMs).dwCurrentState, SERVICE_STOPPED);
+  EXPECT_EQ(service.StopAndWait(kHeardWithinMs).dwCurrentState, SERVICE_STOPPED);
 }
 
 }  // namespace

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 namespace qm::runner::test {
 
@@ -13,47 +17,56 @@ std::string BinFolder() {
   return strPath.substr(0, strPath.find_last_of('\\') + 1);
 }
 
+std::string ProbePath() {
+  return BinFolder() + "probe.exe";
+}
+
+std::string Quoted(const std::string& strPath) {
+  return "\"" + strPath + "\"";
+}
+
 std::string ReadFileText(const std::string& strPath) {
-  std::string strText;
-  FILE* pFile = std::fopen(strPath.c_str(), "rb");
-  if (!pFile) return strText;
-  char buffer[4096];
-  size_t nRead;
-  while ((nRead = std::fread(buffer, 1, sizeof(buffer), pFile)) > 0) strText.append(buffer, nRead);
-  std::fclose(pFile);
-  return strText;
+  std::ifstream file(strPath, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+bool WriteText(const std::string& strPath, const std::string& strText) {
+  std::ofstream file(strPath, std::ios::binary);
+  file << strText;
+  file.close();
+  EXPECT_TRUE(file) << strPath;
+  return static_cast<bool>(file);
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD dwTimeoutMs) {
+  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
+  while (!done()) {
+    if (::GetTickCount64() >= ullEnd) return false;
+    ::Sleep(50);
+  }
+  return true;
 }
 
 bool WaitForFile(const std::string& strPath, DWORD dwTimeoutMs) {
-  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
-  while (::GetFileAttributesA(strPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    if (::GetTickCount64() >= ullEnd) return false;
-    ::Sleep(50);
-  }
-  return true;
+  return WaitUntil([&] { return ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                   dwTimeoutMs);
 }
 
 bool WaitForText(const std::string& strPath, const std::string& strText, DWORD dwTimeoutMs) {
-  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
-  while (ReadFileText(strPath) != strText) {
-    if (::GetTickCount64() >= ullEnd) return false;
-    ::Sleep(50);
-  }
-  return true;
+  return WaitUntil([&] { return ReadFileText(strPath) == strText; }, dwTimeoutMs);
 }
 
 std::string RecordValue(const std::string& strRecord, const std::string& strKey) {
-  std::string strPrefix = strKey + "=";
-  size_t pos = 0;
-  while (pos < strRecord.size()) {
-    size_t end = strRecord.find('\n', pos);
-    if (end == std::string::npos) end = strRecord.size();
-    if (strRecord.compare(pos, strPrefix.size(), strPrefix) == 0) {
-      return strRecord.substr(pos + strPrefix.size(), end - pos - strPrefix.size());
-    }
-    pos = end + 1;
+  std::istringstream text(strRecord);
+  for (std::string strLine; std::getline(text, strLine);) {
+    if (strLine.rfind(strKey + "=", 0) == 0) return strLine.substr(strKey.size() + 1);
   }
   return {};
+}
+
+DWORD PidOf(const std::string& strRecordPath) {
+  std::string strPid = RecordValue(ReadFileText(strRecordPath), "pid");
+  return static_cast<DWORD>(std::strtoul(strPid.c_str(), nullptr, 10));
 }
 
 bool ProcessEnded(DWORD dwProcessId) {
@@ -63,25 +76,6 @@ bool ProcessEnded(DWORD dwProcessId) {
 }
 
 namespace {
-
-void RemoveTree(const std::string& strFolder) {
-  WIN32_FIND_DATAA data;
-  unique_hfind hFind(::FindFirstFileA((strFolder + "*").c_str(), &data));
-  if (hFind) {
-    do {
-      std::string strName = data.cFileName;
-      if (strName == "." || strName == "..") continue;
-      std::string strPath = strFolder + strName;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(strPath + "\\");
-      } else {
-        ::DeleteFileA(strPath.c_str());
-      }
-    } while (::FindNextFileA(hFind.get(), &data));
-  }
-  hFind.reset();
-  ::RemoveDirectoryA(strFolder.c_str());
-}
 
 std::string ParametersKey(const std::string& strName) {
   return "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
@@ -117,7 +111,8 @@ CServiceFixture::~CServiceFixture() {
     m_hService.reset();
   }
   if (m_hJob) ::TerminateJobObject(m_hJob.get(), 1);
-  RemoveTree(m_strFolder);
+  std::error_code error;
+  std::filesystem::remove_all(m_strFolder, error);
 }
 
 bool CServiceFixture::HoldJob(DWORD dwProgramId) {
@@ -151,12 +146,7 @@ DWORD CServiceFixture::ProcessesInJob() {
 }
 
 SERVICE_STATUS_PROCESS CServiceFixture::WaitForStopped(DWORD dwTimeoutMs, DWORD* pdwLeftAtStop) {
-  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
-  SERVICE_STATUS_PROCESS status = Query();
-  while (status.dwCurrentState != SERVICE_STOPPED && ::GetTickCount64() < ullEnd) {
-    ::Sleep(1);
-    status = Query();
-  }
+  SERVICE_STATUS_PROCESS status = WaitForState(SERVICE_STOPPED, dwTimeoutMs, 1);
   *pdwLeftAtStop = ProcessesInJob();
   return status;
 }
@@ -181,11 +171,18 @@ bool CServiceFixture::Install(const std::string& strRunfile, const std::string& 
   return nCreated == 1 && m_hService;
 }
 
+bool CServiceFixture::InstallProbe(const std::string& strOptions, bool bChild,
+                                   const std::string& strDirectory) {
+  std::string strArguments = strOptions + " --record " + Quoted(Record());
+  if (bChild) strArguments += " --child " + Quoted(Grandchild());
+  return Install(ProbePath(), strArguments, strDirectory);
+}
+
 void CServiceFixture::SetStringParameter(const char* pszName, const std::string& strValue,
-                                         DWORD dwType) {
-  LSTATUS status =
-      ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, ParametersKey(m_strName).c_str(), pszName, dwType,
-                        strValue.c_str(), static_cast<DWORD>(strValue.size() + 1));
+                                         DWORD dwType, bool bTerminated) {
+  LSTATUS status = ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, ParametersKey(m_strName).c_str(), pszName,
+                                     dwType, strValue.c_str(),
+                                     static_cast<DWORD>(strValue.size() + (bTerminated ? 1 : 0)));
   EXPECT_EQ(status, ERROR_SUCCESS) << pszName;
 }
 
@@ -222,14 +219,28 @@ SERVICE_STATUS_PROCESS CServiceFixture::Query() {
   return status;
 }
 
-SERVICE_STATUS_PROCESS CServiceFixture::WaitForState(DWORD dwState, DWORD dwTimeoutMs) {
+SERVICE_STATUS_PROCESS CServiceFixture::WaitForState(DWORD dwState, DWORD dwTimeoutMs,
+                                                     DWORD dwPollMs) {
   ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
   SERVICE_STATUS_PROCESS status = Query();
   while (status.dwCurrentState != dwState && ::GetTickCount64() < ullEnd) {
-    ::Sleep(50);
+    ::Sleep(dwPollMs);
     status = Query();
   }
   return status;
+}
+
+SERVICE_STATUS_PROCESS CServiceFixture::StopAndWait(DWORD dwTimeoutMs) {
+  Stop();
+  return WaitForState(SERVICE_STOPPED, dwTimeoutMs);
+}
+
+void CServiceFixture::ExpectStartFails(DWORD dwError) {
+  if (!Start()) return;
+  SERVICE_STATUS_PROCESS status = WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED) << m_strName;
+  EXPECT_EQ(status.dwWin32ExitCode, dwError) << m_strName;
+  EXPECT_EQ(::GetFileAttributesA(Record().c_str()), INVALID_FILE_ATTRIBUTES) << m_strName;
 }
 
 }  // namespace qm::runner::test

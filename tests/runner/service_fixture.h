@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "common/win32_handles.h"
@@ -13,18 +14,29 @@
 
 namespace qm::runner::test {
 
+// How long a service may take to reach a state in a test that does not measure it.
+constexpr DWORD kStateTimeoutMs = 20000;
+
 // The folder that holds the test executables, carrack.exe and probe.exe; with a trailing
 // backslash.
 std::string BinFolder();
+std::string ProbePath();
+std::string Quoted(const std::string& strPath);
 
 // Reads a whole file; empty when it does not exist.
 std::string ReadFileText(const std::string& strPath);
+// Writes a whole file; false (with a test failure) when it cannot.
+bool WriteText(const std::string& strPath, const std::string& strText);
+// Polls done every 50 ms until it holds or dwTimeoutMs passed; returns its last answer.
+bool WaitUntil(const std::function<bool()>& done, DWORD dwTimeoutMs);
 // Waits up to dwTimeoutMs for a file to exist.
 bool WaitForFile(const std::string& strPath, DWORD dwTimeoutMs);
 // Waits up to dwTimeoutMs for a file to hold exactly strText.
 bool WaitForText(const std::string& strPath, const std::string& strText, DWORD dwTimeoutMs);
 // The value of the first "key=value" line of a record, or empty.
 std::string RecordValue(const std::string& strRecord, const std::string& strKey);
+// The process id of a probe's record file, or 0.
+DWORD PidOf(const std::string& strRecordPath);
 // True when the process with this id has ended (or never existed).
 bool ProcessEnded(DWORD dwProcessId);
 
@@ -59,14 +71,27 @@ class CServiceFixture {
   // tests as its runner. False (with a test failure) when that fails.
   bool Install(const std::string& strRunfile, const std::string& strArguments,
                const std::string& strDirectory);
-  void SetStringParameter(const char* pszName, const std::string& strValue, DWORD dwType = REG_SZ);
+  // Installs probe.exe with strOptions, writing its record to Record() and, with bChild,
+  // starting a child that records into Grandchild().
+  bool InstallProbe(const std::string& strOptions, bool bChild = false,
+                    const std::string& strDirectory = "");
+  std::string Record() const { return m_strFolder + "record.txt"; }
+  std::string Grandchild() const { return m_strFolder + "grandchild.txt"; }
+  // Without bTerminated the value is stored without its closing NUL, as any program may.
+  void SetStringParameter(const char* pszName, const std::string& strValue, DWORD dwType = REG_SZ,
+                          bool bTerminated = true);
   void SetDwordParameter(const char* pszName, DWORD dwValue);
   void DeleteParameter(const char* pszName);
 
   bool Start();
   bool Stop();
-  // Waits for the state; returns the last status seen.
-  SERVICE_STATUS_PROCESS WaitForState(DWORD dwState, DWORD dwTimeoutMs);
+  // Waits for the state, polling every dwPollMs; returns the last status seen.
+  SERVICE_STATUS_PROCESS WaitForState(DWORD dwState, DWORD dwTimeoutMs, DWORD dwPollMs = 50);
+  // Asks the service to stop and waits for SERVICE_STOPPED; returns the last status seen.
+  SERVICE_STATUS_PROCESS StopAndWait(DWORD dwTimeoutMs = kStateTimeoutMs);
+  // Starts a service that must end up stopped with dwError, never hang in START_PENDING or
+  // look clean, and whose program never got to write its record.
+  void ExpectStartFails(DWORD dwError);
   SERVICE_STATUS_PROCESS Query();
   SC_HANDLE Handle() const { return m_hService.get(); }
 
