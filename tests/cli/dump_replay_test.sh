@@ -27,14 +27,7 @@ service=qmReplay
 work=$build/replaytest
 origin=$build/wineprefix
 fresh=$build/replayprefix
-failures=0
-
-check() {  # check DESCRIPTION CONDITION...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-equal() { [ "$1" = "$2" ]; }
-contains() { [[ $1 == *"$2"* ]]; }
+source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 same_file() { diff -u "$1" "$2" >&2; }
 
 # Where a user keeps the tool, the program and its folders, on both machines alike.

@@ -27,15 +27,7 @@ done
 work=$build/msitest
 prefix=$build/msiprefix
 service=qmMsiService
-failures=0
-
-check() {  # check DESCRIPTION CONDITION...
-  local what=$1; shift
-  if "$@"; then echo "ok   $what"; else echo "FAIL $what"; failures=$((failures + 1)); fi
-}
-contains() { [[ $1 == *"$2"* ]]; }
-equal() { [ "$1" = "$2" ]; }
-differ() { [ "$1" != "$2" ]; }
+source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 
 rm -rf "$work" && mkdir -p "$work" || exit 1
 make_msi() {  # make_msi VERSION OUTPUT
