@@ -12,9 +12,12 @@ build=${QM_BENCH_BUILD:-$root/build/bench}
 max=${1:-100000}
 sorted_limit=${2:-20000}
 
-[ -f "$build/CMakeCache.txt" ] ||
+if [ -f "$build/CMakeCache.txt" ]; then
+  cmake -B "$build" -DQM_BENCH=ON >/dev/null  # a folder configured before the switch existed
+else
   cmake -S "$root" -B "$build" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DQM_BENCH=ON >/dev/null
+fi
 cmake --build "$build" --target bench_dirtree runner_bench output_bench cli_bench -j "${QM_JOBS:-2}"
 
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all

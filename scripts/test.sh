@@ -2,9 +2,18 @@
 # Sets up the machine, builds both configurations and runs every test: the native unit tests
 # (with AddressSanitizer and UndefinedBehaviorSanitizer) and the Windows build's tests under
 # Wine, in the build's private prefix.
+#   scripts/test.sh            everything, from a bare machine (what CI runs)
+#   scripts/test.sh --native   the quick path of a developer: no set-up, no Windows build, no
+#                              Wine; builds and runs the native tests only
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$(pwd)
+
+if [ "${1:-}" = "--native" ]; then
+  bash scripts/build.sh native || exit 1
+  exec ctest --preset native -j "$(nproc)"
+fi
+[ $# -eq 0 ] || { echo "usage: scripts/test.sh [--native]" >&2; exit 2; }
 
 bash scripts/setup.sh || exit 1
 bash scripts/build.sh native windows || exit 1
