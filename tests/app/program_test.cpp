@@ -139,6 +139,8 @@ TEST_F(Program, SystemMenuCloseEndsTheProgram) {
 }
 
 TEST_F(Program, EveryBoxIsOwnedByTheMainWindowWhichStaysDisabledUnderIt) {
+  DeleteServiceNamed(kOwnName);  // left by a run that was cut short
+  DeleteServiceNamed(kForeignName);
   // A service of another installer, for the Remove command's second question.
   {
     qm::unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
