@@ -134,12 +134,22 @@ void CDirectoryTree::DeleteListed(HTREEITEM hKeep) {
   m_vecListed.clear();
 }
 
+bool CDirectoryTree::ListingIsBelow(HTREEITEM hItem) const {
+  if (m_vecListed.empty()) return false;  // then m_hListedParent may be gone
+  for (HTREEITEM h = m_hListedParent; h; h = GetNextItem(h, TVGN_PARENT)) {
+    if (h == hItem) return true;
+  }
+  return false;
+}
+
 void CDirectoryTree::DeleteChildBranch(HTREEITEM hItem) {
   HTREEITEM hChild = GetNextItem(hItem, TVGN_CHILD);
   if (!hChild) return;
   CRedrawSuspender suspend(m_hWnd);
-  // The listing hangs under the deepest chain item, below hChild.
-  DeleteListed(nullptr);
+  // Only the first child's branch goes. The last listing mostly hangs in it, under the deepest
+  // chain item, and goes first in bulk; but after a collapsed chain item was listed again it
+  // hangs beside hChild, and stays.
+  if (ListingIsBelow(hChild)) DeleteListed(nullptr);
   while (HTREEITEM hGrandchild = GetNextItem(hChild, TVGN_CHILD)) DeleteItem(hGrandchild);
   DeleteItem(hChild);
 }

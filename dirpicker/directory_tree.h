@@ -47,6 +47,8 @@ class CDirectoryTree : public qm::fw::CTreeCtrl {
   HTREEITEM InsertChainItem(HTREEITEM hParent, const char* pszText);
   // Deletes the items of the last listing, oldest first (see DeleteSiblings).
   void DeleteListed(HTREEITEM hKeep);
+  // Whether the last listing hangs in the branch of hItem (hItem itself included).
+  bool ListingIsBelow(HTREEITEM hItem) const;
 
   // The last listing: its parent and its items in the order the control created them.
   HTREEITEM m_hListedParent = nullptr;

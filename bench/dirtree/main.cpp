@@ -1,7 +1,8 @@
 // Listing speed of the directory tree: our listing (directory search, order computed as the
 // control's sorted insertion would place the items, positioned insertion with redrawing
-// suspended) against one sorted insertion (TVI_SORT) per subdirectory, on folders of
-// 1,000, 20,000 and 100,000 subdirectories made in the temporary folder.
+// suspended) against one sorted insertion (TVI_SORT) per subdirectory, and the descent and
+// the climb that delete a listing, on folders of 1,000, 20,000 and 100,000 subdirectories
+// made in the temporary folder.
 //
 //   bench_dirtree.exe [max-count [prepared-root [sorted-limit]]]    (run by scripts/bench.sh)
 //
@@ -58,8 +59,10 @@ std::size_t CountChildren(const qm::fw::CTreeCtrl& tree, HTREEITEM hParent) {
 }
 
 // The directory tree's own listing under a chain item; then the first step of a descent
-// into the middle item, which removes all its siblings.
-double TimeOurListing(const std::string& strDir, std::size_t* pnItems, double* pdDescent) {
+// into the middle item, which removes all its siblings; then, with the folder listed again
+// under that item, the first step of a climb back to the top, which removes the listing.
+double TimeOurListing(const std::string& strDir, std::size_t* pnItems, double* pdDescent,
+                      double* pdClimb) {
   HWND hTree = CreateTree();
   qm::dirpicker::CDirectoryTree tree;
   tree.SubclassWindow(hTree);
@@ -78,6 +81,14 @@ double TimeOurListing(const std::string& strDir, std::size_t* pnItems, double* p
   if (CountChildren(tree, hChain) != 1 || tree.GetNextItem(hChain, TVGN_CHILD) != hMiddle) {
     std::fprintf(stderr, "descent left other items beside the one descended into\n");
     *pdDescent = -1;
+  }
+  tree.ListSubdirectories(strDir, hMiddle);
+  t0 = std::chrono::steady_clock::now();
+  tree.DeleteChildBranch(hChain);
+  *pdClimb = Seconds(t0);
+  if (tree.GetNextItem(hChain, TVGN_CHILD) != nullptr) {
+    std::fprintf(stderr, "climb left items below the top\n");
+    *pdClimb = -1;
   }
   ::DestroyWindow(hTree);
   return dSeconds;
@@ -153,8 +164,8 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  std::printf("%10s %12s %12s %12s %14s %8s\n", "subdirs", "listing s", "descent s", "table floor",
-              "TVI_SORT s", "ratio");
+  std::printf("%10s %12s %12s %12s %12s %14s %8s\n", "subdirs", "listing s", "descent s", "climb s",
+              "table floor", "TVI_SORT s", "ratio");
   std::size_t nMade = 0;
   int nStatus = 0;
   for (std::size_t nCount : {std::size_t{1000}, std::size_t{20000}, std::size_t{100000}}) {
@@ -170,20 +181,20 @@ int main(int argc, char** argv) {
       nMade = nCount;
     }
     std::size_t nListed = 0, nSorted = 0;
-    double dDescent = 0;
-    double dOurs = TimeOurListing(strFolder, &nListed, &dDescent);
-    if (nListed != nCount || dDescent < 0) {
+    double dDescent = 0, dClimb = 0;
+    double dOurs = TimeOurListing(strFolder, &nListed, &dDescent, &dClimb);
+    if (nListed != nCount || dDescent < 0 || dClimb < 0) {
       std::fprintf(stderr, "listed %zu of %zu\n", nListed, nCount);
       nStatus = 1;
     }
     double dFloor = TimeTableFloor(nCount);
     if (nCount <= nSortedLimit) {
       double dSorted = TimeSortedInsertion(strFolder, &nSorted);
-      std::printf("%10zu %12.3f %12.3f %12.3f %14.3f %7.0fx\n", nCount, dOurs, dDescent, dFloor,
-                  dSorted, dSorted / dOurs);
+      std::printf("%10zu %12.3f %12.3f %12.3f %12.3f %14.3f %7.0fx\n", nCount, dOurs, dDescent,
+                  dClimb, dFloor, dSorted, dSorted / dOurs);
     } else {
-      std::printf("%10zu %12.3f %12.3f %12.3f %14s %8s\n", nCount, dOurs, dDescent, dFloor, "-",
-                  "-");
+      std::printf("%10zu %12.3f %12.3f %12.3f %12.3f %14s %8s\n", nCount, dOurs, dDescent, dClimb,
+                  dFloor, "-", "-");
     }
     std::fflush(stdout);
   }

@@ -294,6 +294,52 @@ TEST_F(DirectoryTreeTest, CollapsedChainItemsAreListedAgainBesideTheirChildren) 
   EXPECT_EQ(m_tree.GetPath(), m_tmp.Path("top"));
 }
 
+TEST_F(DirectoryTreeTest, ClimbAfterACollapsedChainItemDeletesOnlyItsFirstChildsBranch) {
+  // top > mid > beta shown; top collapsed by the user and double-clicked lists top's
+  // subdirectories beside its chain child mid. A later climb to top, or to mid, takes only the
+  // branch below the first child of the item climbed to: the listing beside mid stays.
+  struct Climb {
+    std::size_t nBelowTop;  // 0 climbs to top, 1 to mid
+    std::vector<std::string> vecTopChildren;
+    std::vector<std::string> vecClimbedChildren;
+  };
+  const std::vector<std::string> vecTopTwice = {"mid", "mid", "zzz", "zzz"};
+  const std::vector<std::string> vecMid = {"...", "Alpha", "beta", "hidden"};
+  const struct {
+    const char* pszName;
+    std::vector<Climb> vecClimbs;
+  } kRows[] = {
+      {"to the collapsed item", {{0, vecTopTwice, vecTopTwice}}},
+      {"to its chain child, then to it",
+       {{1, {"mid", "mid", "zzz"}, vecMid}, {0, vecTopTwice, vecTopTwice}}},
+  };
+  m_tmp.MakeDir("top\\zzz");
+  const std::size_t nTop = Components(m_tmp.Path("top")).size() - 1;
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.pszName);
+    ASSERT_TRUE(::SetCurrentDirectoryA(m_tmp.Path("top\\mid\\beta").c_str()));
+    m_tree.ShowCurrentDirectory();
+    HTREEITEM hTop = ChainItems()[nTop];
+    ::SendMessageA(m_hTree, TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(hTop));
+    Select(hTop);
+    DoubleClick();
+    ASSERT_THAT(TreeChildren(m_hTree, hTop), ElementsAre("mid", "mid", "zzz"));
+    // The chain child comes first: a climb to top is a climb, not the deepest item's no-op.
+    ASSERT_EQ(TreeImage(m_hTree, TreeNext(m_hTree, TVGN_CHILD, hTop)), 2);
+
+    for (const Climb& climb : row.vecClimbs) {
+      HTREEITEM hClimbed = ChainItems()[nTop + climb.nBelowTop];
+      Select(hClimbed);
+      EXPECT_EQ(DoubleClick(), 1);
+      EXPECT_EQ(m_tree.GetPath(), m_tmp.Path(climb.nBelowTop == 0 ? "top" : "top\\mid"));
+      EXPECT_EQ(TreeChildren(m_hTree, hTop), climb.vecTopChildren);
+      EXPECT_EQ(TreeChildren(m_hTree, hClimbed), climb.vecClimbedChildren);
+    }
+    EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+    TakePostedTreeChanges(m_hParent);
+  }
+}
+
 // Records the tree's bulk-change messages in order, runs of one kind collapsed ("insert x3").
 class CTreeMessageLog {
  public:

@@ -10,6 +10,9 @@
 #   upgrade   the newer build replaces the older: one product, the service still running
 #   downgrade the older build is refused while the newer one is installed
 #   uninstall files, shortcuts and event source go; the user's service stays registered
+#   folder    installed into a folder of the administrator's choice (INSTALLDIR), another
+#             build (even given another INSTALLDIR) and the newer one upgrade it there, where
+#             the services' runner is, and the uninstall leaves nothing in either folder
 set -uo pipefail
 
 while [ $# -gt 0 ]; do
@@ -27,6 +30,7 @@ done
 work=$build/msitest
 prefix=$build/msiprefix
 service=qmMsiService
+custom_service=qmMsiCustomDir
 source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 
 rm -rf "$work" && mkdir -p "$work" || exit 1
@@ -73,15 +77,18 @@ wine cmd /c exit </dev/null >/dev/null 2>&1  # Wine's background processes, deta
 cleanup() {
   timeout 30 wine sc stop "$service" </dev/null >/dev/null 2>&1
   timeout 30 wine sc delete "$service" </dev/null >/dev/null 2>&1
+  timeout 30 wine sc delete "$custom_service" </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix wineserver -k 2>/dev/null
 }
 trap cleanup EXIT
 
 win() { timeout 60 wine "$@" </dev/null 2>/dev/null | tr -d '\r'; }
 winpath() { winepath -w "$1" 2>/dev/null; }
-msiexec() {  # msiexec /i|/x PACKAGE LOG -> msiexec's exit code
-  timeout 120 wine msiexec "$1" "$(winpath "$2")" /qn /l*v "$(winpath "$3")" </dev/null \
-    >/dev/null 2>&1
+msiexec() {  # msiexec /i|/x PACKAGE LOG [PROPERTY=VALUE...] -> msiexec's exit code
+  local action=$1 package=$2 log=$3
+  shift 3
+  timeout 120 wine msiexec "$action" "$(winpath "$package")" /qn /l*v "$(winpath "$log")" "$@" \
+    </dev/null >/dev/null 2>&1
 }
 products() {  # the DisplayVersion of every installed Quillmont, one a line
   win reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
@@ -99,8 +106,8 @@ event_source() {
     /v EventMessageFile | grep EventMessageFile  # Wine's reg prints its errors on stdout
 }
 runner='C:\Program Files\Quillmont\carrack.exe'
-binary() {  # the service's command line as registered, or nothing
-  win reg query "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$service" /v ImagePath |
+binary() {  # binary [SERVICE]: the service's command line as registered, or nothing
+  win reg query "HKLM\\SYSTEM\\CurrentControlSet\\Services\\${1:-$service}" /v ImagePath |
     sed -n 's/.*ImagePath *REG_[A-Z_]* *//p'
 }
 state() { win sc query "$service" | sed -n 's/.*STATE *: *\([0-9]*\).*/\1/p'; }
@@ -164,6 +171,56 @@ check "no file left: $(ls "$install_dir" 2>/dev/null | tr '\n' ' ')" \
 check "no shortcut left" equal "$(shortcuts)" ""
 check "event source removed" equal "$(event_source)" ""
 check "the user's service stays registered" equal "$(binary)" "\"$runner\""
+
+echo "== folder"
+# An administrator's folder: the upgrade must stay there, where the services' runner is.
+custom='C:\Tools\Quillmont\'
+custom_dir="$prefix/drive_c/Tools/Quillmont"
+custom_runner="${custom}carrack.exe"
+remembered() {  # the folder the installed product wrote down, or nothing
+  win reg query 'HKLM\Software\Quillmont' /v InstallDir | sed -n 's/.*InstallDir *REG_SZ *//p'
+}
+left_in() { ls -A "$1" 2>/dev/null | tr '\n' ' '; }  # what a folder still holds
+msiexec /i "$msi" "$work/custom.log" "INSTALLDIR=$custom"
+check "install into $custom succeeds" equal "$?" 0
+for f in quillmnt.exe carrack.exe quillmnt.html readme.txt LICENSE; do
+  check "installed $f there" test -f "$custom_dir/$f"
+done
+check "nothing in the default folder: $(left_in "$install_dir")" equal "$(left_in "$install_dir")" ""
+check "the folder is written down: $(remembered)" equal "$(remembered)" "$custom"
+check "event source registered there" contains "$(event_source)" "$custom_runner"
+out=$(win "$probe" install "${custom}quillmnt.exe" "$custom_service" "$(winpath "$service_program")")
+check "the tool there installs a service ($out)" contains "$out" "box=Success"
+check "its binary is the runner there: $(binary "$custom_service")" \
+  equal "$(binary "$custom_service" | tr -d '"')" "$custom_runner"
+
+# Another build of this version, told to go elsewhere: the services' folder wins.
+msiexec /i "$work/same.msi" "$work/custom-rebuild.log" 'INSTALLDIR=C:\Elsewhere\'
+check "another build given another INSTALLDIR installs" equal "$?" 0
+check "but not there: $(left_in "$prefix/drive_c/Elsewhere")" \
+  equal "$(left_in "$prefix/drive_c/Elsewhere")" ""
+check "it stays where it was" test -f "$custom_dir/carrack.exe"
+check "and keeps that folder written down" equal "$(remembered)" "$custom"
+
+msiexec /i "$work/next.msi" "$work/custom-upgrade.log"
+check "upgrade without INSTALLDIR succeeds" equal "$?" 0
+check "one product, version $next_version" equal "$(products | tr '\n' ' ')" "$next_version "
+for f in quillmnt.exe carrack.exe quillmnt.html readme.txt LICENSE; do
+  check "upgraded $f in place" test -f "$custom_dir/$f"
+done
+check "still nothing in the default folder: $(left_in "$install_dir")" \
+  equal "$(left_in "$install_dir")" ""
+check "the folder is still written down" equal "$(remembered)" "$custom"
+check "event source still there" contains "$(event_source)" "$custom_runner"
+
+msiexec /x "$work/next.msi" "$work/custom-uninstall.log"
+check "uninstall succeeds" equal "$?" 0
+check "no product left" equal "$(products | tr '\n' ' ')" ""
+check "nothing left in $custom: $(left_in "$custom_dir")" equal "$(left_in "$custom_dir")" ""
+check "nothing in the default folder: $(left_in "$install_dir")" equal "$(left_in "$install_dir")" ""
+check "the folder is no longer written down" equal "$(remembered)" ""
+check "no shortcut left" equal "$(shortcuts)" ""
+check "event source removed" equal "$(event_source)" ""
 
 echo "msi_test: $failures failed"
 [ "$failures" -eq 0 ]
