@@ -30,7 +30,7 @@ TEST(RunnerService, RunsTheProgramWithItsArgumentsAndOutputUntilStopped) {
   service.SetStringParameter("Stderr", strErr);  // does not exist yet
   ASSERT_TRUE(service.Start());
   EXPECT_EQ(service.WaitForState(SERVICE_RUNNING, kStateTimeoutMs).dwCurrentState, SERVICE_RUNNING);
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  ASSERT_TRUE(WaitForRecord(strRecord, 10000));
   std::string strText = ReadFileText(strRecord);
   EXPECT_EQ(RecordValue(strText, "cwd"), strFolder);
   EXPECT_NE(strText.find("arg=two words\n"), std::string::npos) << strText;
@@ -58,7 +58,7 @@ TEST(RunnerService, AProgramThatIgnoresTheStopIsEndedWithItsChildrenAfterTheTime
   ASSERT_TRUE(service.InstallProbe("--ignore-stop", true));
   service.SetDwordParameter("StopTimeout", 2000);
   ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(service.Record(), 10000));
+  ASSERT_TRUE(WaitForRecord(service.Record(), 10000));
   DWORD dwChild = PidOf(service.Record());
   DWORD dwGrandchild = PidOf(service.Grandchild());
   ASSERT_NE(dwGrandchild, 0u);
@@ -141,7 +141,7 @@ TEST(RunnerService, AWindowedProgramRunsInItsDirectoryAndIsAskedToCloseItsWindow
   ASSERT_TRUE(service.Install(BinFolder() + "probe_window.exe",
                               "--window --record " + Quoted(strRecord), service.Folder()));
   ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  ASSERT_TRUE(WaitForRecord(strRecord, 10000));
   // Without the trailing backslash, as GetCurrentDirectory reports it.
   EXPECT_EQ(RecordValue(ReadFileText(strRecord), "cwd") + "\\", service.Folder());
   DWORD dwPid = PidOf(strRecord);
@@ -159,8 +159,8 @@ TEST(RunnerService, NoProcessOutlivesAKilledRunnerOrARemovedService) {
     CServiceFixture service(pszHow);
     ASSERT_TRUE(service.InstallProbe("", true));
     ASSERT_TRUE(service.Start());
-    ASSERT_TRUE(WaitForFile(service.Record(), 10000)) << pszHow;
-    ASSERT_TRUE(WaitForFile(service.Grandchild(), 10000)) << pszHow;
+    ASSERT_TRUE(WaitForRecord(service.Record(), 10000)) << pszHow;
+    ASSERT_TRUE(WaitForRecord(service.Grandchild(), 10000)) << pszHow;
     DWORD dwChild = PidOf(service.Record());
     DWORD dwGrandchild = PidOf(service.Grandchild());
     unique_handle hRunner(
