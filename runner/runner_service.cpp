@@ -48,7 +48,10 @@ void CRunnerService::Run(const char* pszServiceName) {
     return;
   }
   m_reporter.Report(SERVICE_START_PENDING, kStartWaitHintMs);
-  m_publisher.Open();
+  if (m_publisher.Open() == CStatePublisher::OpenResult::kNameTaken) {
+    WriteEvent(EVENTLOG_WARNING_TYPE, MSG_STATE_NAME_TAKEN,
+               {pszServiceName, m_publisher.SectionName().c_str()});
+  }
   if (!Prepare(dwEventError)) return;
   m_reporter.Report(SERVICE_RUNNING);
 
