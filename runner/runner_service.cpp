@@ -188,8 +188,7 @@ void CRunnerService::StopProgram() {
 void CRunnerService::OnProgramEnded() {
   DWORD dwCode = m_child.ExitCode();
   // What the program started ends with the service.
-  m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
-  m_child.EndAll(kEndAllowanceMs);
+  EndLeftovers(true);
   if (dwCode == 0) {
     WriteEvent(EVENTLOG_INFORMATION_TYPE, MSG_PROGRAM_ENDED, {m_strName.c_str()});
   } else {
