@@ -181,6 +181,20 @@ TEST(RunnerService, NoProcessOutlivesAKilledRunnerOrARemovedService) {
   }
 }
 
+// The probe moves its record into place; MoveFileEx still holds it with delete access for a
+// moment after the rename, as this handle does. A read then must not come back empty.
+TEST(ServiceFixture, ReadsARecordThatItsMoverStillHolds) {
+  CServiceFixture service("Reader");
+  std::string strRecord = service.Record();
+  ASSERT_TRUE(WriteText(strRecord, "pid=7\ncomplete=1\n"));
+  unique_hfile hMover(::CreateFileA(strRecord.c_str(), DELETE | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(hMover);
+  EXPECT_TRUE(WaitForRecord(strRecord, 0));
+  EXPECT_EQ(PidOf(strRecord), 7u);
+}
+
 TEST(RunnerOutsideTheServiceManager, SaysWhatItIsAndFails) {
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   HANDLE hRead = nullptr;
