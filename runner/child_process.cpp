@@ -151,6 +151,10 @@ bool CChildProcess::Start(const RunParameters& params, const ChildOutput& output
 
 bool CChildProcess::OnlyProgramLeft() const {
   if (::WaitForSingleObject(m_hProcess.get(), 0) == WAIT_OBJECT_0) return false;
+  return !OthersRun();
+}
+
+bool CChildProcess::OthersRun() const {
   for (DWORD dwId : ProcessIds()) {
     if (dwId == m_dwProcessId) continue;
     // The host of the program's console, which the program may have started into the job,
@@ -159,12 +163,12 @@ bool CChildProcess::OnlyProgramLeft() const {
     char szImage[MAX_PATH] = "";
     DWORD dwLength = sizeof(szImage);
     if (!hProcess || !::QueryFullProcessImageNameA(hProcess.get(), 0, szImage, &dwLength)) {
-      return false;
+      return true;
     }
     const char* pszName = std::strrchr(szImage, '\\');
-    if (_stricmp(pszName ? pszName + 1 : szImage, "conhost.exe") != 0) return false;
+    if (_stricmp(pszName ? pszName + 1 : szImage, "conhost.exe") != 0) return true;
   }
-  return true;
+  return false;
 }
 
 DWORD CChildProcess::ExitCode() const {

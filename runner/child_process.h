@@ -44,6 +44,8 @@ class CChildProcess {
   bool IsBatch() const { return m_bBatch; }
   // The program itself runs, and nothing else is left in the job.
   bool OnlyProgramLeft() const;
+  // Something the program started runs in the job (the hosts of consoles do not count).
+  bool OthersRun() const;
   DWORD ProcessId() const { return m_dwProcessId; }
   // Exit code of the program itself (not of the processes it started).
   DWORD ExitCode() const;

@@ -9,6 +9,7 @@
 #include "runner/core/stop_progress.h"
 #include "runner/event_log.h"
 #include "runner/runner_service.h"
+#include "runner/stop.h"
 
 namespace qm::runner {
 
@@ -83,13 +84,36 @@ bool CRunnerService::StopAsked() const {
   return s_bShuttingDown || ::WaitForSingleObject(m_hStopEvent.get(), 0) == WAIT_OBJECT_0;
 }
 
+void CRunnerService::EndLeftovers(bool bStopping) {
+  // The program ended by itself, so nothing has asked what it started to end: that is asked
+  // now as the program is at a stop, on the console the program left or through its windows.
+  if (m_child.OthersRun()) {
+    AskProgramToEnd(m_child);
+    ULONGLONG ullStart = ::GetTickCount64();
+    for (bool bFirst = true;; bFirst = false) {
+      StopStep step = PlanStopStep(m_params.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
+      if (step.bTimedOut) {
+        std::string strTimeout = Decimal(m_params.dwStopTimeoutMs);
+        WriteEvent(EVENTLOG_WARNING_TYPE, MSG_LEFTOVERS_ENDED_BY_FORCE,
+                   {m_strName.c_str(), strTimeout.c_str()});
+        break;
+      }
+      if (!bFirst && ShouldAskAgain(m_child.AgeMs())) AskProgramToEnd(m_child);
+      // A stop that comes meanwhile finds the service stopping: the manager hears the progress.
+      if (bStopping || StopAsked()) m_reporter.Report(SERVICE_STOP_PENDING, step.dwWaitHintMs);
+      if (m_child.WaitAllEnded(step.dwWaitMs)) return;
+    }
+  }
+  if (bStopping) m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+  m_child.EndAll(kEndAllowanceMs);
+}
+
 bool CRunnerService::RestartAfterExit() {
   DWORD dwCode = m_child.ExitCode();
   ULONGLONG ullRunMs = ::GetTickCount64() - m_ullStartedAt;
   if (StopAsked()) {
     // It ended as the stop came, or because the system is going down: a stop all the same.
-    m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
-    m_child.EndAll(kEndAllowanceMs);
+    EndLeftovers(true);
     ReportStopped(ExitForRequestedStop());
     return false;
   }
@@ -100,13 +124,12 @@ bool CRunnerService::RestartAfterExit() {
     return false;
   }
   if (decision.action == AfterExit::kGiveUp) {
-    m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
-    m_child.EndAll(kEndAllowanceMs);
+    EndLeftovers(true);
     std::string strRestarts = Decimal(decision.dwRestartsInRow);
-    std::string strDelayMax = Decimal(m_params.settings.dwRestartDelayMaxMs);
+    std::string strGoodRun = Decimal(GoodRunMs(m_backoff.Settings()));
     WriteEvent(
         EVENTLOG_ERROR_TYPE, MSG_PROGRAM_GIVEN_UP,
-        {m_strName.c_str(), code.szDecimal, code.szHex, strRestarts.c_str(), strDelayMax.c_str()});
+        {m_strName.c_str(), code.szDecimal, code.szHex, strRestarts.c_str(), strGoodRun.c_str()});
     ReportStopped(ExitForGivingUp(dwCode));
     return false;
   }
@@ -116,7 +139,7 @@ bool CRunnerService::RestartAfterExit() {
              {m_strName.c_str(), code.szDecimal, code.szHex, strDelay.c_str()});
   // Nothing of the ended run may meet the next one. The service stays running meanwhile and
   // takes stop requests.
-  m_child.EndAll(kEndAllowanceMs);
+  EndLeftovers(false);
   if (!m_child.AllEnded()) {
     WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
                {m_strName.c_str(), "ending the processes of the ended run",

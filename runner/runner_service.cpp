@@ -48,7 +48,10 @@ void CRunnerService::Run(const char* pszServiceName) {
     return;
   }
   m_reporter.Report(SERVICE_START_PENDING, kStartWaitHintMs);
-  m_publisher.Open();
+  if (m_publisher.Open() == CStatePublisher::OpenResult::kNameTaken) {
+    WriteEvent(EVENTLOG_WARNING_TYPE, MSG_STATE_NAME_TAKEN,
+               {pszServiceName, m_publisher.SectionName().c_str()});
+  }
   if (!Prepare(dwEventError)) return;
   m_reporter.Report(SERVICE_RUNNING);
 
@@ -185,8 +188,7 @@ void CRunnerService::StopProgram() {
 void CRunnerService::OnProgramEnded() {
   DWORD dwCode = m_child.ExitCode();
   // What the program started ends with the service.
-  m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
-  m_child.EndAll(kEndAllowanceMs);
+  EndLeftovers(true);
   if (dwCode == 0) {
     WriteEvent(EVENTLOG_INFORMATION_TYPE, MSG_PROGRAM_ENDED, {m_strName.c_str()});
   } else {

@@ -38,6 +38,9 @@ class CRunnerService {
   bool RestartAfterExit();
   // A stop or shutdown was asked for: the program must not start again.
   bool StopAsked() const;
+  // The program has ended: what it left running is asked to end, given the StopTimeout, and
+  // then ended with the job. bStopping: the service stops, and reports its progress meanwhile.
+  void EndLeftovers(bool bStopping);
   void StopProgram();
   void OnProgramEnded();
   // The last report: once the output is written out, SERVICE_STOPPED with the exit codes.

@@ -15,28 +15,35 @@ constexpr const char* kSectionSddl = "D:P(A;;GA;;;SY)(A;;GR;;;AU)(A;;GR;;;BA)";
 
 }  // namespace
 
-void CStatePublisher::Open() {
+CStatePublisher::OpenResult CStatePublisher::Open() {
+  m_strName = contract::state::SectionName(::GetCurrentProcessId());
   PSECURITY_DESCRIPTOR pDescriptor = nullptr;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorA(kSectionSddl, SDDL_REVISION_1,
                                                               &pDescriptor, nullptr)) {
-    return;
+    return OpenResult::kFailed;
   }
   unique_hlocal descriptor(pDescriptor);
   SECURITY_ATTRIBUTES sa = {sizeof(sa), pDescriptor, FALSE};
-  const std::string strName = contract::state::SectionName(::GetCurrentProcessId());
   unique_handle hSection(::CreateFileMappingA(INVALID_HANDLE_VALUE, &sa, PAGE_READWRITE, 0,
-                                              contract::state::kRecordBytes, strName.c_str()));
+                                              contract::state::kRecordBytes, m_strName.c_str()));
+  DWORD dwError = ::GetLastError();
   // Someone made this name first: what it holds is theirs, and a reader will find our record
-  // missing rather than our words in their section.
-  if (!hSection || ::GetLastError() == ERROR_ALREADY_EXISTS) return;
+  // missing rather than our words in their section. Made with access that the runner lacks,
+  // or as another kind of object, it is taken all the same.
+  if (hSection ? dwError == ERROR_ALREADY_EXISTS
+               : dwError == ERROR_ACCESS_DENIED || dwError == ERROR_INVALID_HANDLE) {
+    return OpenResult::kNameTaken;
+  }
+  if (!hSection) return OpenResult::kFailed;
   unique_mapped_view pView(
       ::MapViewOfFile(hSection.get(), FILE_MAP_WRITE, 0, 0, contract::state::kRecordBytes));
-  if (!pView) return;
+  if (!pView) return OpenResult::kFailed;
   ::AcquireSRWLockExclusive(&m_lock);
   m_hSection = std::move(hSection);
   m_pView = std::move(pView);
   PublishLocked();
   ::ReleaseSRWLockExclusive(&m_lock);
+  return OpenResult::kPublishing;
 }
 
 void CStatePublisher::ProgramStarted(DWORD dwProcessId) {

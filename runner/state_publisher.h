@@ -2,9 +2,12 @@
 // Publishes the runner's view of its program (running, waiting to restart, stopping) for
 // "quillmnt status" in a section named after the runner's process id. Publishing is a courtesy:
 // when the section cannot be made, or its name is already taken by someone else, the runner
-// publishes nothing and runs the program all the same.
+// publishes nothing and runs the program all the same (a taken name is worth a warning: the
+// runner's own name, made first by someone else, can only be a forgery).
 
 #include <windows.h>
+
+#include <string>
 
 #include "common/win32_handles.h"
 #include "runner/core/state_record.h"
@@ -13,8 +16,11 @@ namespace qm::runner {
 
 class CStatePublisher {
  public:
+  enum class OpenResult { kPublishing, kNameTaken, kFailed };
   // Creates the section, readable by everyone who has logged on, writable by no one else.
-  void Open();
+  // kNameTaken: an object of that name existed already (whatever its kind or its access).
+  OpenResult Open();
+  const std::string& SectionName() const { return m_strName; }
 
   // The transitions; each updates the record at once. Callable from any thread.
   void ProgramStarted(DWORD dwProcessId);
@@ -24,6 +30,7 @@ class CStatePublisher {
  private:
   void PublishLocked();
 
+  std::string m_strName;
   unique_handle m_hSection;
   unique_mapped_view m_pView;
   RunnerState m_state;

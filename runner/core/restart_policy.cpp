@@ -4,6 +4,10 @@
 
 namespace qm::runner {
 
+std::uint32_t GoodRunMs(const RestartSettings& settings) {
+  return std::max(settings.dwDelayMaxMs, kGoodRunFloorMs);
+}
+
 CRestartBackoff::CRestartBackoff(const RestartSettings& settings)
     : m_settings(settings), m_dwNextDelayMs(settings.dwDelayMs) {}
 
@@ -13,7 +17,7 @@ RestartDecision CRestartBackoff::OnProgramEnded(std::uint32_t exitCode, std::uin
   if (!bWanted) return {};
 
   std::uint32_t dwDelayMs = m_dwNextDelayMs;
-  if (runMs >= m_settings.dwDelayMaxMs) {
+  if (runMs >= GoodRunMs(m_settings)) {
     // The program ran well: whatever ended it now is a new trouble, met with the short delay.
     dwDelayMs = m_settings.dwDelayMs;
     m_dwNextDelayMs = m_settings.dwDelayMs;

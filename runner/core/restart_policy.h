@@ -1,8 +1,8 @@
 #pragma once
 // Whether the runner starts the program again after it ended by itself, how long it waits
 // first, and when it gives up. The wait doubles after each short run up to a cap, so a
-// program that fails at once, forever, costs one start per cap; a run that lasted the cap
-// counts as a success and starts the back-off afresh.
+// program that fails at once, forever, costs one start per cap; a good run (one that lasted
+// the cap, and at least kGoodRunFloorMs) starts the back-off and the count afresh.
 
 #include <cstdint>
 
@@ -28,9 +28,18 @@ enum class AfterExit {
 struct RestartDecision {
   AfterExit action = AfterExit::kStop;
   std::uint32_t dwDelayMs = 0;
-  // kRestart: the number of this restart since the last long run; kGiveUp: how many there were.
+  // kRestart: the number of this restart since the last good run; kGiveUp: how many there were.
   std::uint32_t dwRestartsInRow = 0;
 };
+
+// The least a run must last to count as good, whatever the cap: with a cap of a few
+// milliseconds, every run would count as good, and a program that fails a second after each
+// start would be restarted forever despite the limit. Ten seconds is also how long the stop
+// treats a program as still starting up.
+constexpr std::uint32_t kGoodRunFloorMs = 10000;
+
+// How long a run must last to count as good: the cap, and at least the floor.
+std::uint32_t GoodRunMs(const RestartSettings& settings);
 
 // The longest wait the runner makes in one piece; longer delays are cut to it (a wait of
 // 0xFFFFFFFF ms would never end).
@@ -42,6 +51,7 @@ class CRestartBackoff {
 
   // The program ended by itself with exitCode after running runMs.
   RestartDecision OnProgramEnded(std::uint32_t exitCode, std::uint64_t runMs);
+  const RestartSettings& Settings() const { return m_settings; }
 
  private:
   RestartSettings m_settings;

@@ -3,8 +3,7 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -26,11 +25,19 @@ std::string TempFolder() {
   return std::string(sz, cch < sizeof(sz) ? cch : 0);
 }
 
+// Opened sharing everything: an ordinary open fails while another process holds the file with
+// delete access, as MoveFileEx does for a moment around its rename.
 std::string ReadFileText(const std::string& strPath) {
-  std::ifstream in(strPath, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  unique_hfile file(::CreateFileA(strPath.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string strText;
+  char buffer[4096];
+  DWORD dwRead = 0;
+  while (file && ::ReadFile(file.get(), buffer, sizeof(buffer), &dwRead, nullptr) && dwRead > 0) {
+    strText.append(buffer, dwRead);
+  }
+  return strText;
 }
 
 // Opens a file that the child writes its output into.
@@ -87,9 +94,10 @@ std::string Trimmed(std::string strText) {
   return strText;
 }
 
-bool WaitForFile(const std::string& strPath) {
+// Waits for a probe's record to be there whole: "complete=1" is its last line.
+bool WaitForRecord(const std::string& strPath) {
   for (int i = 0; i < 100; ++i) {
-    if (::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    if (ReadFileText(strPath).find("\ncomplete=1\n") != std::string::npos) return true;
     ::Sleep(100);
   }
   return false;
@@ -128,7 +136,7 @@ TEST(CliWine, InstallRunsTheArgumentsExactlyAndStatusTellsTheState) {
   EXPECT_EQ(Quillmnt("status " + strName).dwExit, 3u);
   r = Quillmnt("start " + strName);
   ASSERT_EQ(r.dwExit, 0u) << r.strErr;
-  ASSERT_TRUE(WaitForFile(strRecord));
+  ASSERT_TRUE(WaitForRecord(strRecord));
   const std::string strRecorded = ReadFileText(strRecord);
   ::DeleteFileA(strRecord.c_str());
   EXPECT_NE(strRecorded.find("probe.exe " + strArguments + "\n"), std::string::npos) << strRecorded;

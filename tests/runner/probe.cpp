@@ -1,6 +1,6 @@
 // A stand-in for the programs that services run. What it does is chosen on its command line:
 //   --record FILE     write its process id, command line, arguments, working directory,
-//                     priority class and the variables named with --env
+//                     priority class and the variables named with --env, then "complete=1"
 //   --env NAME        report the environment variable NAME in the record ("<unset>" if none)
 //   --exit N          end at once with exit code N
 //   --count FILE      append "start=<ms> pid=<id>" when it starts (<ms>: when the process
@@ -152,6 +152,8 @@ void WriteRecord(int argc, char** argv) {
     bool bSet = dwLength > 0 && dwLength < sizeof(szValue);
     strText += "env." + strName + "=" + (bSet ? std::string(szValue) : "<unset>") + "\n";
   }
+  // The last line: a reader that sees it has the whole record.
+  strText += "complete=1\n";
   std::string strTemp = g_strRecord + ".tmp";
   FILE* pFile = std::fopen(strTemp.c_str(), "wb");
   if (!pFile) return;

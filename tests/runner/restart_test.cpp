@@ -53,11 +53,12 @@ TEST(RunnerRestart, BacksOffDoublingToTheCapGivesUpAtTheLimitAndStartsAfreshAfte
   failing.SetDwordParameter("RestartDelayMax", 2400);
   failing.SetDwordParameter("RestartLimit", 5);
 
-  // Starts 1-3 fail at once, start 4 runs longer than the cap, then at once again.
+  // Starts 1-3 fail at once, start 4 makes a good run (the cap, and at least ten seconds),
+  // then at once again.
   CServiceFixture recovering("Reset");
   std::string strRecovering = recovering.Folder() + "count.txt";
   ASSERT_TRUE(recovering.Install(
-      ProbePath(), "--count " + Quoted(strRecovering) + " --run-ms 0,0,0,3500,0 --exit 3", ""));
+      ProbePath(), "--count " + Quoted(strRecovering) + " --run-ms 0,0,0,10500,0 --exit 3", ""));
   recovering.SetDwordParameter("RestartDelay", 300);
   recovering.SetDwordParameter("RestartDelayMax", 2400);
 
@@ -82,7 +83,7 @@ TEST(RunnerRestart, BacksOffDoublingToTheCapGivesUpAtTheLimitAndStartsAfreshAfte
   EXPECT_LT(gaps[1], gaps[3]);
   EXPECT_LT(gaps[4], 4000u);  // not doubled past the cap
 
-  WaitUntil([&] { return ReadRuns(strRecovering).starts.size() >= 5; }, 30000);
+  WaitUntil([&] { return ReadRuns(strRecovering).starts.size() >= 5; }, 40000);
   runs = ReadRuns(strRecovering);
   ASSERT_GE(runs.starts.size(), 5u) << ReadFileText(strRecovering);
   gaps = Gaps(runs, "recovering, gaps:", strGaps);
@@ -94,20 +95,26 @@ TEST(RunnerRestart, BacksOffDoublingToTheCapGivesUpAtTheLimitAndStartsAfreshAfte
   EXPECT_EQ(recovering.Query().dwCurrentState, SERVICE_RUNNING);
 }
 
-// Each case: the mode, the probe's exit code, how many starts and how the service ends; what
-// the program left running never outlives the service.
+// Each case: the mode, the probe's exit code, the back-off, how many starts and how the
+// service ends. What the program left running is asked to end before the job ends it, after
+// every run: before a restart, at the end of the service, and when the runner gives up.
 TEST(RunnerRestart, TheModeDecidesWhatAnEndedProgramLeadsTo) {
   struct Case {
     const char* pszName;
     const char* pszRestart;  // nullptr: the default
     int nExit;
+    DWORD dwDelay;
+    DWORD dwDelayMax;  // 0: the default
+    DWORD dwLimit;
     size_t nStarts;
     DWORD dwWin32;
     DWORD dwSpecific;
   } const cases[] = {
-      {"Clean", nullptr, 0, 1, 0, 0},  // OnFailure: exit code 0 is a clean stop
-      {"Never", "Never", 3, 1, ERROR_SERVICE_SPECIFIC_ERROR, 3},  // as before restarts existed
-      {"Always", "always", 0, 2, ERROR_PROCESS_ABORTED, 0},       // given up after one restart
+      {"Clean", nullptr, 0, 100, 0, 1, 1, 0, 0},  // OnFailure: exit code 0 is a clean stop
+      {"Never", "Never", 3, 100, 0, 1, 1, ERROR_SERVICE_SPECIFIC_ERROR, 3},  // as before restarts
+      {"Always", "always", 0, 100, 0, 1, 2, ERROR_PROCESS_ABORTED, 0},       // given up after one
+      // Every run outlasts a cap of 1 ms, and none is a good run: the limit still applies.
+      {"ShortCap", nullptr, 3, 1, 1, 3, 4, ERROR_SERVICE_SPECIFIC_ERROR, 3},
   };
   for (const Case& c : cases) {
     CServiceFixture service(std::string("Mode") + c.pszName);
@@ -115,28 +122,35 @@ TEST(RunnerRestart, TheModeDecidesWhatAnEndedProgramLeadsTo) {
     ASSERT_TRUE(service.InstallProbe(
         "--count " + Quoted(strCount) + " --exit " + std::to_string(c.nExit), true));
     if (c.pszRestart) service.SetStringParameter("Restart", c.pszRestart);
-    service.SetDwordParameter("RestartDelay", 100);
-    service.SetDwordParameter("RestartLimit", 1);
+    service.SetDwordParameter("RestartDelay", c.dwDelay);
+    if (c.dwDelayMax != 0) service.SetDwordParameter("RestartDelayMax", c.dwDelayMax);
+    service.SetDwordParameter("RestartLimit", c.dwLimit);
     ASSERT_TRUE(service.Start());
     SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
     EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED) << c.pszName;
     EXPECT_EQ(status.dwWin32ExitCode, c.dwWin32) << c.pszName;
     EXPECT_EQ(status.dwServiceSpecificExitCode, c.dwSpecific) << c.pszName;
     EXPECT_EQ(ReadRuns(strCount).starts.size(), c.nStarts) << c.pszName;
+    std::string strGrandchild = ReadFileText(service.Grandchild());
     DWORD dwGrandchild = PidOf(service.Grandchild());
     EXPECT_NE(dwGrandchild, 0u) << c.pszName;
     EXPECT_TRUE(ProcessEnded(dwGrandchild)) << c.pszName;
+    // The last run's child heard Ctrl+C on the console its parent had left.
+    EXPECT_NE(strGrandchild.find("ended-by=ctrl-c"), std::string::npos)
+        << c.pszName << ": " << strGrandchild;
   }
 }
 
 TEST(RunnerRestart, WhileWaitingNothingOfTheEndedRunIsLeftAndAStopEndsTheServiceAtOnce) {
   CServiceFixture service("Wait");
   std::string strCount = service.Folder() + "count.txt";
-  // The grandchild would run on forever (it ignores stop requests): only the job ends it.
+  // The grandchild would run on forever (it ignores stop requests): only the job ends it, once
+  // the StopTimeout it was given is over.
   ASSERT_TRUE(
       service.InstallProbe("--count " + Quoted(strCount) + " --ignore-stop --exit 3", true));
   service.SetDwordParameter("RestartDelay", 30000);
   service.SetDwordParameter("RestartDelayMax", 60000);
+  service.SetDwordParameter("StopTimeout", 1000);
   ASSERT_TRUE(service.Start());
   WaitUntil([&] { return !ReadRuns(strCount).ends.empty(); }, 10000);
   ASSERT_EQ(ReadRuns(strCount).ends.size(), 1u);
@@ -168,7 +182,7 @@ TEST(RunnerRestart, EnvironmentPriorityAndExpandedValuesReachTheProgram) {
   // Stored without its closing NUL, as any program may write it: read as exactly its bytes.
   service.SetStringParameter("Runfile", ProbePath(), REG_SZ, false);
   ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(service.Record(), 10000));
+  ASSERT_TRUE(WaitForRecord(service.Record(), 10000));
   std::string strText = ReadFileText(service.Record());
   char szSystemRoot[MAX_PATH] = "";
   ::GetEnvironmentVariableA("SystemRoot", szSystemRoot, sizeof(szSystemRoot));

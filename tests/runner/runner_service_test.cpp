@@ -30,7 +30,7 @@ TEST(RunnerService, RunsTheProgramWithItsArgumentsAndOutputUntilStopped) {
   service.SetStringParameter("Stderr", strErr);  // does not exist yet
   ASSERT_TRUE(service.Start());
   EXPECT_EQ(service.WaitForState(SERVICE_RUNNING, kStateTimeoutMs).dwCurrentState, SERVICE_RUNNING);
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  ASSERT_TRUE(WaitForRecord(strRecord, 10000));
   std::string strText = ReadFileText(strRecord);
   EXPECT_EQ(RecordValue(strText, "cwd"), strFolder);
   EXPECT_NE(strText.find("arg=two words\n"), std::string::npos) << strText;
@@ -58,7 +58,7 @@ TEST(RunnerService, AProgramThatIgnoresTheStopIsEndedWithItsChildrenAfterTheTime
   ASSERT_TRUE(service.InstallProbe("--ignore-stop", true));
   service.SetDwordParameter("StopTimeout", 2000);
   ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(service.Record(), 10000));
+  ASSERT_TRUE(WaitForRecord(service.Record(), 10000));
   DWORD dwChild = PidOf(service.Record());
   DWORD dwGrandchild = PidOf(service.Grandchild());
   ASSERT_NE(dwGrandchild, 0u);
@@ -141,7 +141,7 @@ TEST(RunnerService, AWindowedProgramRunsInItsDirectoryAndIsAskedToCloseItsWindow
   ASSERT_TRUE(service.Install(BinFolder() + "probe_window.exe",
                               "--window --record " + Quoted(strRecord), service.Folder()));
   ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  ASSERT_TRUE(WaitForRecord(strRecord, 10000));
   // Without the trailing backslash, as GetCurrentDirectory reports it.
   EXPECT_EQ(RecordValue(ReadFileText(strRecord), "cwd") + "\\", service.Folder());
   DWORD dwPid = PidOf(strRecord);
@@ -159,8 +159,8 @@ TEST(RunnerService, NoProcessOutlivesAKilledRunnerOrARemovedService) {
     CServiceFixture service(pszHow);
     ASSERT_TRUE(service.InstallProbe("", true));
     ASSERT_TRUE(service.Start());
-    ASSERT_TRUE(WaitForFile(service.Record(), 10000)) << pszHow;
-    ASSERT_TRUE(WaitForFile(service.Grandchild(), 10000)) << pszHow;
+    ASSERT_TRUE(WaitForRecord(service.Record(), 10000)) << pszHow;
+    ASSERT_TRUE(WaitForRecord(service.Grandchild(), 10000)) << pszHow;
     DWORD dwChild = PidOf(service.Record());
     DWORD dwGrandchild = PidOf(service.Grandchild());
     unique_handle hRunner(
@@ -179,6 +179,20 @@ TEST(RunnerService, NoProcessOutlivesAKilledRunnerOrARemovedService) {
         << pszHow;
     EXPECT_EQ(::WaitForSingleObject(hRunner.get(), 10000), WAIT_OBJECT_0) << pszHow;
   }
+}
+
+// The probe moves its record into place; MoveFileEx still holds it with delete access for a
+// moment after the rename, as this handle does. A read then must not come back empty.
+TEST(ServiceFixture, ReadsARecordThatItsMoverStillHolds) {
+  CServiceFixture service("Reader");
+  std::string strRecord = service.Record();
+  ASSERT_TRUE(WriteText(strRecord, "pid=7\ncomplete=1\n"));
+  unique_hfile hMover(::CreateFileA(strRecord.c_str(), DELETE | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(hMover);
+  EXPECT_TRUE(WaitForRecord(strRecord, 0));
+  EXPECT_EQ(PidOf(strRecord), 7u);
 }
 
 TEST(RunnerOutsideTheServiceManager, SaysWhatItIsAndFails) {

@@ -53,7 +53,7 @@ TEST(RunnerStop, ConsoleProgramsAndBatchFilesHearCtrlCEvenWhileStillStartingUp) 
     // start that is tested natively): the manager must send the runner that control.
     EXPECT_NE(service.Query().dwControlsAccepted & SERVICE_ACCEPT_SHUTDOWN, 0u) << test.pszName;
     if (test.bWaitForStart) {
-      ASSERT_TRUE(WaitForFile(strRecord, 10000)) << test.pszName;
+      ASSERT_TRUE(WaitForRecord(strRecord, 10000)) << test.pszName;
       ASSERT_TRUE(service.HoldJob(PidOf(strRecord))) << test.pszName;
     }
     ULONGLONG ullStart = ::GetTickCount64();
@@ -90,8 +90,8 @@ TEST(RunnerStop, EverythingTheProgramStartedIsGoneWhenStoppedIsReported) {
   ASSERT_TRUE(ending.InstallProbe("--run-ms 3000 --exit 0", true));
   ASSERT_TRUE(stubborn.Start());
   ASSERT_TRUE(ending.Start());
-  ASSERT_TRUE(WaitForFile(stubborn.Record(), 10000));
-  ASSERT_TRUE(WaitForFile(ending.Record(), 10000));
+  ASSERT_TRUE(WaitForRecord(stubborn.Record(), 10000));
+  ASSERT_TRUE(WaitForRecord(ending.Record(), 10000));
   ASSERT_TRUE(stubborn.HoldJob(PidOf(stubborn.Record())));
   ASSERT_TRUE(ending.HoldJob(PidOf(ending.Record())));
   EXPECT_GE(stubborn.ProcessesInJob(), 2u);  // with Wine's console host, 3
@@ -206,7 +206,7 @@ TEST(RunnerService, ABareRunfileIsTakenFromTheSearchPathNotFromBesideTheRunner) 
   std::string strRecord = service.Record();
   ASSERT_TRUE(service.Install(strName, "--record " + Quoted(strRecord), ""));
   ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(strRecord, 10000));
+  ASSERT_TRUE(WaitForRecord(strRecord, 10000));
   std::string strText = ReadFileText(strRecord);
   EXPECT_EQ(_stricmp(RecordValue(strText, "exe").c_str(), onPath.m_strPath.c_str()), 0) << strText;
   // Started by its full path, as its own command line shows.

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace qm::runner::test {
@@ -26,8 +25,28 @@ std::string Quoted(const std::string& strPath) {
 }
 
 std::string ReadFileText(const std::string& strPath) {
-  std::ifstream file(strPath, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  // A reader that does not share deletion cannot open a file while another process holds it
+  // with delete access, as MoveFileEx does around its rename: the file exists, and an
+  // ordinary open of it fails for that moment.
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  unique_hfile hFile;
+  for (int nTry = 0;; ++nTry) {
+    hFile.reset(::CreateFileA(strPath.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD dwError = ::GetLastError();
+    if (hFile) break;
+    // Held without sharing, or deleted while still open (as when it is being replaced).
+    bool bHeld = dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_ACCESS_DENIED;
+    if (!bHeld || nTry >= 100) return {};
+    ::Sleep(20);
+  }
+  std::string strText;
+  char buffer[65536];
+  DWORD dwRead = 0;
+  while (::ReadFile(hFile.get(), buffer, sizeof(buffer), &dwRead, nullptr) && dwRead > 0) {
+    strText.append(buffer, dwRead);
+  }
+  return strText;
 }
 
 bool WriteText(const std::string& strPath, const std::string& strText) {
@@ -49,6 +68,11 @@ bool WaitUntil(const std::function<bool()>& done, DWORD dwTimeoutMs) {
 
 bool WaitForFile(const std::string& strPath, DWORD dwTimeoutMs) {
   return WaitUntil([&] { return ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                   dwTimeoutMs);
+}
+
+bool WaitForRecord(const std::string& strPath, DWORD dwTimeoutMs) {
+  return WaitUntil([&] { return RecordValue(ReadFileText(strPath), "complete") == "1"; },
                    dwTimeoutMs);
 }
 

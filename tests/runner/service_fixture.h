@@ -23,7 +23,9 @@ std::string BinFolder();
 std::string ProbePath();
 std::string Quoted(const std::string& strPath);
 
-// Reads a whole file; empty when it does not exist.
+// Reads a whole file; empty when it does not exist. Opened sharing everything, and tried again
+// for a while when another process holds it all the same, so that a file being written,
+// renamed into place or replaced reads as it is rather than as empty.
 std::string ReadFileText(const std::string& strPath);
 // Writes a whole file; false (with a test failure) when it cannot.
 bool WriteText(const std::string& strPath, const std::string& strText);
@@ -31,6 +33,8 @@ bool WriteText(const std::string& strPath, const std::string& strText);
 bool WaitUntil(const std::function<bool()>& done, DWORD dwTimeoutMs);
 // Waits up to dwTimeoutMs for a file to exist.
 bool WaitForFile(const std::string& strPath, DWORD dwTimeoutMs);
+// Waits up to dwTimeoutMs for a probe's record to be there whole (its "complete=1" line read).
+bool WaitForRecord(const std::string& strPath, DWORD dwTimeoutMs);
 // Waits up to dwTimeoutMs for a file to hold exactly strText.
 bool WaitForText(const std::string& strPath, const std::string& strText, DWORD dwTimeoutMs);
 // The value of the first "key=value" line of a record, or empty.
