@@ -97,16 +97,22 @@ ParseResult ParseInstall(std::string_view line, const std::vector<Token>& tokens
   return result;
 }
 
-// set <name> <setting> <data...>: the data as typed and as split.
+// set [--quoted] <name> <setting> <data...>: the data as typed and as split. With --quoted the
+// data is one argument, its quotes removed: Arguments that begin or end with blanks, which a
+// typed line cannot keep (dump writes them so).
 ParseResult ParseSet(std::string_view line, const std::vector<Token>& tokens, std::size_t i) {
   ParseResult result;
   ParsedCommand& cmd = result.command;
   cmd.verb = Verb::kSet;
+  const bool bQuoted = i < tokens.size() && tokens[i].strText == "--quoted";
+  if (bQuoted) ++i;
   if (i + 3 > tokens.size()) return Usage("set needs a service name, a setting and its data");
+  if (bQuoted && i + 3 != tokens.size())
+    return Usage("set --quoted takes its data as one argument");
   cmd.strName = tokens[i].strText;
   cmd.strSetting = tokens[i + 1].strText;
   cmd.data.assign(tokens.begin() + static_cast<std::ptrdiff_t>(i + 2), tokens.end());
-  cmd.strRawData = RawTail(line, tokens[i + 2].nBegin);
+  cmd.strRawData = bQuoted ? tokens[i + 2].strText : RawTail(line, tokens[i + 2].nBegin);
   result.bOk = true;
   return result;
 }

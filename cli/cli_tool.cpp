@@ -27,12 +27,14 @@ constexpr FieldLimit kDirectoryLimit = {"working directory", 259};
 }  // namespace
 
 CCommandLineTool::CCommandLineTool(svc::IServiceManager& scm, svc::IRegistry& registry,
-                                   svc::ISystem& system, IRunnerView& runnerView, IConsole& console,
+                                   svc::ISystem& system, IRunnerView& runnerView,
+                                   IBatchCodePage& batchCodePage, IConsole& console,
                                    const char* pszVersion)
     : m_scm(scm),
       m_registry(registry),
       m_system(system),
       m_runnerView(runnerView),
+      m_batchCodePage(batchCodePage),
       m_console(console),
       m_pszVersion(pszVersion),
       m_messageBox(console),

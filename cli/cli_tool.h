@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/arguments.h"
+#include "cli/batch_code_page.h"
 #include "cli/console_box.h"
 #include "cli/exit_codes.h"
 #include "cli/runner_view.h"
@@ -31,7 +33,8 @@ const char* StateWord(std::uint32_t dwState, bool bBrief);
 class CCommandLineTool {
  public:
   CCommandLineTool(svc::IServiceManager& scm, svc::IRegistry& registry, svc::ISystem& system,
-                   IRunnerView& runnerView, IConsole& console, const char* pszVersion);
+                   IRunnerView& runnerView, IBatchCodePage& batchCodePage, IConsole& console,
+                   const char* pszVersion);
 
   // Runs one whole command line (program name first); returns the exit code.
   int Run(std::string_view commandLine);
@@ -60,6 +63,9 @@ class CCommandLineTool {
   // Waits until the service leaves dwPending or the timeout ends; false at the timeout.
   bool WaitWhile(svc::Handle hService, std::uint32_t dwPending, std::uint32_t dwTimeoutSeconds,
                  svc::ServiceStatus* status);
+  // Who the service's runner is, for its record's owner; an account that cannot be read is
+  // left empty, which stands for LocalSystem.
+  RunnerAccount RunnerAccountOf(const std::string& strName);
   // Prints "name: state (...)" with the runner's view when the status names the service's
   // process; returns the status exit code.
   int ReportStatus(const std::string& strName, const svc::ServiceStatus& status);
@@ -74,9 +80,14 @@ class CCommandLineTool {
   bool WriteParameter(const std::string& strName, const char* pszValue, std::uint32_t dwType,
                       const std::string& data);
   bool DeleteParameter(const std::string& strName, const char* pszValue);
-  // A runner value as text, its default when absent; false when it cannot be read.
+  // A runner value as text (a list's entries one a line, and in *pEntries), its default when
+  // absent; false when it cannot be read.
   bool RunnerValueText(const std::string& strName, const contract::RunnerValue& value,
-                       std::string* pText, bool* pbDefault);
+                       std::string* pText, bool* pbDefault,
+                       std::vector<std::string>* pEntries = nullptr);
+  // For dump: whether a text can go into its script (see OnDump); says why not.
+  bool CheckScriptText(const std::string& strName, const std::string& strWhat,
+                       const std::string& strText);
   // A service setting as text.
   bool ServiceSettingText(const std::string& strName, SettingKind kind, std::string* pText);
   // Applies checked data to one setting; every failure is reported and leaves it as it was.
@@ -99,6 +110,7 @@ class CCommandLineTool {
   svc::IRegistry& m_registry;
   svc::ISystem& m_system;
   IRunnerView& m_runnerView;
+  IBatchCodePage& m_batchCodePage;
   IConsole& m_console;
   const char* m_pszVersion;
   CConsoleMessageBox m_messageBox;

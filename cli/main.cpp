@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cli/cli_tool.h"
+#include "cli/win32_batch_code_page.h"
 #include "cli/win32_runner_view.h"
 #include "quillmont_version.h"
 #include "service/win32_platform.h"
@@ -43,7 +44,9 @@ int main() {
   qm::svc::CWin32Registry registry;
   qm::svc::CWin32System system;
   qm::cli::CWin32RunnerView runnerView;
+  qm::cli::CWin32BatchCodePage batchCodePage;
   CStdConsole console;
-  qm::cli::CCommandLineTool tool(scm, registry, system, runnerView, console, QM_VERSION_STRING);
+  qm::cli::CCommandLineTool tool(scm, registry, system, runnerView, batchCodePage, console,
+                                 QM_VERSION_STRING);
   return tool.Run(::GetCommandLineA());
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "cli/runner_owner.h"
 #include "runner/core/local_time.h"
 #include "runner/core/state_record.h"
 
@@ -15,13 +16,16 @@ enum class RunnerViewRead {
   kAbsent,         // no record: a runner from before records, or one that could not publish
   kUnreadable,     // the record exists but could not be opened or copied
   kUnknownLayout,  // a record of a layout this tool does not know (a newer runner)
+  kUntrusted,      // a section of that name made by someone else (see cli/runner_owner.h)
 };
 
 class IRunnerView {
  public:
   virtual ~IRunnerView() = default;
-  // The record of the runner whose process id the manager gave for the service.
-  virtual RunnerViewRead Read(std::uint32_t dwRunnerProcessId, runner::RunnerState* pState) = 0;
+  // The record of the runner whose process id the manager gave for the service, believed only
+  // when its section is the runner's own (account: the service's name and account).
+  virtual RunnerViewRead Read(std::uint32_t dwRunnerProcessId, const RunnerAccount& account,
+                              runner::RunnerState* pState) = 0;
   // The system time now (FILETIME, UTC), and a FILETIME as local wall-clock time.
   virtual std::uint64_t Now() = 0;
   virtual runner::LocalTime LocalTimeOf(std::uint64_t qwFileTime) = 0;

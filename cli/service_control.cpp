@@ -42,10 +42,22 @@ bool CCommandLineTool::WaitWhile(svc::Handle hService, std::uint32_t dwPending,
   }
 }
 
+RunnerAccount CCommandLineTool::RunnerAccountOf(const std::string& strName) {
+  RunnerAccount account{strName, std::string()};
+  svc::CScHandle manager = svc::OwnScHandle(
+      m_scm, m_system, m_scm.OpenSCManager(nullptr, nullptr, svc::kScManagerConnect));
+  if (!manager) return account;
+  svc::CScHandle service = svc::OwnScHandle(
+      m_scm, m_system, m_scm.OpenService(manager.get(), strName.c_str(), svc::kServiceQueryConfig));
+  svc::ServiceConfigInfo info;
+  if (service && m_scm.QueryConfig(service.get(), &info)) account.strAccount = info.szStartName;
+  return account;
+}
+
 int CCommandLineTool::ReportStatus(const std::string& strName, const svc::ServiceStatus& status) {
   RunnerView view;
   if (status.currentState == svc::kServiceRunning && status.processId != 0) {
-    view.read = m_runnerView.Read(status.processId, &view.state);
+    view.read = m_runnerView.Read(status.processId, RunnerAccountOf(strName), &view.state);
     if (view.read == RunnerViewRead::kRead) {
       view.started = m_runnerView.LocalTimeOf(view.state.qwStarted);
     }

@@ -70,7 +70,8 @@ int CCommandLineTool::OnList() {
       strState = StateWord(it->second.dwState, true);
       runner::RunnerState runnerState;
       if (it->second.dwState == svc::kServiceRunning && it->second.dwProcessId != 0 &&
-          m_runnerView.Read(it->second.dwProcessId, &runnerState) == RunnerViewRead::kRead &&
+          m_runnerView.Read(it->second.dwProcessId, RunnerAccountOf(strName), &runnerState) ==
+              RunnerViewRead::kRead &&
           runnerState.phase == contract::state::Phase::kRestarting) {
         strState = "restarting";
       }
@@ -93,6 +94,20 @@ int CCommandLineTool::OnList() {
     m_console.Out(strOut);
   }
   return kExitOk;
+}
+
+bool CCommandLineTool::CheckScriptText(const std::string& strName, const std::string& strWhat,
+                                       const std::string& strText) {
+  std::string strConverted;
+  const char* pszWhy = nullptr;
+  if (!FitsOnBatchLine(strText)) {
+    pszWhy = "a line break or another control character, which a line of a cmd script cannot carry";
+  } else if (!m_batchCodePage.FromAnsi(strText, &strConverted)) {
+    pszWhy = "a character that the code page cmd reads scripts in cannot hold";
+  }
+  if (pszWhy == nullptr) return true;
+  Fail(strWhat + " of " + strName + " holds " + pszWhy + "; nothing was dumped.");
+  return false;
 }
 
 int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
@@ -123,17 +138,43 @@ int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
       !RunnerValueText(cmd.strName, *directory.pValue, &strDirectory, &bDefault)) {
     return kExitFailure;
   }
+  // Every text goes into the script whole or the service is not dumped: a line break would end
+  // its line early and the rest would run as a command of its own.
+  const std::pair<const char*, const std::string*> texts[] = {
+      {"The name", &cmd.strName},
+      {contract::setting::kDisplayName, &strDisplay},
+      {contract::setting::kDependencies, &strDepends},
+      {contract::setting::kAccount, &strAccount},
+      {contract::setting::kDescription, &strDescription},
+      {contract::value::kRunfile, &strRunfile},
+      {contract::value::kArguments, &strArguments},
+      {contract::value::kDirectory, &strDirectory}};
+  for (const auto& [pszWhat, pText] : texts) {
+    if (!CheckScriptText(cmd.strName, pszWhat, *pText)) return kExitFailure;
+  }
 
-  std::vector<std::string> lines;
-  lines.push_back("@rem Recreates the service " + cmd.strName + " (quillmnt dump)");
+  // cmd runs the script with delayed expansion off whatever its own setting, so a ! in a value
+  // is no variable; the end of the script ends the setting.
+  std::vector<std::string> lines = {
+      "@setlocal DisableDelayedExpansion",
+      "@rem Recreates the service " + cmd.strName + " (quillmnt dump)"};
   std::string strInstall = "quillmnt install --display-name " + QuoteArgument(strDisplay);
   const bool bManual = strStartup == "manual";
   strInstall += bManual ? " --startup manual" : "";
   if (!strDepends.empty()) strInstall += " --depend " + QuoteArgument(strDepends);
   if (!strDirectory.empty()) strInstall += " --dir " + QuoteArgument(strDirectory);
   strInstall += " " + strName + " " + QuoteArgument(strRunfile);
-  if (!strArguments.empty()) strInstall += " " + strArguments;
+  // Typed after the program, the arguments lose blanks at their ends; such arguments are set
+  // as one quoted argument instead.
+  const bool bEdgeBlanks =
+      !strArguments.empty() && (strArguments.front() == ' ' || strArguments.front() == '\t' ||
+                                strArguments.back() == ' ' || strArguments.back() == '\t');
+  if (!strArguments.empty() && !bEdgeBlanks) strInstall += " " + strArguments;
   lines.push_back(strInstall);
+  if (bEdgeBlanks) {
+    lines.push_back("quillmnt set --quoted " + strName + " Arguments " +
+                    QuoteArgument(strArguments));
+  }
   if (strStartup != "auto" && !bManual) {
     lines.push_back("quillmnt set " + strName + " Startup " + strStartup);
   }
@@ -149,27 +190,27 @@ int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
                       " <password>");
     }
   }
-  // The runner values the window does not write, where they are set. (Line 0 is the heading:
-  // 0 below means no such line.)
+  // The runner values the window does not write, where they are set. (Lines 0 and 1 are the
+  // heading: 0 below means no such line.)
   std::size_t nDelayLine = 0;
   std::size_t nDelayMaxLine = 0;
   std::uint32_t dwDelay = 0;
   for (const contract::RunnerValue& value : contract::kRunnerValues) {
     if (value.bWrittenByTool) continue;
     std::string strText;
+    std::vector<std::string> entries;
     if (ReadParameter(cmd.strName, value.pszName, nullptr, &strText) != 0) continue;
-    if (!RunnerValueText(cmd.strName, value, &strText, &bDefault)) return kExitFailure;
+    if (!RunnerValueText(cmd.strName, value, &strText, &bDefault, &entries)) return kExitFailure;
     std::string strLine = "quillmnt set " + strName + " " + value.pszName;
     if (value.type == contract::ValueType::kMultiString) {
-      std::size_t nAt = 0;
-      while (nAt < strText.size()) {
-        const std::size_t nEnd = std::min(strText.find('\n', nAt), strText.size());
+      if (entries.empty()) continue;  // an empty list is what reset leaves
+      for (const std::string& strEntry : entries) {
+        if (!CheckScriptText(cmd.strName, value.pszName, strEntry)) return kExitFailure;
         strLine += ' ';
-        strLine += QuoteArgument(strText.substr(nAt, nEnd - nAt));
-        nAt = nEnd + 1;
+        strLine += QuoteArgument(strEntry);
       }
-      if (strText.empty()) continue;  // an empty list is what reset leaves
     } else {
+      if (!CheckScriptText(cmd.strName, value.pszName, strText)) return kExitFailure;
       strLine += ' ';
       strLine += QuoteArgument(strText);
     }
@@ -193,10 +234,16 @@ int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
   std::string strOut;
   for (const std::string& strLine : lines) {
     strOut += EscapeForBatch(strLine) + '\n';
-    if (strLine.rfind("@rem", 0) != 0) strOut += std::string(kDumpStopLine) + '\n';
+    if (strLine.front() != '@') strOut += std::string(kDumpStopLine) + '\n';
   }
   strOut.pop_back();
-  m_console.Out(strOut);
+  // In the code page cmd reads it in; every text in it was found to fit above.
+  std::string strScript;
+  if (!m_batchCodePage.FromAnsi(strOut, &strScript)) {
+    return Fail("The script of " + cmd.strName +
+                " does not fit the code page cmd reads scripts in; nothing was dumped.");
+  }
+  m_console.Out(strScript);
   return kExitOk;
 }
 

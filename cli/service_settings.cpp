@@ -116,7 +116,8 @@ bool CCommandLineTool::DeleteParameter(const std::string& strName, const char* p
 
 bool CCommandLineTool::RunnerValueText(const std::string& strName,
                                        const contract::RunnerValue& value, std::string* pText,
-                                       bool* pbDefault) {
+                                       bool* pbDefault, std::vector<std::string>* pEntries) {
+  if (pEntries != nullptr) pEntries->clear();
   std::uint32_t dwType = 0;
   std::string data;
   const long lResult = ReadParameter(strName, value.pszName, &dwType, &data);
@@ -152,6 +153,7 @@ bool CCommandLineTool::RunnerValueText(const std::string& strName,
     pText->clear();
     for (const std::string& strEntry : EntriesOf(data)) *pText += strEntry + '\n';
     if (!pText->empty()) pText->pop_back();
+    if (pEntries != nullptr) *pEntries = EntriesOf(data);
   } else {
     *pText = StringOf(data);
   }

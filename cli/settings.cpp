@@ -37,6 +37,10 @@ std::string JoinTokens(const std::vector<Token>& tokens, char chSeparator) {
   return strJoined;
 }
 
+bool HasLineBreak(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
 bool Refuse(std::string* error, std::string strText) {
   *error = std::move(strText);
   return false;
@@ -187,6 +191,23 @@ bool ParseSettingData(const Setting& setting, std::string_view raw,
   *data = SettingData{};
   const std::string strName = setting.pszName;
   if (tokens.empty()) return Refuse(error, strName + " needs its data");
+  // A description or an environment value may run over lines; a name, a path, a word or a
+  // command line never does, and the system or the runner would take a line break in it as
+  // part of the text. Arguments are the data as typed; an account's password is its own.
+  const bool bLinesAllowed =
+      setting.kind == SettingKind::kDescription ||
+      (setting.pValue != nullptr && setting.pValue->type == contract::ValueType::kMultiString);
+  if (!bLinesAllowed) {
+    const bool bArguments =
+        setting.pValue != nullptr &&
+        setting.pValue->pszName == std::string_view(contract::value::kArguments);
+    const std::size_t cTokens = bArguments                              ? 0
+                                : setting.kind == SettingKind::kAccount ? 1
+                                                                        : tokens.size();
+    bool bBreak = bArguments && HasLineBreak(raw);
+    for (std::size_t i = 0; i < cTokens; ++i) bBreak = bBreak || HasLineBreak(tokens[i].strText);
+    if (bBreak) return Refuse(error, strName + " cannot hold a line break");
+  }
   switch (setting.kind) {
     case SettingKind::kRunnerValue:
       return ParseRunnerData(*setting.pValue, raw, tokens, data, error);

@@ -38,6 +38,11 @@ StatusLine RunningDetail(const RunnerView& view, std::uint64_t qwNow) {
       return {"the runner's view of the program cannot be read", kExitOk};
     case RunnerViewRead::kUnknownLayout:
       return {"the runner's view of the program is in a form this tool does not know", kExitOk};
+    case RunnerViewRead::kUntrusted:
+      return {
+          "the runner's view of the program cannot be trusted: its record's owner is not known "
+          "as the service's account",
+          kExitOk};
     case RunnerViewRead::kRead:
       break;
   }

@@ -93,6 +93,13 @@ std::string QuoteArgument(std::string_view text) {
   return strQuoted;
 }
 
+bool FitsOnBatchLine(std::string_view text) {
+  for (char ch : text) {
+    if (static_cast<unsigned char>(ch) < 0x20 && ch != '\t') return false;
+  }
+  return true;
+}
+
 std::string EscapeForBatch(std::string_view line) {
   std::string strOut;
   bool bQuoted = false;

@@ -26,8 +26,15 @@ std::string RawTail(std::string_view line, std::size_t nBegin);
 // One argument written so that SplitCommandLine gives it back unchanged.
 std::string QuoteArgument(std::string_view text);
 
-// A command line made safe for a cmd.exe batch file: metacharacters outside quotes get a
-// caret and every percent sign is doubled, so cmd hands the program the line as given.
+// Whether text can stand on one line of a batch file: no line break, which would end the line
+// there and run the rest as a command of its own, and no other control character (NUL, Ctrl+Z)
+// that cmd may read otherwise. Tabs are kept.
+bool FitsOnBatchLine(std::string_view text);
+
+// One line (see FitsOnBatchLine) made safe for a cmd.exe batch file: metacharacters outside
+// quotes get a caret and every percent sign is doubled, so cmd hands the program the line as
+// given. The batch file must turn delayed expansion off (setlocal DisableDelayedExpansion):
+// with it on, cmd would take !x! as a variable.
 std::string EscapeForBatch(std::string_view line);
 
 }  // namespace qm::cli

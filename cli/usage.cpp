@@ -22,8 +22,10 @@ constexpr CommandHelp kHelp[] = {
     {Verb::kRemove, "remove <name> [--force]",
      "  Stops the service (waiting a bounded time) and deletes it. A service that Quillmont\n"
      "  did not install, or that is disabled, is removed only with --force."},
-    {Verb::kSet, "set <name> <setting> <data...>",
-     "  Changes one setting of a service installed by Quillmont, checked first."},
+    {Verb::kSet, "set [--quoted] <name> <setting> <data...>",
+     "  Changes one setting of a service installed by Quillmont, checked first. Arguments\n"
+     "  are taken as typed; with --quoted the data is one quoted argument, taken whole\n"
+     "  (arguments that begin or end with blanks)."},
     {Verb::kGet, "get <name> [<setting>]",
      "  Prints one setting, or every setting with its value."},
     {Verb::kReset, "reset <name> <setting>",

@@ -1,6 +1,7 @@
 #pragma once
-// The runner's record as the system holds it: its section opened for reading, copied under
-// the record's sequence lock, closed again.
+// The runner's record as the system holds it: its section opened for reading, its owner
+// checked against the runner's account, the record copied under its sequence lock, the
+// section closed again.
 
 #include "cli/runner_view.h"
 
@@ -8,7 +9,8 @@ namespace qm::cli {
 
 class CWin32RunnerView : public IRunnerView {
  public:
-  RunnerViewRead Read(std::uint32_t dwRunnerProcessId, runner::RunnerState* pState) override;
+  RunnerViewRead Read(std::uint32_t dwRunnerProcessId, const RunnerAccount& account,
+                      runner::RunnerState* pState) override;
   std::uint64_t Now() override;
   runner::LocalTime LocalTimeOf(std::uint64_t qwFileTime) override;
 };

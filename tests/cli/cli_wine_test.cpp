@@ -3,10 +3,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "cli/win32_runner_view.h"
 #include "common/win32_handles.h"
 #include "tests/service/wine_support.h"
 
@@ -47,8 +52,9 @@ HANDLE InheritableFile(const std::string& strPath) {
                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Runs "cmd /c <line>" in the folder of quillmnt.com; ends it after a minute at the latest.
-CliResult RunInCmd(const std::string& strLine) {
+// Runs "cmd <switches> <line>" in the folder of quillmnt.com; ends it after a minute at the
+// latest.
+CliResult RunInCmd(const std::string& strLine, const char* pszSwitches = "/c") {
   static int s_nRun = 0;
   const std::string strBase = TempFolder() + "qmcli" + std::to_string(::GetCurrentProcessId()) +
                               "_" + std::to_string(++s_nRun);
@@ -63,7 +69,7 @@ CliResult RunInCmd(const std::string& strLine) {
     si.hStdOutput = out.get();
     si.hStdError = err.get();
     PROCESS_INFORMATION pi = {};
-    std::string strCommand = "cmd.exe /c " + strLine;
+    std::string strCommand = "cmd.exe " + std::string(pszSwitches) + " " + strLine;
     const std::string strFolder = TestBinFolder();
     if (!::CreateProcessA(nullptr, strCommand.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
                           nullptr, strFolder.c_str(), &si, &pi)) {
@@ -156,18 +162,23 @@ TEST(CliWine, InstallRunsTheArgumentsExactlyAndStatusTellsTheState) {
   // The program ends at once; the runner then waits most of a minute before the next start.
   ASSERT_EQ(Quillmnt("set " + strName + " Arguments --exit 3").dwExit, 0u);
   ASSERT_EQ(Quillmnt("set " + strName + " RestartDelay 50000").dwExit, 0u);
+  const ULONGLONG qwStartMs = ::GetTickCount64();
   ASSERT_EQ(Quillmnt("start " + strName).dwExit, 0u);
   for (int i = 0; i < 20 && r.dwExit != 5; ++i) {
     r = Quillmnt("status " + strName);
     if (r.dwExit != 5) ::Sleep(250);
   }
+  const ULONGLONG qwSeenMs = ::GetTickCount64() - qwStartMs;
   EXPECT_EQ(r.dwExit, 5u) << r.strOut;
-  EXPECT_EQ(r.strOut.rfind(strName + ": running (restarting: the program ended with exit code 3, "
-                                     "next start in ",
-                           0),
-            0u)
-      << r.strOut;
+  const std::string strWaiting =
+      strName + ": running (restarting: the program ended with exit code 3, next start in ";
+  ASSERT_EQ(r.strOut.rfind(strWaiting, 0), 0u) << r.strOut;
   EXPECT_NE(r.strOut.find(" s, restart 1 in a row)\r\n"), std::string::npos) << r.strOut;
+  // The restart was scheduled 50 s ahead after the start was asked for, and the status read
+  // no later than qwSeenMs after it: what is left lies between 50 s less that and 50 s.
+  const unsigned long ulLeft = std::stoul(r.strOut.substr(strWaiting.size()));
+  EXPECT_LE(ulLeft, 50u) << r.strOut;
+  EXPECT_GE(ulLeft + qwSeenMs / 1000 + 1, 50u) << r.strOut << " after " << qwSeenMs << " ms";
 
   // Others may read the runner's record but not write it.
   const std::string strSection =
@@ -275,6 +286,156 @@ TEST(CliWine, ListRemoveDumpAndSettingsKeepToOurServices) {
     EXPECT_FALSE(r.strErr.empty()) << strArgs;
   }
   EXPECT_EQ(Quillmnt("get " + strName).strOut, strSettings);
+}
+
+// Writes a setting as another tool could, past set's checks: straight into the manager or the
+// service's Parameters key (lists: their entries, NUL between them).
+bool WriteRaw(const std::string& strName, const std::string& strSetting,
+              const std::string& strText) {
+  unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  unique_schandle service(::OpenServiceA(manager.get(), strName.c_str(), SERVICE_CHANGE_CONFIG));
+  if (!service) return false;
+  if (strSetting == "DisplayName" || strSetting == "Dependencies") {
+    const std::string strList = strText + std::string(2, '\0');
+    const bool bDisplay = strSetting == "DisplayName";
+    return ::ChangeServiceConfigA(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                  SERVICE_NO_CHANGE, nullptr, nullptr, nullptr,
+                                  bDisplay ? nullptr : strList.c_str(), nullptr, nullptr,
+                                  bDisplay ? strText.c_str() : nullptr);
+  }
+  if (strSetting == "Description") {
+    SERVICE_DESCRIPTIONA description = {const_cast<char*>(strText.c_str())};
+    return ::ChangeServiceConfig2A(service.get(), SERVICE_CONFIG_DESCRIPTION, &description);
+  }
+  unique_hkey key;
+  const std::string strKey = "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
+  if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, strKey.c_str(), 0, KEY_SET_VALUE, key.put()) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  const bool bList = strSetting == "Environment";
+  const std::string data = strText + std::string(bList ? 2 : 1, '\0');
+  return ::RegSetValueExA(key.get(), strSetting.c_str(), 0, bList ? REG_MULTI_SZ : REG_SZ,
+                          reinterpret_cast<const BYTE*>(data.data()),
+                          static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
+// Every text dump writes, with what cmd and the runtime treat specially, a character of the
+// ANSI code page and blanks at the ends: the script, replayed by a cmd with delayed expansion
+// on, runs nothing else and makes each byte again. The same texts with a line break in them
+// (a two-line description an installer left, say) refuse the dump in one line instead.
+TEST(CliWine, DumpReplaysEveryTextExactlyOrRefusesIt) {
+  const std::string strName = UniqueName("clitexts");
+  CServiceCleanup cleanup({strName});
+  const std::string strMarker = "C:\\qmcli" + std::to_string(::GetCurrentProcessId()) + ".txt";
+  const std::string strRun = "echo INJECTED>" + strMarker + "&rem ";
+  ASSERT_EQ(Quillmnt("install --startup manual " + strName + " C:\\App\\app.exe").dwExit, 0u);
+  const struct {
+    const char* pszSetting;
+    std::string strText;   // fits one line of the script
+    const char* pszBreak;  // what refuses it
+  } kTexts[] = {
+      {"DisplayName", "Caf\xE9 !x! %OS% ^ & \"q\" \\", "\r\n"},
+      {"Description", "Sync job. Caf\xE9 !x! 50% ^ " + strRun + "\"q\" \\", "\r\n"},
+      {"Dependencies", "RpcSs" + std::string(1, '\0') + "x!x!%OS%^&", "\n"},
+      {"Runfile", "C:\\p !x! %OS% ^ & (y)\\app.exe", "\r"},
+      {"Arguments", "  -x !x! %OS% ^ \"q\" \\ " + strRun + " ", "\n"},
+      {"Directory", "C:\\d !x! %OS% ^ & \"q\" \\", "\r\n"},
+      {"Stdout", "C:\\o !x! %OS% ^ & Caf\xE9.log", "\n"},
+      {"Stderr", "C:\\e !x! ^ & \\", "\r"},
+      {"Environment", "A=Caf\xE9 !x! %OS% ^ & \"q\" \\" + std::string(1, '\0') + "B=  edge  ",
+       "\r\n"},
+  };
+  for (const auto& text : kTexts) {
+    ASSERT_TRUE(
+        WriteRaw(strName, text.pszSetting, "line one" + std::string(text.pszBreak) + strRun))
+        << text.pszSetting;
+    const CliResult r = Quillmnt("dump " + strName);
+    EXPECT_EQ(r.dwExit, 1u) << text.pszSetting;
+    EXPECT_EQ(r.strOut, "") << text.pszSetting;
+    EXPECT_EQ(r.strErr.rfind(std::string(text.pszSetting) + " of " + strName + " holds ", 0), 0u)
+        << r.strErr;
+    EXPECT_EQ(std::count(r.strErr.begin(), r.strErr.end(), '\n'), 1) << r.strErr;
+    ASSERT_TRUE(WriteRaw(strName, text.pszSetting, text.strText)) << text.pszSetting;
+  }
+  // The marker of the ANSI code page that the OEM one lacks: nothing can carry it.
+  ASSERT_TRUE(WriteRaw(strName, "Description", "5 \x80"));
+  CliResult r = Quillmnt("dump " + strName);
+  EXPECT_EQ(r.dwExit, 1u);
+  EXPECT_EQ(r.strErr.rfind("Description of " + strName + " holds a character ", 0), 0u)
+      << "[" << r.strErr << "][" << r.strOut << "]";
+  ASSERT_TRUE(WriteRaw(strName, "Description", kTexts[1].strText));
+
+  const std::string strKey = "SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters";
+  const auto rawValues = [&] {
+    std::string strValues;
+    for (const auto& text : kTexts) {
+      DWORD dwType = 0;
+      strValues += std::string(text.pszSetting) + "=" +
+                   ReadValue(strKey, text.pszSetting, &dwType) + "|" + std::to_string(dwType) +
+                   "\n";
+    }
+    return strValues;
+  };
+  const std::string strBefore = Quillmnt("get " + strName).strOut + rawValues();
+  const std::string strScript = TempFolder() + strName + ".cmd";
+  r = RunInCmd("quillmnt dump " + strName + " > \"" + strScript + "\"");
+  ASSERT_EQ(r.dwExit, 0u) << r.strErr;
+  ASSERT_EQ(Quillmnt("remove " + strName).dwExit, 0u);
+  r = RunInCmd("\"" + strScript + "\"", "/v:on /c");
+  EXPECT_EQ(r.dwExit, 0u) << r.strErr << ReadFileText(strScript);
+  EXPECT_EQ(Quillmnt("get " + strName).strOut + rawValues(), strBefore) << ReadFileText(strScript);
+  EXPECT_EQ(::GetFileAttributesA(strMarker.c_str()), INVALID_FILE_ATTRIBUTES);
+  ::DeleteFileA(strMarker.c_str());
+  ::DeleteFileA(strScript.c_str());
+}
+
+// status and list believe a runner's record only when its section belongs to the runner's
+// account, the system or the administrators. Wine lets a process name any owner for what it
+// makes (Windows would ask for the restore privilege), which lets the test play each maker.
+TEST(CliWine, TheRunnersRecordIsBelievedOnlyFromItsOwnAccount) {
+  const struct {
+    const char* pszOwner;  // SDDL owner; "" for the maker's own default
+    const char* pszAccount;
+    bool bOwnProcess;  // the record names this process as the runner: its token is the runner's
+    cli::RunnerViewRead read;
+  } kCases[] = {
+      {"SY", "LocalSystem", false, cli::RunnerViewRead::kRead},
+      {"BA", "NT AUTHORITY\\NetworkService", false, cli::RunnerViewRead::kRead},
+      {"LS", "NT AUTHORITY\\LocalService", false, cli::RunnerViewRead::kRead},
+      {"LS", "LocalSystem", false, cli::RunnerViewRead::kUntrusted},
+      {"NS", "NT AUTHORITY\\LocalService", false, cli::RunnerViewRead::kUntrusted},
+      {"BU", ".\\nobody", false, cli::RunnerViewRead::kUntrusted},
+      // How a runner's own section looks: made by its process, with no owner named.
+      {"", "LocalSystem", true, cli::RunnerViewRead::kRead},
+  };
+  const runner::RunnerState written = {contract::state::Phase::kRunning, 4321, 777, false, 0, 0, 0};
+  for (const auto& c : kCases) {
+    // A process id no process has, or this process's own.
+    const DWORD dwPid = c.bOwnProcess ? ::GetCurrentProcessId() : 0xFFFFFFF0u;
+    const std::string strSddl =
+        (*c.pszOwner != '\0' ? std::string("O:") + c.pszOwner : "") + "D:P(A;;GA;;;WD)";
+    PSECURITY_DESCRIPTOR pDescriptor = nullptr;
+    ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        strSddl.c_str(), SDDL_REVISION_1, &pDescriptor, nullptr));
+    const unique_hlocal descriptor(pDescriptor);
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), pDescriptor, FALSE};
+    unique_handle section(::CreateFileMappingA(INVALID_HANDLE_VALUE, &sa, PAGE_READWRITE, 0,
+                                               contract::state::kRecordBytes,
+                                               contract::state::SectionName(dwPid).c_str()));
+    ASSERT_TRUE(section) << ::GetLastError();
+    unique_mapped_view view(::MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, 0));
+    ASSERT_TRUE(view);
+    runner::WriteStateRecord(static_cast<runner::StateWords>(view.get()), written);
+
+    cli::CWin32RunnerView runnerView;
+    runner::RunnerState read;
+    EXPECT_EQ(runnerView.Read(dwPid, {"qmSvc", c.pszAccount}, &read), c.read)
+        << c.pszOwner << " " << c.pszAccount;
+    if (c.read == cli::RunnerViewRead::kRead) {
+      EXPECT_EQ(read, written);
+    }
+  }
 }
 
 TEST(CliWine, UsageErrorsExitTwo) {

@@ -6,7 +6,7 @@
 #             `quillmnt dump` writes it to a .cmd file
 #   replay    a fresh prefix of its own (BUILD/replayprefix, made anew on every run; only its
 #             own wineserver is stopped), the package and the program at the same paths as on
-#             the first machine, runs that file with `cmd /c`
+#             the first machine, runs that file with `cmd /v:on /c` (delayed expansion on)
 #   compare   `quillmnt get` (the manager's view of the service's own settings, the runner
 #             values) and the service's whole registry key, value types included, are equal
 #             on both machines: the tool sits at the same path on both, so nothing differs
@@ -48,10 +48,11 @@ place() {
   cp "$package"/* "$1/drive_c/$tool_dir/" && cp "$probe" "$1/drive_c/$program_dir/probe.exe"
 }
 # in_cmd PREFIX OUT ERR LINE...: `cmd /c LINE` in the tool's folder, as typed at a prompt
-# there; its exit code.
+# there; its exit code. cmd_switches replaces /c.
 in_cmd() {
   local prefix=$1 out=$2 err=$3; shift 3
-  (cd "$prefix/drive_c/$tool_dir" && WINEPREFIX=$prefix timeout 60 wine cmd /c "$@" \
+  # shellcheck disable=SC2086 # the switches are words
+  (cd "$prefix/drive_c/$tool_dir" && WINEPREFIX=$prefix timeout 60 wine cmd ${cmd_switches:-/c} "$@" \
     </dev/null >"$out" 2>"$err")
 }
 quillmnt() {  # quillmnt PREFIX ARGS...: its standard output, without carriage returns
@@ -93,15 +94,16 @@ cleanup() {  # leaves the build prefix as it was; stops only the fresh prefix's 
 trap cleanup EXIT
 quillmnt "$origin" remove "$service" --force >/dev/null  # left by an interrupted run
 
-# Every setting, typed as an administrator would into a script (%% and ^ are cmd's escapes).
+# Every setting, typed as an administrator would into a script (%% and ^ are cmd's escapes),
+# the script in the OEM code page cmd reads it in (437 here: the e of Cafe is byte 0x82).
 # Startup is disabled, the one word besides manual that dump writes as a set of its own: Wine
 # refuses delayed starts (delayed-auto is replayed by the native dump test). The account is a
 # built-in one: a user's password cannot be read, so dump leaves that line for the user.
 # RestartDelay is above the default RestartDelayMax: dump must set the cap first.
 cat >"$work/configure.cmd" <<'EOF'
 @echo off
-quillmnt install --display-name "Replay 50%% & Co" --startup manual --dir "C:\Replay Work\a & b" qmReplay "C:\Program Files\Replay & Co (test)\probe.exe" --record "C:\replay out\record.txt" --env QM_A --env QM_B --env QM_C --env QM_D --print "hello & 100%%" 50%% ^^caret ^(paren^) "a  b" "" c\"d
-quillmnt set qmReplay Description "Replays 100%% of its settings & more; \"quoted\" too"
+quillmnt install --display-name "Replay Caf@E 50%% & Co" --startup manual --dir "C:\Replay Work\a & b" qmReplay "C:\Program Files\Replay & Co (test)\probe.exe" --record "C:\replay out\record.txt" --env QM_A --env QM_B --env QM_C --env QM_D --print "hello & 100%%" 50%% ^^caret ^(paren^) "a  b" "" c\"d
+quillmnt set qmReplay Description "Replays 100%% of its settings & more; \"quoted\" too, !OS! and Caf@E"
 quillmnt set qmReplay Startup disabled
 quillmnt set qmReplay Account LocalService
 quillmnt set qmReplay Dependencies RpcSs;PlugPlay
@@ -119,11 +121,12 @@ quillmnt set qmReplay RotateDaily 1
 quillmnt set qmReplay RotateKeep 3
 quillmnt set qmReplay Timestamps 1
 EOF
-sed -i 's/$/\r/' "$work/configure.cmd"
+sed -i 's/$/\r/; s/@E/\x82/g' "$work/configure.cmd"
 in_cmd "$origin" "$work/configure.out" "$work/configure.err" "$(winepath -w "$work/configure.cmd")"
 check "the settings are made: $(head -c 300 "$work/configure.err")" equal "$(cat "$work/configure.err")" ""
 quillmnt "$origin" get "$service" >"$work/original.get"
 check "every setting is set (none at its default)" equal "$(grep -c '(default)' "$work/original.get")" 0
+check "the texts hold the ANSI e of Cafe" equal "$(LC_ALL=C grep -c $'Caf\xe9' "$work/original.get")" 2
 check "the arguments are stored as typed" grep -qxF \
   'Arguments = --record "C:\replay out\record.txt" --env QM_A --env QM_B --env QM_C --env QM_D --print "hello & 100%" 50% ^caret (paren) "a  b" "" c\"d' \
   "$work/original.get"
@@ -143,7 +146,7 @@ fresh_up=1
 place "$fresh" || { echo "FAIL cannot place the package in $fresh"; exit 1; }
 mkdir -p "$fresh/drive_c/replay" && cp "$work/dump.cmd" "$fresh/drive_c/replay/$service.cmd"
 check "the service is not there before the replay" equal "$(registry "$fresh")" ""
-in_cmd "$fresh" "$work/replay.out" "$work/replay.err" "C:\\replay\\$service.cmd"
+cmd_switches="/v:on /c" in_cmd "$fresh" "$work/replay.out" "$work/replay.err" "C:\\replay\\$service.cmd"
 replayed=$?
 check "the dumped script runs without an error: $(head -c 300 "$work/replay.err")" \
   equal "$replayed:$(cat "$work/replay.err")" "0:"

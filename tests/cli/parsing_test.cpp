@@ -87,6 +87,11 @@ TEST(CliParse, CommandsAndOptions) {
   EXPECT_EQ(set.command.strRawData, "--x \"a b\"");
   ASSERT_EQ(set.command.data.size(), 2u);
   EXPECT_EQ(set.command.data[1].strText, "a b");
+  // --quoted: the one data argument, unquoted, blanks at its ends kept.
+  const ParseResult quoted = ParseCommandLine("q set --quoted Svc Arguments \"  -x \\\"a b\\\" \"");
+  ASSERT_TRUE(quoted.bOk) << quoted.strError;
+  EXPECT_EQ(quoted.command.strName, "Svc");
+  EXPECT_EQ(quoted.command.strRawData, "  -x \"a b\" ");
   const ParseResult get = ParseCommandLine("q get Svc StopTimeout");
   ASSERT_TRUE(get.bOk);
   EXPECT_EQ(get.command.strSetting, "StopTimeout");
@@ -99,7 +104,8 @@ TEST(CliParse, UsageErrors) {
        {"q", "q frobnicate", "q install", "q install Svc", "q install --startup sometimes S p",
         "q install --colour red S p", "q remove", "q remove Svc --fast", "q start Svc --timeout",
         "q start Svc --timeout -1", "q status Svc --force", "q list extra", "q get", "q get a b c",
-        "q reset Svc", "q set Svc Arguments", "q --version now", "q stop Svc --no-wait=1"}) {
+        "q reset Svc", "q set Svc Arguments", "q --version now", "q stop Svc --no-wait=1",
+        "q set --quoted Svc Arguments a b"}) {
     const ParseResult r = ParseCommandLine(pszLine);
     EXPECT_FALSE(r.bOk) << pszLine;
     EXPECT_FALSE(r.strError.empty()) << pszLine;
@@ -162,6 +168,17 @@ TEST(CliSettings, DataIsCheckedAgainstTypeAndWords) {
       {"Account", "LocalSystem secret", false, ""},
       {"Account", ".\\alice", false, ""},
       {"Account", ".\\alice \"pass word\"", true, ".\\alice"},
+      // A line break only where a text may run over lines.
+      {"Description", "\"two\r\nlines\"", true, "two\r\nlines"},
+      {"Environment", "\"A=x\ny\" B=1", true, "A=x\ny|B=1|"},
+      {"DisplayName", "\"a\nb\"", false, ""},
+      {"Arguments", "-x a\r\nb", false, ""},
+      {"Runfile", "C:\\a\nb.exe", false, ""},
+      {"Directory", "\"C:\\a\rb\"", false, ""},
+      {"Stdout", "C:\\a\r\nb.log", false, ""},
+      {"Stderr", "C:\\b\n", false, ""},
+      {"Dependencies", "A;B\nC", false, ""},
+      {"Account", "\"NT SERVICE\\a\nb\"", false, ""},
   };
   for (const auto& c : kCases) {
     Setting setting;
@@ -176,6 +193,7 @@ TEST(CliSettings, DataIsCheckedAgainstTypeAndWords) {
     EXPECT_EQ(bOk, c.bOk) << strLine << ": " << strError;
     if (!bOk) {
       EXPECT_FALSE(strError.empty());
+      EXPECT_EQ(strError.find('\n'), std::string::npos) << strError;
       continue;
     }
     std::string strStored = data.strText;

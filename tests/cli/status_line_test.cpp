@@ -56,6 +56,11 @@ TEST(StatusLineTest, TheManagersStateFirstThenWhatTheRunnerTells) {
       {svc::kServiceRunning, 0, RunnerViewRead::kUnknownLayout, running,
        "svc: running (the runner's view of the program is in a form this tool does not know)",
        kExitOk},
+      // A record made by someone else says nothing about the program, however it reads.
+      {svc::kServiceRunning, 0, RunnerViewRead::kUntrusted, waiting,
+       "svc: running (the runner's view of the program cannot be trusted: its record's owner is "
+       "not known as the service's account)",
+       kExitOk},
       // A record is never more than a detail of a running service.
       {svc::kServiceStopPending, 0, RunnerViewRead::kRead, waiting, "svc: stopping", kExitPending},
       {svc::kServiceStartPending, 0, RunnerViewRead::kAbsent, running, "svc: starting",
