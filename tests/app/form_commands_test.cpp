@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,10 +18,13 @@ namespace {
 
 using svc::test::CFakePlatform;
 
+enum class Existing { kNone, kOurs, kForeign };
+
 struct BoxCase {
   const char* pszName;
   bool bRemove;  // else Install
-  std::function<void(CFakePlatform&)> setup;
+  Existing existing;
+  const char* pszFailing;  // a call that fails with 5, or null
   std::vector<int> answers;
   std::vector<std::string> boxes;  // "caption/style"
   bool bEmptied;
@@ -30,21 +32,6 @@ struct BoxCase {
 
 void PrintTo(const BoxCase& c, std::ostream* os) {
   *os << c.pszName;
-}
-
-void AddOurs(CFakePlatform& fake) {
-  fake.AddService("QmSvc", svc::kServiceAutoStart);
-  fake.SetValue("SYSTEM\\CurrentControlSet\\Services\\QmSvc\\Parameters", "Installer", svc::kRegSz,
-                std::string("quillmnt", 9));
-}
-void AddForeign(CFakePlatform& fake) {
-  fake.AddService("QmSvc", svc::kServiceDemandStart);
-}
-auto Failing(const char* pszCall, std::uint32_t dwCode) {
-  return [=](CFakePlatform& fake) {
-    if (std::string(pszCall) != "OpenSCManager") AddOurs(fake);
-    fake.FailCall(pszCall, dwCode);
-  };
 }
 
 class FormCommandsTest : public ::testing::TestWithParam<BoxCase> {
@@ -57,7 +44,15 @@ class FormCommandsTest : public ::testing::TestWithParam<BoxCase> {
 
 TEST_P(FormCommandsTest, EachOutcomeEndsInItsBoxes) {
   const BoxCase& c = GetParam();
-  if (c.setup) c.setup(fake);
+  if (c.existing != Existing::kNone) {
+    fake.AddService(
+        "QmSvc", c.existing == Existing::kOurs ? svc::kServiceAutoStart : svc::kServiceDemandStart);
+  }
+  if (c.existing == Existing::kOurs) {
+    fake.SetValue("SYSTEM\\CurrentControlSet\\Services\\QmSvc\\Parameters", "Installer",
+                  svc::kRegSz, std::string("quillmnt", 9));
+  }
+  if (c.pszFailing != nullptr) fake.FailCall(c.pszFailing, 5);
   box.m_answers.assign(c.answers.begin(), c.answers.end());
   form.m_fields = {{IDC_SERVICE_NAME, "QmSvc"}, {IDC_STARTUP, "Automatic"}};
   if (c.bRemove) {
@@ -79,53 +74,34 @@ TEST_P(FormCommandsTest, EachOutcomeEndsInItsBoxes) {
 
 // MB_OK 0, MB_YESNO 4; MB_ICONHAND 16, MB_ICONQUESTION 32, MB_ICONEXCLAMATION 48,
 // MB_ICONINFORMATION 64.
+constexpr Existing kOurs = Existing::kOurs;
+constexpr Existing kForeign = Existing::kForeign;
+constexpr Existing kNone = Existing::kNone;
+const std::string kAsk = "Please Confirm/36";
+const std::string kAskAgain = "Please Reconfirm/20";
+const std::string kRemoved = "Success!/64";
+const std::string kError = "Error/48";
+
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, FormCommandsTest,
     ::testing::Values(
-        BoxCase{"Created", false, nullptr, {}, {"Success/64"}, true},
+        BoxCase{"Created", false, kNone, nullptr, {}, {"Success/64"}, true},
         // The service exists all the same: a second Install would only be refused.
-        BoxCase{"CreatedIncomplete",
-                false,
-                [](CFakePlatform& fake) { fake.FailCall("RegCreateKeyEx", 5); },
-                {},
-                {"Error/48"},
-                true},
-        BoxCase{"NotCreated", false, Failing("OpenSCManager", 5), {}, {"Error/48"}, false},
-        BoxCase{"Refused", false, AddOurs, {}, {"Error/48"}, false},
-        BoxCase{"NotRegistered", true, nullptr, {}, {"No Service/48"}, false},
-        BoxCase{"Own", true, AddOurs, {IDYES}, {"Please Confirm/36", "Success!/64"}, true},
-        BoxCase{"Foreign",
-                true,
-                AddForeign,
-                {IDYES, IDYES},
-                {"Please Confirm/36", "Please Reconfirm/20", "Success!/64"},
-                true},
-        BoxCase{"ForeignDeclined",
-                true,
-                AddForeign,
-                {IDYES, IDNO},
-                {"Please Confirm/36", "Please Reconfirm/20"},
-                false},
+        BoxCase{"CreatedIncomplete", false, kNone, "RegCreateKeyEx", {}, {kError}, true},
+        BoxCase{"NotCreated", false, kNone, "OpenSCManager", {}, {kError}, false},
+        BoxCase{"Refused", false, kOurs, nullptr, {}, {kError}, false},
+        BoxCase{"NotRegistered", true, kNone, nullptr, {}, {"No Service/48"}, false},
+        BoxCase{"Own", true, kOurs, nullptr, {IDYES}, {kAsk, kRemoved}, true},
+        BoxCase{
+            "Foreign", true, kForeign, nullptr, {IDYES, IDYES}, {kAsk, kAskAgain, kRemoved}, true},
+        BoxCase{
+            "ForeignDeclined", true, kForeign, nullptr, {IDYES, IDNO}, {kAsk, kAskAgain}, false},
         // Any answer but Yes is No.
-        BoxCase{"Cancelled", true, AddOurs, {IDCANCEL}, {"Please Confirm/36"}, false},
-        BoxCase{"StartTypeUnread",
-                true,
-                Failing("QueryServiceConfig", 5),
-                {IDYES},
-                {"Please Confirm/36", "Error/48"},
-                false},
-        BoxCase{"ServiceUnopened",
-                true,
-                Failing("OpenService", 5),
-                {IDYES},
-                {"Please Confirm/36"},
-                false},
-        BoxCase{"NotDeleted",
-                true,
-                Failing("DeleteService", 1072),
-                {IDYES},
-                {"Please Confirm/36", "Error/16"},
-                false}),
+        BoxCase{"Cancelled", true, kOurs, nullptr, {IDCANCEL}, {kAsk}, false},
+        BoxCase{
+            "StartTypeUnread", true, kOurs, "QueryServiceConfig", {IDYES}, {kAsk, kError}, false},
+        BoxCase{"ServiceUnopened", true, kOurs, "OpenService", {IDYES}, {kAsk}, false},
+        BoxCase{"NotDeleted", true, kOurs, "DeleteService", {IDYES}, {kAsk, "Error/16"}, false}),
     [](const auto& info) { return std::string(info.param.pszName); });
 
 }  // namespace
