@@ -11,8 +11,11 @@ namespace qm::cli {
 
 namespace {
 
-// The Service Control Manager's limit for a service name.
-constexpr std::size_t kMaxServiceName = 256;
+// The Parameters key is reached by its whole path through the registry's ANSI calls, here and
+// in the runner, which take at most MAX_PATH characters with the NUL. The manager itself takes
+// names of 256 characters, but a name whose key path is longer would leave a service whose
+// settings can be neither written nor read.
+constexpr std::size_t kMaxParametersPath = 259;
 
 // The first question is the command itself; the second, for a service that is not ours or
 // does not start automatically or on demand, is answered by --force.
@@ -57,8 +60,10 @@ int Report(IConsole& console, const svc::CommandOutcome& outcome) {
 int CCommandLineTool::OnInstall(const ParsedCommand& cmd) {
   // The window's form limits its fields further; here the limits are those of the Service
   // Control Manager and the runner.
-  if (cmd.strName.empty() || cmd.strName.size() > kMaxServiceName) {
-    return Fail("The service name takes 1 to 256 characters; nothing was installed.");
+  if (cmd.strName.empty() || contract::ParametersKeyPath(cmd.strName).size() > kMaxParametersPath) {
+    const std::size_t cchMax = kMaxParametersPath - contract::ParametersKeyPath("").size();
+    return Fail("The service name takes 1 to " + std::to_string(cchMax) +
+                " characters; nothing was installed.");
   }
   for (const auto& [pszSetting, pText] :
        {std::pair{contract::setting::kDisplayName, &cmd.strDisplayName},

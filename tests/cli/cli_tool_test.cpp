@@ -138,8 +138,8 @@ TEST_F(CliToolTest, InstallRefusalsChangeNothing) {
       {"install Taken app.exe", "A service named Taken is already registered."},
       {"install Svc C:\\a\\\"b.exe", "Please do not use quotes in the executable."},
       // The limits of the Service Control Manager, of set and of the runner.
-      {"install " + std::string(257, 'n') + " app.exe", "service name takes 1 to 256"},
-      {"install \"\" app.exe", "service name takes 1 to 256"},
+      {"install " + std::string(215, 'n') + " app.exe", "service name takes 1 to 214"},
+      {"install \"\" app.exe", "service name takes 1 to 214"},
       {"install --display-name " + std::string(257, 'd') + " Svc app.exe", "1 to 256"},
       {"install --display-name \"\" Svc app.exe", "1 to 256"},
       {"install --depend " + std::string(1024, 'd') + " Svc app.exe", "at most 1023"},
@@ -189,7 +189,7 @@ void ReplayDump(const std::string& strScript, CCommandLineTool& elsewhereTool,
                 CCapture& elsewhereConsole);
 
 TEST_F(CliToolTest, InstallTakesWhatSetAndTheRunnerTakeSoADumpReplays) {
-  const std::string strName(256, 'n');
+  const std::string strName(214, 'n');  // its Parameters key's path: 259 characters
   const std::string strDisplay(256, 'D');
   const std::string strProgram = "C:\\" + std::string(300, 'p') + "\\app.exe";
   const std::string strArguments(5000, 'a');

@@ -289,8 +289,9 @@ TEST(CliWine, ListRemoveDumpAndSettingsKeepToOurServices) {
 
 // A name or value the ANSI code page cannot hold is refused with one line, never stored as a
 // look-alike ("Ł" as "L") or as question marks; one it holds is kept as typed. A program that
-// is not there yet is installed with a warning.
-TEST(CliWine, InstallRefusesWhatTheCodePageCannotHoldAndWarnsOfAMissingProgram) {
+// is not there yet is installed with a warning. A name too long for its settings to be reached
+// is refused before anything is made.
+TEST(CliWine, InstallRefusesWhatItCouldNotKeepAndWarnsOfAMissingProgram) {
   const std::string strBase = UniqueName("cp");
   for (const wchar_t* pszTail : {L"\u0416\u0443\u043a", L"\u0141", L"\u00e9"}) {
     char szNarrow[16] = "";
@@ -319,6 +320,15 @@ TEST(CliWine, InstallRefusesWhatTheCodePageCannotHoldAndWarnsOfAMissingProgram) 
                 "until it does.\r\n");
     }
   }
+  // The longest name whose settings the registry's ANSI calls still reach, here and in the
+  // runner; one more character is refused before anything is made.
+  std::string strLong = strBase;
+  strLong.resize(214, 'n');
+  CServiceCleanup cleanup({strLong, strLong + "n"});
+  EXPECT_EQ(Quillmnt("install " + strLong + " C:\\Windows\\notepad.exe").dwExit, 0u);
+  EXPECT_EQ(Trimmed(Quillmnt("get " + strLong + " Runfile").strOut), "C:\\Windows\\notepad.exe");
+  EXPECT_EQ(Quillmnt("install " + strLong + "n C:\\Windows\\notepad.exe").dwExit, 1u);
+  EXPECT_FALSE(ServiceExists(strLong + "n"));
 }
 
 TEST(CliWine, UsageErrorsExitTwo) {
