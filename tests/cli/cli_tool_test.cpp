@@ -180,6 +180,11 @@ TEST_F(CliToolTest, RemoveAsksForForceWhereTheWindowAsksTwice) {
   }
   EXPECT_EQ(Run("remove Missing"), kExitFailure);
   EXPECT_EQ(console.m_strErr, "No service named Missing is registered.\n");
+  // Where the window says nothing more, the line tells why.
+  InstallOwn("Unopened");
+  fake.FailCall("OpenService", 5);
+  EXPECT_EQ(Run("remove Unopened"), kExitFailure);
+  EXPECT_EQ(console.m_strErr, "Unopened was NOT removed. Access is denied. (0x5)\n");
 }
 
 // --- install beyond the window's form: what set and the runner accept, a missing program, and
