@@ -1,13 +1,13 @@
 #pragma once
-// The service commands' message boxes, owned by the main dialog's window. The window exists
+// The window's Install and Remove boxes, owned by the main dialog's window. The window exists
 // only once the dialog runs, so the owner is looked up at each box.
 
+#include "app/message_box.h"
 #include "framework/wnd.h"
-#include "service/platform.h"
 
 namespace qm::app {
 
-class COwnedMessageBox : public qm::svc::IMessageBox {
+class COwnedMessageBox : public IMessageBox {
  public:
   int Show(const char* pszText, const char* pszCaption, std::uint32_t dwStyle) override {
     HWND hOwner = m_pOwner != nullptr ? m_pOwner->GetSafeHwnd() : nullptr;

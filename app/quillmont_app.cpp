@@ -20,8 +20,8 @@ BOOL CQuillmontApp::InitInstance() {
   // Control hosting and the three-dimensional look need nothing here: the framework's
   // start-up has registered the common controls, and the manifest selects their current look.
   COwnedMessageBox messageBox;
-  svc::CWin32Platform win32(messageBox);
-  CQuillmontDlg dlg(win32.Platform());
+  svc::CWin32Platform win32;
+  CQuillmontDlg dlg(win32.Platform(), messageBox);
   messageBox.m_pOwner = &dlg;
   m_pMainWnd = &dlg;
   dlg.DoModal();

@@ -35,10 +35,11 @@ constexpr fw::MsgMapEntry kEntries[] = {
 
 const fw::MessageMap CQuillmontDlg::kMessageMap{&fw::CDialog::kMessageMap, kEntries};
 
-CQuillmontDlg::CQuillmontDlg(qm::svc::ServicePlatform& platform, fw::CWnd* pParent)
+CQuillmontDlg::CQuillmontDlg(qm::svc::ServicePlatform& platform, IMessageBox& messageBox,
+                             fw::CWnd* pParent)
     : CDialog(IDD_MAIN_DIALOG, pParent),
       m_hIcon(::LoadIconA(fw::GetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),
-      m_commands(platform, *this) {}
+      m_commands(platform, *this, messageBox) {}
 
 BOOL CQuillmontDlg::OnInitDialog() {
   CDialog::OnInitDialog();  // fills the Startup list from the template's data
@@ -58,7 +59,7 @@ BOOL CQuillmontDlg::OnInitDialog() {
   // No more can be typed or pasted than Install reads: a longer text would be cut unseen.
   for (int nId : {IDC_SERVICE_NAME, IDC_DISPLAY_NAME, IDC_DEPENDENCIES, IDC_EXECUTABLE,
                   IDC_ARGUMENTS, IDC_WORKING_DIR}) {
-    ::SendDlgItemMessageA(m_hWnd, nId, EM_LIMITTEXT, qm::svc::FieldCapacity(nId) - 1, 0);
+    ::SendDlgItemMessageA(m_hWnd, nId, EM_LIMITTEXT, FieldCapacity(nId) - 1, 0);
   }
   return TRUE;  // the focus goes to the first tab stop, Service Name
 }

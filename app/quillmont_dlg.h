@@ -1,21 +1,23 @@
 #pragma once
 // The main dialog: the service form, its button rule, the system menu's About entry, the
-// icon, Help, and the Install and Remove commands (run through the form seam).
+// icon, Help, and the Install and Remove commands (run over the form, see form_commands.h).
 
 #include <windows.h>
 
+#include "app/form_commands.h"
+#include "app/message_box.h"
+#include "app/service_form.h"
 #include "framework/dialog.h"
-#include "service/form.h"
 #include "service/platform.h"
-#include "service/service_commands.h"
 
 namespace qm::app {
 
-class CQuillmontDlg : public qm::fw::CDialog, public qm::svc::IServiceForm {
+class CQuillmontDlg : public qm::fw::CDialog, public IServiceForm {
  public:
-  // The service platform comes from the creator: the Win32 one in the program, a fake in
-  // tests.
-  explicit CQuillmontDlg(qm::svc::ServicePlatform& platform, qm::fw::CWnd* pParent = nullptr);
+  // The service platform and the message box come from the creator: the Win32 platform and
+  // a box owned by this dialog in the program, a fake and a recording box in tests.
+  CQuillmontDlg(qm::svc::ServicePlatform& platform, IMessageBox& messageBox,
+                qm::fw::CWnd* pParent = nullptr);
 
   // No control is bound (the framework's empty data exchange stays): handlers read and write
   // their controls by id when they run.
@@ -36,7 +38,7 @@ class CQuillmontDlg : public qm::fw::CDialog, public qm::svc::IServiceForm {
   void UpdateButtons();
 
   HICON m_hIcon;
-  qm::svc::CServiceCommands m_commands;
+  CFormCommands m_commands;
 
   static const qm::fw::MessageMap kMessageMap;
   const qm::fw::MessageMap* GetMessageMap() const override { return &kMessageMap; }

@@ -19,12 +19,21 @@ constexpr VerbName kVerbs[] = {
     {"status", Verb::kStatus}, {"list", Verb::kList},       {"dump", Verb::kDump},
     {"rotate", Verb::kRotate}};
 
+// "--" alone ends the options: every later argument is a name or a value, whatever it looks
+// like.
+constexpr const char* kEndOfOptions = "--";
+
 bool IsOption(const std::string& strText) {
   return strText.size() > 2 && strText[0] == '-' && strText[1] == '-';
 }
 
-// Reads "--name value" or "--name=value" at tokens[*pi]; advances past what it used.
-bool TakeValue(const std::vector<Token>& tokens, std::size_t* pi, std::string* value) {
+// Reads "--name value" or "--name=value" at tokens[*pi]; advances past what it used. A
+// separate value that is itself an option (or "--") is refused: the option before it was
+// most likely given no value, and taking the next option as one would shift every argument
+// after it. Such a value can still be given as "--name=--value". False with the usage error
+// in *error.
+bool TakeValue(const std::vector<Token>& tokens, std::size_t* pi, std::string* value,
+               std::string* error) {
   const std::string& strText = tokens[*pi].strText;
   const std::size_t nEq = strText.find('=');
   if (nEq != std::string::npos) {
@@ -32,8 +41,17 @@ bool TakeValue(const std::vector<Token>& tokens, std::size_t* pi, std::string* v
     ++*pi;
     return true;
   }
-  if (*pi + 1 >= tokens.size()) return false;
-  *value = tokens[*pi + 1].strText;
+  if (*pi + 1 >= tokens.size()) {
+    *error = strText + " needs a value";
+    return false;
+  }
+  const std::string& strNext = tokens[*pi + 1].strText;
+  if (IsOption(strNext) || strNext == kEndOfOptions) {
+    *error = strText + " needs a value, not " + strNext + " (write " + strText + "=" + strNext +
+             " to mean it)";
+    return false;
+  }
+  *value = strNext;
   *pi += 2;
   return true;
 }
@@ -68,7 +86,8 @@ ParseResult ParseInstall(std::string_view line, const std::vector<Token>& tokens
   while (i < tokens.size() && IsOption(tokens[i].strText)) {
     const std::string strOption = OptionName(tokens[i].strText);
     std::string strValue;
-    if (!TakeValue(tokens, &i, &strValue)) return Usage(strOption + " needs a value");
+    std::string strError;
+    if (!TakeValue(tokens, &i, &strValue, &strError)) return Usage(strError);
     if (strOption == "--display-name") {
       cmd.strDisplayName = strValue;
       cmd.bDisplayName = true;
@@ -88,6 +107,7 @@ ParseResult ParseInstall(std::string_view line, const std::vector<Token>& tokens
       return Usage("install has no option " + strOption);
     }
   }
+  if (i < tokens.size() && tokens[i].strText == kEndOfOptions) ++i;
   if (i + 2 > tokens.size()) return Usage("install needs a service name and a program");
   cmd.strName = tokens[i].strText;
   cmd.strProgram = tokens[i + 1].strText;
@@ -106,6 +126,7 @@ ParseResult ParseSet(std::string_view line, const std::vector<Token>& tokens, st
   cmd.verb = Verb::kSet;
   const bool bQuoted = i < tokens.size() && tokens[i].strText == "--quoted";
   if (bQuoted) ++i;
+  if (i < tokens.size() && tokens[i].strText == kEndOfOptions) ++i;
   if (i + 3 > tokens.size()) return Usage("set needs a service name, a setting and its data");
   if (bQuoted && i + 3 != tokens.size())
     return Usage("set --quoted takes its data as one argument");
@@ -153,11 +174,17 @@ ParseResult ParseCommandLine(std::string_view line) {
 
   // Every other command: its positional words, with its options anywhere among them.
   std::vector<std::string> words;
+  bool bOptionsEnded = false;
   for (std::size_t i = 2; i < tokens.size();) {
     const std::string& strText = tokens[i].strText;
     const bool bControl = cmd.verb == Verb::kStart || cmd.verb == Verb::kStop ||
                           cmd.verb == Verb::kRestart || cmd.verb == Verb::kStatus;
-    if (!IsOption(strText)) {
+    if (strText == kEndOfOptions && !bOptionsEnded) {
+      bOptionsEnded = true;
+      ++i;
+      continue;
+    }
+    if (bOptionsEnded || !IsOption(strText)) {
       words.push_back(strText);
       ++i;
       continue;
@@ -171,7 +198,9 @@ ParseResult ParseCommandLine(std::string_view line) {
       ++i;
     } else if (strOption == "--timeout" && bControl) {
       std::string strValue;
-      if (!TakeValue(tokens, &i, &strValue) || !ParseSeconds(strValue, &cmd.dwTimeoutSeconds)) {
+      std::string strError;
+      if (!TakeValue(tokens, &i, &strValue, &strError) ||
+          !ParseSeconds(strValue, &cmd.dwTimeoutSeconds)) {
         return Usage("--timeout takes a number of seconds (0 to 86400)");
       }
     } else {

@@ -1,9 +1,10 @@
-// The command line's entry and the commands it shares with the window: install and remove
-// run the window's own Install and Remove over a form filled from the arguments.
+// The command line's entry: the line checked and parsed, the administrator's commands
+// refused without the rights, and each command handed to its own code.
 
 #include "cli/cli_tool.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "cli/usage.h"
 #include "service/error_text.h"
@@ -12,17 +13,20 @@ namespace qm::cli {
 
 namespace {
 
-// The window's field capacities less their NUL: longer texts would be cut, so they are refused.
-struct FieldLimit {
-  const char* pszWhat;
-  std::size_t cchMax;
-};
-constexpr FieldLimit kNameLimit = {"service name", 80};
-constexpr FieldLimit kDisplayLimit = {"display name", 80};
-constexpr FieldLimit kListLimit = {"dependency list", 1023};
-constexpr FieldLimit kArgumentsLimit = {"program's arguments", 1023};
-constexpr FieldLimit kProgramLimit = {"program's path", 259};
-constexpr FieldLimit kDirectoryLimit = {"working directory", 259};
+// The first argument after the program's path that holds one of the places (ascending).
+std::optional<std::string> ArgumentHolding(std::string_view line,
+                                           const std::vector<std::size_t>& places) {
+  if (places.empty()) return std::nullopt;
+  const std::vector<Token> tokens = SplitCommandLine(line);
+  if (tokens.size() < 2) return std::nullopt;
+  for (std::size_t nAt : places) {
+    if (nAt < tokens[1].nBegin) continue;
+    std::size_t i = 1;
+    while (i + 1 < tokens.size() && tokens[i + 1].nBegin <= nAt) ++i;
+    return tokens[i].strText;
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -37,11 +41,19 @@ CCommandLineTool::CCommandLineTool(svc::IServiceManager& scm, svc::IRegistry& re
       m_batchCodePage(batchCodePage),
       m_console(console),
       m_pszVersion(pszVersion),
-      m_messageBox(console),
-      m_platform{scm, registry, system, m_messageBox},
-      m_commands(m_platform, m_form) {}
+      m_platform{scm, registry, system},
+      m_commands(m_platform) {}
 
-int CCommandLineTool::Run(std::string_view commandLine) {
+int CCommandLineTool::Run(std::string_view commandLine,
+                          const std::vector<std::size_t>& unrepresentable) {
+  // Stored as it arrived, such a name would be another text (every Cyrillic name becomes
+  // "???"), so nothing is done at all. The program's own path does not count.
+  if (const auto argument = ArgumentHolding(commandLine, unrepresentable)) {
+    m_console.Err("quillmnt: \"" + *argument +
+                  "\" holds characters that this system's ANSI code page cannot represent "
+                  "(shown as ?); Quillmont keeps names and values in that code page.");
+    return kExitUsage;
+  }
   const ParseResult parsed = ParseCommandLine(commandLine);
   if (!parsed.bOk) {
     m_console.Err("quillmnt: " + parsed.strError);
@@ -125,45 +137,6 @@ int CCommandLineTool::OnHelp(const std::string& strTopic) {
   return kExitOk;
 }
 
-int CCommandLineTool::OnInstall(const ParsedCommand& cmd) {
-  const std::pair<const FieldLimit*, const std::string*> checks[] = {
-      {&kNameLimit, &cmd.strName},         {&kDisplayLimit, &cmd.strDisplayName},
-      {&kListLimit, &cmd.strDependencies}, {&kArgumentsLimit, &cmd.strArguments},
-      {&kProgramLimit, &cmd.strProgram},   {&kDirectoryLimit, &cmd.strDirectory}};
-  for (const auto& [pLimit, pText] : checks) {
-    if (pText->size() > pLimit->cchMax) {
-      char szMessage[160];
-      std::snprintf(szMessage, sizeof(szMessage),
-                    "The %s is longer than %zu characters; nothing was installed.", pLimit->pszWhat,
-                    pLimit->cchMax);
-      return Fail(szMessage);
-    }
-  }
-  m_form.m_fields = {{IDC_SERVICE_NAME, cmd.strName},
-                     {IDC_DISPLAY_NAME, cmd.strDisplayName},
-                     {IDC_STARTUP, cmd.bAutoStart ? "Automatic" : "Manual (Demand)"},
-                     {IDC_DEPENDENCIES, cmd.strDependencies},
-                     {IDC_ARGUMENTS, cmd.strArguments},
-                     {IDC_EXECUTABLE, cmd.strProgram},
-                     {IDC_WORKING_DIR, cmd.strDirectory}};
-  m_messageBox.Reset(false);
-  m_commands.OnInstall();
-  return m_messageBox.Succeeded() && !m_messageBox.Failed() ? kExitOk : kExitFailure;
-}
-
-int CCommandLineTool::OnRemove(const ParsedCommand& cmd) {
-  if (cmd.strName.size() > kNameLimit.cchMax) {
-    return Fail("No service named " + cmd.strName + " is registered.");
-  }
-  m_form.m_fields = {{IDC_SERVICE_NAME, cmd.strName}};
-  m_messageBox.Reset(cmd.bForce);
-  m_commands.OnRemove();
-  if (m_messageBox.Succeeded() && !m_messageBox.Failed()) return kExitOk;
-  // A start type that could not be read ends the window's command without a word of its own.
-  if (!m_messageBox.Failed()) Fail(cmd.strName + " was NOT removed.");
-  return kExitFailure;
-}
-
 bool CCommandLineTool::OpenService(const std::string& strName, std::uint32_t dwAccess,
                                    svc::CScHandle* manager, svc::CScHandle* service) {
   *manager = svc::OwnScHandle(m_scm, m_system,
@@ -190,7 +163,7 @@ bool CCommandLineTool::CheckOwnService(const std::string& strName) {
   svc::CScHandle manager;
   svc::CScHandle service;
   if (!OpenService(strName, svc::kServiceQueryConfig, &manager, &service)) return false;
-  if (m_commands.IsOwnInstall(strName.c_str()) == 0) {
+  if (!m_commands.IsOwnInstall(strName.c_str())) {
     Fail(strName + " was not installed by Quillmont; its settings are left as they are.");
     return false;
   }

@@ -8,9 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include <vector>
+
 #include "cli/arguments.h"
 #include "cli/batch_code_page.h"
-#include "cli/console_box.h"
+#include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/runner_view.h"
 #include "cli/settings.h"
@@ -36,8 +38,11 @@ class CCommandLineTool {
                    IRunnerView& runnerView, IBatchCodePage& batchCodePage, IConsole& console,
                    const char* pszVersion);
 
-  // Runs one whole command line (program name first); returns the exit code.
-  int Run(std::string_view commandLine);
+  // Runs one whole command line (program name first); returns the exit code. unrepresentable:
+  // the places in the line of characters that the system's ANSI code page could not hold
+  // (each stands there as a replacement); an argument with one is refused.
+  int Run(std::string_view commandLine,
+          const std::vector<std::size_t>& unrepresentable = std::vector<std::size_t>());
 
  private:
   int Dispatch(const ParsedCommand& cmd);
@@ -113,8 +118,6 @@ class CCommandLineTool {
   IBatchCodePage& m_batchCodePage;
   IConsole& m_console;
   const char* m_pszVersion;
-  CConsoleMessageBox m_messageBox;
-  CRequestForm m_form;
   svc::ServicePlatform m_platform;
   svc::CServiceCommands m_commands;
 };

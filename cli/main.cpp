@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/cli_tool.h"
 #include "cli/win32_batch_code_page.h"
@@ -37,6 +38,36 @@ class CStdConsole : public qm::cli::IConsole {
   }
 };
 
+// The command line in the ANSI code page, in which names and values are kept. Every place of
+// a character that the code page cannot hold is noted, never silently replaced:
+// GetCommandLineA would give such a character its nearest look-alike ("Ł" becomes "L") or a
+// question mark, and a service named "Жук" would be installed as "???".
+std::string NarrowCommandLine(std::vector<std::size_t>* pUnrepresentable) {
+  const std::wstring_view wide = ::GetCommandLineW();
+  const UINT uCodePage = ::GetACP();
+  // UTF-8 holds every character, and takes neither flag below.
+  const bool bUtf8 = uCodePage == CP_UTF8;
+  std::string strLine;
+  strLine.reserve(wide.size());
+  for (std::size_t i = 0; i < wide.size();) {
+    // One character at a time: a surrogate pair is one character.
+    const int cchChar = IS_HIGH_SURROGATE(wide[i]) && i + 1 < wide.size() ? 2 : 1;
+    char szBytes[8];
+    BOOL bUsedDefault = FALSE;
+    int cb =
+        ::WideCharToMultiByte(uCodePage, bUtf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide.data() + i, cchChar,
+                              szBytes, sizeof(szBytes), nullptr, bUtf8 ? nullptr : &bUsedDefault);
+    if (cb <= 0 || bUsedDefault) {
+      pUnrepresentable->push_back(strLine.size());
+      szBytes[0] = '?';
+      cb = 1;
+    }
+    strLine.append(szBytes, static_cast<std::size_t>(cb));
+    i += static_cast<std::size_t>(cchChar);
+  }
+  return strLine;
+}
+
 }  // namespace
 
 int main() {
@@ -48,5 +79,7 @@ int main() {
   CStdConsole console;
   qm::cli::CCommandLineTool tool(scm, registry, system, runnerView, batchCodePage, console,
                                  QM_VERSION_STRING);
-  return tool.Run(::GetCommandLineA());
+  std::vector<std::size_t> unrepresentable;
+  const std::string strLine = NarrowCommandLine(&unrepresentable);
+  return tool.Run(strLine, unrepresentable);
 }

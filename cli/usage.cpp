@@ -16,9 +16,10 @@ constexpr CommandHelp kHelp[] = {
     {Verb::kInstall,
      "install [--display-name T] [--startup auto|manual] [--depend A;B] [--dir D] <name> "
      "<program> [<arguments>...]",
-     "  Installs <program> as the service <name>, run by carrack.exe. Options come first;\n"
-     "  everything after <program> is passed to it exactly as typed. The display name is\n"
-     "  <name> unless given; startup is auto unless given."},
+     "  Installs <program> as the service <name>, run by carrack.exe. Options come first, and\n"
+     "  -- ends them; everything after <program> is passed to it exactly as typed. The display\n"
+     "  name is <name> unless given; startup is auto unless given. A program that does not\n"
+     "  exist now is installed with a warning."},
     {Verb::kRemove, "remove <name> [--force]",
      "  Stops the service (waiting a bounded time) and deletes it. A service that Quillmont\n"
      "  did not install, or that is disabled, is removed only with --force."},

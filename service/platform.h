@@ -87,15 +87,6 @@ constexpr std::uint32_t kFormatMessageIgnoreInserts = 0x200;
 constexpr std::uint32_t kFormatMessageFromSystem = 0x1000;
 constexpr std::uint32_t kFormatMessageArgumentArray = 0x2000;
 
-constexpr std::uint32_t kMbOk = 0x0;
-constexpr std::uint32_t kMbYesNo = 0x4;
-constexpr std::uint32_t kMbIconHand = 0x10;
-constexpr std::uint32_t kMbIconQuestion = 0x20;
-constexpr std::uint32_t kMbIconExclamation = 0x30;
-constexpr std::uint32_t kMbIconInformation = 0x40;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
-
 struct CreateServiceArgs {
   const char* serviceName;
   const char* displayName;
@@ -119,13 +110,17 @@ struct ServiceStatus {
   std::uint32_t processId = 0;  // the service's process while it runs; QueryServiceStatusEx only
 };
 
+// The manager keeps display and account names of up to 256 characters; in a double-byte
+// code page each may take two bytes.
+inline constexpr std::size_t kNameBytes = 2 * 256 + 1;
+
 // What QueryServiceConfigA tells of a service, copied into fixed buffers.
 struct ServiceConfigInfo {
   std::uint32_t startType = 0;
-  char szDisplayName[256] = {};
+  char szDisplayName[kNameBytes] = {};
   char szBinaryPath[1024] = {};
   char szDependencies[2048] = {};  // names each ended by NUL, the list by a further NUL
-  char szStartName[256] = {};
+  char szStartName[kNameBytes] = {};
 };
 
 // ChangeServiceConfigA: kServiceNoChange or a null text keeps what the service has.
@@ -195,7 +190,8 @@ class IRegistry {
   virtual long DeleteValue(Handle key, const char* valueName) = 0;
 };
 
-// Kernel services (kernel32): last error and its text, memory blocks, module path, waiting.
+// Kernel services (kernel32): last error and its text, memory blocks, module path, waiting,
+// files.
 class ISystem {
  public:
   virtual ~ISystem() = default;
@@ -212,13 +208,8 @@ class ISystem {
   virtual void Sleep(std::uint32_t milliseconds) = 0;
   // Whether the process holds the administrators' rights (elevated, where that applies).
   virtual bool IsElevated() = 0;
-};
-
-// Modal message box owned by the main dialog; returns the button pressed.
-class IMessageBox {
- public:
-  virtual ~IMessageBox() = default;
-  virtual int Show(const char* text, const char* caption, std::uint32_t style) = 0;
+  // Whether path names a file that exists now (a folder does not count).
+  virtual bool FileExists(const char* path) = 0;
 };
 
 // Everything the service commands reach of the system.
@@ -226,7 +217,6 @@ struct ServicePlatform {
   IServiceManager& scm;
   IRegistry& registry;
   ISystem& system;
-  IMessageBox& messageBox;
 };
 
 }  // namespace qm::svc

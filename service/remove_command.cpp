@@ -2,7 +2,6 @@
 // demand, twice for every other, then stops the service if it runs and deletes it.
 
 #include <algorithm>
-#include <cstdio>
 
 #include "service/error_text.h"
 #include "service/platform_handles.h"
@@ -14,10 +13,6 @@ namespace {
 
 constexpr std::uint32_t kConfigBlockSize = 4096;
 constexpr std::uint32_t kStopPollMs = 1000;
-
-constexpr const char* kReconfirmFormat =
-    "Are you ABSOLUTELY sure that\nyou want to remove %s?\n\nThis service was not installed\n"
-    "using Quillmont!\n\nRemoving an essential service\ncould render the system\ninoperable!";
 
 // Frees a platform block when the scope ends; a block never obtained is never released.
 class CGlobalBlock {
@@ -36,103 +31,112 @@ class CGlobalBlock {
   void* m_pBlock;
 };
 
+CommandOutcome Ended(OutcomeKind kind, Refusal refusal, std::string strText) {
+  CommandOutcome outcome;
+  outcome.kind = kind;
+  outcome.refusal = refusal;
+  outcome.strText = std::move(strText);
+  return outcome;
+}
+
 }  // namespace
 
-void CServiceCommands::OnRemove() {
-  char szServiceName[kNameCapacity];
-  m_form.ReadField(IDC_SERVICE_NAME, szServiceName, kNameCapacity);
+CommandOutcome CServiceCommands::Remove(const RemoveRequest& request, IRemoveConfirm& confirm) {
+  const std::string& strName = request.strServiceName;
   LoadServiceList();
-
-  char szMessage[1024];
-  if (!m_pServiceList->Contains(szServiceName)) {
-    std::snprintf(szMessage, sizeof(szMessage), "No service named %s\n is registered.",
-                  szServiceName);
-    m_platform.messageBox.Show(szMessage, "No Service", kMbOk | kMbIconExclamation);
-    return;
+  if (!m_pServiceList->Contains(strName.c_str())) {
+    return Ended(OutcomeKind::kRefused, Refusal::kNotRegistered,
+                 "No service named " + strName + "\n is registered.");
   }
-  std::snprintf(szMessage, sizeof(szMessage), "Are you sure that you\nwant to remove %s?",
-                szServiceName);
-  if (m_platform.messageBox.Show(szMessage, "Please Confirm", kMbYesNo | kMbIconQuestion) !=
-      kIdYes) {
-    return;
+  if (!confirm.Confirm(RemoveQuestion::kConfirm,
+                       "Are you sure that you\nwant to remove " + strName + "?")) {
+    return Ended(OutcomeKind::kRefused, Refusal::kNotConfirmed, "");
   }
 
-  const int nStartType = QueryStartType(szServiceName);
-  const int nOwn = IsOwnInstall(szServiceName);
-  if (nStartType == -1) return;
-  if (nOwn == 0 || (nStartType != static_cast<int>(kServiceAutoStart) &&
-                    nStartType != static_cast<int>(kServiceDemandStart))) {
-    std::snprintf(szMessage, sizeof(szMessage), kReconfirmFormat, szServiceName);
-    if (m_platform.messageBox.Show(szMessage, "Please Reconfirm", kMbYesNo | kMbIconHand) !=
-        kIdYes) {
-      return;
+  CommandOutcome outcome;
+  std::uint32_t dwStartType = 0;
+  const bool bStartType = QueryStartType(strName.c_str(), &dwStartType, &outcome);
+  const bool bOwn = IsOwnInstall(strName.c_str());
+  if (!bStartType) return outcome;
+  if (!bOwn || (dwStartType != kServiceAutoStart && dwStartType != kServiceDemandStart)) {
+    const std::string strQuestion =
+        "Are you ABSOLUTELY sure that\nyou want to remove " + strName +
+        "?\n\nThis service was not installed\nusing Quillmont!\n\nRemoving an essential "
+        "service\ncould render the system\ninoperable!";
+    if (!confirm.Confirm(RemoveQuestion::kReconfirm, strQuestion)) {
+      return Ended(OutcomeKind::kRefused, Refusal::kNotReconfirmed, "");
     }
   }
 
-  if (StopAndDeleteService(szServiceName) != 0) {
-    std::snprintf(szMessage, sizeof(szMessage), "%s was successfully removed.", szServiceName);
-    m_platform.messageBox.Show(szMessage, "Success!", kMbOk | kMbIconInformation);
-    m_form.WriteField(IDC_SERVICE_NAME, "");
-  } else {
-    std::snprintf(szMessage, sizeof(szMessage), "%s was NOT removed.", szServiceName);
-    m_platform.messageBox.Show(szMessage, "Error", kMbOk | kMbIconHand);
+  if (StopAndDeleteService(strName.c_str(), &outcome.dwError)) {
+    return Ended(OutcomeKind::kRemoved, Refusal::kNone, strName + " was successfully removed.");
   }
+  outcome.kind = OutcomeKind::kFailed;
+  outcome.step = FailedStep::kDelete;
+  outcome.strText = strName + " was NOT removed.";
+  return outcome;
 }
 
-int CServiceCommands::QueryStartType(const char* serviceName) {
+bool CServiceCommands::QueryStartType(const char* serviceName, std::uint32_t* startType,
+                                      CommandOutcome* outcome) {
   IServiceManager& scm = m_platform.scm;
   ISystem& system = m_platform.system;
-  char szMessage[1024];
-  char szError[kErrorTextCapacity];
+  outcome->kind = OutcomeKind::kFailed;
 
   CScHandle manager =
       OwnScHandle(scm, system, scm.OpenSCManager(nullptr, nullptr, kScManagerAllAccess));
   if (!manager) {
-    GetSystemErrorText(szError, sizeof(szError));
-    std::snprintf(szMessage, sizeof(szMessage), "%s\n\n%s",
-                  "Could not open Service Control Manager.", szError);
-    m_platform.messageBox.Show(szMessage, "Error", kMbOk | kMbIconExclamation);
-    return -1;
+    outcome->step = FailedStep::kOpenManager;
+    outcome->dwError = system.GetLastError();
+    outcome->strText = "Could not open Service Control Manager.\n\n" + LastErrorText();
+    return false;
   }
   CScHandle service =
       OwnScHandle(scm, system, scm.OpenService(manager.get(), serviceName, kServiceAllAccess));
-  if (!service) return -1;
+  if (!service) {
+    // The window says nothing more here: a Services subkey the manager does not hold as a
+    // service, or access refused.
+    outcome->step = FailedStep::kOpenService;
+    outcome->dwError = system.GetLastError();
+    return false;
+  }
 
-  int nResult = -1;
-  // Declared before the handles' closing below, released after them.
+  // Declared after the handles, released after they are closed.
   CGlobalBlock block(system, kConfigBlockSize);
   bool bQueried = false;
-  std::uint32_t dwStartType = 0;
   if (block.Get() == nullptr) {
     // No block, no query: reported as the query's own failure for want of memory.
     system.SetLastError(static_cast<std::uint32_t>(kErrorNotEnoughMemory));
   } else {
     std::uint32_t cbNeeded = 0;
-    bQueried = scm.QueryServiceConfig(service.get(), block.Get(), kConfigBlockSize, &cbNeeded,
-                                      &dwStartType);
+    bQueried =
+        scm.QueryServiceConfig(service.get(), block.Get(), kConfigBlockSize, &cbNeeded, startType);
   }
-  if (bQueried) {
-    nResult = static_cast<int>(dwStartType);
-  } else {
-    GetSystemErrorText(szError, sizeof(szError));
-    std::snprintf(szMessage, sizeof(szMessage), "Could not QueryServiceConfig on\n\n%s\n\n%s",
-                  serviceName, szError);
-    m_platform.messageBox.Show(szMessage, "Error", kMbOk | kMbIconExclamation);
+  if (!bQueried) {
+    outcome->step = FailedStep::kQueryConfig;
+    outcome->dwError = system.GetLastError();
+    outcome->strText =
+        "Could not QueryServiceConfig on\n\n" + std::string(serviceName) + "\n\n" + LastErrorText();
   }
   service.reset();
   manager.reset();
-  return nResult;
+  return bQueried;
 }
 
-int CServiceCommands::StopAndDeleteService(const char* serviceName) {
+bool CServiceCommands::StopAndDeleteService(const char* serviceName, std::uint32_t* pdwError) {
   IServiceManager& scm = m_platform.scm;
   ISystem& system = m_platform.system;
+  // The reason is taken before the handles close, which may change the last error.
+  auto failed = [&] {
+    if (pdwError != nullptr) *pdwError = system.GetLastError();
+    return false;
+  };
   CScHandle manager =
       OwnScHandle(scm, system, scm.OpenSCManager(nullptr, nullptr, kScManagerAllAccess));
-  if (!manager) return 0;
+  if (!manager) return failed();
   CScHandle service =
       OwnScHandle(scm, system, scm.OpenService(manager.get(), serviceName, kServiceAllAccess));
-  if (!service) return 0;
+  if (!service) return failed();
 
   ServiceStatus status;
   if (scm.ControlService(service.get(), kServiceControlStop, &status)) {
@@ -150,7 +154,7 @@ int CServiceCommands::StopAndDeleteService(const char* serviceName) {
                   status.currentState == kServiceStopPending;
     }
   }
-  return scm.DeleteService(service.get()) ? 1 : 0;
+  return scm.DeleteService(service.get()) || failed();
 }
 
 }  // namespace qm::svc

@@ -8,8 +8,7 @@
 
 namespace qm::svc {
 
-CServiceCommands::CServiceCommands(ServicePlatform& platform, IServiceForm& form)
-    : m_platform(platform), m_form(form) {}
+CServiceCommands::CServiceCommands(ServicePlatform& platform) : m_platform(platform) {}
 
 void CServiceCommands::LoadServiceList() {
   const Handle hRaw = OpenKeyForRead(m_platform.registry, kHKeyLocalMachine, kServicesKeyPath);
@@ -43,7 +42,7 @@ void CServiceCommands::LoadServiceList() {
   }
 }
 
-int CServiceCommands::IsOwnInstall(const char* serviceName) {
+bool CServiceCommands::IsOwnInstall(const char* serviceName) {
   char szKeyPath[1024];
   std::snprintf(szKeyPath, sizeof(szKeyPath), kParametersKeyFormat, serviceName);
   // One byte more than the capacity handed on, and zeroed: a value stored without its NUL
@@ -52,16 +51,15 @@ int CServiceCommands::IsOwnInstall(const char* serviceName) {
   std::uint32_t cbInstaller = 1024;
   if (ReadRegString(m_platform.registry, m_platform.system, szInstaller, &cbInstaller,
                     kHKeyLocalMachine, szKeyPath, contract::value::kInstaller) != 0) {
-    return 0;
+    return false;
   }
   return EqualsIgnoringCase(szInstaller, kForeignInstallerMarker) ||
-                 EqualsIgnoringCase(szInstaller, kInstallerMarker)
-             ? 1
-             : 0;
+         EqualsIgnoringCase(szInstaller, kInstallerMarker);
 }
 
-char* CServiceCommands::GetSystemErrorText(char* buffer, int capacity) {
-  return svc::GetSystemErrorText(m_platform.system, buffer, capacity);
+std::string CServiceCommands::LastErrorText() {
+  char szError[kErrorTextCapacity];
+  return svc::GetSystemErrorText(m_platform.system, szError, sizeof(szError));
 }
 
 }  // namespace qm::svc

@@ -1,14 +1,15 @@
 #pragma once
-// The Install and Remove commands of the main dialog, with the registry store and the
-// system error text beneath them. The main dialog owns one CServiceCommands and forwards its
-// Install and Remove buttons to OnInstall and OnRemove; everything else is reached through
-// the platform seam and the form seam.
+// The Install and Remove commands, with the registry store and the system error text beneath
+// them. Each takes a request and ends in an outcome; the window turns it into its message
+// boxes, the command line into a line and an exit code. Everything else is reached through
+// the platform seam.
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
-#include "service/form.h"
+#include "service/command_outcome.h"
+#include "service/command_requests.h"
 #include "service/platform.h"
 #include "service/registry_store.h"
 
@@ -24,39 +25,37 @@ inline constexpr int kMaxFailedEnumRun = 16;
 
 class CServiceCommands {
  public:
-  CServiceCommands(ServicePlatform& platform, IServiceForm& form);
+  explicit CServiceCommands(ServicePlatform& platform);
 
-  // Button handlers: each ends in the message boxes the command shows, nothing else.
-  void OnInstall();
-  void OnRemove();
+  // Refuses what cannot be installed, creates the service with the runner beside this tool
+  // as its executable, and fills its Parameters key.
+  CommandOutcome Install(const InstallRequest& request);
+  // Asks confirm once for a service of ours that starts automatically or on demand, twice for
+  // any other; then stops the service if it runs and deletes it.
+  CommandOutcome Remove(const RemoveRequest& request, IRemoveConfirm& confirm);
 
-  // Returns 1 when the service was created (whatever happened to its Parameters key), else 0.
-  int InstallService(const char* serviceName, const char* displayName, const char* runnerPath,
-                     const char* dependencies, const char* arguments, const char* executable,
-                     const char* workingDirectory, std::uint32_t startType);
+  // True when the Service Control Manager accepted the deletion; otherwise *pdwError (when
+  // given) holds the reason.
+  bool StopAndDeleteService(const char* serviceName, std::uint32_t* pdwError = nullptr);
 
-  // The configured start type, or -1 when it was not obtained.
-  int QueryStartType(const char* serviceName);
-  // Non-zero when the Service Control Manager accepted the deletion.
-  int StopAndDeleteService(const char* serviceName);
-
-  // Rebuilds m_pServiceList from the registry's Services key.
+  // Rebuilds the list of registered names from the registry's Services key.
   void LoadServiceList();
-  // 1 when the service's Installer value names this tool, else 0.
-  int IsOwnInstall(const char* serviceName);
-  // The calling thread's last system error as "%s (0x%x)", or the empty text.
-  char* GetSystemErrorText(char* buffer, int capacity);
+  // Whether the service's Installer value names this tool (or its older installer).
+  bool IsOwnInstall(const char* serviceName);
 
   const RegisteredServiceList* ServiceList() const { return m_pServiceList.get(); }
 
  private:
-  // Creates the Parameters key and writes its four values, appending one paragraph with its
-  // error text to message per failed step. True when every step succeeded.
-  bool FillParametersKey(const char* serviceName, const char* arguments, const char* executable,
-                         const char* workingDirectory, char* message, std::size_t capacity);
+  CommandOutcome InstallService(const InstallRequest& request, const char* runnerPath);
+  // Creates the Parameters key and writes its four values. On a failed step, records the
+  // first in outcome and appends one paragraph with its error text per failed step.
+  void FillParametersKey(const InstallRequest& request, CommandOutcome* outcome);
+  // The configured start type; false with the failure in outcome when it was not obtained.
+  bool QueryStartType(const char* serviceName, std::uint32_t* startType, CommandOutcome* outcome);
+  // The calling thread's last system error as "%s (0x%x)", or the empty text.
+  std::string LastErrorText();
 
   ServicePlatform& m_platform;
-  IServiceForm& m_form;
   std::unique_ptr<RegisteredServiceList> m_pServiceList;
 };
 

@@ -67,14 +67,13 @@ class CWin32System : public ISystem {
   std::uint32_t GetModuleFileName(char* buffer, std::uint32_t capacity) override;
   void Sleep(std::uint32_t milliseconds) override;
   bool IsElevated() override;
+  bool FileExists(const char* path) override;
 };
 
-// The three together with the message box of whoever shows the outcome (the main dialog's
-// own, app/owned_message_box.h), as the program and the Wine tests hand them to the commands.
+// The three together, as the program and the Wine tests hand them to the commands.
 class CWin32Platform {
  public:
-  explicit CWin32Platform(IMessageBox& messageBox)
-      : m_platform{m_scm, m_registry, m_system, messageBox} {}
+  CWin32Platform() = default;
   CWin32Platform(const CWin32Platform&) = delete;
   CWin32Platform& operator=(const CWin32Platform&) = delete;
 
@@ -84,7 +83,7 @@ class CWin32Platform {
   CWin32ServiceManager m_scm;
   CWin32Registry m_registry;
   CWin32System m_system;
-  ServicePlatform m_platform;
+  ServicePlatform m_platform{m_scm, m_registry, m_system};
 };
 
 }  // namespace qm::svc

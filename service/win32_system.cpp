@@ -51,4 +51,9 @@ bool CWin32System::IsElevated() {
   return bMember != FALSE;
 }
 
+bool CWin32System::FileExists(const char* path) {
+  const DWORD dwAttributes = ::GetFileAttributesA(path);
+  return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 }  // namespace qm::svc

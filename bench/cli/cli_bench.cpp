@@ -1,6 +1,6 @@
 // With many services registered, times the command line's list and its remove of a name
 // that is not registered (each as a whole quillmnt.com process, as a script runs it), and
-// the window's Remove of the same name (the main dialog's command, its message box recorded).
+// the Remove command of the same name in the process (its outcome's text shown).
 //   cli_bench.exe [services] [own services] [rounds]
 #include <windows.h>
 
@@ -86,23 +86,10 @@ double TimeCommand(const std::string& strArgs, DWORD* pdwExit) {
   return dMs;
 }
 
-class CNameForm : public qm::svc::IServiceForm {
+// The window asks nothing here: the name is not registered.
+class CNoConfirm : public qm::svc::IRemoveConfirm {
  public:
-  void ReadField(int id, char* buffer, int capacity) override {
-    std::snprintf(buffer, static_cast<std::size_t>(capacity), "%s",
-                  id == IDC_SERVICE_NAME ? m_strName.c_str() : "");
-  }
-  void WriteField(int, const char*) override {}
-  std::string m_strName;
-};
-
-class CCountingBox : public qm::svc::IMessageBox {
- public:
-  int Show(const char*, const char* caption, std::uint32_t) override {
-    m_strLastCaption = caption;
-    return IDNO;
-  }
-  std::string m_strLastCaption;
+  bool Confirm(qm::svc::RemoveQuestion, const std::string&) override { return false; }
 };
 
 double Median(std::vector<double> values) {
@@ -135,20 +122,20 @@ int main(int argc, char** argv) {
   std::vector<double> list, removeCli, removeWindow;
   DWORD dwListExit = 0;
   DWORD dwRemoveExit = 0;
-  std::string strCaption;
+  std::string strOutcome;
   for (int r = 0; r < cRounds; ++r) {
     list.push_back(TimeCommand("list", &dwListExit));
     removeCli.push_back(TimeCommand("remove qmbenchMissing", &dwRemoveExit));
-    CCountingBox box;
-    qm::svc::CWin32Platform win32(box);
-    CNameForm form;
-    form.m_strName = "qmbenchMissing";
-    qm::svc::CServiceCommands commands(win32.Platform(), form);
+    qm::svc::CWin32Platform win32;
+    qm::svc::CServiceCommands commands(win32.Platform());
+    CNoConfirm confirm;
+    qm::svc::RemoveRequest request;
+    request.strServiceName = "qmbenchMissing";
     dStart = NowMs();
-    commands.OnRemove();
+    strOutcome = commands.Remove(request, confirm).strText;
     removeWindow.push_back(NowMs() - dStart);
-    strCaption = box.m_strLastCaption;
   }
+  std::replace(strOutcome.begin(), strOutcome.end(), '\n', ' ');
   DWORD dwBareExit = 0;
   std::vector<double> bare;
   for (int r = 0; r < cRounds; ++r) bare.push_back(TimeCommand("--version", &dwBareExit));
@@ -156,8 +143,8 @@ int main(int argc, char** argv) {
               cRounds, dwListExit);
   std::printf("quillmnt remove <missing>        %8.1f ms (exit %lu)\n", Median(removeCli),
               dwRemoveExit);
-  std::printf("window's Remove of <missing>     %8.1f ms (in the process, \"%s\" box)\n",
-              Median(removeWindow), strCaption.c_str());
+  std::printf("Remove of <missing>, in process  %8.1f ms (\"%s\")\n", Median(removeWindow),
+              strOutcome.c_str());
   std::printf("quillmnt --version (process floor)%7.1f ms\n", Median(bare));
 
   dStart = NowMs();

@@ -52,8 +52,8 @@ class EndToEnd : public ::testing::Test {
 
 TEST_F(EndToEnd, InstallThenRemoveThroughTheWindow) {
   COwnedMessageBox messageBox;
-  qm::svc::CWin32Platform win32(messageBox);
-  CDrivenDlg dlg(win32.Platform());
+  qm::svc::CWin32Platform win32;
+  CDrivenDlg dlg(win32.Platform(), messageBox);
   messageBox.m_pOwner = &dlg;
 
   std::string strInstallBox, strConfirmBox, strRemovedBox;

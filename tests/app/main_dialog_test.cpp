@@ -14,6 +14,7 @@
 #include "quillmont_version.h"
 #include "res/resource.h"
 #include "tests/app/driven_dlg.h"
+#include "tests/app/recording_message_box.h"
 #include "tests/framework/box_presser.h"
 #include "tests/service/fake_platform.h"
 
@@ -22,6 +23,7 @@ namespace {
 using qm::svc::test::CFakePlatform;
 using qm::test::CBoxPresser;
 using qm::test::CDrivenDlg;
+using qm::test::CRecordingMessageBox;
 
 constexpr int kEdits[] = {IDC_SERVICE_NAME, IDC_DISPLAY_NAME, IDC_DEPENDENCIES,
                           IDC_EXECUTABLE,   IDC_ARGUMENTS,    IDC_WORKING_DIR};
@@ -30,12 +32,13 @@ class MainDialog : public ::testing::Test {
  protected:
   // Runs the dialog with body; returns the modal result.
   INT_PTR Run(std::function<void(CDrivenDlg&)> body, bool bEndAfterBody = true) {
-    CDrivenDlg dlg(m_fake.Platform());
+    CDrivenDlg dlg(m_fake.Platform(), m_box);
     dlg.m_body = std::move(body);
     dlg.m_bEndAfterBody = bEndAfterBody;
     return dlg.DoModal();
   }
   CFakePlatform m_fake;
+  CRecordingMessageBox m_box;
 };
 
 TEST_F(MainDialog, StartsEmptyWithAutomaticSelectedAndBothButtonsDisabled) {
@@ -181,7 +184,7 @@ TEST_F(MainDialog, EditFieldsTakeNoMoreThanInstallReadsSoInstallStoresWhatIsShow
       std::vector<char> text(4096, '\0');
       ::GetDlgItemTextA(d.m_hWnd, nId, text.data(), static_cast<int>(text.size()));
       shown[nId] = text.data();
-      EXPECT_EQ(shown[nId].size(), static_cast<std::size_t>(qm::svc::FieldCapacity(nId) - 1))
+      EXPECT_EQ(shown[nId].size(), static_cast<std::size_t>(qm::app::FieldCapacity(nId) - 1))
           << nId;
     }
     d.Click(IDC_INSTALL);
@@ -225,8 +228,8 @@ TEST_F(MainDialog, EnterPressesInstallWhileItIsEnabledAndDoesNothingOtherwise) {
   EXPECT_EQ(LOWORD(dwDefId), IDC_INSTALL);
   EXPECT_EQ(nResult, IDCANCEL);
   EXPECT_EQ(m_fake.CountCalls("CreateService"), 1);
-  ASSERT_EQ(m_fake.m_boxes.size(), 1u);
-  EXPECT_EQ(m_fake.m_boxes[0].strCaption, "Success");
+  ASSERT_EQ(m_box.m_boxes.size(), 1u);
+  EXPECT_EQ(m_box.m_boxes[0].strCaption, "Success");
 }
 
 TEST_F(MainDialog, InstallThroughTheButtonEmptiesTheFormAndDisablesBoth) {
@@ -249,8 +252,8 @@ TEST_F(MainDialog, InstallThroughTheButtonEmptiesTheFormAndDisablesBoth) {
   ASSERT_NE(pService, nullptr);
   EXPECT_EQ(pService->strDisplayName, "Quillmont demo");
   EXPECT_EQ(pService->dwStartType, qm::svc::kServiceDemandStart);
-  ASSERT_EQ(m_fake.m_boxes.size(), 1u);
-  EXPECT_EQ(m_fake.m_boxes[0].strCaption, "Success");
+  ASSERT_EQ(m_box.m_boxes.size(), 1u);
+  EXPECT_EQ(m_box.m_boxes[0].strCaption, "Success");
 }
 
 TEST_F(MainDialog, RefusedInstallLeavesTheFormAsItWas) {
@@ -265,16 +268,16 @@ TEST_F(MainDialog, RefusedInstallLeavesTheFormAsItWas) {
     EXPECT_EQ(d.Buttons(), "I-");
   });
   EXPECT_EQ(m_fake.FindService("Two words"), nullptr);
-  ASSERT_EQ(m_fake.m_boxes.size(), 1u);
-  EXPECT_EQ(m_fake.m_boxes[0].strCaption, "Error");
+  ASSERT_EQ(m_box.m_boxes.size(), 1u);
+  EXPECT_EQ(m_box.m_boxes[0].strCaption, "Error");
 }
 
 TEST_F(MainDialog, RemoveThroughTheButtonEmptiesServiceNameAndDisablesBoth) {
   m_fake.AddService("QmOld", qm::svc::kServiceAutoStart);
   m_fake.SetValue("SYSTEM\\CurrentControlSet\\Services\\QmOld\\Parameters", "Installer",
                   qm::svc::kRegSz, std::string("Quillmont") + '\0');
-  m_fake.QueueAnswer(qm::svc::kIdYes);  // "Please Confirm"
-  m_fake.QueueAnswer(qm::svc::kIdYes);  // a second question, if the marker is not ours
+  m_box.m_answers = {IDYES,   // "Please Confirm"
+                     IDYES};  // a second question, if the marker is not ours
   Run([](CDrivenDlg& d) {
     d.Type(IDC_SERVICE_NAME, "QmOld");
     ASSERT_EQ(d.Buttons(), "-R");
@@ -282,9 +285,9 @@ TEST_F(MainDialog, RemoveThroughTheButtonEmptiesServiceNameAndDisablesBoth) {
     EXPECT_EQ(d.Text(IDC_SERVICE_NAME), "");
     EXPECT_EQ(d.Buttons(), "--");
   });
-  ASSERT_FALSE(m_fake.m_boxes.empty());
-  EXPECT_EQ(m_fake.m_boxes.front().strCaption, "Please Confirm");
-  EXPECT_EQ(m_fake.m_boxes.back().strCaption, "Success!");
+  ASSERT_FALSE(m_box.m_boxes.empty());
+  EXPECT_EQ(m_box.m_boxes.front().strCaption, "Please Confirm");
+  EXPECT_EQ(m_box.m_boxes.back().strCaption, "Success!");
 }
 
 TEST_F(MainDialog, AboutBoxOpensForEveryIdSixteenToThirtyOneAndCloses) {
@@ -331,7 +334,7 @@ TEST_F(MainDialog, CloseEscapeAndSystemCloseEndTheRunWhateverTheFormHolds) {
                 },
                 false),
             IDCANCEL);
-  EXPECT_TRUE(m_fake.m_boxes.empty());
+  EXPECT_TRUE(m_box.m_boxes.empty());
 }
 
 OPENFILENAMEA g_ofnSeen;

@@ -37,12 +37,12 @@ TEST(SvcWineMessageBoxTest, OwnedByTheDialogAndAnsweredWithTheButtonPressed) {
       ::Sleep(50);
     }
   });
-  const int nAnswer = messageBox.Show("qmtest text", "qmtest caption", kMbYesNo | kMbIconQuestion);
+  const int nAnswer = messageBox.Show("qmtest text", "qmtest caption", MB_YESNO | MB_ICONQUESTION);
   owner.m_hWnd = nullptr;
   presser.join();
   EXPECT_TRUE(bFound);
   EXPECT_EQ(hFoundOwner.load(), hOwner);
-  EXPECT_EQ(nAnswer, kIdNo);
+  EXPECT_EQ(nAnswer, IDNO);
   ::DestroyWindow(hOwner);
 }
 

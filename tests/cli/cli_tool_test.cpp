@@ -151,19 +151,29 @@ TEST_F(CliToolTest, InstallWritesWhatTheWindowWrites) {
 TEST_F(CliToolTest, InstallRefusalsChangeNothing) {
   InstallOwn("Taken");
   const std::size_t cServices = fake.FindKey("SYSTEM\\CurrentControlSet\\Services")->subkeys.size();
+  // "C:\app.exe", a blank and the arguments: one character more than a command line holds.
+  const std::string strLongCommand = "install Svc C:\\app.exe " + std::string(32767 - 11, 'a');
   const struct {
     std::string strArgs;
     const char* pszError;
   } kCases[] = {
       {"install \"Two Words\" app.exe", "Please do not use any spaces in the service name."},
       {"install Taken app.exe", "A service named Taken is already registered."},
-      {"install " + std::string(81, 'n') + " app.exe", "longer than 80"},
-      {"install Svc " + std::string(260, 'p'), "longer than 259"},
-      {"install Svc app.exe " + std::string(1024, 'a'), "longer than 1023"},
+      {"install Svc C:\\a\\\"b.exe", "Please do not use quotes in the executable."},
+      // The limits of the Service Control Manager, of set and of the runner.
+      {"install " + std::string(215, 'n') + " app.exe", "service name takes 1 to 214"},
+      {"install \"\" app.exe", "service name takes 1 to 214"},
+      {"install --display-name " + std::string(257, 'd') + " Svc app.exe", "1 to 256"},
+      {"install --display-name \"\" Svc app.exe", "1 to 256"},
+      {"install --depend " + std::string(1024, 'd') + " Svc app.exe", "at most 1023"},
+      {"install Svc \"\"", "the Runfile value is empty"},
+      {"install Svc \"  \"", "the Runfile value is empty"},
+      {strLongCommand, "longer than a command line may be"},
   };
   for (const auto& c : kCases) {
-    EXPECT_EQ(Run(c.strArgs), kExitFailure) << c.strArgs;
+    EXPECT_EQ(Run(c.strArgs), kExitFailure) << c.strArgs.substr(0, 80);
     EXPECT_NE(console.m_strErr.find(c.pszError), std::string::npos) << console.m_strErr;
+    EXPECT_EQ(std::count(console.m_strErr.begin(), console.m_strErr.end(), '\n'), 1);
     EXPECT_EQ(console.m_strOut, "");
   }
   fake.FailCall("CreateService", 5);
@@ -193,6 +203,103 @@ TEST_F(CliToolTest, RemoveAsksForForceWhereTheWindowAsksTwice) {
   }
   EXPECT_EQ(Run("remove Missing"), kExitFailure);
   EXPECT_EQ(console.m_strErr, "No service named Missing is registered.\n");
+  // Where the window says nothing more, the line tells why.
+  InstallOwn("Unopened");
+  fake.FailCall("OpenService", 5);
+  EXPECT_EQ(Run("remove Unopened"), kExitFailure);
+  EXPECT_EQ(console.m_strErr, "Unopened was NOT removed. Access is denied. (0x5)\n");
+}
+
+// --- install beyond the window's form: what set and the runner accept, a missing program, and
+// names the ANSI code page cannot hold ---
+
+void ReplayDump(const std::string& strScript, CCommandLineTool& elsewhereTool,
+                CCapture& elsewhereConsole);
+
+TEST_F(CliToolTest, InstallTakesWhatSetAndTheRunnerTakeSoADumpReplays) {
+  const std::string strName(214, 'n');  // its Parameters key's path: 259 characters
+  const std::string strDisplay(256, 'D');
+  const std::string strProgram = "C:\\" + std::string(300, 'p') + "\\app.exe";
+  const std::string strArguments(5000, 'a');
+  ASSERT_EQ(Run("install --display-name " + strDisplay + " --depend " + std::string(1023, 'd') +
+                " " + strName + " " + strProgram + " " + strArguments),
+            kExitOk)
+      << console.m_strErr;
+  EXPECT_EQ(fake.FindService(strName)->strDisplayName, strDisplay);
+  EXPECT_EQ(Value(strName, "Runfile"), strProgram + '\0');
+  EXPECT_EQ(Value(strName, "Arguments"), strArguments + '\0');
+
+  // What set accepts, install accepts: the dump of such a service replays.
+  InstallOwn("Svc");
+  ASSERT_EQ(Run("set Svc DisplayName " + strDisplay), kExitOk) << console.m_strErr;
+  ASSERT_EQ(Run("set Svc Arguments " + strArguments), kExitOk) << console.m_strErr;
+  ASSERT_EQ(Run("dump Svc"), kExitOk) << console.m_strErr;
+  CFakePlatform elsewhere;
+  CCapture elsewhereConsole;
+  CCommandLineTool elsewhereTool{elsewhere, elsewhere,        elsewhere, runnerView,
+                                 codePage,  elsewhereConsole, "9.9"};
+  ReplayDump(console.m_strOut, elsewhereTool, elsewhereConsole);
+  EXPECT_EQ(Snapshot(elsewhere, "Svc"), Snapshot("Svc"));
+}
+
+TEST_F(CliToolTest, InstallWarnsOfAProgramThatDoesNotExistNow) {
+  fake.m_absentFiles = {"C:\\Gone\\app.exe", "C:\\Gone\\tool", "C:\\Gone\\tool.exe",
+                        "C:\\Gone\\svc", "\\\\server\\share\\app.exe"};
+  const struct {
+    const char* pszProgram;
+    const char* pszLookedAt;  // null: nothing to look at from here
+    bool bWarned;
+  } kCases[] = {
+      {"C:\\Gone\\app.exe", "C:\\Gone\\app.exe", true},
+      {"\"C:\\Gone\\app.exe\"", "C:\\Gone\\app.exe", true},
+      {"\\\\server\\share\\app.exe", "\\\\server\\share\\app.exe", true},
+      {"C:\\Gone\\tool", "C:\\Gone\\tool", true},  // nor tool.exe
+      {"C:\\Gone\\svc", "C:\\Gone\\svc", false},   // svc.exe is there
+      {"C:\\App\\app.exe", "C:\\App\\app.exe", false},
+      // Searched for on the service's path, or taken from the runner's folder.
+      {"app.exe", nullptr, false},
+      {"bin\\app.exe", nullptr, false},
+  };
+  int n = 0;
+  for (const auto& c : kCases) {
+    fake.m_calls.clear();
+    const std::string strName = "Svc" + std::to_string(n++);
+    EXPECT_EQ(Run("install " + strName + " " + c.pszProgram), kExitOk) << c.pszProgram;
+    EXPECT_EQ(console.m_strOut, strName + " was successfully created.\n");
+    EXPECT_EQ(console.m_strErr, c.bWarned ? std::string("Warning: ") + c.pszLookedAt +
+                                                " does not exist now; the service cannot start "
+                                                "until it does.\n"
+                                          : "")
+        << c.pszProgram;
+    EXPECT_EQ(fake.CountCalls("FileExists") > 0, c.pszLookedAt != nullptr) << c.pszProgram;
+  }
+}
+
+TEST_F(CliToolTest, ArgumentsTheCodePageCannotHoldAreRefusedBeforeAnythingIsDone) {
+  InstallOwn("Svc");
+  const struct {
+    std::string strLine;
+    std::size_t nAt;  // where the conversion left its replacement
+    int nExit;
+    const char* pszNamed;  // the argument the refusal names
+  } kCases[] = {
+      {"quillmnt install ??? C:\\a.exe", 17, kExitUsage, "\"???\""},
+      {"quillmnt install Cafe? C:\\a.exe", 21, kExitUsage, "\"Cafe?\""},
+      {"quillmnt set Svc Description \"a ? b\"", 32, kExitUsage, "\"a ? b\""},
+      // The program's own path is not an argument.
+      {"C:\\?\\quillmnt.com --version", 3, kExitOk, nullptr},
+  };
+  for (const auto& c : kCases) {
+    fake.m_calls.clear();
+    console.m_strErr.clear();
+    EXPECT_EQ(tool.Run(c.strLine, {c.nAt}), c.nExit) << c.strLine;
+    if (c.pszNamed == nullptr) continue;
+    EXPECT_EQ(
+        console.m_strErr.rfind(std::string("quillmnt: ") + c.pszNamed + " holds characters", 0), 0u)
+        << console.m_strErr;
+    EXPECT_EQ(std::count(console.m_strErr.begin(), console.m_strErr.end(), '\n'), 1);
+    EXPECT_TRUE(fake.m_calls.empty()) << c.strLine;
+  }
 }
 
 TEST_F(CliToolTest, NotElevatedTheAdministratorsCommandsSaySoAndTouchNothing) {

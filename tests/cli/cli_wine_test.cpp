@@ -52,9 +52,17 @@ HANDLE InheritableFile(const std::string& strPath) {
                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Runs "cmd <switches> <line>" in the folder of quillmnt.com; ends it after a minute at the
-// latest.
-CliResult RunInCmd(const std::string& strLine, const char* pszSwitches = "/c") {
+std::wstring Widen(const std::string& str) {
+  std::wstring wstr(str.size(), L'\0');
+  const int cch = ::MultiByteToWideChar(CP_ACP, 0, str.data(), static_cast<int>(str.size()),
+                                        wstr.data(), static_cast<int>(wstr.size()));
+  wstr.resize(static_cast<std::size_t>(cch > 0 ? cch : 0));
+  return wstr;
+}
+
+// Runs "cmd <switches> <line>" in the folder of quillmnt.com, handing it the line as a Unicode
+// program does; ends it after a minute at the latest.
+CliResult RunInCmd(const std::wstring& wstrLine, const wchar_t* pszSwitches = L"/c") {
   static int s_nRun = 0;
   const std::string strBase = TempFolder() + "qmcli" + std::to_string(::GetCurrentProcessId()) +
                               "_" + std::to_string(++s_nRun);
@@ -62,17 +70,17 @@ CliResult RunInCmd(const std::string& strLine, const char* pszSwitches = "/c") {
   {
     unique_handle out(InheritableFile(strBase + ".out"));
     unique_handle err(InheritableFile(strBase + ".err"));
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = nullptr;
     si.hStdOutput = out.get();
     si.hStdError = err.get();
     PROCESS_INFORMATION pi = {};
-    std::string strCommand = "cmd.exe " + std::string(pszSwitches) + " " + strLine;
-    const std::string strFolder = TestBinFolder();
-    if (!::CreateProcessA(nullptr, strCommand.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                          nullptr, strFolder.c_str(), &si, &pi)) {
+    std::wstring wstrCommand = L"cmd.exe " + std::wstring(pszSwitches) + L" " + wstrLine;
+    const std::wstring wstrFolder = Widen(TestBinFolder());
+    if (!::CreateProcessW(nullptr, wstrCommand.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                          nullptr, wstrFolder.c_str(), &si, &pi)) {
       ADD_FAILURE() << "cmd did not start: " << ::GetLastError();
       return result;
     }
@@ -80,7 +88,7 @@ CliResult RunInCmd(const std::string& strLine, const char* pszSwitches = "/c") {
     unique_handle thread(pi.hThread);
     if (::WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
       ::TerminateProcess(process.get(), 999);
-      ADD_FAILURE() << "still running after a minute: " << strLine;
+      ADD_FAILURE() << "still running after a minute";
     }
     ::GetExitCodeProcess(process.get(), &result.dwExit);
   }
@@ -89,6 +97,10 @@ CliResult RunInCmd(const std::string& strLine, const char* pszSwitches = "/c") {
   ::DeleteFileA((strBase + ".out").c_str());
   ::DeleteFileA((strBase + ".err").c_str());
   return result;
+}
+
+CliResult RunInCmd(const std::string& strLine, const wchar_t* pszSwitches = L"/c") {
+  return RunInCmd(Widen(strLine), pszSwitches);
 }
 
 CliResult Quillmnt(const std::string& strArgs) {
@@ -134,6 +146,7 @@ TEST(CliWine, InstallRunsTheArgumentsExactlyAndStatusTellsTheState) {
                          "probe.exe\" " + strArguments);
   ASSERT_EQ(r.dwExit, 0u) << r.strErr;
   EXPECT_EQ(r.strOut, strName + " was successfully created.\r\n");
+  EXPECT_EQ(r.strErr, "");  // the program exists: no warning
   DWORD dwType = 0;
   EXPECT_EQ(ReadValue("SYSTEM\\CurrentControlSet\\Services\\" + strName + "\\Parameters",
                       "Arguments", &dwType),
@@ -241,7 +254,10 @@ TEST(CliWine, ListRemoveDumpAndSettingsKeepToOurServices) {
   ASSERT_EQ(Quillmnt("remove " + strName).dwExit, 0u);
   ASSERT_FALSE(ServiceExists(strName));
   r = RunInCmd("\"" + strScript + "\"");
-  EXPECT_EQ(r.strErr, "");
+  // Its program is made up: the install says so, and goes on.
+  EXPECT_EQ(r.strErr,
+            "Warning: C:\\Program Files\\app.exe does not exist now; the service cannot start "
+            "until it does.\r\n");
   ASSERT_EQ(Quillmnt("get " + strName).strOut, strBefore) << ReadFileText(strScript);
   ::DeleteFileA(strScript.c_str());
 
@@ -382,7 +398,7 @@ TEST(CliWine, DumpReplaysEveryTextExactlyOrRefusesIt) {
   r = RunInCmd("quillmnt dump " + strName + " > \"" + strScript + "\"");
   ASSERT_EQ(r.dwExit, 0u) << r.strErr;
   ASSERT_EQ(Quillmnt("remove " + strName).dwExit, 0u);
-  r = RunInCmd("\"" + strScript + "\"", "/v:on /c");
+  r = RunInCmd("\"" + strScript + "\"", L"/v:on /c");
   EXPECT_EQ(r.dwExit, 0u) << r.strErr << ReadFileText(strScript);
   EXPECT_EQ(Quillmnt("get " + strName).strOut + rawValues(), strBefore) << ReadFileText(strScript);
   EXPECT_EQ(::GetFileAttributesA(strMarker.c_str()), INVALID_FILE_ATTRIBUTES);
@@ -438,8 +454,53 @@ TEST(CliWine, TheRunnersRecordIsBelievedOnlyFromItsOwnAccount) {
   }
 }
 
+// A name or value the ANSI code page cannot hold is refused with one line, never stored as a
+// look-alike ("Ł" as "L") or as question marks; one it holds is kept as typed. A program that
+// is not there yet is installed with a warning. A name too long for its settings to be reached
+// is refused before anything is made.
+TEST(CliWine, InstallRefusesWhatItCouldNotKeepAndWarnsOfAMissingProgram) {
+  const std::string strBase = UniqueName("cp");
+  for (const wchar_t* pszTail : {L"\u0416\u0443\u043a", L"\u0141", L"\u00e9"}) {
+    char szNarrow[16] = "";
+    BOOL bUsedDefault = FALSE;
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, pszTail, -1, szNarrow, sizeof(szNarrow),
+                          nullptr, &bUsedDefault);
+    const std::string strName = strBase + szNarrow;
+    // Whatever a conversion may have made of the name, had it been let through.
+    std::string strBestFit(16, '\0');
+    strBestFit.resize(static_cast<std::size_t>(::WideCharToMultiByte(
+                          CP_ACP, 0, pszTail, -1, strBestFit.data(), 16, nullptr, nullptr)) -
+                      1);
+    CServiceCleanup cleanup({strName, strBase + strBestFit});
+    const CliResult r =
+        RunInCmd(L"quillmnt install " + Widen(strBase) + pszTail + L" C:\\qmNowhere\\app.exe");
+    if (bUsedDefault) {
+      EXPECT_EQ(r.dwExit, 2u) << szNarrow;
+      EXPECT_NE(r.strErr.find("ANSI code page cannot represent"), std::string::npos) << r.strErr;
+      EXPECT_EQ(std::count(r.strErr.begin(), r.strErr.end(), '\n'), 1) << r.strErr;
+      EXPECT_FALSE(ServiceExists(strBase + strBestFit)) << strBestFit;
+    } else {
+      EXPECT_EQ(r.dwExit, 0u) << r.strErr;
+      EXPECT_TRUE(ServiceExists(strName)) << strName;
+      EXPECT_EQ(r.strErr,
+                "Warning: C:\\qmNowhere\\app.exe does not exist now; the service cannot start "
+                "until it does.\r\n");
+    }
+  }
+  // The longest name whose settings the registry's ANSI calls still reach, here and in the
+  // runner; one more character is refused before anything is made.
+  std::string strLong = strBase;
+  strLong.resize(214, 'n');
+  CServiceCleanup cleanup({strLong, strLong + "n"});
+  EXPECT_EQ(Quillmnt("install " + strLong + " C:\\Windows\\notepad.exe").dwExit, 0u);
+  EXPECT_EQ(Trimmed(Quillmnt("get " + strLong + " Runfile").strOut), "C:\\Windows\\notepad.exe");
+  EXPECT_EQ(Quillmnt("install " + strLong + "n C:\\Windows\\notepad.exe").dwExit, 1u);
+  EXPECT_FALSE(ServiceExists(strLong + "n"));
+}
+
 TEST(CliWine, UsageErrorsExitTwo) {
-  for (const char* pszArgs : {"", "frobnicate", "remove", "start x --timeout never"}) {
+  for (const char* pszArgs : {"", "frobnicate", "remove", "start x --timeout never",
+                              "install --display-name --startup manual x C:\\a.exe"}) {
     const CliResult r = Quillmnt(pszArgs);
     EXPECT_EQ(r.dwExit, 2u) << pszArgs;
     EXPECT_EQ(r.strOut, "");

@@ -99,6 +99,40 @@ TEST(CliParse, CommandsAndOptions) {
   EXPECT_EQ(ParseCommandLine("q help dump").command.strName, "dump");
 }
 
+// "--" ends the options; an option's separate value that is itself an option is refused, so
+// that "--display-name --startup manual S p" cannot install a service named "manual".
+TEST(CliParse, DoubleDashEndsTheOptionsAndAnOptionIsNoValue) {
+  const struct {
+    const char* pszLine;
+    bool bOk;
+    const char* pszName;
+    const char* pszDisplayName;
+  } kCases[] = {
+      {"q install -- --weird p", true, "--weird", "--weird"},
+      {"q install --startup manual -- S p", true, "S", "S"},
+      {"q install --display-name=--startup S p", true, "S", "--startup"},
+      {"q install --display-name --startup manual S p", false, "", ""},
+      {"q install --dir -- S p", false, "", ""},
+      {"q install --", false, "", ""},
+      {"q remove -- --force", true, "--force", ""},
+      {"q status -- --timeout", true, "--timeout", ""},
+  };
+  for (const auto& c : kCases) {
+    const ParseResult r = ParseCommandLine(c.pszLine);
+    ASSERT_EQ(r.bOk, c.bOk) << c.pszLine << ": " << r.strError;
+    if (!r.bOk) continue;
+    EXPECT_EQ(r.command.strName, c.pszName) << c.pszLine;
+    EXPECT_EQ(r.command.strDisplayName, c.pszDisplayName) << c.pszLine;
+    EXPECT_FALSE(r.command.bForce) << c.pszLine;
+  }
+  EXPECT_EQ(ParseCommandLine("q install --display-name --startup manual S p").strError,
+            "--display-name needs a value, not --startup (write --display-name=--startup to mean "
+            "it)");
+  // The longest wait is a day.
+  EXPECT_EQ(ParseCommandLine("q stop Svc --timeout 86400").command.dwTimeoutSeconds, 86400u);
+  EXPECT_FALSE(ParseCommandLine("q stop Svc --timeout 86401").bOk);
+}
+
 TEST(CliParse, UsageErrors) {
   for (const char* pszLine :
        {"q", "q frobnicate", "q install", "q install Svc", "q install --startup sometimes S p",

@@ -13,6 +13,7 @@
 #include "app/quillmont_dlg.h"
 #include "res/resource.h"
 #include "tests/app/driven_dlg.h"
+#include "tests/app/recording_message_box.h"
 #include "tests/dirpicker/picker_test_support.h"
 #include "tests/framework/box_presser.h"
 #include "tests/service/fake_platform.h"
@@ -380,7 +381,8 @@ TEST(SelectDirDlgRealBoxTest, DirectoryNameFollowsANoticeThatTheTreesBoxDispatch
 
 TEST_F(SelectDirDlgTest, BrowseButtonFillsWorkingDirectoryOnOkOnly) {
   svc::test::CFakePlatform fake;
-  CDrivenDlg dlg(fake.Platform());
+  CRecordingMessageBox box;
+  CDrivenDlg dlg(fake.Platform(), box);
   std::string strAfterCancel, strAfterOk;
   bool bAnswered = true;
   // Presses the button and answers the Select Directory dialog once it shows.

@@ -175,24 +175,22 @@ SERVICE_STATUS_PROCESS CServiceFixture::WaitForStopped(DWORD dwTimeoutMs, DWORD*
   return status;
 }
 
-int CCaptionRecorder::Show(const char* text, const char* caption, std::uint32_t) {
-  m_strCaptions += std::string(caption) + ": " + text + "\n";
-  return IDNO;
-}
-
 bool CServiceFixture::Install(const std::string& strRunfile, const std::string& strArguments,
                               const std::string& strDirectory) {
   EXPECT_TRUE(m_hManager) << "OpenSCManager failed: " << ::GetLastError();
   if (!m_hManager) return false;
-  std::string strRunner = BinFolder() + "carrack.exe";
-  int nCreated = m_commands.InstallService(m_strName.c_str(), m_strName.c_str(), strRunner.c_str(),
-                                           "", strArguments.c_str(), strRunfile.c_str(),
-                                           strDirectory.c_str(), SERVICE_DEMAND_START);
-  EXPECT_EQ(nCreated, 1) << m_messageBox.m_strCaptions;
-  EXPECT_EQ(m_messageBox.m_strCaptions.rfind("Success: ", 0), 0u) << m_messageBox.m_strCaptions;
+  svc::InstallRequest request;
+  request.strServiceName = m_strName;
+  request.strDisplayName = m_strName;
+  request.bAutoStart = false;
+  request.strArguments = strArguments;
+  request.strExecutable = strRunfile;
+  request.strWorkingDirectory = strDirectory;
+  const svc::CommandOutcome outcome = m_commands.Install(request);
+  EXPECT_TRUE(outcome.Succeeded()) << outcome.strText;
   m_hService.reset(::OpenServiceA(m_hManager.get(), m_strName.c_str(), SERVICE_ALL_ACCESS));
   EXPECT_TRUE(m_hService) << "OpenService failed: " << ::GetLastError();
-  return nCreated == 1 && m_hService;
+  return outcome.Succeeded() && m_hService;
 }
 
 bool CServiceFixture::InstallProbe(const std::string& strOptions, bool bChild,

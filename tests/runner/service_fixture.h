@@ -44,22 +44,6 @@ DWORD PidOf(const std::string& strRecordPath);
 // True when the process with this id has ended (or never existed).
 bool ProcessEnded(DWORD dwProcessId);
 
-// Answers every message box of the commands at once and keeps the captions for checks.
-class CCaptionRecorder : public svc::IMessageBox {
- public:
-  int Show(const char* text, const char* caption, std::uint32_t style) override;
-  std::string m_strCaptions;  // "caption: text" lines
-};
-
-// The tool's form is not needed: the tests call the commands' routines directly.
-class CNoForm : public svc::IServiceForm {
- public:
-  void ReadField(int, char* buffer, int capacity) override {
-    if (capacity > 0) buffer[0] = '\0';
-  }
-  void WriteField(int, const char*) override {}
-};
-
 class CServiceFixture {
  public:
   explicit CServiceFixture(const std::string& strTestName);
@@ -71,8 +55,8 @@ class CServiceFixture {
   // The scratch folder, with a trailing backslash.
   const std::string& Folder() const { return m_strFolder; }
 
-  // Installs the service through the tool's Install routine, with carrack.exe beside the
-  // tests as its runner. False (with a test failure) when that fails.
+  // Installs the service, started on demand, through the tool's Install command, with
+  // carrack.exe beside the tests as its runner. False (with a test failure) when that fails.
   bool Install(const std::string& strRunfile, const std::string& strArguments,
                const std::string& strDirectory);
   // Installs probe.exe with strOptions, writing its record to Record() and, with bChild,
@@ -124,10 +108,8 @@ class CServiceFixture {
   svc::CWin32ServiceManager m_scm;
   svc::CWin32Registry m_registry;
   svc::CWin32System m_system;
-  CCaptionRecorder m_messageBox;
-  svc::ServicePlatform m_platform{m_scm, m_registry, m_system, m_messageBox};
-  CNoForm m_form;
-  svc::CServiceCommands m_commands{m_platform, m_form};
+  svc::ServicePlatform m_platform{m_scm, m_registry, m_system};
+  svc::CServiceCommands m_commands{m_platform};
 };
 
 }  // namespace qm::runner::test

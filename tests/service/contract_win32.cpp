@@ -28,13 +28,7 @@ class CWin32ContractEnv : public IContractEnv {
   }
 
  private:
-  // The contract covers the manager, the registry and the system; it shows no box.
-  class CNoMessageBox : public IMessageBox {
-   public:
-    int Show(const char*, const char*, std::uint32_t) override { return kIdNo; }
-  };
-  CNoMessageBox m_messageBox;
-  CWin32Platform m_platform{m_messageBox};
+  CWin32Platform m_platform;
 };
 
 }  // namespace

@@ -68,7 +68,7 @@ std::string Describe(const char* text) {
   return text == nullptr ? std::string("null") : "\"" + std::string(text) + "\"";
 }
 
-CFakePlatform::CFakePlatform() : m_platform{*this, *this, *this, *this} {
+CFakePlatform::CFakePlatform() : m_platform{*this, *this, *this} {
   EnsureKey(kServicesRoot);
   EnsureKey("SOFTWARE");
   m_texts = {
@@ -727,17 +727,9 @@ void CFakePlatform::Sleep(std::uint32_t milliseconds) {
   m_sleeps.push_back(milliseconds);
 }
 
-int CFakePlatform::Show(const char* text, const char* caption, std::uint32_t style) {
-  m_calls.push_back("MessageBox(" + Describe(caption) + ")");
-  m_boxes.push_back(MessageBoxCall{text, caption, style});
-  if (!m_answers.empty()) {
-    const int nAnswer = m_answers.front();
-    m_answers.pop_front();
-    return nAnswer;
-  }
-  if ((style & 0xF) == kMbOk) return 1;  // IDOK
-  ADD_FAILURE() << "a question nobody scripted an answer for: " << text;
-  return kIdNo;
+bool CFakePlatform::FileExists(const char* path) {
+  m_calls.push_back("FileExists(" + Describe(path) + ")");
+  return m_absentFiles.count(path) == 0;
 }
 
 }  // namespace qm::svc::test

@@ -1,11 +1,10 @@
 #pragma once
 // A scripted, in-memory stand-in for the service seam: a registry, a service database, the
-// last error, memory blocks and message boxes. Any call can be made to fail with a chosen
+// last error, memory blocks and files. Any call can be made to fail with a chosen
 // code; every call is recorded with its arguments; open handles and live blocks are
 // tracked so that a test can check that a command released everything it obtained.
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -58,13 +57,7 @@ struct FakeService {
   std::uint32_t dwProcessId = 0;        // what QueryServiceStatusEx tells unless stopped
 };
 
-struct MessageBoxCall {
-  std::string strText;
-  std::string strCaption;
-  std::uint32_t dwStyle;
-};
-
-class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, public IMessageBox {
+class CFakePlatform : public IServiceManager, public IRegistry, public ISystem {
  public:
   CFakePlatform();
   ~CFakePlatform() override;
@@ -78,7 +71,6 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
   void FailCall(const std::string& strCall, std::uint32_t code, int occurrence = 0);
   void SetMessageText(std::uint32_t code, const std::string& strText) { m_texts[code] = strText; }
   void SetModulePath(const std::string& strPath) { m_strModulePath = strPath; }
-  void QueueAnswer(int nAnswer) { m_answers.push_back(nAnswer); }
   // Runs at the start of every scripted call, with the call's name: lets a test change the
   // world under a command (delete a key while it is enumerated, for instance).
   std::function<void(const std::string&)> m_onEnter;
@@ -94,7 +86,6 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
 
   // --- what happened ---
   std::vector<std::string> m_calls;  // "Name(arguments)" in order
-  std::vector<MessageBoxCall> m_boxes;
   std::vector<std::uint32_t> m_sleeps;
   std::vector<std::string> CallNames() const;  // m_calls without the arguments
   int CountCalls(const std::string& strCall) const;
@@ -146,8 +137,9 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
   void Sleep(std::uint32_t milliseconds) override;
   bool IsElevated() override { return m_bElevated; }
   bool m_bElevated = true;
-  // --- IMessageBox ---
-  int Show(const char* text, const char* caption, std::uint32_t style) override;
+  // Every file exists but these (exact paths).
+  bool FileExists(const char* path) override;
+  std::set<std::string> m_absentFiles;
 
  private:
   enum class Kind { Manager, Service, Key };
@@ -184,7 +176,6 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem, 
   std::map<std::uint32_t, std::string> m_texts;
   std::multimap<std::string, FailRule> m_rules;
   std::map<std::string, int> m_seen;
-  std::deque<int> m_answers;
   std::string m_strModulePath = "C:\\Tools\\quillmnt.exe";
   Handle m_hNext = 0x1000;
   ServicePlatform m_platform;

@@ -1,14 +1,15 @@
-// The Install command against the fake platform: what each press shows, creates and releases.
+// The Install command against the fake platform: the outcome of each request, what it creates
+// and that it releases everything.
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "service/dependency_list.h"
 #include "service/runner_path.h"
 #include "service/service_commands.h"
 #include "tests/service/fake_platform.h"
-#include "tests/service/test_form.h"
 
 namespace qm::svc::test {
 namespace {
@@ -16,23 +17,15 @@ namespace {
 using namespace std::string_literals;
 
 constexpr const char* kParams = "SYSTEM\\CurrentControlSet\\Services\\QmSvc\\Parameters";
-constexpr std::uint32_t kStyleError = kMbOk | kMbIconExclamation;
 
 class SvcInstallTest : public ::testing::Test {
  protected:
   SvcInstallTest() {
-    form.m_fields = {{IDC_SERVICE_NAME, "QmSvc"}, {IDC_DISPLAY_NAME, "Qm Service"},
-                     {IDC_STARTUP, "Automatic"},  {IDC_DEPENDENCIES, ""},
-                     {IDC_ARGUMENTS, "-port 80"}, {IDC_EXECUTABLE, "C:\\App\\app.exe"},
-                     {IDC_WORKING_DIR, "C:\\App"}};
-  }
-  // The form's fields that a created service empties.
-  bool FormEmptied() {
-    for (int id : {IDC_SERVICE_NAME, IDC_DISPLAY_NAME, IDC_DEPENDENCIES, IDC_ARGUMENTS,
-                   IDC_EXECUTABLE, IDC_WORKING_DIR}) {
-      if (!form.m_fields[id].empty()) return false;
-    }
-    return true;
+    request.strServiceName = "QmSvc";
+    request.strDisplayName = "Qm Service";
+    request.strArguments = "-port 80";
+    request.strExecutable = "C:\\App\\app.exe";
+    request.strWorkingDirectory = "C:\\App";
   }
   void ExpectEverythingReleased() {
     EXPECT_EQ(fake.OpenHandleCount(), 0u);
@@ -46,19 +39,17 @@ class SvcInstallTest : public ::testing::Test {
   }
 
   CFakePlatform fake;
-  CTestForm form;
-  CServiceCommands commands{fake.Platform(), form};
+  InstallRequest request;
+  CServiceCommands commands{fake.Platform()};
 };
 
 TEST_F(SvcInstallTest, CreatesTheServiceAndFillsItsParametersKey) {
-  form.m_fields[IDC_ARGUMENTS] = "";
-  commands.OnInstall();
+  request.strArguments = "";
+  const CommandOutcome outcome = commands.Install(request);
 
-  ASSERT_EQ(fake.m_boxes.size(), 1u);
-  EXPECT_EQ(fake.m_boxes[0].strText, "QmSvc\n\nwas successfully created.");
-  EXPECT_EQ(fake.m_boxes[0].strCaption, "Success");
-  EXPECT_EQ(fake.m_boxes[0].dwStyle, kMbOk | kMbIconInformation);
-
+  EXPECT_EQ(outcome.kind, OutcomeKind::kCreated);
+  EXPECT_EQ(outcome.step, FailedStep::kNone);
+  EXPECT_EQ(outcome.strText, "QmSvc\n\nwas successfully created.");
   FakeService* pService = fake.FindService("QmSvc");
   ASSERT_NE(pService, nullptr);
   EXPECT_EQ(pService->strDisplayName, "Qm Service");
@@ -66,9 +57,8 @@ TEST_F(SvcInstallTest, CreatesTheServiceAndFillsItsParametersKey) {
   EXPECT_EQ(pService->dwType, kServiceWin32OwnProcess);
   EXPECT_EQ(pService->dwStartType, kServiceAutoStart);
   EXPECT_FALSE(pService->bHadDependencies);
-  EXPECT_NE(fake.m_calls[fake.m_calls.size() - 1].find("MessageBox"), std::string::npos);
 
-  // Values in order, each with its NUL counted; the empty field is a one-byte string.
+  // Values in order, each with its NUL counted; the empty one is a one-byte string.
   std::vector<std::string> sets;
   for (const std::string& strCall : fake.m_calls) {
     if (strCall.rfind("RegSetValueEx", 0) == 0)
@@ -80,13 +70,12 @@ TEST_F(SvcInstallTest, CreatesTheServiceAndFillsItsParametersKey) {
   EXPECT_EQ(Value("Installer"), "quillmnt\0"s);
   EXPECT_EQ(Value("Arguments"), "\0"s);
   EXPECT_EQ(fake.FindKey(kParams)->strClass, "LocalSystem");
-  EXPECT_EQ(fake.CountCalls("RegCreateKeyEx"), 1);
-  EXPECT_NE(std::find(fake.m_calls.begin(), fake.m_calls.end(), "OpenSCManager(null,null,0xf003f)"),
-            fake.m_calls.end());
-
-  EXPECT_TRUE(FormEmptied());
-  EXPECT_EQ(form.m_fields[IDC_STARTUP], "Automatic");
   ExpectEverythingReleased();
+
+  request.strServiceName = "OnDemand";
+  request.bAutoStart = false;
+  ASSERT_EQ(commands.Install(request).kind, OutcomeKind::kCreated);
+  EXPECT_EQ(fake.FindService("OnDemand")->dwStartType, kServiceDemandStart);
 }
 
 struct FailureCase {
@@ -94,7 +83,9 @@ struct FailureCase {
   const char* pszCall;
   int nOccurrence;
   std::uint32_t dwCode;
-  bool bCreated;
+  OutcomeKind kind;  // kCreated: the service stays, its key incomplete
+  FailedStep step;
+  int cValuesTried;  // RegSetValueEx calls
   std::string strText;
 };
 
@@ -114,172 +105,146 @@ const std::string kD = "\nHowever, the Directory value could\nnot be assigned.\n
 class SvcInstallFailureTest : public SvcInstallTest,
                               public ::testing::WithParamInterface<FailureCase> {};
 
-TEST_P(SvcInstallFailureTest, ShowsOneMessageAndReleasesEverything) {
+TEST_P(SvcInstallFailureTest, EndsInTheFailedStepWithItsErrorAndReleasesEverything) {
   const FailureCase& c = GetParam();
   fake.FailCall(c.pszCall, c.dwCode, c.nOccurrence);
   if (std::string(c.pszName) == "RunfileAndDirectory") fake.FailCall("RegSetValueEx", 5, 4);
   fake.SetLastError(1073);
-  commands.OnInstall();
+  const CommandOutcome outcome = commands.Install(request);
 
-  ASSERT_EQ(fake.m_boxes.size(), 1u);
-  EXPECT_EQ(fake.m_boxes[0].strText, c.strText);
-  EXPECT_EQ(fake.m_boxes[0].strCaption, "Error");
-  EXPECT_EQ(fake.m_boxes[0].dwStyle, kStyleError);
-  EXPECT_EQ(fake.FindService("QmSvc") != nullptr, c.bCreated);
-  EXPECT_EQ(FormEmptied(), c.bCreated);
+  EXPECT_EQ(outcome.kind, c.kind);
+  EXPECT_EQ(outcome.step, c.step);
+  EXPECT_EQ(outcome.dwError, c.dwCode);
+  EXPECT_EQ(outcome.strText, c.strText);
+  EXPECT_FALSE(outcome.Succeeded());
+  EXPECT_EQ(fake.FindService("QmSvc") != nullptr, c.kind == OutcomeKind::kCreated);
+  EXPECT_EQ(fake.CountCalls("RegSetValueEx"), c.cValuesTried);
   ExpectEverythingReleased();
 }
+
+constexpr OutcomeKind kCreated = OutcomeKind::kCreated;
+constexpr OutcomeKind kFailed = OutcomeKind::kFailed;
 
 INSTANTIATE_TEST_SUITE_P(
     EachCall, SvcInstallFailureTest,
     ::testing::Values(
-        FailureCase{"Manager", "OpenSCManager", 0, 5, false,
+        FailureCase{"Manager", "OpenSCManager", 0, 5, kFailed, FailedStep::kOpenManager, 0,
                     "Could not open Service Control Manager.\n\nQmSvc\n was NOT installed.\n\n"
                     "Access is denied. (0x5)"},
-        FailureCase{"Creation", "CreateService", 0, 1072, false,
+        // The fake's handle closing clears the last error, as the system may: the text is
+        // still the creation's.
+        FailureCase{"Creation", "CreateService", 0, 1072, kFailed, FailedStep::kCreateService, 0,
                     "Could not create service.\n\nQmSvc\n was NOT installed.\n\n"
                     "The specified service has been marked for deletion. (0x430)"},
-        FailureCase{"Key", "RegCreateKeyEx", 0, 5, true, Created(kP)},
+        FailureCase{"Key", "RegCreateKeyEx", 0, 5, kCreated, FailedStep::kParametersKey, 0,
+                    Created(kP)},
         // Opening the key for a value: the Services key's open for the list comes first.
-        FailureCase{"InstallerOpen", "RegOpenKeyEx", 2, 5, true, Created(kI)},
-        FailureCase{"Installer", "RegSetValueEx", 1, 5, true, Created(kI)},
-        FailureCase{"Arguments", "RegSetValueEx", 2, 5, true, Created(kA)},
-        FailureCase{"Runfile", "RegSetValueEx", 3, 5, true, Created(kR)},
-        FailureCase{"Directory", "RegSetValueEx", 4, 5, true, Created(kD)},
-        FailureCase{"RunfileAndDirectory", "RegSetValueEx", 3, 5, true, Created(kR + kD)},
-        FailureCase{"ModulePath", "GetModuleFileName", 0, 8, false,
+        FailureCase{"InstallerOpen", "RegOpenKeyEx", 2, 5, kCreated, FailedStep::kInstallerValue, 0,
+                    Created(kI)},
+        FailureCase{"Installer", "RegSetValueEx", 1, 5, kCreated, FailedStep::kInstallerValue, 1,
+                    Created(kI)},
+        FailureCase{"Arguments", "RegSetValueEx", 2, 5, kCreated, FailedStep::kArgumentsValue, 2,
+                    Created(kA)},
+        // Directory is written all the same after a failed Runfile.
+        FailureCase{"Runfile", "RegSetValueEx", 3, 5, kCreated, FailedStep::kRunfileValue, 4,
+                    Created(kR)},
+        FailureCase{"Directory", "RegSetValueEx", 4, 5, kCreated, FailedStep::kDirectoryValue, 4,
+                    Created(kD)},
+        FailureCase{"RunfileAndDirectory", "RegSetValueEx", 3, 5, kCreated,
+                    FailedStep::kRunfileValue, 4, Created(kR + kD)},
+        FailureCase{"ModulePath", "GetModuleFileName", 0, 8, kFailed, FailedStep::kModulePath, 0,
                     "Could not find the folder of this program.\n\nQmSvc\n was NOT installed."
                     "\n\nNot enough storage is available to process this command. (0x8)"}),
     [](const auto& info) { return std::string(info.param.pszName); });
 
-TEST_F(SvcInstallTest, StopsFillingAtTheFirstOfInstallerAndArguments) {
-  fake.FailCall("RegSetValueEx", 5, 1);
-  commands.OnInstall();
-  EXPECT_EQ(fake.CountCalls("RegSetValueEx"), 1);
-  EXPECT_EQ(Value("Arguments"), "<missing>");
+// What is decided before the manager is opened, after the list of names was rebuilt.
+struct EarlyCase {
+  const char* pszName;
+  std::string strService;
+  std::string strExecutable;
+  std::string strModulePath;  // empty: the fake's own
+  OutcomeKind kind;
+  Refusal refusal;
+  std::string strText;
+};
 
-  CFakePlatform fake2;
-  CTestForm form2 = form;
-  form2.m_fields[IDC_SERVICE_NAME] = "QmSvc";
-  CServiceCommands commands2{fake2.Platform(), form2};
-  fake2.FailCall("RegCreateKeyEx", 5);
-  commands2.OnInstall();
-  EXPECT_EQ(fake2.CountCalls("RegSetValueEx"), 0);
-  EXPECT_EQ(fake2.CountCalls("RegOpenKeyEx"), 1);  // the list's only
+class SvcInstallEarlyTest : public SvcInstallTest,
+                            public ::testing::WithParamInterface<EarlyCase> {};
+
+TEST_P(SvcInstallEarlyTest, RefusesWhatCannotBeInstalledBeforeTheManagerIsOpened) {
+  const EarlyCase& c = GetParam();
+  request.strServiceName = c.strService;
+  request.strExecutable = c.strExecutable;
+  if (!c.strModulePath.empty()) fake.SetModulePath(c.strModulePath);
+  const CommandOutcome outcome = commands.Install(request);
+
+  EXPECT_EQ(outcome.kind, c.kind);
+  EXPECT_EQ(outcome.refusal, c.refusal);
+  EXPECT_EQ(outcome.step,
+            c.kind == OutcomeKind::kFailed ? FailedStep::kModulePath : FailedStep::kNone);
+  EXPECT_EQ(outcome.strText, c.strText);
+  EXPECT_EQ(fake.CountCalls("RegEnumKeyEx"), 1);  // the list was rebuilt all the same
+  EXPECT_EQ(fake.CountCalls("OpenSCManager"), c.kind == OutcomeKind::kCreated ? 1 : 0);
 }
 
-TEST_F(SvcInstallTest, ResultIsOneOnceTheServiceExists) {
-  fake.FailCall("RegCreateKeyEx", 5);
-  EXPECT_EQ(commands.InstallService("A", "A", "C:\\carrack.exe", "", "", "x", "", 3), 1);
-  EXPECT_EQ(commands.InstallService("A", "A", "C:\\carrack.exe", "", "", "x", "", 3), 0);
-  EXPECT_EQ(fake.m_boxes.back().strText,
-            "Could not create service.\n\nA\n was NOT installed.\n\n"
-            "The specified service already exists. (0x431)");
-  ExpectEverythingReleased();
-}
+const std::string kApp = "C:\\App\\app.exe";
+const std::string kSpace = "Please do not use any spaces\nin the service name.";
+const std::string kQuote =
+    "Please do not use quotes in the executable.\nIts arguments belong in the Arguments field.";
 
-TEST_F(SvcInstallTest, ErrorTextIsTakenBeforeTheManagerIsClosed) {
-  // The fake's close clears the last error, as the system may: the text must still be the
-  // creation's.
-  fake.FailCall("CreateService", 1073);
-  commands.OnInstall();
-  ASSERT_EQ(fake.m_boxes.size(), 1u);
-  EXPECT_NE(fake.m_boxes[0].strText.find("(0x431)"), std::string::npos);
-}
-
-TEST_F(SvcInstallTest, StartTypeComesFromTheStartupTextIgnoringCase) {
-  const std::pair<const char*, std::uint32_t> cases[] = {
-      {"Automatic", 2}, {"AUTOMATIC", 2},  {"aUtOmAtIc", 2}, {"Manual (Demand)", 3},
-      {"", 3},          {"Automatic ", 3}, {"Auto", 3}};
-  int n = 0;
-  for (const auto& [pszStartup, dwExpected] : cases) {
-    const std::string strName = "Svc" + std::to_string(n++);
-    form.m_fields[IDC_SERVICE_NAME] = strName;
-    form.m_fields[IDC_STARTUP] = pszStartup;
-    form.m_fields[IDC_DISPLAY_NAME] = strName;
-    form.m_fields[IDC_EXECUTABLE] = "x.exe";
-    commands.OnInstall();
-    ASSERT_NE(fake.FindService(strName), nullptr) << pszStartup;
-    EXPECT_EQ(fake.FindService(strName)->dwStartType, dwExpected) << pszStartup;
-  }
-}
-
-TEST_F(SvcInstallTest, RefusesNamesWithASpaceAfterRebuildingTheList) {
-  for (const char* pszName : {"Qm Svc", " QmSvc", "QmSvc "}) {
-    CFakePlatform fakeOne;
-    CTestForm formOne = form;
-    formOne.m_fields[IDC_SERVICE_NAME] = pszName;
-    CServiceCommands commandsOne{fakeOne.Platform(), formOne};
-    commandsOne.OnInstall();
-    ASSERT_EQ(fakeOne.m_boxes.size(), 1u) << pszName;
-    EXPECT_EQ(fakeOne.m_boxes[0].strText, "Please do not use any spaces\nin the service name.");
-    EXPECT_EQ(fakeOne.m_boxes[0].strCaption, "Error");
-    EXPECT_EQ(fakeOne.m_boxes[0].dwStyle, kStyleError);
-    EXPECT_EQ(fakeOne.CountCalls("RegEnumKeyEx"), 1);  // the list was rebuilt (empty)
-    EXPECT_EQ(fakeOne.CountCalls("OpenSCManager"), 0);
-    EXPECT_EQ(formOne.m_fields[IDC_SERVICE_NAME], pszName);
-  }
-  // A tab is no space: it reaches the Service Control Manager.
-  form.m_fields[IDC_SERVICE_NAME] = "Qm\tSvc";
-  commands.OnInstall();
-  EXPECT_EQ(fake.CountCalls("CreateService"), 1);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Refusals, SvcInstallEarlyTest,
+    ::testing::Values(
+        EarlyCase{"SpaceInside", "Qm Svc", kApp, "", OutcomeKind::kRefused, Refusal::kSpaceInName,
+                  kSpace},
+        EarlyCase{"SpaceFirst", " QmSvc", kApp, "", OutcomeKind::kRefused, Refusal::kSpaceInName,
+                  kSpace},
+        EarlyCase{"SpaceLast", "QmSvc ", kApp, "", OutcomeKind::kRefused, Refusal::kSpaceInName,
+                  kSpace},
+        // A tab is no space: it reaches the Service Control Manager.
+        EarlyCase{"Tab", "Qm\tSvc", kApp, "", OutcomeKind::kCreated, Refusal::kNone,
+                  "Qm\tSvc\n\nwas successfully created."},
+        EarlyCase{"QuotedWithArguments", "QmSvc", "\"C:\\app\\app.exe\" -x", "",
+                  OutcomeKind::kRefused, Refusal::kQuoteInExecutable, kQuote},
+        EarlyCase{"QuoteInName", "QmSvc", "C:\\a\"b.exe", "", OutcomeKind::kRefused,
+                  Refusal::kQuoteInExecutable, kQuote},
+        EarlyCase{"OpeningQuoteOnly", "QmSvc", "\"C:\\app\\app.exe", "", OutcomeKind::kRefused,
+                  Refusal::kQuoteInExecutable, kQuote},
+        // Quoted whole, the runner takes it.
+        EarlyCase{"QuotedWhole", "QmSvc", "\"C:\\Program Files\\app.exe\"", "",
+                  OutcomeKind::kCreated, Refusal::kNone, "QmSvc\n\nwas successfully created."},
+        EarlyCase{"ModulePathCut", "QmSvc", kApp, "C:\\" + std::string(300, 'd') + "\\q.exe",
+                  OutcomeKind::kFailed, Refusal::kNone,
+                  "Could not find the folder of this program.\n\nQmSvc\n was NOT installed.\n\n"
+                  "The data area passed to a system call is too small. (0x7a)"},
+        // The module path fits (259 characters); its folder and carrack.exe do not.
+        EarlyCase{"RunnerPathTooLong", "QmSvc", kApp, "C:\\" + std::string(250, 'd') + "\\q.exe",
+                  OutcomeKind::kRefused, Refusal::kRunnerPathTooLong,
+                  "The path of carrack.exe is too long.\n\nQmSvc\n was NOT installed.\n\n"}),
+    [](const auto& info) { return std::string(info.param.pszName); });
 
 TEST_F(SvcInstallTest, DuplicateLookupIsCaseSensitive) {
   fake.AddService("MyApp", 3);
-  form.m_fields[IDC_SERVICE_NAME] = "MyApp";
-  commands.OnInstall();
-  ASSERT_EQ(fake.m_boxes.size(), 1u);
-  EXPECT_EQ(fake.m_boxes[0].strText, "A service named MyApp\n is already registered.");
+  request.strServiceName = "MyApp";
+  CommandOutcome outcome = commands.Install(request);
+  EXPECT_EQ(outcome.refusal, Refusal::kAlreadyRegistered);
+  EXPECT_EQ(outcome.strText, "A service named MyApp\n is already registered.");
   EXPECT_EQ(fake.CountCalls("OpenSCManager"), 0);
 
-  form.m_fields[IDC_SERVICE_NAME] = "myapp";
-  commands.OnInstall();
-  ASSERT_EQ(fake.m_boxes.size(), 2u);
-  EXPECT_EQ(fake.m_boxes[1].strText,
+  request.strServiceName = "myapp";
+  outcome = commands.Install(request);
+  EXPECT_EQ(outcome.step, FailedStep::kCreateService);
+  EXPECT_EQ(outcome.strText,
             "Could not create service.\n\nmyapp\n was NOT installed.\n\n"
             "The specified service already exists. (0x431)");
-  EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], "myapp");
   ExpectEverythingReleased();
-}
-
-TEST_F(SvcInstallTest, LongNameIsCutToEightyCharacters) {
-  form.m_fields[IDC_SERVICE_NAME] = std::string(100, 'n');
-  commands.OnInstall();
-  const std::string strCut(80, 'n');
-  EXPECT_NE(fake.FindService(strCut), nullptr);
-  EXPECT_NE(fake.FindKey("SYSTEM\\CurrentControlSet\\Services\\" + strCut + "\\Parameters"),
-            nullptr);
-  EXPECT_EQ(fake.m_boxes[0].strText, strCut + "\n\nwas successfully created.");
 }
 
 TEST_F(SvcInstallTest, RunnerPathIsQuotedOnlyWhenItHasABlank) {
   fake.SetModulePath("C:\\Program Files\\Qm\\quillmnt.exe");
-  commands.OnInstall();
+  commands.Install(request);
   ASSERT_NE(fake.FindService("QmSvc"), nullptr);
   EXPECT_EQ(fake.FindService("QmSvc")->strBinaryPath, "\"C:\\Program Files\\Qm\\carrack.exe\"");
-}
-
-TEST_F(SvcInstallTest, RefusesAModulePathTheSystemCouldNotReturnWhole) {
-  fake.SetModulePath("C:\\" + std::string(300, 'd') + "\\quillmnt.exe");
-  commands.OnInstall();
-  ASSERT_EQ(fake.m_boxes.size(), 1u);
-  EXPECT_EQ(fake.m_boxes[0].strText,
-            "Could not find the folder of this program.\n\nQmSvc\n was NOT installed.\n\n"
-            "The data area passed to a system call is too small. (0x7a)");
-  EXPECT_EQ(fake.m_boxes[0].dwStyle, kStyleError);
-  EXPECT_EQ(fake.CountCalls("CreateService"), 0);
-  EXPECT_FALSE(FormEmptied());
-}
-
-TEST_F(SvcInstallTest, RefusesARunnerPathThatWouldNotFit) {
-  // The module path fits (259 characters); its folder and carrack.exe do not.
-  fake.SetModulePath("C:\\" + std::string(250, 'd') + "\\q.exe");
-  commands.OnInstall();
-  ASSERT_EQ(fake.m_boxes.size(), 1u);
-  EXPECT_EQ(fake.m_boxes[0].strText,
-            "The path of carrack.exe is too long.\n\nQmSvc\n was NOT installed.\n\n");
-  EXPECT_EQ(fake.CountCalls("OpenSCManager"), 0);
 }
 
 TEST(SvcRunnerPathTest, FitsExactlyOrIsRefused) {
@@ -357,64 +322,18 @@ TEST(SvcDependencyListTest, WithoutMemoryTheTextGoesOnUnconvertedAndStillEndsInT
   EXPECT_EQ(fake.CountCalls("GlobalFree"), 0);
 }
 
-TEST_F(SvcInstallTest, DependenciesReachCreateServiceAndTheBlockIsReleasedAfterTheMessage) {
-  form.m_fields[IDC_DEPENDENCIES] = "Alpha;Beta";
-  commands.OnInstall();
+TEST_F(SvcInstallTest, DependenciesReachCreateServiceAndTheBlockIsReleased) {
+  request.strDependencies = "Alpha;Beta";
+  ASSERT_EQ(commands.Install(request).kind, OutcomeKind::kCreated);
   ASSERT_NE(fake.FindService("QmSvc"), nullptr);
   EXPECT_EQ(fake.FindService("QmSvc")->strDependencies, "Alpha\0Beta\0\0"s);
-  const std::vector<std::string> names = fake.CallNames();
-  EXPECT_EQ(names.back(), "GlobalFree");
-  EXPECT_EQ(names[names.size() - 2], "MessageBox");
   ExpectEverythingReleased();
 
-  CFakePlatform fake2;
-  CTestForm form2 = form;
-  form2.m_fields = {{IDC_SERVICE_NAME, "Two"}, {IDC_DEPENDENCIES, "Alpha;Beta"}};
-  CServiceCommands commands2{fake2.Platform(), form2};
-  fake2.FailCall("GlobalAlloc", 8);
-  commands2.OnInstall();
-  ASSERT_NE(fake2.FindService("Two"), nullptr);
-  EXPECT_EQ(fake2.FindService("Two")->strDependencies, "Alpha;Beta\0\0"s);
-  EXPECT_EQ(fake2.CountCalls("GlobalFree"), 0);
-  EXPECT_EQ(fake2.m_boxes.size(), 1u);
-}
-
-TEST_F(SvcInstallTest, ReadsTheSevenFieldsInOrderWithTheirCapacities) {
-  commands.OnInstall();
-  const std::vector<int> order{IDC_SERVICE_NAME, IDC_DISPLAY_NAME, IDC_STARTUP,    IDC_DEPENDENCIES,
-                               IDC_ARGUMENTS,    IDC_EXECUTABLE,   IDC_WORKING_DIR};
-  EXPECT_EQ(form.m_reads, order);
-  EXPECT_EQ(form.m_readCapacities, (std::vector<int>{81, 81, 81, 1024, 1024, 260, 260}));
-  for (std::size_t i = 0; i < order.size(); ++i) {
-    EXPECT_EQ(form.m_readCapacities[i], FieldCapacity(order[i])) << order[i];
-  }
-}
-
-TEST_F(SvcInstallTest, RefusesAQuoteInsideTheExecutableAndKeepsTheForm) {
-  const std::pair<const char*, bool> cases[] = {
-      {"\"C:\\app\\app.exe\" -x", true},
-      {"C:\\a\"b.exe", true},
-      {"\"C:\\app\\app.exe", true},
-      {"\"C:\\Program Files\\app.exe\"", false},  // quoted whole: the runner takes it
-  };
-  for (const auto& [pszExecutable, bRefused] : cases) {
-    CFakePlatform fakeOne;
-    CTestForm formOne = form;
-    formOne.m_fields[IDC_EXECUTABLE] = pszExecutable;
-    const std::map<int, std::string> fields = formOne.m_fields;
-    CServiceCommands commandsOne{fakeOne.Platform(), formOne};
-    commandsOne.OnInstall();
-    ASSERT_EQ(fakeOne.m_boxes.size(), 1u) << pszExecutable;
-    EXPECT_EQ(fakeOne.CountCalls("CreateService"), bRefused ? 0 : 1) << pszExecutable;
-    if (!bRefused) continue;
-    EXPECT_EQ(fakeOne.m_boxes[0].strText,
-              "Please do not use quotes in the executable.\nIts arguments belong in the "
-              "Arguments field.");
-    EXPECT_EQ(fakeOne.m_boxes[0].strCaption, "Error");
-    EXPECT_EQ(fakeOne.m_boxes[0].dwStyle, kStyleError);
-    EXPECT_EQ(fakeOne.CountCalls("OpenSCManager"), 0);
-    EXPECT_EQ(formOne.m_fields, fields);
-  }
+  fake.FailCall("GlobalAlloc", 8);
+  request.strServiceName = "Two";
+  ASSERT_EQ(commands.Install(request).kind, OutcomeKind::kCreated);
+  EXPECT_EQ(fake.FindService("Two")->strDependencies, "Alpha;Beta\0\0"s);
+  EXPECT_EQ(fake.CountCalls("GlobalFree"), 1);
 }
 
 }  // namespace

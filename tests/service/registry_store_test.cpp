@@ -8,7 +8,6 @@
 
 #include "service/service_commands.h"
 #include "tests/service/fake_platform.h"
-#include "tests/service/test_form.h"
 
 namespace qm::svc::test {
 namespace {
@@ -24,8 +23,7 @@ class SvcRegistryStoreTest : public ::testing::Test {
                   data);
   }
   CFakePlatform fake;
-  CTestForm form;
-  CServiceCommands commands{fake.Platform(), form};
+  CServiceCommands commands{fake.Platform()};
 };
 
 TEST_F(SvcRegistryStoreTest, ListHoldsEverySubkeyInReverseOrderAndLooksUpExactly) {
@@ -89,15 +87,15 @@ TEST_F(SvcRegistryStoreTest, FailingIndexIsReadAgainWithoutItsClassAndSkippedOnl
 }
 
 TEST_F(SvcRegistryStoreTest, OwnInstallMarkers) {
-  const std::pair<std::string, int> cases[] = {
-      {"quillmnt\0"s, 1},  {"QUILLMNT\0"s, 1},    {"Bramble\0"s, 1}, {"bRAMBLE\0"s, 1},
-      {"quillmnt2\0"s, 0}, {"Bramblex\0"s, 0},    {"\0"s, 0},        {""s, 0},
-      {"quill\0"s, 0},     {"quillmnt\0junk"s, 1}};
+  const std::pair<std::string, bool> cases[] = {
+      {"quillmnt\0"s, true},   {"QUILLMNT\0"s, true},    {"Bramble\0"s, true}, {"bRAMBLE\0"s, true},
+      {"quillmnt2\0"s, false}, {"Bramblex\0"s, false},   {"\0"s, false},       {""s, false},
+      {"quill\0"s, false},     {"quillmnt\0junk"s, true}};
   int n = 0;
-  for (const auto& [strData, nExpected] : cases) {
+  for (const auto& [strData, bExpected] : cases) {
     const std::string strName = "S" + std::to_string(n++);
     SetInstaller(strName, kRegSz, strData);
-    EXPECT_EQ(commands.IsOwnInstall(strName.c_str()), nExpected) << strData;
+    EXPECT_EQ(commands.IsOwnInstall(strName.c_str()), bExpected) << strData;
   }
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
@@ -107,24 +105,24 @@ TEST_F(SvcRegistryStoreTest, OnlyStringTypesCount) {
   SetInstaller("Dword", kRegDword, "quillmnt\0"s);
   SetInstaller("Binary", kRegBinary, "quillmnt\0"s);
   fake.AddService("NoParams", 2);
-  EXPECT_EQ(commands.IsOwnInstall("Expand"), 1);
-  EXPECT_EQ(commands.IsOwnInstall("Dword"), 0);
-  EXPECT_EQ(commands.IsOwnInstall("Binary"), 0);
-  EXPECT_EQ(commands.IsOwnInstall("NoParams"), 0);
-  EXPECT_EQ(commands.IsOwnInstall("Missing"), 0);
+  EXPECT_TRUE(commands.IsOwnInstall("Expand"));
+  EXPECT_FALSE(commands.IsOwnInstall("Dword"));
+  EXPECT_FALSE(commands.IsOwnInstall("Binary"));
+  EXPECT_FALSE(commands.IsOwnInstall("NoParams"));
+  EXPECT_FALSE(commands.IsOwnInstall("Missing"));
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 
 TEST_F(SvcRegistryStoreTest, UnterminatedOrOversizedValuesAreReadSafely) {
   // 1024 bytes without a NUL: the comparison must stop inside the buffer.
   SetInstaller("Full", kRegSz, std::string(1024, 'q'));
-  EXPECT_EQ(commands.IsOwnInstall("Full"), 0);
+  EXPECT_FALSE(commands.IsOwnInstall("Full"));
   // Larger than the buffer: the read fails.
   SetInstaller("Huge", kRegSz, std::string(2000, 'q'));
-  EXPECT_EQ(commands.IsOwnInstall("Huge"), 0);
+  EXPECT_FALSE(commands.IsOwnInstall("Huge"));
   // An unterminated marker still compares as the marker.
   SetInstaller("Bare", kRegSz, "quillmnt"s);
-  EXPECT_EQ(commands.IsOwnInstall("Bare"), 1);
+  EXPECT_TRUE(commands.IsOwnInstall("Bare"));
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
 

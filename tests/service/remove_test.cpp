@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 
 #include "service/service_commands.h"
 #include "tests/service/fake_platform.h"
-#include "tests/service/test_form.h"
 
 namespace qm::svc::test {
 namespace {
@@ -20,20 +20,42 @@ constexpr const char* kReconfirm =
 constexpr const char* kRemoved = "QmSvc was successfully removed.";
 constexpr const char* kNotRemoved = "QmSvc was NOT removed.";
 
+// Answers the questions as scripted and notes each as "1: text" or "2: text".
+class CScriptedConfirm : public IRemoveConfirm {
+ public:
+  bool Confirm(RemoveQuestion question, const std::string& strText) override {
+    m_asked.push_back((question == RemoveQuestion::kConfirm ? "1: " : "2: ") + strText);
+    if (m_answers.empty()) {
+      ADD_FAILURE() << "a question nobody scripted an answer for: " << strText;
+      return false;
+    }
+    const bool bYes = m_answers.front();
+    m_answers.pop_front();
+    return bYes;
+  }
+  std::deque<bool> m_answers;
+  std::vector<std::string> m_asked;
+};
+
+std::string First(const char* pszText) {
+  return "1: "s + pszText;
+}
+std::string Second(const char* pszText) {
+  return "2: "s + pszText;
+}
+
 class SvcRemoveTest : public ::testing::Test {
  protected:
-  SvcRemoveTest() { form.m_fields = {{IDC_SERVICE_NAME, "QmSvc"}, {IDC_STARTUP, "Automatic"}}; }
-
   FakeService& AddOurs(std::uint32_t startType, std::uint32_t state = kServiceStopped) {
     FakeService& service = fake.AddService("QmSvc", startType, state);
     fake.SetValue("SYSTEM\\CurrentControlSet\\Services\\QmSvc\\Parameters", "Installer", kRegSz,
                   "quillmnt\0"s);
     return service;
   }
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const MessageBoxCall& box : fake.m_boxes) texts.push_back(box.strText);
-    return texts;
+  CommandOutcome Remove(const char* pszName = "QmSvc") {
+    RemoveRequest request;
+    request.strServiceName = pszName;
+    return commands.Remove(request, confirm);
   }
   void ExpectEverythingReleased() {
     EXPECT_EQ(fake.OpenHandleCount(), 0u);
@@ -41,27 +63,24 @@ class SvcRemoveTest : public ::testing::Test {
   }
 
   CFakePlatform fake;
-  CTestForm form;
-  CServiceCommands commands{fake.Platform(), form};
+  CScriptedConfirm confirm;
+  CServiceCommands commands{fake.Platform()};
 };
 
 TEST_F(SvcRemoveTest, UnknownOrDifferentlyCasedNameIsNotRegistered) {
   AddOurs(kServiceDemandStart);
   for (const char* pszName : {"qmsvc", "Other"}) {
-    form.m_fields[IDC_SERVICE_NAME] = pszName;
-    fake.m_boxes.clear();
-    commands.OnRemove();
-    ASSERT_EQ(fake.m_boxes.size(), 1u);
-    EXPECT_EQ(fake.m_boxes[0].strText, "No service named "s + pszName + "\n is registered.");
-    EXPECT_EQ(fake.m_boxes[0].strCaption, "No Service");
-    EXPECT_EQ(fake.m_boxes[0].dwStyle, kMbOk | kMbIconExclamation);
+    const CommandOutcome outcome = Remove(pszName);
+    EXPECT_EQ(outcome.kind, OutcomeKind::kRefused);
+    EXPECT_EQ(outcome.refusal, Refusal::kNotRegistered);
+    EXPECT_EQ(outcome.strText, "No service named "s + pszName + "\n is registered.");
   }
+  EXPECT_TRUE(confirm.m_asked.empty());
   EXPECT_EQ(fake.CountCalls("OpenSCManager"), 0);
-  EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], "Other");
 }
 
 struct TableCase {
-  int nOwn;
+  bool bOwn;
   int nStartType;  // -1: the configuration cannot be read
 };
 
@@ -70,24 +89,31 @@ class SvcConfirmationTableTest : public SvcRemoveTest,
 
 TEST_P(SvcConfirmationTableTest, AsksOnceOnlyForOurServicesThatStartAutomaticallyOrOnDemand) {
   const TableCase c = GetParam();
-  if (c.nOwn) {
-    AddOurs(c.nStartType < 0 ? 3u : static_cast<std::uint32_t>(c.nStartType));
+  const auto dwStartType = c.nStartType < 0 ? 3u : static_cast<std::uint32_t>(c.nStartType);
+  if (c.bOwn) {
+    AddOurs(dwStartType);
   } else {
-    fake.AddService("QmSvc", c.nStartType < 0 ? 3u : static_cast<std::uint32_t>(c.nStartType));
+    fake.AddService("QmSvc", dwStartType);
   }
   if (c.nStartType < 0) fake.FailCall("QueryServiceConfig", 5);
-  for (int i = 0; i < 3; ++i) fake.QueueAnswer(kIdYes);
+  confirm.m_answers = {true, true};
 
-  commands.OnRemove();
+  const CommandOutcome outcome = Remove();
 
-  std::vector<std::string> expected = {kConfirm};
-  if (c.nStartType < 0) {
-    expected.push_back("Could not QueryServiceConfig on\n\nQmSvc\n\nAccess is denied. (0x5)");
-  } else {
-    if (!c.nOwn || (c.nStartType != 2 && c.nStartType != 3)) expected.push_back(kReconfirm);
-    expected.push_back(kRemoved);
+  std::vector<std::string> asked = {First(kConfirm)};
+  if (c.nStartType >= 0 && (!c.bOwn || (c.nStartType != 2 && c.nStartType != 3))) {
+    asked.push_back(Second(kReconfirm));
   }
-  EXPECT_EQ(Texts(), expected);
+  EXPECT_EQ(confirm.m_asked, asked);
+  if (c.nStartType < 0) {
+    EXPECT_EQ(outcome.kind, OutcomeKind::kFailed);
+    EXPECT_EQ(outcome.step, FailedStep::kQueryConfig);
+    EXPECT_EQ(outcome.strText,
+              "Could not QueryServiceConfig on\n\nQmSvc\n\nAccess is denied. (0x5)");
+  } else {
+    EXPECT_EQ(outcome.kind, OutcomeKind::kRemoved);
+    EXPECT_EQ(outcome.strText, kRemoved);
+  }
   // The marker is read in every case, after the start type.
   const auto itConfig =
       std::find_if(fake.m_calls.begin(), fake.m_calls.end(),
@@ -97,73 +123,36 @@ TEST_P(SvcConfirmationTableTest, AsksOnceOnlyForOurServicesThatStartAutomaticall
   });
   EXPECT_NE(itMarker, fake.m_calls.end());
   EXPECT_EQ(fake.CountCalls("DeleteService"), c.nStartType < 0 ? 0 : 1);
-  EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], c.nStartType < 0 ? "QmSvc" : "");
   ExpectEverythingReleased();
 }
 
-INSTANTIATE_TEST_SUITE_P(OwnAndForeign, SvcConfirmationTableTest,
-                         ::testing::Values(TableCase{1, 0}, TableCase{1, 1}, TableCase{1, 2},
-                                           TableCase{1, 3}, TableCase{1, 4}, TableCase{1, -1},
-                                           TableCase{0, 0}, TableCase{0, 1}, TableCase{0, 2},
-                                           TableCase{0, 3}, TableCase{0, 4}, TableCase{0, -1}),
-                         [](const auto& info) {
-                           return std::string(info.param.nOwn ? "Own" : "Foreign") + "Start" +
-                                  (info.param.nStartType < 0
-                                       ? std::string("Unknown")
-                                       : std::to_string(info.param.nStartType));
-                         });
-
-TEST_F(SvcRemoveTest, SuccessAndItsStyles) {
-  AddOurs(kServiceAutoStart);
-  form.m_fields[IDC_DISPLAY_NAME] = "kept";
-  fake.QueueAnswer(kIdYes);
-  commands.OnRemove();
-  ASSERT_EQ(fake.m_boxes.size(), 2u);
-  EXPECT_EQ(fake.m_boxes[0].strCaption, "Please Confirm");
-  EXPECT_EQ(fake.m_boxes[0].dwStyle, kMbYesNo | kMbIconQuestion);
-  EXPECT_EQ(fake.m_boxes[1].strCaption, "Success!");
-  EXPECT_EQ(fake.m_boxes[1].dwStyle, kMbOk | kMbIconInformation);
-  EXPECT_EQ(form.m_writes, std::vector<int>{IDC_SERVICE_NAME});
-  EXPECT_EQ(form.m_fields[IDC_DISPLAY_NAME], "kept");
-  EXPECT_EQ(fake.FindService("QmSvc"), nullptr);
-  EXPECT_EQ(fake.m_sleeps.size(), 0u);  // not running: no wait
-  EXPECT_EQ(fake.CountCalls("OpenSCManager"), 2);
-  ExpectEverythingReleased();
-}
-
-TEST_F(SvcRemoveTest, ReconfirmHasItsCaptionAndStyle) {
-  fake.AddService("QmSvc", kServiceDemandStart);
-  fake.QueueAnswer(kIdYes);
-  fake.QueueAnswer(kIdYes);
-  commands.OnRemove();
-  ASSERT_EQ(fake.m_boxes.size(), 3u);
-  EXPECT_EQ(fake.m_boxes[1].strCaption, "Please Reconfirm");
-  EXPECT_EQ(fake.m_boxes[1].dwStyle, kMbYesNo | kMbIconHand);
-}
+INSTANTIATE_TEST_SUITE_P(
+    OwnAndForeign, SvcConfirmationTableTest,
+    ::testing::Values(TableCase{true, 0}, TableCase{true, 1}, TableCase{true, 2},
+                      TableCase{true, 3}, TableCase{true, 4}, TableCase{true, -1},
+                      TableCase{false, 0}, TableCase{false, 1}, TableCase{false, 2},
+                      TableCase{false, 3}, TableCase{false, 4}, TableCase{false, -1}),
+    [](const auto& info) {
+      return std::string(info.param.bOwn ? "Own" : "Foreign") + "Start" +
+             (info.param.nStartType < 0 ? std::string("Unknown")
+                                        : std::to_string(info.param.nStartType));
+    });
 
 TEST_F(SvcRemoveTest, NoAtEitherQuestionEndsTheCommand) {
   fake.AddService("QmSvc", kServiceDemandStart);
-  fake.QueueAnswer(kIdNo);
-  commands.OnRemove();
-  EXPECT_EQ(fake.m_boxes.size(), 1u);
-  EXPECT_EQ(fake.CallNames().back(), "MessageBox");  // nothing after the question
+  confirm.m_answers = {false};
+  CommandOutcome outcome = Remove();
+  EXPECT_EQ(outcome.refusal, Refusal::kNotConfirmed);
+  EXPECT_EQ(outcome.strText, "");
   EXPECT_EQ(fake.CountCalls("OpenSCManager"), 0);
 
   fake.m_calls.clear();
-  fake.QueueAnswer(kIdYes);
-  fake.QueueAnswer(kIdNo);
-  commands.OnRemove();
-  EXPECT_EQ(fake.m_boxes.size(), 3u);
-  EXPECT_EQ(fake.CallNames().back(), "MessageBox");
+  confirm.m_answers = {true, false};
+  outcome = Remove();
+  EXPECT_EQ(outcome.refusal, Refusal::kNotReconfirmed);
+  EXPECT_EQ(outcome.strText, "");
   EXPECT_EQ(fake.CountCalls("OpenSCManager"), 1);  // the start type's only
   EXPECT_NE(fake.FindService("QmSvc"), nullptr);
-  EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], "QmSvc");
-
-  // Any answer but Yes counts as No.
-  fake.m_calls.clear();
-  fake.QueueAnswer(2);  // IDCANCEL
-  commands.OnRemove();
-  EXPECT_EQ(fake.CountCalls("OpenSCManager"), 0);
   ExpectEverythingReleased();
 }
 
@@ -172,83 +161,72 @@ struct RemoveFailure {
   const char* pszCall;
   int nOccurrence;
   std::uint32_t dwCode;
-  std::uint32_t dwState;           // of the service before the press
-  std::vector<std::string> texts;  // after the first question
-  bool bRemoved;
+  std::uint32_t dwState;  // of the service before the press
+  OutcomeKind kind;
+  FailedStep step;
+  std::string strText;  // empty: the window says nothing more
 };
 
 class SvcRemoveFailureTest : public SvcRemoveTest,
                              public ::testing::WithParamInterface<RemoveFailure> {};
 
-TEST_P(SvcRemoveFailureTest, ShowsExactlyTheMessagesAndReleasesEverything) {
+TEST_P(SvcRemoveFailureTest, EndsInTheFailedStepWithItsErrorAndReleasesEverything) {
   const RemoveFailure& c = GetParam();
   AddOurs(kServiceDemandStart, c.dwState);
   fake.FailCall(c.pszCall, c.dwCode, c.nOccurrence);
-  fake.QueueAnswer(kIdYes);
-  commands.OnRemove();
+  confirm.m_answers = {true};
+  const CommandOutcome outcome = Remove();
 
-  std::vector<std::string> expected = {kConfirm};
-  expected.insert(expected.end(), c.texts.begin(), c.texts.end());
-  EXPECT_EQ(Texts(), expected);
-  if (fake.m_boxes.size() > 1) {
-    const MessageBoxCall& last = fake.m_boxes.back();
-    const bool bNotRemoved = last.strText == kNotRemoved;
-    EXPECT_EQ(last.strCaption, c.bRemoved ? "Success!" : "Error");
-    EXPECT_EQ(last.dwStyle, c.bRemoved    ? kMbOk | kMbIconInformation
-                            : bNotRemoved ? kMbOk | kMbIconHand
-                                          : kMbOk | kMbIconExclamation);
-  }
-  EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], c.bRemoved ? "" : "QmSvc");
+  EXPECT_EQ(confirm.m_asked, std::vector<std::string>{First(kConfirm)});
+  EXPECT_EQ(outcome.kind, c.kind);
+  EXPECT_EQ(outcome.step, c.step);
+  EXPECT_EQ(outcome.dwError, c.kind == OutcomeKind::kRemoved ? 0u : c.dwCode);
+  EXPECT_EQ(outcome.strText, c.strText);
   ExpectEverythingReleased();
 }
+
+constexpr OutcomeKind kFailed = OutcomeKind::kFailed;
 
 INSTANTIATE_TEST_SUITE_P(
     EachCall, SvcRemoveFailureTest,
     ::testing::Values(
-        RemoveFailure{"FirstManager",
-                      "OpenSCManager",
-                      1,
-                      5,
-                      kServiceStopped,
-                      {"Could not open Service Control Manager.\n\nAccess is denied. (0x5)"},
-                      false},
-        RemoveFailure{"FirstService", "OpenService", 1, 5, kServiceStopped, {}, false},
-        RemoveFailure{"Config",
-                      "QueryServiceConfig",
-                      0,
-                      122,
-                      kServiceStopped,
-                      {"Could not QueryServiceConfig on\n\nQmSvc\n\nThe data area passed to a "
-                       "system call is too small. (0x7a)"},
-                      false},
-        RemoveFailure{"ConfigBlock",
-                      "GlobalAlloc",
-                      0,
-                      8,
-                      kServiceStopped,
-                      {"Could not QueryServiceConfig on\n\nQmSvc\n\nNot enough storage is "
-                       "available to process this command. (0x8)"},
-                      false},
-        RemoveFailure{
-            "SecondManager", "OpenSCManager", 2, 5, kServiceStopped, {kNotRemoved}, false},
-        RemoveFailure{"SecondService", "OpenService", 2, 5, kServiceStopped, {kNotRemoved}, false},
-        RemoveFailure{"StopRequest", "ControlService", 0, 5, kServiceRunning, {kRemoved}, true},
-        RemoveFailure{"StatusQuery", "QueryServiceStatus", 0, 5, kServiceRunning, {kRemoved}, true},
-        RemoveFailure{"Deletion", "DeleteService", 0, 1072, kServiceStopped, {kNotRemoved}, false}),
+        RemoveFailure{"FirstManager", "OpenSCManager", 1, 5, kServiceStopped, kFailed,
+                      FailedStep::kOpenManager,
+                      "Could not open Service Control Manager.\n\nAccess is denied. (0x5)"},
+        RemoveFailure{"FirstService", "OpenService", 1, 5, kServiceStopped, kFailed,
+                      FailedStep::kOpenService, ""},
+        RemoveFailure{"Config", "QueryServiceConfig", 0, 122, kServiceStopped, kFailed,
+                      FailedStep::kQueryConfig,
+                      "Could not QueryServiceConfig on\n\nQmSvc\n\nThe data area passed to a "
+                      "system call is too small. (0x7a)"},
+        RemoveFailure{"ConfigBlock", "GlobalAlloc", 0, 8, kServiceStopped, kFailed,
+                      FailedStep::kQueryConfig,
+                      "Could not QueryServiceConfig on\n\nQmSvc\n\nNot enough storage is "
+                      "available to process this command. (0x8)"},
+        RemoveFailure{"SecondManager", "OpenSCManager", 2, 5, kServiceStopped, kFailed,
+                      FailedStep::kDelete, kNotRemoved},
+        RemoveFailure{"SecondService", "OpenService", 2, 5, kServiceStopped, kFailed,
+                      FailedStep::kDelete, kNotRemoved},
+        RemoveFailure{"StopRequest", "ControlService", 0, 5, kServiceRunning, OutcomeKind::kRemoved,
+                      FailedStep::kNone, kRemoved},
+        RemoveFailure{"StatusQuery", "QueryServiceStatus", 0, 5, kServiceRunning,
+                      OutcomeKind::kRemoved, FailedStep::kNone, kRemoved},
+        RemoveFailure{"Deletion", "DeleteService", 0, 1072, kServiceStopped, kFailed,
+                      FailedStep::kDelete, kNotRemoved}),
     [](const auto& info) { return std::string(info.param.pszName); });
 
 TEST_F(SvcRemoveTest, ConfigurationFailureTakesItsTextBeforeClosingAndReleasesInOrder) {
   AddOurs(kServiceDemandStart);
   fake.FailCall("QueryServiceConfig", 5);
-  fake.QueueAnswer(kIdYes);
-  commands.OnRemove();
+  confirm.m_answers = {true};
+  Remove();
   const std::vector<std::string> names = fake.CallNames();
   auto it = std::find(names.begin(), names.end(), "QueryServiceConfig");
   ASSERT_NE(it, names.end());
-  // The text is taken and shown before the handles go; then service, manager, block.
-  EXPECT_EQ(std::vector<std::string>(it + 1, it + 7),
-            (std::vector<std::string>{"FormatMessage", "LocalFree", "MessageBox",
-                                      "CloseServiceHandle", "CloseServiceHandle", "GlobalFree"}));
+  // The text is taken before the handles go; then service, manager, block.
+  EXPECT_EQ(std::vector<std::string>(it + 1, it + 6),
+            (std::vector<std::string>{"FormatMessage", "LocalFree", "CloseServiceHandle",
+                                      "CloseServiceHandle", "GlobalFree"}));
   EXPECT_EQ(fake.CountCalls("GlobalAlloc"), 1);
   const std::string strQuery = fake.m_calls[static_cast<std::size_t>(it - names.begin())];
   EXPECT_EQ(strQuery.substr(strQuery.find(',')), ",4096)");
@@ -257,18 +235,18 @@ TEST_F(SvcRemoveTest, ConfigurationFailureTakesItsTextBeforeClosingAndReleasesIn
 TEST_F(SvcRemoveTest, MissingConfigurationBlockIsNeitherReadNorReleased) {
   AddOurs(kServiceDemandStart);
   fake.FailCall("GlobalAlloc", 8);
-  fake.QueueAnswer(kIdYes);
-  commands.OnRemove();
+  confirm.m_answers = {true};
+  Remove();
   EXPECT_EQ(fake.CountCalls("QueryServiceConfig"), 0);
   EXPECT_EQ(fake.CountCalls("GlobalFree"), 0);
 }
 
 TEST_F(SvcRemoveTest, ConfigurationLargerThanTheBlockFails) {
   AddOurs(kServiceDemandStart).cbConfig = 5000;
-  fake.QueueAnswer(kIdYes);
-  commands.OnRemove();
-  ASSERT_EQ(fake.m_boxes.size(), 2u);
-  EXPECT_NE(fake.m_boxes[1].strText.find("(0x7a)"), std::string::npos);
+  confirm.m_answers = {true};
+  const CommandOutcome outcome = Remove();
+  EXPECT_EQ(outcome.step, FailedStep::kQueryConfig);
+  EXPECT_EQ(outcome.dwError, 122u);
   EXPECT_NE(fake.FindService("QmSvc"), nullptr);
 }
 
@@ -287,7 +265,7 @@ TEST_P(SvcStopWaitTest, WaitsASecondAtATimeWhileStoppingUpToTheBound) {
   service.nStopPendingWaits = c.nPendingQueries;
   service.dwWaitHint = c.dwWaitHint;
 
-  EXPECT_NE(commands.StopAndDeleteService("QmSvc"), 0);
+  EXPECT_TRUE(commands.StopAndDeleteService("QmSvc"));
 
   EXPECT_EQ(fake.m_sleeps, std::vector<std::uint32_t>(c.cWaits, 1000u));
   EXPECT_EQ(fake.CountCalls("QueryServiceStatus"), static_cast<int>(c.cWaits));
@@ -313,20 +291,10 @@ INSTANTIATE_TEST_SUITE_P(Polling, SvcStopWaitTest,
 
 TEST_F(SvcRemoveTest, StoppedServiceIsDeletedWithoutWaiting) {
   AddOurs(kServiceAutoStart, kServiceStopped);
-  EXPECT_NE(commands.StopAndDeleteService("QmSvc"), 0);
+  EXPECT_TRUE(commands.StopAndDeleteService("QmSvc"));
   EXPECT_TRUE(fake.m_sleeps.empty());
   EXPECT_EQ(fake.CountCalls("QueryServiceStatus"), 0);
   EXPECT_EQ(fake.CountCalls("ControlService"), 1);
-}
-
-TEST_F(SvcRemoveTest, ServiceAlreadyMarkedForDeletionIsNotRemoved) {
-  AddOurs(kServiceAutoStart, kServiceRunning).bMarkedForDelete = true;
-  fake.QueueAnswer(kIdYes);
-  commands.OnRemove();
-  EXPECT_EQ(Texts().back(), kNotRemoved);
-  EXPECT_EQ(fake.m_boxes.back().dwStyle, kMbOk | kMbIconHand);
-  EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], "QmSvc");
-  ExpectEverythingReleased();
 }
 
 }  // namespace

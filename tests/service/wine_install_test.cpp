@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "service/service_commands.h"
-#include "tests/service/test_form.h"
 #include "tests/service/wine_support.h"
 
 namespace qm::svc::test {
@@ -29,9 +28,9 @@ TEST_F(SvcWineInstallTest, CreatesTheServiceAndItsFourValues) {
   form.m_fields[IDC_ARGUMENTS] = "-port 80";
   form.m_fields[IDC_WORKING_DIR] = "C:\\App";
   commands.OnInstall();
-  ASSERT_EQ(platform.m_messageBox.Texts(),
+  ASSERT_EQ(messageBox.Texts(),
             std::vector<std::string>{strAuto + "\n\nwas successfully created."});
-  EXPECT_EQ(platform.m_messageBox.m_boxes[0].strCaption, "Success");
+  EXPECT_EQ(messageBox.m_boxes[0].strCaption, "Success");
 
   const ServiceConfig config = QueryConfig(strAuto);
   ASSERT_TRUE(config.bFound);
@@ -91,10 +90,10 @@ TEST_F(SvcWineInstallTest, SecondInstallOfTheSameNameIsRefused) {
   ASSERT_TRUE(ServiceExists(strName));
   Fill(strName, "Automatic");
   commands.OnInstall();
-  ASSERT_EQ(platform.m_messageBox.m_boxes.size(), 2u);
-  EXPECT_EQ(platform.m_messageBox.m_boxes[1].strText,
+  ASSERT_EQ(messageBox.m_boxes.size(), 2u);
+  EXPECT_EQ(messageBox.m_boxes[1].strText,
             "A service named " + strName + "\n is already registered.");
-  EXPECT_EQ(platform.m_messageBox.m_boxes[1].strCaption, "Error");
+  EXPECT_EQ(messageBox.m_boxes[1].strCaption, "Error");
   EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], strName);
 }
 
@@ -109,10 +108,10 @@ TEST_F(SvcWineInstallTest, OtherLetterCaseReachesTheManagerAndShowsItsError) {
   for (char& ch : strUpper) ch = static_cast<char>(::toupper(static_cast<unsigned char>(ch)));
   Fill(strUpper, "Automatic");
   commands.OnInstall();
-  ASSERT_EQ(platform.m_messageBox.m_boxes.size(), 2u);
+  ASSERT_EQ(messageBox.m_boxes.size(), 2u);
   const std::string strPrefix =
       "Could not create service.\n\n" + strUpper + "\n was NOT installed.\n\n";
-  const std::string& strText = platform.m_messageBox.m_boxes[1].strText;
+  const std::string& strText = messageBox.m_boxes[1].strText;
   EXPECT_EQ(strText.substr(0, strPrefix.size()), strPrefix);
   EXPECT_GT(strText.size(), strPrefix.size() + 8) << "the system's text is shown";
   EXPECT_EQ(strText.substr(strText.size() - 8), " (0x431)");
@@ -129,8 +128,7 @@ TEST_F(SvcWineInstallTest, HundredCharacterNameIsCreatedWithItsFirstEighty) {
   EXPECT_TRUE(ServiceExists(strCut));
   DWORD dwType = 0;
   EXPECT_EQ(ReadValue(ParamsKey(strCut), "Installer", &dwType), "quillmnt\0"s);
-  EXPECT_EQ(platform.m_messageBox.Texts(),
-            std::vector<std::string>{strCut + "\n\nwas successfully created."});
+  EXPECT_EQ(messageBox.Texts(), std::vector<std::string>{strCut + "\n\nwas successfully created."});
 }
 
 TEST_F(SvcWineInstallTest, EmptyDependencyEntriesAreSkippedAndAQuotedExecutableIsRefused) {
@@ -141,8 +139,8 @@ TEST_F(SvcWineInstallTest, EmptyDependencyEntriesAreSkippedAndAQuotedExecutableI
   commands.OnInstall();
   EXPECT_FALSE(ServiceExists(strName));
   EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], strName);
-  ASSERT_EQ(platform.m_messageBox.m_boxes.size(), 1u);
-  EXPECT_EQ(platform.m_messageBox.m_boxes[0].strCaption, "Error");
+  ASSERT_EQ(messageBox.m_boxes.size(), 1u);
+  EXPECT_EQ(messageBox.m_boxes[0].strCaption, "Error");
 
   Fill(strName, "Automatic");
   form.m_fields[IDC_DEPENDENCIES] = ";;qmtestDepA;;qmtestDepB;";

@@ -5,7 +5,6 @@
 
 #include "common/win32_handles.h"
 #include "service/service_commands.h"
-#include "tests/service/test_form.h"
 #include "tests/service/wine_support.h"
 
 namespace qm::svc::test {
@@ -29,11 +28,11 @@ class SvcWineRemoveTest : public SvcWineCommandsTest {
     Fill(strName, pszStartup);
     commands.OnInstall();
     ASSERT_TRUE(ServiceExists(strName));
-    platform.m_messageBox.m_boxes.clear();
+    messageBox.m_boxes.clear();
   }
   void Remove(const std::string& strName, int cYes) {
     form.m_fields[IDC_SERVICE_NAME] = strName;
-    for (int i = 0; i < cYes; ++i) platform.m_messageBox.m_answers.push_back(kIdYes);
+    for (int i = 0; i < cYes; ++i) messageBox.m_answers.push_back(IDYES);
     commands.OnRemove();
   }
 };
@@ -46,11 +45,10 @@ TEST_F(SvcWineRemoveTest, OurAutomaticAndOnDemandServicesNeedOneYes) {
        {std::pair{strAuto, "Automatic"}, std::pair{strDemand, "Manual (Demand)"}}) {
     Install(strName, pszStartup);
     Remove(strName, 1);
-    EXPECT_EQ(platform.m_messageBox.Texts(),
-              (std::vector<std::string>{Confirm(strName), Removed(strName)}));
+    EXPECT_EQ(messageBox.Texts(), (std::vector<std::string>{Confirm(strName), Removed(strName)}));
     EXPECT_FALSE(ServiceExists(strName));
     EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], "");
-    platform.m_messageBox.m_boxes.clear();
+    messageBox.m_boxes.clear();
   }
 }
 
@@ -65,17 +63,16 @@ TEST_F(SvcWineRemoveTest, DisabledOrUnmarkedServicesNeedTwo) {
   for (const std::string& strName : {strDisabled, strForeign}) {
     // No to the second question leaves the service.
     Remove(strName, 1);
-    EXPECT_EQ(platform.m_messageBox.Texts(),
-              (std::vector<std::string>{Confirm(strName), Reconfirm(strName)}));
+    EXPECT_EQ(messageBox.Texts(), (std::vector<std::string>{Confirm(strName), Reconfirm(strName)}));
     EXPECT_TRUE(ServiceExists(strName));
-    platform.m_messageBox.m_boxes.clear();
+    messageBox.m_boxes.clear();
 
     Remove(strName, 2);
-    EXPECT_EQ(platform.m_messageBox.Texts(),
+    EXPECT_EQ(messageBox.Texts(),
               (std::vector<std::string>{Confirm(strName), Reconfirm(strName), Removed(strName)}));
-    EXPECT_EQ(platform.m_messageBox.m_boxes[1].strCaption, "Please Reconfirm");
+    EXPECT_EQ(messageBox.m_boxes[1].strCaption, "Please Reconfirm");
     EXPECT_FALSE(ServiceExists(strName));
-    platform.m_messageBox.m_boxes.clear();
+    messageBox.m_boxes.clear();
   }
 }
 
@@ -88,8 +85,7 @@ TEST_F(SvcWineRemoveTest, RunningServiceIsStoppedThenDeleted) {
 
   const DWORD dwStart = ::GetTickCount();
   Remove(strName, 1);
-  EXPECT_EQ(platform.m_messageBox.Texts(),
-            (std::vector<std::string>{Confirm(strName), Removed(strName)}));
+  EXPECT_EQ(messageBox.Texts(), (std::vector<std::string>{Confirm(strName), Removed(strName)}));
   EXPECT_GE(::GetTickCount() - dwStart, 1000u) << "one wait of a second at least";
   // Deleted once stopped: give the manager a moment to notice the process has gone.
   bool bGone = false;
@@ -111,11 +107,11 @@ TEST_F(SvcWineRemoveTest, ServiceAlreadyMarkedForDeletionIsNotRemoved) {
   ASSERT_TRUE(::DeleteService(service.get()));
 
   Remove(strName, 1);
-  const std::vector<std::string> texts = platform.m_messageBox.Texts();
+  const std::vector<std::string> texts = messageBox.Texts();
   ASSERT_FALSE(texts.empty());
   EXPECT_EQ(texts.front(), Confirm(strName));
   EXPECT_EQ(texts.back(), strName + " was NOT removed.");
-  EXPECT_EQ(platform.m_messageBox.m_boxes.back().dwStyle, kMbOk | kMbIconHand);
+  EXPECT_EQ(messageBox.m_boxes.back().dwStyle, static_cast<std::uint32_t>(MB_OK | MB_ICONHAND));
   EXPECT_EQ(form.m_fields[IDC_SERVICE_NAME], strName);
 }
 
@@ -127,12 +123,11 @@ TEST_F(SvcWineRemoveTest, UnknownOrDifferentlyCasedNameIsNoService) {
   for (char& ch : strUpper) ch = static_cast<char>(::toupper(static_cast<unsigned char>(ch)));
   for (const std::string& strTyped : {strUpper, UniqueName("Nowhere")}) {
     Remove(strTyped, 1);
-    ASSERT_EQ(platform.m_messageBox.m_boxes.size(), 1u);
-    EXPECT_EQ(platform.m_messageBox.m_boxes[0].strText,
-              "No service named " + strTyped + "\n is registered.");
-    EXPECT_EQ(platform.m_messageBox.m_boxes[0].strCaption, "No Service");
-    platform.m_messageBox.m_boxes.clear();
-    platform.m_messageBox.m_answers.clear();
+    ASSERT_EQ(messageBox.m_boxes.size(), 1u);
+    EXPECT_EQ(messageBox.m_boxes[0].strText, "No service named " + strTyped + "\n is registered.");
+    EXPECT_EQ(messageBox.m_boxes[0].strCaption, "No Service");
+    messageBox.m_boxes.clear();
+    messageBox.m_answers.clear();
   }
   EXPECT_TRUE(ServiceExists(strName));
 }
@@ -153,11 +148,10 @@ TEST_F(SvcWineRemoveTest, SubkeyWithALongClassHidesNoServiceBehindIt) {
   Install(strBehind, "Automatic");
   Remove(strBehind, 1);
   ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, strKey.c_str());
-  EXPECT_EQ(platform.m_messageBox.Texts(),
-            (std::vector<std::string>{Confirm(strBehind), Removed(strBehind)}));
+  EXPECT_EQ(messageBox.Texts(), (std::vector<std::string>{Confirm(strBehind), Removed(strBehind)}));
   EXPECT_FALSE(ServiceExists(strBehind));
-  ASSERT_NE(commands.ServiceList(), nullptr);
-  EXPECT_TRUE(commands.ServiceList()->Contains(strClassy.c_str()));
+  ASSERT_NE(commands.Commands().ServiceList(), nullptr);
+  EXPECT_TRUE(commands.Commands().ServiceList()->Contains(strClassy.c_str()));
 }
 
 }  // namespace

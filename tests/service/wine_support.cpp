@@ -6,21 +6,6 @@
 
 namespace qm::svc::test {
 
-int CRecordingMessageBox::Show(const char* text, const char* caption, std::uint32_t style) {
-  m_boxes.push_back(MessageBoxCall{text, caption, style});
-  if ((style & 0xF) == kMbOk) return IDOK;
-  if (m_answers.empty()) return kIdNo;
-  const int nAnswer = m_answers.front();
-  m_answers.pop_front();
-  return nAnswer;
-}
-
-std::vector<std::string> CRecordingMessageBox::Texts() const {
-  std::vector<std::string> texts;
-  for (const MessageBoxCall& box : m_boxes) texts.push_back(box.strText);
-  return texts;
-}
-
 std::uint32_t CModulePathSystem::GetModuleFileName(char* buffer, std::uint32_t capacity) {
   if (m_strModulePath.empty()) return CWin32System::GetModuleFileName(buffer, capacity);
   if (m_strModulePath.size() >= capacity) return capacity;

@@ -1,30 +1,23 @@
 #pragma once
-// What the end-to-end tests need around the real Win32 platform: a recording message box,
-// an injectable module path, and direct access to the service database for set-up, checks
-// and clean-up.
+// What the end-to-end tests need around the real Win32 platform: an injectable module path,
+// and direct access to the service database for set-up, checks and clean-up.
 
 #include <windows.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "service/service_commands.h"
+#include "app/form_commands.h"
 #include "service/win32_platform.h"
-#include "tests/service/fake_platform.h"
-#include "tests/service/test_form.h"
+#include "tests/app/recording_message_box.h"
+#include "tests/app/test_form.h"
 
 namespace qm::svc::test {
 
-class CRecordingMessageBox : public IMessageBox {
- public:
-  int Show(const char* text, const char* caption, std::uint32_t style) override;
-  std::deque<int> m_answers;  // for questions; an empty queue answers No
-  std::vector<MessageBoxCall> m_boxes;
-  std::vector<std::string> Texts() const;
-};
+using qm::test::CRecordingMessageBox;
+using qm::test::CTestForm;
 
 // The real kernel services, but a module path of the test's choosing when one is set.
 class CModulePathSystem : public CWin32System {
@@ -36,13 +29,12 @@ class CModulePathSystem : public CWin32System {
 class CWineTestPlatform {
  public:
   ServicePlatform& Platform() { return m_platform; }
-  CRecordingMessageBox m_messageBox;
   CModulePathSystem m_system;
 
  private:
   CWin32ServiceManager m_scm;
   CWin32Registry m_registry;
-  ServicePlatform m_platform{m_scm, m_registry, m_system, m_messageBox};
+  ServicePlatform m_platform{m_scm, m_registry, m_system};
 };
 
 // A service name unique to this run: "qmtest", the process id, the tag.
@@ -81,7 +73,7 @@ class CServiceCleanup {
 };
 void StopAndDelete(const std::string& strName);
 
-// The commands over the Win32 platform and a form of plain strings.
+// The window's commands over the Win32 platform, a form of plain strings and a recording box.
 class SvcWineCommandsTest : public ::testing::Test {
  protected:
   // A complete form for strName: display name "Qm Test <name>", the given Startup text,
@@ -94,7 +86,8 @@ class SvcWineCommandsTest : public ::testing::Test {
   }
   CWineTestPlatform platform;
   CTestForm form;
-  CServiceCommands commands{platform.Platform(), form};
+  CRecordingMessageBox messageBox;
+  app::CFormCommands commands{platform.Platform(), form, messageBox};
 };
 
 }  // namespace qm::svc::test

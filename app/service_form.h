@@ -1,10 +1,11 @@
 #pragma once
-// How the service commands reach the main form: read a field with a capacity, write one.
-// The main dialog implements it with its controls; tests implement it with plain strings.
+// The main form as the window's Install and Remove read it: a field by control id, with a
+// capacity, and written when a command empties it. The main dialog implements it with its
+// controls; tests with plain strings.
 
 #include "res/resource.h"
 
-namespace qm::svc {
+namespace qm::app {
 
 // The capacities, in bytes with the NUL, with which Install reads the fields. The dialog
 // limits each edit field to one character less, so that what the user sees is what is stored.
@@ -35,4 +36,4 @@ class IServiceForm {
   virtual void WriteField(int id, const char* text) = 0;
 };
 
-}  // namespace qm::svc
+}  // namespace qm::app
