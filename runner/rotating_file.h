@@ -1,8 +1,8 @@
 #pragma once
 // One live output file (Stdout or Stderr, or both when they name the same file): appends what
-// the program wrote, rotates it by size, by day or on request at line boundaries, and deletes
-// the oldest rotated files. Failures never stop the writing: a rotation that cannot happen is
-// tried again later, and each run of failures is reported once in the event log.
+// the program wrote, rotates it by size and by day at line boundaries and on request at once,
+// and deletes the oldest rotated files. Failures never stop the writing: a rotation that cannot
+// happen is tried again later, and each run of failures is reported once in the event log.
 
 #include <windows.h>
 

@@ -180,10 +180,12 @@ TEST(RunnerOutput, OutputHeldOutsideTheJobEndsTheStopAtItsDeadlineAsAFailure) {
   service.SetStringParameter(value::kStdout, strOut);
   service.SetDwordParameter(value::kStopTimeout, 1000);
   ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitForFile(service.Record(), 10000));
+  std::string strHandle;
+  ASSERT_TRUE(WaitUntil(
+      [&] { return !(strHandle = RecordValue(ReadFileText(service.Record()), "stdout")).empty(); },
+      10000));
   unique_handle hProbe(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, PidOf(service.Record())));
   ASSERT_TRUE(hProbe);
-  std::string strHandle = RecordValue(ReadFileText(service.Record()), "stdout");
   HANDLE hCopy = nullptr;
   ASSERT_TRUE(::DuplicateHandle(
       hProbe.get(), reinterpret_cast<HANDLE>(std::strtoull(strHandle.c_str(), nullptr, 10)),
