@@ -22,19 +22,18 @@ constexpr DWORD kPipeBytes = 1024 * 1024;
 constexpr std::size_t kStampedBytes = 64 * 1024;
 // An unfinished line (a prompt, a progress dot) in a file of its own is written after this.
 constexpr ULONGLONG kPartialLineMs = 500;
-// After the program's end, how long output still held by some process outside the job is
-// waited for.
-constexpr ULONGLONG kDrainMs = 2000;
+// At the runner's own end, how long the writing may still take.
+constexpr DWORD kLastWaitMs = 1000;
 constexpr DWORD kThreadStackBytes = 256 * 1024;
 
 }  // namespace
 
 COutputCapture::COutputCapture()
     : m_hRotate(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
-      m_hFinish(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+      m_hAbandon(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
 
 COutputCapture::~COutputCapture() {
-  Finish(kDrainMs + 1000);
+  if (!Finish(kLastWaitMs)) Abandon(kLastWaitMs);
 }
 
 bool COutputCapture::Start(const std::string& strServiceName, const RunParameters& params,
@@ -48,7 +47,7 @@ bool COutputCapture::Start(const std::string& strServiceName, const RunParameter
     if (dwError != ERROR_SUCCESS) {
       if (dwError == kErrorOutputIsLink) m_pszLinkValue = kNames[i];
       strStep = std::string("opening the ") + kNames[i] + " file " + *apPaths[i];
-      Finish(0);
+      Release();
       return false;
     }
     if (i == 1 && m_apFiles[0] && m_apFiles[0]->IsSameFile(*pFile)) {
@@ -69,23 +68,24 @@ bool COutputCapture::Start(const std::string& strServiceName, const RunParameter
     if (!stream.pFile) continue;
     if (!CreatePipe(stream, i, dwError)) {
       strStep = std::string("creating the pipe for ") + kNames[i];
-      Finish(0);
+      Release();
       return false;
     }
   }
-  if (!m_hRotate || !m_hFinish) {
+  if (!m_hRotate || !m_hAbandon) {
     dwError = ERROR_NOT_ENOUGH_MEMORY;
     strStep = "creating the output events";
-    Finish(0);
+    Release();
     return false;
   }
-  ::ResetEvent(m_hFinish.get());
+  ::ResetEvent(m_hAbandon.get());
+  m_ullUnwritten = m_ullLeftByThread = 0;
   m_hThread.reset(::CreateThread(nullptr, kThreadStackBytes, ThreadMain, this,
                                  STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   if (!m_hThread) {
     dwError = ::GetLastError();
     strStep = "starting the output thread";
-    Finish(0);
+    Release();
     return false;
   }
   m_bRunning = true;
@@ -130,24 +130,46 @@ bool COutputCapture::RequestRotation() {
   return true;
 }
 
-void COutputCapture::Finish(DWORD dwTimeoutMs) {
+bool COutputCapture::Finish(DWORD dwWaitMs) {
+  // The pipes end once the program's ends are closed too; the thread writes what is left and
+  // ends when the last writer has gone.
   for (Stream& stream : m_aStreams) stream.hWrite.reset();
-  if (m_hThread) {
-    // The pipes end once the program's ends are closed too; the thread writes what is left.
-    ::SetEvent(m_hFinish.get());
-    if (::WaitForSingleObject(m_hThread.get(), dwTimeoutMs) != WAIT_OBJECT_0) {
-      return;  // still writing: it keeps what it uses until the process ends
-    }
-    m_hThread.reset();
+  if (m_hThread && ::WaitForSingleObject(m_hThread.get(), dwWaitMs) != WAIT_OBJECT_0) {
+    return false;
   }
+  Release();
+  return true;
+}
+
+void COutputCapture::Abandon(DWORD dwWaitMs) {
+  for (Stream& stream : m_aStreams) stream.hWrite.reset();
+  if (!m_hThread) return;
+  ::SetEvent(m_hAbandon.get());
+  if (::WaitForSingleObject(m_hThread.get(), dwWaitMs) != WAIT_OBJECT_0) {
+    // Still inside a write: it keeps what it uses until the process ends. At least what is in
+    // the pipes is lost.
+    m_ullUnwritten = 0;
+    for (const Stream& stream : m_aStreams) {
+      if (stream.hRead) m_ullUnwritten += InPipe(stream);
+    }
+    return;
+  }
+  Release();
+}
+
+void COutputCapture::Release() {
+  if (m_hThread) m_ullUnwritten = m_ullLeftByThread;
+  m_hThread.reset();
   m_bRunning = false;
   for (Stream& stream : m_aStreams) {
     stream.hRead.reset();
+    stream.hWrite.reset();
     stream.hReadDone.reset();
     stream.pBuffer.reset();
     stream.pFile = nullptr;
-    stream.bOpen = stream.bSharesFile = false;
-    stream.nUsed = 0;
+    stream.bOpen = stream.bPending = stream.bSharesFile = false;
+    stream.nUsed = stream.nWritten = 0;
+    stream.ullPartialSince = 0;
     stream.stamper = {};
   }
   for (auto& pFile : m_apFiles) pFile.reset();
@@ -162,7 +184,6 @@ void COutputCapture::Run() {
   for (Stream& stream : m_aStreams) {
     if (stream.bOpen) StartRead(stream);
   }
-  ULONGLONG ullDeadline = 0;  // set once the program has ended
   for (;;) {
     HANDLE ahWait[4];
     DWORD nWait = 0;
@@ -174,24 +195,20 @@ void COutputCapture::Run() {
         ullWake = std::min(ullWake, stream.ullPartialSince + kPartialLineMs);
       }
     }
-    if (nWait == 0) break;
+    if (nWait == 0) return;  // every writer has gone, and everything they wrote is written
     DWORD nStreams = nWait;
     ahWait[nWait++] = m_hRotate.get();
-    if (ullDeadline == 0) ahWait[nWait++] = m_hFinish.get();
-    if (ullDeadline != 0) ullWake = std::min(ullWake, ullDeadline);
+    ahWait[nWait++] = m_hAbandon.get();
     ULONGLONG ullNow = ::GetTickCount64();
     DWORD dwTimeout = ullWake == ULLONG_MAX ? INFINITE
                       : ullWake > ullNow    ? static_cast<DWORD>(ullWake - ullNow)
                                             : 0;
     DWORD dwWhich = ::WaitForMultipleObjects(nWait, ahWait, FALSE, dwTimeout);
-    if (dwWhich == WAIT_FAILED) {
-      ullDeadline = 1;  // cannot wait: write out what there is and end
-    } else if (dwWhich == WAIT_OBJECT_0 + nStreams) {
+    if (dwWhich == WAIT_OBJECT_0 + nStreams + 1 || dwWhich == WAIT_FAILED) break;
+    if (dwWhich == WAIT_OBJECT_0 + nStreams) {
       for (auto& pFile : m_apFiles) {
         if (pFile) pFile->RequestRotation();
       }
-    } else if (dwWhich == WAIT_OBJECT_0 + nStreams + 1) {
-      ullDeadline = ::GetTickCount64() + kDrainMs;
     }
     // Every stream whose read is done, not just the first: a busy one must not starve the other.
     for (Stream& stream : m_aStreams) {
@@ -201,14 +218,18 @@ void COutputCapture::Run() {
     }
     ullNow = ::GetTickCount64();
     for (Stream& stream : m_aStreams) {
-      if (!stream.bOpen) continue;
-      if (ullDeadline != 0 && ullNow >= ullDeadline) {
-        Close(stream);
-      } else if (!stream.bSharesFile && stream.ullPartialSince != 0 &&
-                 ullNow >= stream.ullPartialSince + kPartialLineMs) {
-        Deliver(stream, true);
+      if (stream.bOpen && !stream.bSharesFile && stream.ullPartialSince != 0 &&
+          ullNow >= stream.ullPartialSince + kPartialLineMs) {
+        Deliver(stream, true);  // a read into the rest of the buffer may be under way
       }
     }
+  }
+  // Abandoned (or unable to wait): what has not been written stays so.
+  for (Stream& stream : m_aStreams) {
+    if (!stream.bOpen) continue;
+    EndRead(stream);
+    m_ullLeftByThread += stream.nUsed - stream.nWritten + InPipe(stream);
+    stream.bOpen = false;
   }
 }
 
@@ -224,7 +245,9 @@ void COutputCapture::StartRead(Stream& stream) {
     stream.bPending = true;  // done at once or later, the event says so
     return;
   }
-  Close(stream);  // every writer has gone
+  // Every writer has gone.
+  Deliver(stream, true);
+  stream.bOpen = false;
 }
 
 void COutputCapture::OnReadDone(Stream& stream) {
@@ -232,30 +255,37 @@ void COutputCapture::OnReadDone(Stream& stream) {
   DWORD dwRead = 0;
   if (!::GetOverlappedResult(stream.hRead.get(), &stream.overlapped, &dwRead, FALSE) &&
       ::GetLastError() != ERROR_MORE_DATA) {
-    Close(stream);  // broken pipe: every writer has gone
+    // Broken pipe: every writer has gone, and this stream has given everything.
+    Deliver(stream, true);
+    stream.bOpen = false;
     return;
   }
   stream.nUsed += dwRead;
   Deliver(stream, false);
+  // No read is under way: what was written moves out of the buffer, making room.
+  std::memmove(stream.pBuffer.get(), stream.pBuffer.get() + stream.nWritten,
+               stream.nUsed - stream.nWritten);
+  stream.nUsed -= stream.nWritten;
+  stream.nWritten = 0;
   StartRead(stream);
 }
 
 void COutputCapture::Deliver(Stream& stream, bool bEverything) {
   const char* pBuffer = stream.pBuffer.get();
-  std::size_t nDeliver = stream.nUsed;
+  std::size_t nEnd = stream.nUsed;
   if (!bEverything) {
-    while (nDeliver > 0 && pBuffer[nDeliver - 1] != '\n') --nDeliver;
-    // A line longer than the buffer goes out in pieces.
-    if (nDeliver == 0 && stream.nUsed == kBufferBytes) nDeliver = kBufferBytes;
+    while (nEnd > stream.nWritten && pBuffer[nEnd - 1] != '\n') --nEnd;
+    // A line that fills the buffer goes out in pieces.
+    if (nEnd == stream.nWritten && stream.nUsed == kBufferBytes) nEnd = kBufferBytes;
   }
-  if (nDeliver > 0) {
-    WriteOut(stream, pBuffer, nDeliver);
-    std::memmove(stream.pBuffer.get(), pBuffer + nDeliver, stream.nUsed - nDeliver);
-    stream.nUsed -= nDeliver;
+  bool bWrote = nEnd > stream.nWritten;
+  if (bWrote) {
+    WriteOut(stream, pBuffer + stream.nWritten, nEnd - stream.nWritten);
+    stream.nWritten = nEnd;
   }
-  if (stream.nUsed == 0) {
+  if (stream.nWritten == stream.nUsed) {
     stream.ullPartialSince = 0;
-  } else if (nDeliver > 0 || stream.ullPartialSince == 0) {
+  } else if (bWrote || stream.ullPartialSince == 0) {
     stream.ullPartialSince = ::GetTickCount64();
   }
 }
@@ -278,18 +308,20 @@ void COutputCapture::WriteOut(Stream& stream, const char* pData, std::size_t nBy
   }
 }
 
-void COutputCapture::Close(Stream& stream) {
-  if (stream.bPending) {
-    // Cut short at the deadline: what the read got before it was cancelled still counts.
-    ::CancelIo(stream.hRead.get());
-    DWORD dwRead = 0;
-    if (::GetOverlappedResult(stream.hRead.get(), &stream.overlapped, &dwRead, TRUE)) {
-      stream.nUsed += dwRead;
-    }
-    stream.bPending = false;
+void COutputCapture::EndRead(Stream& stream) {
+  if (!stream.bPending) return;
+  ::CancelIo(stream.hRead.get());
+  DWORD dwRead = 0;
+  if (::GetOverlappedResult(stream.hRead.get(), &stream.overlapped, &dwRead, TRUE)) {
+    stream.nUsed += dwRead;  // what it got before it was cancelled
   }
-  Deliver(stream, true);
-  stream.bOpen = false;
+  stream.bPending = false;
+}
+
+std::uint64_t COutputCapture::InPipe(const Stream& stream) {
+  DWORD dwAvailable = 0;
+  if (!::PeekNamedPipe(stream.hRead.get(), nullptr, 0, nullptr, &dwAvailable, nullptr)) return 0;
+  return dwAvailable;
 }
 
 }  // namespace qm::runner

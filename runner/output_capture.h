@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -36,12 +37,20 @@ class COutputCapture {
 
   // After a failed Start: Stdout or Stderr when the value names a link (refused), else null.
   const char* LinkValue() const { return m_pszLinkValue; }
-  // Asks for a rotation of every file at its next line boundary; false when nothing is
-  // captured. Safe from any thread.
+  // Asks for a rotation of every file, now; false when nothing is captured. Safe from any
+  // thread.
   bool RequestRotation();
-  // Once the program and everything it started have ended: writes out what they left in the
-  // pipes and ends the thread, waiting up to dwTimeoutMs.
-  void Finish(DWORD dwTimeoutMs);
+  // Once the program and everything it started have ended: lets go of the runner's own ends of
+  // the pipes, so that the reading ends when the last writer has gone, and waits up to
+  // dwWaitMs for everything written to be in the files. True once it is (at once when nothing
+  // is captured); false while the writing goes on: call again to wait longer, or Abandon.
+  bool Finish(DWORD dwWaitMs);
+  // Its deadline has passed: ends the writing, leaving what is still in the buffers and pipes
+  // unwritten. Waits up to dwWaitMs for the thread to end the write it is in.
+  void Abandon(DWORD dwWaitMs);
+  // Once Finish returned true or Abandon returned: the bytes left unwritten (at least: a writer
+  // outside the job may have added more since).
+  std::uint64_t Unwritten() const { return m_ullUnwritten; }
 
  private:
   struct Stream {
@@ -53,6 +62,9 @@ class COutputCapture {
     bool bPending = false;
     std::unique_ptr<char[]> pBuffer;
     std::size_t nUsed = 0;
+    // Of those, written out already: the start of an unfinished line, written while a read
+    // into the rest of the buffer was under way. Moved out only between reads.
+    std::size_t nWritten = 0;
     ULONGLONG ullPartialSince = 0;  // when the unfinished line at the buffer's end arrived
     CRotatingFile* pFile = nullptr;
     bool bSharesFile = false;
@@ -66,16 +78,22 @@ class COutputCapture {
   void OnReadDone(Stream& stream);
   void Deliver(Stream& stream, bool bEverything);
   void WriteOut(Stream& stream, const char* pData, std::size_t nBytes);
-  void Close(Stream& stream);
+  // Ends a pending read, keeping what it got.
+  void EndRead(Stream& stream);
+  // Bytes waiting in a stream's pipe.
+  static std::uint64_t InPipe(const Stream& stream);
+  void Release();
 
   Stream m_aStreams[2];
   std::unique_ptr<CRotatingFile> m_apFiles[2];
   bool m_bTimestamps = false;
   std::unique_ptr<char[]> m_pStamped;
-  unique_handle m_hRotate;  // auto-reset
-  unique_handle m_hFinish;  // manual-reset
+  unique_handle m_hRotate;   // auto-reset
+  unique_handle m_hAbandon;  // manual-reset
   unique_handle m_hThread;
   std::atomic<bool> m_bRunning{false};
+  std::uint64_t m_ullLeftByThread = 0;  // what the thread left when it ended early
+  std::uint64_t m_ullUnwritten = 0;
   const char* m_pszLinkValue = nullptr;
 };
 

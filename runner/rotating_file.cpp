@@ -1,5 +1,6 @@
 #include "runner/rotating_file.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "carrack_messages.h"
@@ -15,8 +16,9 @@ namespace {
 // After a rotation failed, the next one is tried no sooner than this: often enough to recover
 // quickly, rarely enough that a file held open elsewhere costs nothing per line.
 constexpr ULONGLONG kRotationRetryMs = 1000;
-// Names taken within one second get counters; this many is more than any rate can use.
-constexpr unsigned kMaxCounter = 10000;
+// A rotated name is new by its number; one taken all the same (a copied file) is passed over,
+// this many times at most.
+constexpr unsigned kMaxNameTries = 100;
 
 // Appending only; others may read, write, rename and delete it while it is open. The one place
 // the live file is opened, at the start and after each rotation: a link in its place is
@@ -78,20 +80,20 @@ void CRotatingFile::Write(std::string_view data) {
   for (;;) {
     ULONGLONG ullNow = ::GetTickCount64();
     bool bMayRotate = ullNow >= m_ullRetryAfter;
-    bool bDue = m_bRotationRequested;
-    if (m_settings.bRotateDaily) {
+    RotationDue due = m_bRotationRequested ? RotationDue::kNow : RotationDue::kNo;
+    if (m_settings.bRotateDaily && due == RotationDue::kNo) {
       long lToday = DayNumber(LocalNow());
       if (lToday != m_lDay) {
         if (m_state.ullSize == 0) {
           m_lDay = lToday;  // nothing of another day in it
         } else {
-          bDue = true;
+          due = RotationDue::kAtLineEnd;
         }
       }
     }
     if (m_state.ullSize == 0) m_bRotationRequested = false;  // nothing to rotate
-    WriteStep step =
-        PlanWrite(m_state, bMayRotate ? m_settings.dwRotateBytes : 0, data, bMayRotate && bDue);
+    WriteStep step = PlanWrite(m_state, bMayRotate ? m_settings.dwRotateBytes : 0, data,
+                               bMayRotate ? due : RotationDue::kNo);
     if (step.bRotateFirst) {
       if (!Rotate()) m_ullRetryAfter = ullNow + kRotationRetryMs;
       continue;
@@ -126,14 +128,13 @@ void CRotatingFile::WriteBytes(std::string_view data) {
 
 bool CRotatingFile::Rotate() {
   LocalTime time = LocalNow();
-  // Within the second of the last rotation, counters go on from its: a name freed since by
-  // the deletion of old files must not come back as the newest.
-  RotatedKey key = {RotatedStamp(time), 0};
-  if (key.ullStamp == m_lastRotated.ullStamp) key.nCounter = m_lastRotated.nCounter + 1;
-  std::string strTarget;
-  for (; key.nCounter < kMaxCounter; ++key.nCounter) {
-    strTarget = RotatedPath(m_strPath, time, key.nCounter);
-    if (::GetFileAttributesA(strTarget.c_str()) == INVALID_FILE_ATTRIBUTES) break;
+  if (m_ullNextNumber == 0) m_ullNextNumber = NextRotationNumber(FindRotated().keys);
+  LocalTime utc = UtcNow();
+  std::string strTarget = RotatedPath(m_strPath, utc, m_ullNextNumber);
+  for (unsigned nTry = 1;
+       nTry < kMaxNameTries && ::GetFileAttributesA(strTarget.c_str()) != INVALID_FILE_ATTRIBUTES;
+       ++nTry) {
+    strTarget = RotatedPath(m_strPath, utc, ++m_ullNextNumber);
   }
   // The open handle goes with the file to its new name; nothing written is lost.
   if (!::MoveFileExA(m_strPath.c_str(), strTarget.c_str(), 0)) {
@@ -149,34 +150,44 @@ bool CRotatingFile::Rotate() {
     return false;
   }
   m_hFile = std::move(hNew);
-  m_lastRotated = key;
+  ++m_ullNextNumber;
   m_state = {};
   m_lDay = DayNumber(time);
   m_bRotationRequested = false;
-  DeleteOldRotated();
+  DeleteOldRotated(strTarget.substr(FolderOf(m_strPath).size()));
   return true;
 }
 
-void CRotatingFile::DeleteOldRotated() {
+CRotatingFile::RotatedFound CRotatingFile::FindRotated() const {
+  RotatedFound found;
+  WIN32_FIND_DATAA data;
+  unique_hfind hFind(::FindFirstFileA(RotatedSearchPattern(m_strPath).c_str(), &data));
+  if (!hFind) return found;
+  do {
+    RotatedKey key;
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        ParseRotatedName(m_strPath, data.cFileName, key)) {
+      found.names.emplace_back(data.cFileName);
+      found.keys.push_back(key);
+    }
+  } while (::FindNextFileA(hFind.get(), &data));
+  return found;
+}
+
+void CRotatingFile::DeleteOldRotated(const std::string& strJustRotated) {
   bool bFailed = false;
   if (m_settings.dwRotateKeep > 0) {
     std::string strFolder = FolderOf(m_strPath);
-    std::vector<std::string> names;
-    std::vector<RotatedKey> keys;
-    WIN32_FIND_DATAA data;
-    unique_hfind hFind(::FindFirstFileA(RotatedSearchPattern(m_strPath).c_str(), &data));
-    if (hFind) {
-      do {
-        RotatedKey key;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            ParseRotatedName(m_strPath, data.cFileName, key)) {
-          names.emplace_back(data.cFileName);
-          keys.push_back(key);
-        }
-      } while (::FindNextFileA(hFind.get(), &data));
+    RotatedFound found = FindRotated();
+    // A number copied in since the folder was read: the next rotation still comes after it.
+    m_ullNextNumber = std::max(m_ullNextNumber, NextRotationNumber(found.keys));
+    std::size_t nJustRotated = 0;
+    while (nJustRotated < found.names.size() &&
+           _stricmp(found.names[nJustRotated].c_str(), strJustRotated.c_str()) != 0) {
+      ++nJustRotated;
     }
-    for (std::size_t i : ChooseRotatedToDelete(keys, m_settings.dwRotateKeep)) {
-      std::string strOld = strFolder + names[i];
+    for (std::size_t i : ChooseRotatedToDelete(found.keys, m_settings.dwRotateKeep, nJustRotated)) {
+      std::string strOld = strFolder + found.names[i];
       if (!::DeleteFileA(strOld.c_str())) {
         NoteRotationFailure("deleting the old file " + strOld, ::GetLastError());
         bFailed = true;

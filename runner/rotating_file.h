@@ -1,13 +1,15 @@
 #pragma once
 // One live output file (Stdout or Stderr, or both when they name the same file): appends what
-// the program wrote, rotates it by size, by day or on request at line boundaries, and deletes
-// the oldest rotated files. Failures never stop the writing: a rotation that cannot happen is
-// tried again later, and each run of failures is reported once in the event log.
+// the program wrote, rotates it by size and by day at line boundaries and on request at once,
+// and deletes the oldest rotated files. Failures never stop the writing: a rotation that cannot
+// happen is tried again later, and each run of failures is reported once in the event log.
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/win32_handles.h"
 #include "runner/core/failure_episode.h"
@@ -30,12 +32,19 @@ class CRotatingFile {
 
   // Appends bytes, rotating first where the settings say so.
   void Write(std::string_view data);
-  // Rotates at the next line boundary: at once when the file is at one.
+  // Rotates now (when the file is not empty), even inside a line the program has not ended.
   void RequestRotation();
 
  private:
+  struct RotatedFound {
+    std::vector<std::string> names;  // without the folder
+    std::vector<RotatedKey> keys;
+  };
+
   bool Rotate();
-  void DeleteOldRotated();
+  RotatedFound FindRotated() const;
+  // Deletes the oldest rotated files beyond RotateKeep, never the one just made.
+  void DeleteOldRotated(const std::string& strJustRotated);
   void WriteBytes(std::string_view data);
   void NoteRotationFailure(const std::string& strStep, DWORD dwError);
 
@@ -46,7 +55,7 @@ class CRotatingFile {
   LiveFileState m_state;
   long m_lDay = 0;  // the day the live file's content began
   bool m_bRotationRequested = false;
-  RotatedKey m_lastRotated;
+  std::uint64_t m_ullNextNumber = 0;  // of the next rotated name; 0 until the folder was read
   CFailureEpisode m_rotationFailures;
   ULONGLONG m_ullRetryAfter = 0;  // no rotation is tried before this tick
   CFailureEpisode m_writeFailures;

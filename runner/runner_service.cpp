@@ -1,10 +1,13 @@
 #include "runner/runner_service.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "carrack_messages.h"
 #include "runner/core/command_line.h"
+#include "runner/core/output_drain.h"
 #include "runner/core/stop_progress.h"
 #include "runner/event_log.h"
 #include "runner/parameters.h"
@@ -16,9 +19,6 @@ namespace {
 
 // Reading the registry and creating a process take well under this.
 constexpr DWORD kStartWaitHintMs = 5000;
-// Writing out what the program left in the pipes; more only when something outside the job
-// still holds them.
-constexpr DWORD kOutputFinishMs = 5000;
 
 // While the runner is attached to the program's console to send it Ctrl+C, no console event
 // (that Ctrl+C itself, logoff, shutdown) may end the runner.
@@ -156,6 +156,7 @@ void CRunnerService::StopProgram() {
   m_publisher.Stopping();
   AskProgramToEnd(m_child);
   ULONGLONG ullStart = ::GetTickCount64();
+  m_ullStopBegan = ullStart;
   bool bEnded = false;
   for (bool bFirst = true;; bFirst = false) {
     StopStep step = PlanStopStep(m_params.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
@@ -202,9 +203,33 @@ void CRunnerService::OnProgramEnded() {
 }
 
 void CRunnerService::ReportStopped(ServiceExit exit) {
-  // Everything the program wrote is in its files before the manager hears of the stop.
-  m_reporter.Report(SERVICE_STOP_PENDING, kOutputFinishMs);
-  m_output.Finish(kOutputFinishMs);
+  // Everything the program wrote is in its files before the manager hears of the stop, as far
+  // as the stop's deadline allows; the manager sees the check points rise meanwhile.
+  ULONGLONG ullStart = ::GetTickCount64();
+  std::uint32_t dwOutputMs =
+      PlanOutputWait(m_params.dwStopTimeoutMs, m_ullStopBegan != 0, ullStart - m_ullStopBegan);
+  bool bWritten = false;
+  for (;;) {
+    StopStep step = PlanStopStep(dwOutputMs, ::GetTickCount64() - ullStart);
+    if (step.bTimedOut) break;
+    m_reporter.Report(SERVICE_STOP_PENDING, step.dwWaitHintMs);
+    if (m_output.Finish(step.dwWaitMs)) {
+      bWritten = true;
+      break;
+    }
+  }
+  if (!bWritten) {
+    m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+    m_output.Abandon(kEndAllowanceMs);
+  }
+  if (!bWritten || m_output.Unwritten() > 0) {
+    // Never a clean stop: what the program wrote is not all in its files.
+    std::string strBytes = std::to_string(m_output.Unwritten());
+    std::string strMs = std::to_string(::GetTickCount64() - ullStart);
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_OUTPUT_LOST,
+               {m_strName.c_str(), strBytes.c_str(), strMs.c_str()});
+    exit = ExitWithOutputLost(exit);
+  }
   m_reporter.Report(SERVICE_STOPPED, 0, exit);
 }
 

@@ -43,7 +43,8 @@ class CRunnerService {
   void EndLeftovers(bool bStopping);
   void StopProgram();
   void OnProgramEnded();
-  // The last report: once the output is written out, SERVICE_STOPPED with the exit codes.
+  // The last report: once the output is written out, SERVICE_STOPPED with the exit codes; when
+  // the stop's deadline came first, an event and a failure instead of a clean stop.
   void ReportStopped(ServiceExit exit);
   void StopWithFailure(DWORD dwError);
   DWORD OnControl(DWORD dwControl);
@@ -59,6 +60,7 @@ class CRunnerService {
   CChildProcess m_child;
   CRestartBackoff m_backoff{RestartSettings{}};
   ULONGLONG m_ullStartedAt = 0;
+  ULONGLONG m_ullStopBegan = 0;  // when a stop that was asked for began
   // Held while deciding on and making a restart, and while accepting a stop request, so that
   // no start follows a stop request.
   SRWLOCK m_startLock = SRWLOCK_INIT;

@@ -1,6 +1,6 @@
 #pragma once
 // The system's clock as the runner and the command line read it: the time now as a FILETIME
-// count (UTC, 100 ns units) and wall-clock local time, now or of such a count.
+// count (UTC, 100 ns units), wall-clock local time, now or of such a count, and UTC now.
 #include <windows.h>
 
 #include <cstdint>
@@ -23,6 +23,13 @@ inline LocalTime ToLocalTime(const SYSTEMTIME& time) {
 inline LocalTime LocalNow() {
   SYSTEMTIME time;
   ::GetLocalTime(&time);
+  return ToLocalTime(time);
+}
+
+// The time now in UTC, in the same form.
+inline LocalTime UtcNow() {
+  SYSTEMTIME time;
+  ::GetSystemTime(&time);
   return ToLocalTime(time);
 }
 

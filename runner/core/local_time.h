@@ -1,5 +1,6 @@
 #pragma once
-// A moment of local wall-clock time, as the runner stamps and names its output files with it.
+// A moment of wall-clock time, as the runner stamps and names its output files with it: local
+// time, or UTC where a name says so.
 
 namespace qm::runner {
 

@@ -46,17 +46,21 @@ bool ReadDigits(std::string_view text, std::size_t pos, std::size_t nDigits, std
   return true;
 }
 
+// "-" and one to nMaxDigits digits without a leading zero: the whole of text.
+bool ReadNumber(std::string_view text, std::size_t nMaxDigits, std::uint64_t& value) {
+  return text.size() >= 2 && text.size() <= nMaxDigits + 1 && text[0] == '-' && text[1] != '0' &&
+         ReadDigits(text, 1, text.size() - 1, value);
+}
+
 }  // namespace
 
-std::string RotatedPath(std::string_view livePath, const LocalTime& time, unsigned nCounter) {
+std::string RotatedPath(std::string_view livePath, const LocalTime& utcTime,
+                        std::uint64_t ullNumber) {
   PathParts parts = SplitPath(livePath);
-  char szStamp[48];
-  int nLength = std::snprintf(szStamp, sizeof(szStamp), "-%04d%02d%02dT%02d%02d%02d", time.nYear,
-                              time.nMonth, time.nDay, time.nHour, time.nMinute, time.nSecond);
-  if (nCounter > 0 && nLength > 0 && static_cast<std::size_t>(nLength) < sizeof(szStamp)) {
-    std::snprintf(szStamp + nLength, sizeof(szStamp) - static_cast<std::size_t>(nLength), "-%u",
-                  nCounter);
-  }
+  char szStamp[64];
+  std::snprintf(szStamp, sizeof(szStamp), "-%04d%02d%02dT%02d%02d%02dZ-%llu", utcTime.nYear,
+                utcTime.nMonth, utcTime.nDay, utcTime.nHour, utcTime.nMinute, utcTime.nSecond,
+                static_cast<unsigned long long>(ullNumber));
   std::string strPath(parts.folder);
   strPath += parts.base;
   strPath += szStamp;
@@ -85,7 +89,8 @@ std::uint64_t RotatedStamp(const LocalTime& time) {
 
 bool ParseRotatedName(std::string_view livePath, std::string_view fileName, RotatedKey& key) {
   PathParts parts = SplitPath(livePath);
-  // base "-" YYYYMMDD "T" HHMMSS ["-" counter] extension
+  // base "-" YYYYMMDD "T" HHMMSS, then "Z-" number (this form) or ["-" counter] (the earlier
+  // one), then the extension
   constexpr std::size_t kStampLength = 1 + 8 + 1 + 6;
   if (fileName.size() < parts.base.size() + kStampLength + parts.extension.size()) return false;
   if (!EqualNoCase(fileName.substr(0, parts.base.size()), parts.base)) return false;
@@ -100,28 +105,37 @@ bool ParseRotatedName(std::string_view livePath, std::string_view fileName, Rota
       (middle[9] != 'T' && middle[9] != 't') || !ReadDigits(middle, 10, 6, ullClock)) {
     return false;
   }
+  std::uint64_t ullNumber = 0;
   std::uint64_t ullCounter = 0;
   std::string_view rest = middle.substr(kStampLength);
-  if (!rest.empty()) {
-    // A counter: "-" and one to nine digits, no leading zero.
-    if (rest.size() < 2 || rest.size() > 10 || rest[0] != '-' || rest[1] == '0' ||
-        !ReadDigits(rest, 1, rest.size() - 1, ullCounter)) {
-      return false;
-    }
+  if (!rest.empty() && (rest[0] == 'Z' || rest[0] == 'z')) {
+    // Up to 18 digits: the next number always fits.
+    if (!ReadNumber(rest.substr(1), 18, ullNumber)) return false;
+  } else if (!rest.empty() && !ReadNumber(rest, 9, ullCounter)) {
+    return false;
   }
+  key.ullNumber = ullNumber;
   key.ullStamp = ullDate * 1000000 + ullClock;
   key.nCounter = static_cast<unsigned>(ullCounter);
   return true;
 }
 
+std::uint64_t NextRotationNumber(const std::vector<RotatedKey>& found) {
+  std::uint64_t ullHighest = 0;
+  for (const RotatedKey& key : found) ullHighest = std::max(ullHighest, key.ullNumber);
+  return ullHighest + 1;
+}
+
 std::vector<std::size_t> ChooseRotatedToDelete(const std::vector<RotatedKey>& found,
-                                               std::uint32_t nKeep) {
+                                               std::uint32_t nKeep, std::size_t nJustRotated) {
+  if (nKeep == 0 || found.size() <= nKeep) return {};
+  // Newest first, the file just rotated before all; everything after the first nKeep goes.
   std::vector<std::size_t> order(found.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  if (nKeep == 0 || found.size() <= nKeep) return {};
-  // Newest first; everything after the first nKeep goes.
-  std::sort(order.begin(), order.end(),
-            [&found](std::size_t a, std::size_t b) { return found[b] < found[a]; });
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    if ((a == nJustRotated) != (b == nJustRotated)) return a == nJustRotated;
+    return found[b] < found[a];
+  });
   order.erase(order.begin(), order.begin() + nKeep);
   std::sort(order.begin(), order.end());
   return order;

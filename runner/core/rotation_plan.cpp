@@ -3,9 +3,12 @@
 namespace qm::runner {
 
 WriteStep PlanWrite(const LiveFileState& file, std::uint64_t ullLimit, std::string_view data,
-                    bool bRotationDue) {
+                    RotationDue due) {
   bool bAtLineStart = file.ullOpenLine == 0;
-  if (bRotationDue && bAtLineStart && file.ullSize > 0) return {true, 0};
+  if (file.ullSize > 0 &&
+      (due == RotationDue::kNow || (due == RotationDue::kAtLineEnd && bAtLineStart))) {
+    return {true, 0};
+  }
   if (ullLimit == 0 || data.empty()) return {false, data.size()};
   std::uint64_t ullRoom = file.ullSize < ullLimit ? ullLimit - file.ullSize : 0;
   if (ullRoom >= data.size()) return {false, data.size()};

@@ -1,8 +1,9 @@
 #pragma once
 // Where the output may be cut into files. Whole lines go into a file as long as they fit under
 // the size limit; the file is rotated first when the next line would not fit. Only a line
-// longer than the limit itself is split, into pieces that fill a file each. A rotation that is
-// due for another reason (a new day, a request) waits for the end of the current line.
+// longer than the limit itself is split, into pieces that fill a file each. A rotation for a new
+// day waits for the end of the current line; one asked for happens at once, since the line may
+// never end (a prompt waiting for an answer).
 
 #include <cstdint>
 #include <string_view>
@@ -20,11 +21,16 @@ struct WriteStep {
   std::size_t nBytes = 0;     // bytes to write (when not rotating first)
 };
 
-// The next step for data about to be written. ullLimit 0: no size limit. bRotationDue: a
-// rotation is wanted at the next line boundary. An empty file is never rotated. When a
-// rotation cannot happen, plan again with no limit and no rotation due.
+enum class RotationDue {
+  kNo,
+  kAtLineEnd,  // at the next line boundary
+  kNow,        // even inside a line
+};
+
+// The next step for data about to be written. ullLimit 0: no size limit. An empty file is
+// never rotated. When a rotation cannot happen, plan again with no limit and no rotation due.
 WriteStep PlanWrite(const LiveFileState& file, std::uint64_t ullLimit, std::string_view data,
-                    bool bRotationDue);
+                    RotationDue due);
 
 // The file after written bytes were appended.
 void NoteWritten(LiveFileState& file, std::string_view written);

@@ -24,4 +24,9 @@ ServiceExit ExitForRequestedStop() {
   return {};
 }
 
+ServiceExit ExitWithOutputLost(ServiceExit exit) {
+  if (exit.dwWin32ExitCode != 0) return exit;
+  return {kErrorTimeout, 0};
+}
+
 }  // namespace qm::runner

@@ -9,6 +9,8 @@ constexpr std::uint32_t kErrorServiceSpecificError = 1066;
 constexpr std::uint32_t kErrorProcessAborted = 1067;
 // Reported for a runner failure whose platform error is unknown (zero).
 constexpr std::uint32_t kErrorBadConfiguration = 1610;
+// ERROR_TIMEOUT: the program's output was not all written when the stop's time ran out.
+constexpr std::uint32_t kErrorTimeout = 1460;
 
 struct ServiceExit {
   std::uint32_t dwWin32ExitCode = 0;
@@ -29,5 +31,10 @@ ServiceExit ExitForRunnerFailure(std::uint32_t platformError);
 
 // The service was asked to stop and did: a clean stop, however the program ended.
 ServiceExit ExitForRequestedStop();
+
+// Some of the program's output was not written to its files at the service's end: never a
+// clean stop. A failure keeps its codes, which say more about the program; a clean end
+// becomes kErrorTimeout.
+ServiceExit ExitWithOutputLost(ServiceExit exit);
 
 }  // namespace qm::runner

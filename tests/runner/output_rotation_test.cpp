@@ -1,5 +1,5 @@
 // The runner's output decisions: rotated names, which rotated files to keep, where output may
-// be cut into files, and line timestamps.
+// be cut into files, how long the service's end waits for it, and line timestamps.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -8,6 +8,7 @@
 
 #include "runner/core/failure_episode.h"
 #include "runner/core/line_stamper.h"
+#include "runner/core/output_drain.h"
 #include "runner/core/rotated_files.h"
 #include "runner/core/rotation_plan.h"
 
@@ -16,56 +17,93 @@ namespace {
 
 constexpr LocalTime kTime = {2026, 12, 8, 22, 13, 0, 7};
 
-TEST(RotatedPath, InsertsTheTimeAndCounterBeforeTheExtensionAndIsRecognisedAgain) {
+TEST(RotatedPath, InsertsTheTimeAndNumberBeforeTheExtensionAndIsRecognisedAgain) {
   struct Case {
     const char* pszLive;
-    unsigned nCounter;
+    std::uint64_t ullNumber;
     const char* pszRotated;
   } cases[] = {
-      {"C:\\logs\\app.log", 0, "C:\\logs\\app-20261208T221300.log"},
-      {"C:\\logs\\app.log", 2, "C:\\logs\\app-20261208T221300-2.log"},
-      {"C:\\my.logs\\app", 0, "C:\\my.logs\\app-20261208T221300"},
-      {"C:\\logs\\app.tar.gz", 0, "C:\\logs\\app.tar-20261208T221300.gz"},
-      {"C:\\logs\\.log", 1, "C:\\logs\\.log-20261208T221300-1"},
-      {"out.txt", 0, "out-20261208T221300.txt"},
-      {"D:/logs/out.txt", 0, "D:/logs/out-20261208T221300.txt"},
+      {"C:\\logs\\app.log", 1, "C:\\logs\\app-20261208T221300Z-1.log"},
+      {"C:\\logs\\app.log", 1234567, "C:\\logs\\app-20261208T221300Z-1234567.log"},
+      {"C:\\my.logs\\app", 2, "C:\\my.logs\\app-20261208T221300Z-2"},
+      {"C:\\logs\\app.tar.gz", 3, "C:\\logs\\app.tar-20261208T221300Z-3.gz"},
+      {"C:\\logs\\.log", 4, "C:\\logs\\.log-20261208T221300Z-4"},
+      {"out.txt", 5, "out-20261208T221300Z-5.txt"},
+      {"D:/logs/out.txt", 6, "D:/logs/out-20261208T221300Z-6.txt"},
   };
   for (const Case& c : cases) {
-    std::string strRotated = RotatedPath(c.pszLive, kTime, c.nCounter);
+    std::string strRotated = RotatedPath(c.pszLive, kTime, c.ullNumber);
     EXPECT_EQ(strRotated, c.pszRotated) << c.pszLive;
     // Every rotated name is found by the search pattern and recognised again.
     RotatedKey key;
     std::string strName = strRotated.substr(strRotated.find_last_of("\\/") + 1);
     EXPECT_TRUE(ParseRotatedName(c.pszLive, strName, key)) << strName;
+    EXPECT_EQ(key.ullNumber, c.ullNumber);
     EXPECT_EQ(key.ullStamp, 20261208221300u);
-    EXPECT_EQ(key.nCounter, c.nCounter);
   }
   EXPECT_EQ(RotatedStamp(kTime), 20261208221300u);
   EXPECT_EQ(RotatedSearchPattern("C:\\logs\\app.log"), "C:\\logs\\app-*.log");
 
-  // Only the live file's own rotated names are recognised, in any case.
+  // Only the live file's own rotated names are recognised, in any case, and those of the
+  // earlier form (local time, a counter within the second) too, without a number.
   const char* pszLive = "C:\\logs\\App.Log";
+  struct Earlier {
+    const char* pszName;
+    unsigned nCounter;
+  } earlier[] = {{"app-20261208T221300.LOG", 0}, {"app-20261208T221300-12.log", 12}};
+  for (const Earlier& e : earlier) {
+    RotatedKey key;
+    EXPECT_TRUE(ParseRotatedName(pszLive, e.pszName, key)) << e.pszName;
+    EXPECT_EQ(key.ullNumber, 0u);
+    EXPECT_EQ(key.ullStamp, 20261208221300u);
+    EXPECT_EQ(key.nCounter, e.nCounter);
+  }
   RotatedKey key;
-  EXPECT_TRUE(ParseRotatedName(pszLive, "app-20261208T221300.LOG", key));
+  EXPECT_TRUE(ParseRotatedName(pszLive, "APP-20261208t221300z-7.log", key));
   for (const char* pszOther :
        {"app.log", "app-2026120T221300.log", "app-20261208X221300.log", "app-20261208T221300-.log",
         "app-20261208T221300-01.log", "app-20261208T221300-1x.log", "app-20261208T221300.txt",
-        "apps-20261208T221300.log", "app-extra-20261208T221300.log", "app-20261208T221300"}) {
+        "apps-20261208T221300.log", "app-extra-20261208T221300.log", "app-20261208T221300",
+        "app-20261208T221300Z.log", "app-20261208T221300Z-0.log", "app-20261208T221300Z-01.log",
+        "app-20261208T221300Z1.log", "app-20261208T221300Z-1234567890123456789.log",
+        "app-7-20261208T221300.log"}) {
     EXPECT_FALSE(ParseRotatedName(pszLive, pszOther, key)) << pszOther;
   }
 }
 
-TEST(ChooseRotatedToDelete, KeepsTheNewestByTimeThenCounter) {
-  // In the order a folder listing may give them; "-10" is newer than "-9".
-  std::vector<RotatedKey> found = {{20261208221300, 10},
-                                   {20261207000000, 0},
-                                   {20261208221300, 9},
-                                   {20261208221300, 0},
-                                   {20261209000000, 0}};
-  EXPECT_EQ(ChooseRotatedToDelete(found, 2), (std::vector<std::size_t>{1, 2, 3}));
-  EXPECT_EQ(ChooseRotatedToDelete(found, 4), (std::vector<std::size_t>{1}));
-  EXPECT_TRUE(ChooseRotatedToDelete(found, 5).empty());
-  EXPECT_TRUE(ChooseRotatedToDelete(found, 0).empty());  // 0 keeps all
+TEST(ChooseRotatedToDelete, KeepsWhatWasJustRotatedThenTheNewestByNumber) {
+  // Keys as ParseRotatedName gives them: numbered ones after all of the earlier form.
+  RotatedKey later = {0, 20991231235959, 0};     // app-20991231T235959.log
+  RotatedKey laterOne = {0, 20991231235959, 1};  // app-20991231T235959-1.log
+  RotatedKey earlierNine = {0, 20261208221300, 9};
+  RotatedKey earlierTen = {0, 20261208221300, 10};  // "-10" is newer than "-9"
+  RotatedKey first = {1, 20261207000000, 0};
+  RotatedKey second = {2, 20261201000000, 0};    // the clock went back: the number still counts
+  RotatedKey copied = {500, 20991231235959, 0};  // a numbered name from elsewhere
+  struct Case {
+    std::vector<RotatedKey> found;
+    std::uint32_t nKeep;
+    std::size_t nJustRotated;
+    std::vector<std::size_t> deleted;
+  } cases[] = {
+      // Later names of the earlier form already there: they go, not the file just rotated.
+      {{later, laterOne, first}, 2, 2, {0}},
+      {{later, laterOne, first}, 1, 2, {0, 1}},
+      {{second, earlierTen, first, earlierNine}, 2, 0, {1, 3}},
+      {{earlierTen, earlierNine, later}, 2, 3, {1}},  // none just rotated (index past the end)
+      {{first, second, earlierNine}, 3, 1, {}},
+      {{first, second, earlierNine}, 0, 1, {}},  // 0 keeps all
+      // A copied number above the new one: the file just rotated stays all the same.
+      {{copied, first, second}, 1, 2, {0, 1}},
+      {{copied, first, second}, 2, 2, {1}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ChooseRotatedToDelete(c.found, c.nKeep, c.nJustRotated), c.deleted)
+        << "keep " << c.nKeep << " of " << c.found.size() << ", just rotated " << c.nJustRotated;
+  }
+  EXPECT_EQ(NextRotationNumber({later, laterOne}), 1u);
+  EXPECT_EQ(NextRotationNumber({second, copied, first}), 501u);
+  EXPECT_EQ(NextRotationNumber({}), 1u);
 }
 
 // Runs data through the plan into files, as the runner does; rotation always succeeds.
@@ -77,7 +115,7 @@ std::vector<std::string> WriteThrough(const std::vector<std::string>& pieces,
   for (const std::string& strPiece : pieces) {
     std::string_view rest = strPiece;
     while (!rest.empty()) {
-      WriteStep step = PlanWrite(state, ullLimit, rest, false);
+      WriteStep step = PlanWrite(state, ullLimit, rest, RotationDue::kNo);
       if (step.bRotateFirst) {
         files.emplace_back();
         state = {};
@@ -152,16 +190,44 @@ TEST(PlanWrite, RandomLinesStayWholeAndInOrderUnderTheLimit) {
   }
 }
 
-TEST(PlanWrite, ADueRotationWaitsForTheLineEndAndSkipsAnEmptyFile) {
+TEST(PlanWrite, ADailyRotationWaitsForTheLineEndOneAskedForDoesNot) {
+  constexpr RotationDue kDaily = RotationDue::kAtLineEnd;
+  constexpr RotationDue kAsked = RotationDue::kNow;
   LiveFileState state;
-  EXPECT_FALSE(PlanWrite(state, 0, "x\n", true).bRotateFirst);  // nothing to rotate yet
+  EXPECT_FALSE(PlanWrite(state, 0, "x\n", kDaily).bRotateFirst);  // nothing to rotate yet
+  EXPECT_FALSE(PlanWrite(state, 0, "x\n", kAsked).bRotateFirst);
   NoteWritten(state, "abc");
-  WriteStep step = PlanWrite(state, 0, "def\n", true);
+  // Inside a line: a new day waits for its end; a request cuts it (the line may never end).
+  WriteStep step = PlanWrite(state, 0, "def\n", kDaily);
   EXPECT_FALSE(step.bRotateFirst);
   EXPECT_EQ(step.nBytes, 4u);
+  EXPECT_TRUE(PlanWrite(state, 0, "def\n", kAsked).bRotateFirst);
+  EXPECT_TRUE(PlanWrite(state, 0, "", kAsked).bRotateFirst);  // asked for with nothing new
   NoteWritten(state, "def\n");
-  EXPECT_TRUE(PlanWrite(state, 0, "next\n", true).bRotateFirst);
-  EXPECT_TRUE(PlanWrite(state, 0, "", true).bRotateFirst);  // asked for with nothing new
+  EXPECT_TRUE(PlanWrite(state, 0, "next\n", kDaily).bRotateFirst);
+  EXPECT_TRUE(PlanWrite(state, 0, "", kDaily).bRotateFirst);
+}
+
+TEST(PlanOutputWait, AStopSharesItsTimeoutTheProgramsOwnEndGetsAWholeOne) {
+  struct Case {
+    std::uint32_t stopTimeoutMs;
+    bool bStopAsked;
+    std::uint64_t sinceStopAskedMs;
+    std::uint32_t waitMs;
+  } cases[] = {
+      {15000, true, 2000, 13000},  // the program took 2 s to end: 13 s left for its output
+      {15000, true, 14000, kOutputAfterEndMs},  // never less than the floor
+      {15000, true, 18000, kOutputAfterEndMs},  // ended by force after the timeout
+      {600000, true, 0, 600000},
+      {15000, false, 0, 15000},  // ended by itself: the time a stop would have
+      {15000, false, 99999, 15000},
+      {0, false, 0, kOutputAfterEndMs},  // ended at once by force when stopped: still the floor
+      {0, true, 5, kOutputAfterEndMs},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PlanOutputWait(c.stopTimeoutMs, c.bStopAsked, c.sinceStopAskedMs), c.waitMs)
+        << c.stopTimeoutMs << " " << c.bStopAsked << " " << c.sinceStopAskedMs;
+  }
 }
 
 TEST(CLineStamper, StampsEachLineOnceWhateverThePieces) {

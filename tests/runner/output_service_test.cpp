@@ -129,6 +129,78 @@ TEST(RunnerOutput, RotatesBySizeAtLineEndsAndKeepsTheNewestFiles) {
   }
 }
 
+// The program writes more than rotating into a file a line can keep up with (a slow disk or
+// share does the same) and ends. At the moment SERVICE_STOPPED is first seen, every line is in
+// the files: the last one in the live file, the ones before in the rotated files kept.
+TEST(RunnerOutput, EveryLineIsInTheFilesWhenStoppedIsFirstSeen) {
+  CServiceFixture service("Drain");
+  std::string astrLive[2] = {service.Folder() + "out.log", service.Folder() + "err.log"};
+  ASSERT_TRUE(service.Install(ProbePath(), "--lines 600 --size 100 --exit 0", ""));
+  service.SetStringParameter(value::kStdout, astrLive[0]);
+  service.SetStringParameter(value::kStderr, astrLive[1]);
+  service.SetDwordParameter(value::kRotateBytes, 100);
+  service.SetDwordParameter(value::kRotateKeep, 2);
+  // The time its end gives the output: far more than the writing takes even on a busy machine.
+  service.SetDwordParameter(value::kStopTimeout, 150000);
+  ASSERT_TRUE(service.Start());
+  // Polled tightly; the runner is held on to, so that the folder goes only once it has ended
+  // (a runner that reported too early would still be writing into it).
+  unique_handle hRunner;
+  SERVICE_STATUS_PROCESS status = service.Query();
+  for (ULONGLONG ullEnd = ::GetTickCount64() + 170000;
+       status.dwCurrentState != SERVICE_STOPPED && ::GetTickCount64() < ullEnd;
+       status = service.Query()) {
+    if (!hRunner && status.dwProcessId != 0) {
+      hRunner.reset(::OpenProcess(SYNCHRONIZE, FALSE, status.dwProcessId));
+    }
+    ::Sleep(1);
+  }
+  std::string astrAtStop[2] = {ReadFileText(astrLive[0]), ReadFileText(astrLive[1])};
+  ASSERT_EQ(status.dwCurrentState, SERVICE_STOPPED);
+  EXPECT_EQ(status.dwWin32ExitCode, 0u);
+  for (int nStream = 0; nStream < 2; ++nStream) {
+    EXPECT_EQ(astrAtStop[nStream].substr(0, 11),
+              (nStream == 0 ? "out" : "err") + std::string(" 000600 "))
+        << astrLive[nStream];
+    LineReport report = CheckLines(OutputFiles(astrLive[nStream]), 100, false, 598);
+    EXPECT_EQ(report.strProblem, "");
+    EXPECT_EQ(report.anLast[nStream], 600) << astrLive[nStream];
+  }
+  if (hRunner) {
+    EXPECT_EQ(::WaitForSingleObject(hRunner.get(), 60000), WAIT_OBJECT_0);
+  }
+}
+
+// A process outside the service's job holds a copy of the program's output handle, so the
+// pipe never ends: the stop still ends at its deadline, and is reported as a failure.
+TEST(RunnerOutput, OutputHeldOutsideTheJobEndsTheStopAtItsDeadlineAsAFailure) {
+  CServiceFixture service("Held");
+  std::string strOut = service.Folder() + "out.log";
+  ASSERT_TRUE(service.InstallProbe("--print held"));
+  service.SetStringParameter(value::kStdout, strOut);
+  service.SetDwordParameter(value::kStopTimeout, 1000);
+  ASSERT_TRUE(service.Start());
+  std::string strHandle;
+  ASSERT_TRUE(WaitUntil(
+      [&] { return !(strHandle = RecordValue(ReadFileText(service.Record()), "stdout")).empty(); },
+      10000));
+  unique_handle hProbe(::OpenProcess(PROCESS_DUP_HANDLE, FALSE, PidOf(service.Record())));
+  ASSERT_TRUE(hProbe);
+  HANDLE hCopy = nullptr;
+  ASSERT_TRUE(::DuplicateHandle(
+      hProbe.get(), reinterpret_cast<HANDLE>(std::strtoull(strHandle.c_str(), nullptr, 10)),
+      ::GetCurrentProcess(), &hCopy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+      << ::GetLastError();
+  unique_handle hHeld(hCopy);
+  DWORD dwWritten = 0;
+  ASSERT_TRUE(::WriteFile(hHeld.get(), "outside\n", 8, &dwWritten, nullptr));
+
+  SERVICE_STATUS_PROCESS status = service.StopAndWait(30000);
+  ASSERT_EQ(status.dwCurrentState, SERVICE_STOPPED);
+  EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_TIMEOUT));
+  EXPECT_EQ(ReadFileText(strOut), "held\r\noutside\n");
+}
+
 TEST(RunnerOutput, BothStreamsInOneFileStayWholeStampedAndCompleteAfterAStop) {
   CServiceFixture service("Shared");
   std::string strBoth = service.Folder() + "both.log";
@@ -154,9 +226,14 @@ TEST(RunnerOutput, BothStreamsInOneFileStayWholeStampedAndCompleteAfterAStop) {
   EXPECT_EQ(report.anLast[1], 1500);
 }
 
+// Rotated names that sort after today's are there too (a clock set back, a copied file): what
+// the runner rotates is kept all the same, and those go first.
 TEST(RunnerOutput, RotatesDailyAndOnControl128WhileAReaderHoldsTheFile) {
   CServiceFixture service("Control");
   std::string strOut = service.Folder() + "out.log";
+  for (const char* pszLater : {"out-20991231T235959.log", "out-20991231T235959-1.log"}) {
+    ASSERT_TRUE(WriteText(service.Folder() + pszLater, "later\n"));
+  }
   // An earlier run's file, last written two days ago: the first write goes to a new file.
   {
     unique_hfile hOld(::CreateFileA(strOut.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -174,9 +251,14 @@ TEST(RunnerOutput, RotatesDailyAndOnControl128WhileAReaderHoldsTheFile) {
   ASSERT_TRUE(service.Install(ProbePath(), "--lines 100000 --size 50 --rate 40 --streams out", ""));
   service.SetStringParameter(value::kStdout, strOut);
   service.SetDwordParameter(value::kRotateDaily, 1);
+  service.SetDwordParameter(value::kRotateKeep, 2);
   ASSERT_TRUE(service.Start());
-  ASSERT_TRUE(WaitUntil([&] { return OutputFiles(strOut).size() == 2; }, 10000));
-  EXPECT_EQ(ReadFileText(OutputFiles(strOut)[0]), "earlier\n");
+  auto rotated = [&](std::size_t nIndex) {
+    std::vector<std::string> files = OutputFiles(strOut);
+    return files.size() == 3 ? ReadFileText(files[nIndex]) : std::string();
+  };
+  ASSERT_TRUE(WaitUntil([&] { return rotated(1) == "earlier\n"; }, 10000)) << rotated(1);
+  EXPECT_EQ(rotated(0), "later\n");
   // Lines arrive as they are written, not when a buffer fills.
   ASSERT_TRUE(WaitUntil([&] { return FileSize(strOut) >= 5 * 50; }, 10000));
   // Opened as log shippers open it, with delete sharing.
@@ -187,7 +269,8 @@ TEST(RunnerOutput, RotatesDailyAndOnControl128WhileAReaderHoldsTheFile) {
   SERVICE_STATUS status;
   ASSERT_TRUE(::ControlService(service.Handle(), contract::kControlRotate, &status))
       << ::GetLastError();
-  ASSERT_TRUE(WaitUntil([&] { return OutputFiles(strOut).size() == 3; }, 5000));
+  // The later names go first.
+  ASSERT_TRUE(WaitUntil([&] { return rotated(0) == "earlier\n"; }, 5000));
   ASSERT_TRUE(WaitUntil([&] { return FileSize(strOut) >= 2 * 50; }, 5000));
   // The reader followed the file to its new name and reads all of it.
   std::string strRead(64 * 1024, '\0');
@@ -202,6 +285,90 @@ TEST(RunnerOutput, RotatesDailyAndOnControl128WhileAReaderHoldsTheFile) {
   LineReport report = CheckLines(OutputFiles(strOut), 50, false, 1, "earlier\n");
   EXPECT_EQ(report.strProblem, "");
   EXPECT_GE(report.anLast[0], 7);
+}
+
+// Control 128 while the program is silent, its standard error ending in a prompt that waits for
+// an answer (written out after half a second): both files rotate at once, the prompt with the
+// lines before it.
+TEST(RunnerOutput, Control128RotatesBothFilesAtOnce) {
+  CServiceFixture service("Both");
+  std::string astrLive[2] = {service.Folder() + "out.log", service.Folder() + "err.log"};
+  ASSERT_TRUE(service.InstallProbe("--lines 5 --size 40 --prompt answer?"));
+  service.SetStringParameter(value::kStdout, astrLive[0]);
+  service.SetStringParameter(value::kStderr, astrLive[1]);
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(service.Record(), 10000));
+  ASSERT_TRUE(WaitUntil(
+      [&] { return FileSize(astrLive[0]) == 5 * 40 && FileSize(astrLive[1]) == 5 * 40 + 7; },
+      5000));
+  SERVICE_STATUS status;
+  ASSERT_TRUE(::ControlService(service.Handle(), contract::kControlRotate, &status))
+      << ::GetLastError();
+  EXPECT_TRUE(WaitUntil(
+      [&] { return OutputFiles(astrLive[0]).size() == 2 && OutputFiles(astrLive[1]).size() == 2; },
+      5000));
+  for (int nStream = 0; nStream < 2; ++nStream) {
+    std::vector<std::string> files = OutputFiles(astrLive[nStream]);
+    ASSERT_EQ(files.size(), 2u) << astrLive[nStream];
+    EXPECT_EQ(FileSize(files[0]), 5u * 40 + (nStream == 0 ? 0 : 7)) << files[0];
+    EXPECT_EQ(FileSize(files[1]), 0u) << files[1];
+  }
+  EXPECT_EQ(service.StopAndWait().dwCurrentState, SERVICE_STOPPED);
+}
+
+// The long line --long writes to a stream: 13 letters over and over, and its line end.
+std::string LongLine(std::size_t nSize, char cFirst) {
+  std::string strLine;
+  for (std::size_t i = 0; i + 1 < nSize; ++i) strLine += static_cast<char>(cFirst + i % 13);
+  return strLine + "\n";
+}
+
+// A line of 200 KiB, left unfinished for a while halfway, before 300 ordinary lines of each
+// stream: in a file of its own it arrives as it was written; in a file shared by both streams
+// in pieces of the buffer's size with the other stream's lines between them; either way
+// everything after it arrives too.
+TEST(RunnerOutput, LinesLongerThanTheBufferArriveAndTheReadingGoesOn) {
+  constexpr std::size_t kLong = 200 * 1024;
+  for (bool bShared : {false, true}) {
+    CServiceFixture service(bShared ? "LongShared" : "LongOwn");
+    std::string strOut = service.Folder() + "out.log";
+    std::string strErr = bShared ? strOut : service.Folder() + "err.log";
+    ASSERT_TRUE(service.Install(ProbePath(), "--long 204800 --lines 300 --size 60 --exit 0", ""));
+    service.SetStringParameter(value::kStdout, strOut);
+    service.SetStringParameter(value::kStderr, strErr);
+    ASSERT_TRUE(service.Start());
+    ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, 30000).dwCurrentState, SERVICE_STOPPED);
+
+    std::string strText = ReadFileText(strOut);
+    if (!bShared) {
+      std::string strErrText = ReadFileText(strErr);
+      EXPECT_EQ(strText.substr(0, kLong), LongLine(kLong, 'A'));
+      EXPECT_EQ(strErrText.substr(0, kLong), LongLine(kLong, 'N'));
+      strText += strErrText;
+    }
+    // Each stream's letters in order, whatever came between them.
+    std::string astrLetters[2];
+    for (char c : strText) {
+      if (c >= 'A' && c <= 'Z') astrLetters[c < 'N' ? 0 : 1] += c;
+    }
+    EXPECT_EQ(astrLetters[0] + "\n", LongLine(kLong, 'A')) << bShared;
+    EXPECT_EQ(astrLetters[1] + "\n", LongLine(kLong, 'N')) << bShared;
+    // Without them and their two line ends, the ordinary lines are all there.
+    strText.erase(
+        std::remove_if(strText.begin(), strText.end(), [](char c) { return c >= 'A' && c <= 'Z'; }),
+        strText.end());
+    for (int nEnd = 0; nEnd < 2; ++nEnd) {
+      std::size_t pos = strText[0] == '\n' ? 0 : strText.find("\n\n");
+      ASSERT_NE(pos, std::string::npos) << bShared;
+      strText.erase(pos, 1);
+    }
+    std::string strLines = service.Folder() + "lines.txt";
+    ASSERT_TRUE(WriteText(strLines, strText));
+    LineReport report = CheckLines({strLines}, 60, false);
+    EXPECT_EQ(report.strProblem, "") << bShared;
+    EXPECT_EQ(report.anLast[0], 300) << bShared;
+    EXPECT_EQ(report.anLast[1], 300) << bShared;
+  }
 }
 
 // Each run writes lines 1 to 50 and fails; the runner starts it again after 100 to 400 ms. The

@@ -18,9 +18,14 @@
 //                     "out 000001 <tick> xxx..." (or "err ...") of --size bytes with its line end
 //                     (default 100), --rate lines a second to each stream (default: at once),
 //                     --streams out|err|both (default both)
+//   --long N          before those lines, one line of N bytes with its line end to each of
+//                     those streams, in two halves 700 ms apart: "ABC...LMABC..." (13 letters
+//                     repeated) to standard output, "NOP...YZNOP..." to standard error
+//   --prompt TEXT     after everything else, TEXT to standard error without a line end
 // Without --exit it waits until it is asked to end (Ctrl+Break, Ctrl+C or WM_CLOSE); it then
-// appends "ended-by=<how>" to its record file. Like an ordinary program it only installs a
-// console handler: it does not turn Ctrl+C on or off.
+// appends "ended-by=<how>" to its record file. The record also gives the value of its standard
+// output handle ("stdout="), for a test that takes a copy. Like an ordinary program it only
+// installs a console handler: it does not turn Ctrl+C on or off.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -139,6 +144,9 @@ void WriteRecord(int argc, char** argv) {
   ::GetModuleFileNameA(nullptr, szSelf, sizeof(szSelf));
   strText += "exe=" + std::string(szSelf) + "\n";
   strText += std::string("in-job=") + (g_bInJobAtStart ? "1" : "0") + "\n";
+  strText += "stdout=" +
+             std::to_string(reinterpret_cast<std::uintptr_t>(::GetStdHandle(STD_OUTPUT_HANDLE))) +
+             "\n";
   for (int i = 1; i < argc; ++i) strText += "arg=" + std::string(argv[i]) + "\n";
   char szPriority[16];
   std::snprintf(szPriority, sizeof(szPriority), "0x%lx",
@@ -221,12 +229,31 @@ bool StartChild(const std::string& strRecord) {
 
 // At once, written through the C runtime's buffering as most programs write: lines reach the
 // pipe in pieces that do not follow line ends. At a rate, one write a line.
-void WriteLines(long nLines, long nSize, long nRate, const std::string& strStreams) {
+void WriteLines(long nLines, long nSize, long nRate, const std::string& strStreams, long nLong) {
   // Binary: each line is exactly nSize bytes.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
   bool bOut = strStreams != "err";
   bool bErr = strStreams != "out";
+  if (nLong > 0) {
+    // Longer than any buffer on the way, and left unfinished for a while halfway.
+    for (int nHalf = 0; nHalf < 2; ++nHalf) {
+      for (int nStream = 0; nStream < 2; ++nStream) {
+        if (!(nStream == 0 ? bOut : bErr)) continue;
+        long nFrom = nHalf == 0 ? 0 : nLong / 2;
+        long nTo = nHalf == 0 ? nLong / 2 : nLong - 1;
+        std::string strHalf;
+        for (long i = nFrom; i < nTo; ++i) {
+          strHalf += static_cast<char>((nStream == 0 ? 'A' : 'N') + i % 13);
+        }
+        if (nHalf == 1) strHalf += '\n';
+        DWORD dwWritten = 0;
+        ::WriteFile(::GetStdHandle(nStream == 0 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE),
+                    strHalf.data(), static_cast<DWORD>(strHalf.size()), &dwWritten, nullptr);
+      }
+      if (nHalf == 0) ::Sleep(700);
+    }
+  }
   ULONGLONG ullStart = ::GetTickCount64();
   std::string strLine;
   for (long n = 1; n <= nLines; ++n) {
@@ -267,9 +294,11 @@ int main(int argc, char** argv) {
   bool bWindow = false;
   std::string strChild;
   std::string strPrint;
+  std::string strPrompt;
   long nLines = 0;
   long nSize = 100;
   long nRate = 0;
+  long nLong = 0;
   std::string strStreams = "both";
   std::string strRunMs;
   for (int i = 1; i < argc; ++i) {
@@ -289,12 +318,16 @@ int main(int argc, char** argv) {
       strChild = argv[++i];
     } else if (strArg == "--print" && bHasValue) {
       strPrint = argv[++i];
+    } else if (strArg == "--prompt" && bHasValue) {
+      strPrompt = argv[++i];
     } else if (strArg == "--lines" && bHasValue) {
       nLines = std::atol(argv[++i]);
     } else if (strArg == "--size" && bHasValue) {
       nSize = std::atol(argv[++i]);
     } else if (strArg == "--rate" && bHasValue) {
       nRate = std::atol(argv[++i]);
+    } else if (strArg == "--long" && bHasValue) {
+      nLong = std::atol(argv[++i]);
     } else if (strArg == "--streams" && bHasValue) {
       strStreams = argv[++i];
     } else if (strArg == "--count" && bHasValue) {
@@ -313,7 +346,11 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     std::fflush(stderr);
   }
-  if (nLines > 0) WriteLines(nLines, nSize, nRate, strStreams);
+  if (nLines > 0) WriteLines(nLines, nSize, nRate, strStreams, nLong);
+  if (!strPrompt.empty()) {
+    std::fputs(strPrompt.c_str(), stderr);
+    std::fflush(stderr);
+  }
   if (!strChild.empty() && !StartChild(strChild)) return 90;
   if (!g_strRecord.empty()) WriteRecord(argc, argv);
   if (nExit >= 0) {

@@ -32,6 +32,25 @@ TEST(ServiceExit, GivingUpIsAlwaysAFailure) {
   EXPECT_EQ(ExitForGivingUp(0).dwWin32ExitCode, kErrorProcessAborted);
 }
 
+TEST(ServiceExit, LostOutputIsNeverACleanStop) {
+  struct Case {
+    ServiceExit before;
+    ServiceExit after;
+  } cases[] = {
+      {ExitForRequestedStop(), {kErrorTimeout, 0}},
+      {ExitForProgram(0), {kErrorTimeout, 0}},
+      // A failure already keeps what it says about the program.
+      {ExitForProgram(3), {kErrorServiceSpecificError, 3}},
+      {ExitForGivingUp(0), {kErrorProcessAborted, 0}},
+      {ExitForRunnerFailure(2), {2, 0}},
+  };
+  for (const Case& c : cases) {
+    ServiceExit exit = ExitWithOutputLost(c.before);
+    EXPECT_EQ(exit.dwWin32ExitCode, c.after.dwWin32ExitCode) << c.before.dwWin32ExitCode;
+    EXPECT_EQ(exit.dwServiceSpecificExitCode, c.after.dwServiceSpecificExitCode);
+  }
+}
+
 TEST(ServiceExit, ARequestedStopIsClean) {
   EXPECT_EQ(ExitForRequestedStop().dwWin32ExitCode, 0u);
   EXPECT_EQ(ExitForRequestedStop().dwServiceSpecificExitCode, 0u);
