@@ -8,14 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include <vector>
-
 #include "cli/arguments.h"
 #include "cli/batch_code_page.h"
 #include "cli/console.h"
 #include "cli/exit_codes.h"
 #include "cli/runner_view.h"
 #include "cli/settings.h"
+#include "runner/core/runner_settings.h"
 #include "service/platform.h"
 #include "service/platform_handles.h"
 #include "service/service_commands.h"
@@ -75,9 +74,7 @@ class CCommandLineTool {
   // process; returns the status exit code.
   int ReportStatus(const std::string& strName, const svc::ServiceStatus& status);
 
-  // Parameters values: read (error code, 0 when read) and write.
-  long ReadParameter(const std::string& strName, const char* pszValue, std::uint32_t* pdwType,
-                     std::string* pData);
+  // Values of the service's key: the manager's own (read), and the runner's (write, delete).
   long ReadServiceValue(const std::string& strName, const char* pszValue, std::uint32_t* pdwType,
                         std::string* pData);
   long ReadValue(const std::string& strPath, const char* pszValue, std::uint32_t* pdwType,
@@ -85,6 +82,9 @@ class CCommandLineTool {
   bool WriteParameter(const std::string& strName, const char* pszValue, std::uint32_t dwType,
                       const std::string& data);
   bool DeleteParameter(const std::string& strName, const char* pszValue);
+  // One runner value through the runner's own parser into *pSettings; says why not.
+  bool ReadRunnerValue(runner::IValueSource& source, const std::string& strName,
+                       const contract::RunnerValue& value, runner::RunnerSettings* pSettings);
   // A runner value as text (a list's entries one a line, and in *pEntries), its default when
   // absent; false when it cannot be read.
   bool RunnerValueText(const std::string& strName, const contract::RunnerValue& value,
@@ -101,10 +101,11 @@ class CCommandLineTool {
   // ApplySetting).
   bool ApplyStartup(const std::string& strName, svc::Handle hService, const char* pszKeptList,
                     StartupChoice choice);
-  // Refuses restart, environment or priority values that the runner would refuse at its start.
-  bool CheckRunSettings(const std::string& strName, const char* pszValue, const SettingData& data);
-  // Refuses a Runfile, Arguments or StopTimeout that the runner would refuse at its start.
-  bool CheckWithRunner(const std::string& strName, const char* pszValue, const SettingData& data);
+  // The stored settings with one value changed (pNew) or reset (nullptr), read and checked as
+  // the runner will at its next start; refused (and said why) when the runner would refuse
+  // them for a reason the stored values do not have already.
+  bool CheckRunnerEdit(const std::string& strName, const contract::RunnerValue& value,
+                       const runner::StoredValue* pNew);
 
   std::string ErrorText();  // the last error as one line
   std::string ErrorText(std::uint32_t dwCode);

@@ -5,7 +5,7 @@
 
 #include "cli/cli_tool.h"
 #include "runner/core/command_line.h"
-#include "runner/core/run_parameters.h"
+#include "runner/core/runner_settings.h"
 
 namespace qm::cli {
 
@@ -73,15 +73,15 @@ int CCommandLineTool::OnInstall(const ParsedCommand& cmd) {
       return Fail(strError + "; nothing was installed.");
     }
   }
-  runner::RunParameters params;
-  params.strRunfile = cmd.strProgram;
-  params.strArguments = cmd.strArguments;
-  const runner::ParameterProblem problem = runner::CheckParameters(params);
   // A quote inside the program's name is refused by Install itself, in its own words.
-  if (problem != runner::ParameterProblem::kNone &&
-      problem != runner::ParameterProblem::kQuoteInRunfile) {
-    return Fail(std::string("The runner would refuse this program: ") +
-                runner::DescribeProblem(problem) + ". Nothing was installed.");
+  runner::RunnerSettings settings;
+  settings.strRunfile = cmd.strProgram;
+  settings.strArguments = cmd.strArguments;
+  runner::RunnerFailure failure;
+  if (!contract::RunfileHasQuoteInName(cmd.strProgram) &&
+      !runner::CheckRunnerSettings(settings, &failure)) {
+    return Fail("The runner would refuse this program: " + failure.strDetail +
+                ". Nothing was installed.");
   }
 
   svc::InstallRequest request;

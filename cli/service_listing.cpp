@@ -5,10 +5,13 @@
 #include <map>
 
 #include "cli/cli_tool.h"
+#include "cli/stored_parameters.h"
 
 namespace qm::cli {
 
 namespace {
+
+const contract::RunnerValue& kRunfileValue = *contract::FindRunnerValue(contract::value::kRunfile);
 
 struct CaseBlindLess {
   bool operator()(const std::string& a, const std::string& b) const {
@@ -76,12 +79,13 @@ int CCommandLineTool::OnList() {
         strState = "restarting";
       }
     }
-    std::uint32_t dwType = 0;
-    std::string data;
-    std::string strProgram;
-    if (ReadParameter(strName, contract::value::kRunfile, &dwType, &data) == 0) {
-      strProgram = data.substr(0, data.find('\0'));
-    }
+    // A program that cannot be read shows as none: list tells what it can of every service.
+    CStoredParameters key(m_registry, m_system);
+    runner::RunnerSettings settings;
+    runner::RunnerFailure failure;
+    const bool bRead = key.Open(strName) == svc::kErrorSuccess &&
+                       runner::ReadRunnerValue(key, kRunfileValue, &settings, &failure);
+    const std::string strProgram = bRead ? settings.strRunfile : std::string();
     std::string strLine = strName;
     strLine.append(cchName + 2 - strName.size(), ' ');
     strLine += strState;
@@ -199,8 +203,8 @@ int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
     if (value.bWrittenByTool) continue;
     std::string strText;
     std::vector<std::string> entries;
-    if (ReadParameter(cmd.strName, value.pszName, nullptr, &strText) != 0) continue;
     if (!RunnerValueText(cmd.strName, value, &strText, &bDefault, &entries)) return kExitFailure;
+    if (bDefault) continue;
     std::string strLine = "quillmnt set " + strName + " " + value.pszName;
     if (value.type == contract::ValueType::kMultiString) {
       if (entries.empty()) continue;  // an empty list is what reset leaves

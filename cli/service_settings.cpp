@@ -6,40 +6,13 @@
 #include <vector>
 
 #include "cli/cli_tool.h"
-#include "runner/core/run_parameters.h"
-#include "runner/core/run_settings.h"
+#include "cli/stored_parameters.h"
+#include "runner/core/runner_settings.h"
 #include "service/dependency_list.h"
 
 namespace qm::cli {
 
 namespace {
-
-// The runner reads no value longer than this.
-constexpr std::uint32_t kMaxValueBytes = 64 * 1024;
-
-std::string DwordBytes(std::uint32_t dwValue) {
-  std::string strBytes(4, '\0');
-  std::memcpy(strBytes.data(), &dwValue, 4);
-  return strBytes;
-}
-
-// A registry string's text: up to its first NUL (a value stored without one is whole).
-std::string StringOf(const std::string& data) {
-  return data.substr(0, data.find('\0'));
-}
-
-// The entries of a multi-string value.
-std::vector<std::string> EntriesOf(const std::string& data) {
-  std::vector<std::string> entries;
-  std::size_t nAt = 0;
-  while (nAt < data.size() && data[nAt] != '\0') {
-    const std::size_t nEnd = data.find('\0', nAt);
-    entries.push_back(data.substr(nAt, nEnd == std::string::npos ? std::string::npos : nEnd - nAt));
-    if (nEnd == std::string::npos) break;
-    nAt = nEnd + 1;
-  }
-  return entries;
-}
 
 std::string JoinList(const char* list) {
   std::string strText;
@@ -51,11 +24,6 @@ std::string JoinList(const char* list) {
 }
 
 }  // namespace
-
-long CCommandLineTool::ReadParameter(const std::string& strName, const char* pszValue,
-                                     std::uint32_t* pdwType, std::string* pData) {
-  return ReadValue(contract::ParametersKeyPath(strName), pszValue, pdwType, pData);
-}
 
 long CCommandLineTool::ReadServiceValue(const std::string& strName, const char* pszValue,
                                         std::uint32_t* pdwType, std::string* pData) {
@@ -70,7 +38,7 @@ long CCommandLineTool::ReadValue(const std::string& strPath, const char* pszValu
       m_registry.OpenKey(svc::kHKeyLocalMachine, strPath.c_str(), 0, svc::kKeyRead, &hRaw);
   if (lOpen != svc::kErrorSuccess) return lOpen;
   svc::CRegKey key = svc::OwnKey(m_registry, m_system, hRaw);
-  std::string strData(kMaxValueBytes, '\0');
+  std::string strData(contract::kMaxValueBytes, '\0');
   auto cbData = static_cast<std::uint32_t>(strData.size());
   const long lResult = m_registry.QueryValue(
       key.get(), pszValue, pdwType, reinterpret_cast<unsigned char*>(strData.data()), &cbData);
@@ -114,48 +82,40 @@ bool CCommandLineTool::DeleteParameter(const std::string& strName, const char* p
   return false;
 }
 
+bool CCommandLineTool::ReadRunnerValue(runner::IValueSource& source, const std::string& strName,
+                                       const contract::RunnerValue& value,
+                                       runner::RunnerSettings* pSettings) {
+  runner::RunnerFailure failure;
+  if (runner::ReadRunnerValue(source, value, pSettings, &failure)) return true;
+  // A value the tool always writes that is missing shows empty, as a half-made key left it.
+  if (failure.dwError == runner::kErrorFileNotFound) return true;
+  if (failure.dwError == runner::kErrorDatatypeMismatch) {
+    Fail(std::string(value.pszName) + " of " + strName +
+         " has a type the runner does not accept; set it again.");
+  } else {
+    Fail("Could not read " + std::string(value.pszName) + " of " + strName + ". " +
+         ErrorText(failure.dwError));
+  }
+  return false;
+}
+
 bool CCommandLineTool::RunnerValueText(const std::string& strName,
                                        const contract::RunnerValue& value, std::string* pText,
                                        bool* pbDefault, std::vector<std::string>* pEntries) {
-  if (pEntries != nullptr) pEntries->clear();
-  std::uint32_t dwType = 0;
-  std::string data;
-  const long lResult = ReadParameter(strName, value.pszName, &dwType, &data);
-  *pbDefault = lResult == svc::kErrorFileNotFound;
-  if (*pbDefault) {
-    char szDefault[16];
-    std::snprintf(szDefault, sizeof(szDefault), "%u", static_cast<unsigned>(value.dwDefault));
-    *pText = value.type == contract::ValueType::kDword ? szDefault
-             : value.pszDefault != nullptr             ? value.pszDefault
-                                                       : "";
-    return true;
-  }
-  if (lResult != svc::kErrorSuccess) {
+  CStoredParameters source(m_registry, m_system);
+  const long lOpen = source.Open(strName);
+  if (lOpen != svc::kErrorSuccess && lOpen != svc::kErrorFileNotFound) {
     Fail("Could not read " + std::string(value.pszName) + " of " + strName + ". " +
-         ErrorText(static_cast<std::uint32_t>(lResult)));
+         ErrorText(static_cast<std::uint32_t>(lOpen)));
     return false;
   }
-  const bool bTypeOk = value.type == contract::ValueType::kDword
-                           ? dwType == svc::kRegDword && data.size() == 4
-                       : value.type == contract::ValueType::kMultiString
-                           ? dwType == svc::kRegMultiSz
-                           : dwType == svc::kRegSz || dwType == svc::kRegExpandSz;
-  if (!bTypeOk) {
-    Fail(std::string(value.pszName) + " of " + strName +
-         " has a type the runner does not accept; set it again.");
-    return false;
-  }
-  if (value.type == contract::ValueType::kDword) {
-    std::uint32_t dwValue = 0;
-    std::memcpy(&dwValue, data.data(), 4);
-    *pText = std::to_string(dwValue);
-  } else if (value.type == contract::ValueType::kMultiString) {
-    pText->clear();
-    for (const std::string& strEntry : EntriesOf(data)) *pText += strEntry + '\n';
-    if (!pText->empty()) pText->pop_back();
-    if (pEntries != nullptr) *pEntries = EntriesOf(data);
-  } else {
-    *pText = StringOf(data);
+  runner::RunnerSettings settings;
+  if (!ReadRunnerValue(source, strName, value, &settings)) return false;
+  *pbDefault = !runner::IsStored(settings, value);
+  *pText = runner::RunnerValueText(settings, value);
+  if (pEntries != nullptr) {
+    const std::vector<std::string>* pList = runner::RunnerValueEntries(settings, value);
+    *pEntries = pList != nullptr ? *pList : std::vector<std::string>();
   }
   return true;
 }
@@ -257,94 +217,39 @@ int CCommandLineTool::OnGet(const ParsedCommand& cmd) {
   return kExitOk;
 }
 
-bool CCommandLineTool::CheckRunSettings(const std::string& strName, const char* pszValue,
-                                        const SettingData& data) {
-  namespace value = contract::value;
-  // The values as the runner reads them at its next start: as stored, then with this one.
-  runner::RunSettingValues stored;
-  std::string* const texts[] = {&stored.strRestart, &stored.strPriority};
-  const char* const textNames[] = {value::kRestart, value::kPriority};
-  std::uint32_t* const dwords[] = {&stored.dwRestartDelayMs, &stored.dwRestartDelayMaxMs,
-                                   &stored.dwRestartLimit};
-  const char* const dwordNames[] = {value::kRestartDelay, value::kRestartDelayMax,
-                                    value::kRestartLimit};
-  std::uint32_t dwType = 0;
-  std::string strStored;
-  for (std::size_t i = 0; i < std::size(texts); ++i) {
-    if (ReadParameter(strName, textNames[i], &dwType, &strStored) == 0)
-      *texts[i] = StringOf(strStored);
-  }
-  for (std::size_t i = 0; i < std::size(dwords); ++i) {
-    if (ReadParameter(strName, dwordNames[i], &dwType, &strStored) == 0 && strStored.size() == 4) {
-      std::memcpy(dwords[i], strStored.data(), 4);
-    }
-  }
-  if (ReadParameter(strName, value::kEnvironment, &dwType, &strStored) == 0) {
-    stored.environment = EntriesOf(strStored);
-  }
-
-  runner::RunSettingValues after = stored;
-  const std::string_view name = pszValue;
-  if (name == value::kRestart) {
-    after.strRestart = data.strText;
-  } else if (name == value::kPriority) {
-    after.strPriority = data.strText;
-  } else if (name == value::kRestartDelay) {
-    after.dwRestartDelayMs = data.dwValue;
-  } else if (name == value::kRestartDelayMax) {
-    after.dwRestartDelayMaxMs = data.dwValue;
-  } else if (name == value::kRestartLimit) {
-    after.dwRestartLimit = data.dwValue;
-  } else if (name == value::kEnvironment) {
-    after.environment = EntriesOf(data.strList);
+bool CCommandLineTool::CheckRunnerEdit(const std::string& strName,
+                                       const contract::RunnerValue& value,
+                                       const runner::StoredValue* pNew) {
+  // The settings as the runner reads them at its next start: as stored, then with this edit.
+  CStoredParameters stored(m_registry, m_system);
+  stored.Open(strName);
+  CStoredParameters edited(m_registry, m_system);
+  edited.Open(strName);
+  if (pNew != nullptr) {
+    edited.Set(value.pszName, *pNew);
   } else {
-    return true;  // not one of these values
+    edited.Erase(value.pszName);
   }
-  runner::RunSettings settings;
-  std::string strProblem;
-  if (runner::MakeRunSettings(after, settings, strProblem)) return true;
-  // A problem that the stored values have already is not this edit's: values are mended
-  // one at a time.
-  std::string strStoredProblem;
-  if (!runner::MakeRunSettings(stored, settings, strStoredProblem) &&
-      strStoredProblem == strProblem) {
+  const auto judge = [](runner::IValueSource& source, runner::RunnerFailure* pFailure) {
+    runner::RunnerSettings settings;
+    return runner::ReadRunnerSettings(source, &settings, pFailure) &&
+           runner::CheckRunnerSettings(settings, pFailure);
+  };
+  runner::RunnerFailure after;
+  if (judge(edited, &after)) return true;
+  // A problem that the stored values have already is not this edit's: values are mended one
+  // at a time.
+  runner::RunnerFailure before;
+  if (!judge(stored, &before) && before.kind == after.kind &&
+      before.strSubject == after.strSubject && before.strDetail == after.strDetail) {
     return true;
   }
-  Fail("The runner would refuse this: " + strProblem + ". Nothing was changed.");
-  return false;
-}
-
-bool CCommandLineTool::CheckWithRunner(const std::string& strName, const char* pszValue,
-                                       const SettingData& data) {
-  namespace value = contract::value;
-  const std::string_view name = pszValue;
-  if (name != value::kRunfile && name != value::kArguments && name != value::kStopTimeout) {
-    return true;
-  }
-  runner::RunParameters stored;
-  std::uint32_t dwType = 0;
-  std::string strStored;
-  if (ReadParameter(strName, value::kRunfile, &dwType, &strStored) == 0) {
-    stored.strRunfile = StringOf(strStored);
-  }
-  if (ReadParameter(strName, value::kArguments, &dwType, &strStored) == 0) {
-    stored.strArguments = StringOf(strStored);
-  }
-  if (ReadParameter(strName, value::kStopTimeout, &dwType, &strStored) == 0 &&
-      strStored.size() == 4) {
-    std::memcpy(&stored.dwStopTimeoutMs, strStored.data(), 4);
-  }
-  runner::RunParameters after = stored;
-  if (name == value::kRunfile) after.strRunfile = data.strText;
-  if (name == value::kArguments) after.strArguments = data.strText;
-  if (name == value::kStopTimeout) after.dwStopTimeoutMs = data.dwValue;
-  const runner::ParameterProblem problem = runner::CheckParameters(after);
-  // A problem the stored values have already is not this edit's (see CheckRunSettings).
-  if (problem == runner::ParameterProblem::kNone || runner::CheckParameters(stored) == problem) {
-    return true;
-  }
-  Fail(std::string("The runner would refuse this ") + pszValue + ": " +
-       runner::DescribeProblem(problem) + ". Nothing was changed.");
+  // Only the edited value can be unreadable after the edit that is not unreadable before.
+  Fail("The runner would refuse this: " +
+       (after.kind == runner::FailureKind::kValueRefused
+            ? after.strDetail
+            : "the " + after.strSubject + " value cannot be read") +
+       ". Nothing was changed.");
   return false;
 }
 
@@ -382,19 +287,12 @@ bool CCommandLineTool::ApplySetting(const std::string& strName, const Setting& s
                                     const SettingData& data) {
   if (setting.kind == SettingKind::kRunnerValue) {
     const contract::RunnerValue& value = *setting.pValue;
-    if (!CheckRunSettings(strName, value.pszName, data) ||
-        !CheckWithRunner(strName, value.pszName, data)) {
-      return false;
-    }
-    switch (value.type) {
-      case contract::ValueType::kDword:
-        return WriteParameter(strName, value.pszName, svc::kRegDword, DwordBytes(data.dwValue));
-      case contract::ValueType::kMultiString:
-        return WriteParameter(strName, value.pszName, svc::kRegMultiSz, data.strList + '\0');
-      case contract::ValueType::kString:
-        return WriteParameter(strName, value.pszName, svc::kRegSz, data.strText + '\0');
-    }
-    return false;
+    const runner::StoredValue stored =
+        value.type == contract::ValueType::kDword         ? DwordValue(data.dwValue)
+        : value.type == contract::ValueType::kMultiString ? ListValue(data.strList)
+                                                          : StringValue(data.strText);
+    return CheckRunnerEdit(strName, value, &stored) &&
+           WriteParameter(strName, value.pszName, stored.dwType, stored.data);
   }
   svc::CScHandle manager;
   svc::CScHandle service;
@@ -478,9 +376,14 @@ int CCommandLineTool::OnReset(const ParsedCommand& cmd) {
         return Fail("Runfile has no default; set it to the program instead.");
       }
       // The values the runner needs are reset to empty; the others are deleted.
-      bOk = setting.pValue->bRequired ? WriteParameter(cmd.strName, setting.pValue->pszName,
-                                                       svc::kRegSz, std::string(1, '\0'))
-                                      : DeleteParameter(cmd.strName, setting.pValue->pszName);
+      if (setting.pValue->bRequired) {
+        const runner::StoredValue empty = StringValue("");
+        bOk = CheckRunnerEdit(cmd.strName, *setting.pValue, &empty) &&
+              WriteParameter(cmd.strName, setting.pValue->pszName, empty.dwType, empty.data);
+      } else {
+        bOk = CheckRunnerEdit(cmd.strName, *setting.pValue, nullptr) &&
+              DeleteParameter(cmd.strName, setting.pValue->pszName);
+      }
       break;
     case SettingKind::kDisplayName:
       data.strText = cmd.strName;

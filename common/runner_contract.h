@@ -122,7 +122,24 @@ inline constexpr const char* kRestartWords[] = {"OnFailure", "Always", "Never"};
 inline constexpr const char* kPriorityWords[] = {"Idle", "BelowNormal", "Normal", "AboveNormal",
                                                  "High"};
 
+// The most the runner reads of one value; a larger value is refused rather than read into an
+// unbounded buffer. Well above anything a command line can use.
+inline constexpr std::uint32_t kMaxValueBytes = 64 * 1024;
+
 enum class ValueType { kString, kDword, kMultiString };
+
+// The words a word-valued runner value accepts; empty for any other value.
+struct WordList {
+  const char* const* ppszWords = nullptr;
+  std::size_t cWords = 0;
+  template <std::size_t N>
+  constexpr WordList(const char* const (&words)[N]) : ppszWords(words), cWords(N) {}
+  constexpr WordList() = default;
+  constexpr const char* const* begin() const { return ppszWords; }
+  constexpr const char* const* end() const { return ppszWords + cWords; }
+};
+
+inline constexpr std::uint32_t kNoMaximum = 0xFFFFFFFFu;
 
 struct RunnerValue {
   const char* pszName;
@@ -131,28 +148,98 @@ struct RunnerValue {
   bool bWrittenByTool;      // the window's Install writes it
   const char* pszDefault;   // default of an optional string value; nullptr: empty or none
   std::uint32_t dwDefault;  // default of an optional DWORD value
+  std::uint32_t dwMin;      // the limits of a DWORD value, both accepted
+  std::uint32_t dwMax;
+  WordList words;  // a word value: what it may say
 };
 
-// Every value the runner reads, in the order the tool writes the first four.
+// Every value the runner reads, in the order the tool writes the first four. A value added
+// later is optional, so that a service installed before it keeps working.
 inline constexpr RunnerValue kRunnerValues[] = {
-    {value::kInstaller, ValueType::kString, false, true, nullptr, 0},
-    {value::kArguments, ValueType::kString, true, true, nullptr, 0},
-    {value::kRunfile, ValueType::kString, true, true, nullptr, 0},
-    {value::kDirectory, ValueType::kString, true, true, nullptr, 0},
-    {value::kStopTimeout, ValueType::kDword, false, false, nullptr, kDefaultStopTimeoutMs},
-    {value::kStdout, ValueType::kString, false, false, nullptr, 0},
-    {value::kStderr, ValueType::kString, false, false, nullptr, 0},
-    {value::kRestart, ValueType::kString, false, false, kDefaultRestart, 0},
-    {value::kRestartDelay, ValueType::kDword, false, false, nullptr, kDefaultRestartDelayMs},
-    {value::kRestartDelayMax, ValueType::kDword, false, false, nullptr, kDefaultRestartDelayMaxMs},
-    {value::kRestartLimit, ValueType::kDword, false, false, nullptr, kDefaultRestartLimit},
-    {value::kEnvironment, ValueType::kMultiString, false, false, nullptr, 0},
-    {value::kPriority, ValueType::kString, false, false, kDefaultPriority, 0},
-    {value::kRotateBytes, ValueType::kDword, false, false, nullptr, kDefaultRotateBytes},
-    {value::kRotateDaily, ValueType::kDword, false, false, nullptr, kDefaultRotateDaily},
-    {value::kRotateKeep, ValueType::kDword, false, false, nullptr, kDefaultRotateKeep},
-    {value::kTimestamps, ValueType::kDword, false, false, nullptr, kDefaultTimestamps},
+    {value::kInstaller, ValueType::kString, false, true, nullptr, 0, 0, 0, {}},
+    {value::kArguments, ValueType::kString, true, true, nullptr, 0, 0, 0, {}},
+    {value::kRunfile, ValueType::kString, true, true, nullptr, 0, 0, 0, {}},
+    {value::kDirectory, ValueType::kString, true, true, nullptr, 0, 0, 0, {}},
+    {value::kStopTimeout,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultStopTimeoutMs,
+     0,
+     kMaxStopTimeoutMs,
+     {}},
+    {value::kStdout, ValueType::kString, false, false, nullptr, 0, 0, 0, {}},
+    {value::kStderr, ValueType::kString, false, false, nullptr, 0, 0, 0, {}},
+    {value::kRestart, ValueType::kString, false, false, kDefaultRestart, 0, 0, 0, kRestartWords},
+    // At least 1: a zero delay never doubles, and the program would be started without pause.
+    {value::kRestartDelay,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultRestartDelayMs,
+     1,
+     kNoMaximum,
+     {}},
+    {value::kRestartDelayMax,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultRestartDelayMaxMs,
+     0,
+     kNoMaximum,
+     {}},
+    {value::kRestartLimit,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultRestartLimit,
+     0,
+     kNoMaximum,
+     {}},
+    {value::kEnvironment, ValueType::kMultiString, false, false, nullptr, 0, 0, 0, {}},
+    {value::kPriority, ValueType::kString, false, false, kDefaultPriority, 0, 0, 0, kPriorityWords},
+    {value::kRotateBytes,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultRotateBytes,
+     0,
+     kNoMaximum,
+     {}},
+    {value::kRotateDaily,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultRotateDaily,
+     0,
+     kNoMaximum,
+     {}},
+    {value::kRotateKeep,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultRotateKeep,
+     0,
+     kNoMaximum,
+     {}},
+    {value::kTimestamps,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultTimestamps,
+     0,
+     kNoMaximum,
+     {}},
 };
+inline constexpr std::size_t kRunnerValueCount = std::size(kRunnerValues);
 
 // The entry for a value name (exact, as the registry stores it), or nullptr.
 constexpr const RunnerValue* FindRunnerValue(std::string_view name) {
@@ -184,15 +271,9 @@ constexpr const RunnerValue* FindRunnerValueIgnoringCase(std::string_view name) 
   return nullptr;
 }
 
-// The words a word-valued runner value accepts; empty for any other value.
-struct WordList {
-  const char* const* ppszWords;
-  std::size_t cWords;
-};
 constexpr WordList WordsOf(std::string_view valueName) {
-  if (valueName == value::kRestart) return {kRestartWords, std::size(kRestartWords)};
-  if (valueName == value::kPriority) return {kPriorityWords, std::size(kPriorityWords)};
-  return {nullptr, 0};
+  const RunnerValue* pValue = FindRunnerValue(valueName);
+  return pValue != nullptr ? pValue->words : WordList{};
 }
 
 // The service's own settings that the command line edits beside the runner values; the

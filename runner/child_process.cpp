@@ -37,9 +37,20 @@ std::string Interpreter() {
   return std::string(szSystem) + "\\cmd.exe";
 }
 
-bool Fail(StartFailure& failure, std::string strStep) {
-  failure.dwError = ::GetLastError();
-  failure.strStep = std::move(strStep);
+bool Fail(RunnerFailure* pFailure, std::string strStep) {
+  *pFailure = {FailureKind::kStepFailed, std::move(strStep), "", "", ::GetLastError()};
+  return false;
+}
+
+// The program itself could not be created: the event names the command line and the folder
+// as the runner composed them from the settings.
+bool FailToCreate(RunnerFailure* pFailure, const RunnerSettings& settings) {
+  const DWORD dwError = ::GetLastError();
+  std::string strDirectory = ChooseWorkingDirectory(settings.strRunfile, settings.strDirectory);
+  if (strDirectory.empty()) strDirectory = "(the system folder)";
+  *pFailure = {FailureKind::kProgramNotStarted, "CreateProcess",
+               ComposeCommandLine(settings.strRunfile, settings.strArguments),
+               std::move(strDirectory), dwError};
   return false;
 }
 
@@ -50,25 +61,25 @@ void CChildProcess::SetLaunchOptions(std::string strEnvironmentBlock, DWORD dwPr
   m_dwPriorityClass = dwPriorityClass;
 }
 
-bool CChildProcess::Start(const RunParameters& params, const ChildOutput& output,
-                          StartFailure& failure) {
+bool CChildProcess::Start(const RunnerSettings& settings, const ChildOutput& output,
+                          RunnerFailure* pFailure) {
   m_hJob.reset(::CreateJobObjectA(nullptr, nullptr));
-  if (!m_hJob) return Fail(failure, "creating the job object");
+  if (!m_hJob) return Fail(pFailure, "creating the job object");
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
   limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
   if (!::SetInformationJobObject(m_hJob.get(), JobObjectExtendedLimitInformation, &limits,
                                  sizeof(limits))) {
-    return Fail(failure, "setting up the job object");
+    return Fail(pFailure, "setting up the job object");
   }
 
   SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
   unique_hfile hStdin = OpenNul(GENERIC_READ, &inherit);
-  if (!hStdin) return Fail(failure, "opening NUL for standard input");
+  if (!hStdin) return Fail(pFailure, "opening NUL for standard input");
   // Output the runner does not capture is discarded.
   unique_hfile hNulOut;
   if (!output.hStdout || !output.hStderr) {
     hNulOut = OpenNul(GENERIC_WRITE, &inherit);
-    if (!hNulOut) return Fail(failure, "opening NUL for the program's output");
+    if (!hNulOut) return Fail(pFailure, "opening NUL for the program's output");
   }
 
   STARTUPINFOA startup = {};
@@ -86,22 +97,21 @@ bool CChildProcess::Start(const RunParameters& params, const ChildOutput& output
 
   // A bare name is the program of that name on the search path, started by its full path:
   // left to process creation, the runner's own folder and the current one would come first.
-  std::string strRunfile = params.strRunfile;
+  std::string strRunfile = settings.strRunfile;
   if (IsBareFileName(strRunfile)) {
     strRunfile = FindOnSearchPath(strRunfile);
     if (strRunfile.empty()) {
-      failure.bCreateProcess = true;
       ::SetLastError(ERROR_FILE_NOT_FOUND);
-      return Fail(failure, "CreateProcess");
+      return FailToCreate(pFailure, settings);
     }
   }
   // A batch file is run by the system's interpreter, named rather than searched for.
   m_bBatch = IsBatchFile(strRunfile);
   std::string strInterpreter = m_bBatch ? Interpreter() : std::string();
   std::string strCommandLine =
-      m_bBatch ? ComposeBatchCommandLine(strInterpreter, strRunfile, params.strArguments)
-               : ComposeCommandLine(strRunfile, params.strArguments);
-  std::string strDirectory = ChooseWorkingDirectory(params.strRunfile, params.strDirectory);
+      m_bBatch ? ComposeBatchCommandLine(strInterpreter, strRunfile, settings.strArguments)
+               : ComposeCommandLine(strRunfile, settings.strArguments);
+  std::string strDirectory = ChooseWorkingDirectory(settings.strRunfile, settings.strDirectory);
   PROCESS_INFORMATION process = {};
   // A console program gets a console of its own without a window, so that the runner can send
   // Ctrl+C to everything on it. It stays in the runner's process group: a new group would
@@ -112,14 +122,13 @@ bool CChildProcess::Start(const RunParameters& params, const ChildOutput& output
                         m_strEnvironmentBlock.empty() ? nullptr : m_strEnvironmentBlock.data(),
                         strDirectory.empty() ? nullptr : strDirectory.c_str(), &startup,
                         &process)) {
-    failure.bCreateProcess = true;
-    return Fail(failure, "CreateProcess");
+    return FailToCreate(pFailure, settings);
   }
   unique_handle hThread(process.hThread);
   m_hProcess.reset(process.hProcess);
   m_dwProcessId = process.dwProcessId;
   if (!::AssignProcessToJobObject(m_hJob.get(), m_hProcess.get())) {
-    Fail(failure, "putting the program in the job object");
+    Fail(pFailure, "putting the program in the job object");
     ::TerminateProcess(m_hProcess.get(), 1);
     m_hProcess.reset();
     m_dwProcessId = 0;
@@ -128,7 +137,7 @@ bool CChildProcess::Start(const RunParameters& params, const ChildOutput& output
   // Set before the program runs its first instruction.
   if (m_dwPriorityClass != NORMAL_PRIORITY_CLASS &&
       !::SetPriorityClass(m_hProcess.get(), m_dwPriorityClass)) {
-    Fail(failure, "setting the program's priority");
+    Fail(pFailure, "setting the program's priority");
     ::TerminateJobObject(m_hJob.get(), 1);
     m_hProcess.reset();
     m_dwProcessId = 0;
@@ -139,7 +148,7 @@ bool CChildProcess::Start(const RunParameters& params, const ChildOutput& output
   const DWORD dwPreviousCount = ::ResumeThread(hThread.get());
   if (dwPreviousCount == 0) ::SetLastError(ERROR_INVALID_STATE);
   if (dwPreviousCount == 0 || dwPreviousCount == static_cast<DWORD>(-1)) {
-    Fail(failure, "resuming the program");
+    Fail(pFailure, "resuming the program");
     ::TerminateJobObject(m_hJob.get(), 1);
     m_hProcess.reset();
     m_dwProcessId = 0;

@@ -8,15 +8,9 @@
 #include <vector>
 
 #include "common/win32_handles.h"
-#include "runner/core/run_parameters.h"
+#include "runner/core/runner_settings.h"
 
 namespace qm::runner {
-
-struct StartFailure {
-  bool bCreateProcess = false;  // the program itself could not be created
-  std::string strStep;          // what failed, for the event log
-  DWORD dwError = 0;
-};
 
 // Where the program's standard output and standard error go: inheritable handles, or nullptr
 // for the NUL device.
@@ -35,7 +29,7 @@ class CChildProcess {
   // starts can escape the job. On failure returns false with the step that failed and its
   // error; nothing is left running.
   // Each start has a job of its own; the previous one is let go of first.
-  bool Start(const RunParameters& params, const ChildOutput& output, StartFailure& failure);
+  bool Start(const RunnerSettings& settings, const ChildOutput& output, RunnerFailure* pFailure);
 
   HANDLE Process() const { return m_hProcess.get(); }
   // Milliseconds since the program was let run.

@@ -5,7 +5,7 @@
 
 #include "carrack_messages.h"
 #include "runner/core/program_environment.h"
-#include "runner/core/run_settings.h"
+#include "runner/core/runner_settings.h"
 #include "runner/core/stop_progress.h"
 #include "runner/event_log.h"
 #include "runner/runner_service.h"
@@ -65,19 +65,10 @@ std::string Decimal(std::uint32_t dwValue) {
 
 }  // namespace
 
-bool CRunnerService::ApplyRunSettings() {
-  RunSettings settings;
-  std::string strProblem;
-  if (!MakeRunSettings(m_params.settings, settings, strProblem)) {
-    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PARAMETERS_INVALID,
-               {m_strName.c_str(), strProblem.c_str()});
-    StopWithFailure(0);
-    return false;
-  }
-  m_backoff = CRestartBackoff(settings.restart);
-  m_child.SetLaunchOptions(ProgramEnvironmentBlock(m_params.settings.environment),
-                           PriorityClass(settings.priority));
-  return true;
+void CRunnerService::ApplyRunSettings() {
+  m_backoff = CRestartBackoff(RestartOf(m_settings));
+  m_child.SetLaunchOptions(ProgramEnvironmentBlock(m_settings.environment),
+                           PriorityClass(PriorityOf(m_settings)));
 }
 
 bool CRunnerService::StopAsked() const {
@@ -91,9 +82,9 @@ void CRunnerService::EndLeftovers(bool bStopping) {
     AskProgramToEnd(m_child);
     ULONGLONG ullStart = ::GetTickCount64();
     for (bool bFirst = true;; bFirst = false) {
-      StopStep step = PlanStopStep(m_params.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
+      StopStep step = PlanStopStep(m_settings.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
       if (step.bTimedOut) {
-        std::string strTimeout = Decimal(m_params.dwStopTimeoutMs);
+        std::string strTimeout = Decimal(m_settings.dwStopTimeoutMs);
         WriteEvent(EVENTLOG_WARNING_TYPE, MSG_LEFTOVERS_ENDED_BY_FORCE,
                    {m_strName.c_str(), strTimeout.c_str()});
         break;
@@ -141,12 +132,9 @@ bool CRunnerService::RestartAfterExit() {
   // takes stop requests.
   EndLeftovers(false);
   if (!m_child.AllEnded()) {
-    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
-               {m_strName.c_str(), "ending the processes of the ended run",
-                SystemErrorText(ERROR_TIMEOUT).c_str()});
     m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
-    StopWithFailure(ERROR_TIMEOUT);
-    return false;
+    return Fail(
+        {FailureKind::kStepFailed, "ending the processes of the ended run", "", "", ERROR_TIMEOUT});
   }
   m_publisher.RestartScheduled(dwCode, decision.dwRestartsInRow, decision.dwDelayMs);
   if (::WaitForSingleObject(m_hStopEvent.get(), decision.dwDelayMs) != WAIT_TIMEOUT) {

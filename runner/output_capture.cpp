@@ -36,19 +36,27 @@ COutputCapture::~COutputCapture() {
   if (!Finish(kLastWaitMs)) Abandon(kLastWaitMs);
 }
 
-bool COutputCapture::Start(const std::string& strServiceName, const RunParameters& params,
-                           std::string& strStep, DWORD& dwError) {
+bool COutputCapture::Start(const std::string& strServiceName, const RunnerSettings& settings,
+                           RunnerFailure* pFailure) {
   static const char* const kNames[2] = {contract::value::kStdout, contract::value::kStderr};
-  const std::string* apPaths[2] = {&params.strStdout, &params.strStderr};
+  const std::string* apPaths[2] = {&settings.strStdout, &settings.strStderr};
+  const OutputSettings output = OutputOf(settings);
+  const auto fail = [&](std::string strStep, DWORD dwError) {
+    *pFailure = {FailureKind::kStepFailed, std::move(strStep), "", "", dwError};
+    Release();
+    return false;
+  };
   for (unsigned i = 0; i < 2; ++i) {
     if (apPaths[i]->empty()) continue;
-    auto pFile = std::make_unique<CRotatingFile>(strServiceName, *apPaths[i], params.output);
-    dwError = pFile->Open();
-    if (dwError != ERROR_SUCCESS) {
-      if (dwError == kErrorOutputIsLink) m_pszLinkValue = kNames[i];
-      strStep = std::string("opening the ") + kNames[i] + " file " + *apPaths[i];
+    auto pFile = std::make_unique<CRotatingFile>(strServiceName, *apPaths[i], output);
+    const DWORD dwError = pFile->Open();
+    if (dwError == kErrorOutputIsLink) {
+      *pFailure = {FailureKind::kOutputIsLink, "", kNames[i], *apPaths[i], dwError};
       Release();
       return false;
+    }
+    if (dwError != ERROR_SUCCESS) {
+      return fail(std::string("opening the ") + kNames[i] + " file " + *apPaths[i], dwError);
     }
     if (i == 1 && m_apFiles[0] && m_apFiles[0]->IsSameFile(*pFile)) {
       // One file for both: one writer, so that lines of the two never tear into each other.
@@ -61,33 +69,21 @@ bool COutputCapture::Start(const std::string& strServiceName, const RunParameter
   }
   if (!m_aStreams[0].pFile && !m_aStreams[1].pFile) return true;  // nothing to capture
 
-  m_bTimestamps = params.output.bTimestamps;
+  m_bTimestamps = output.bTimestamps;
   if (m_bTimestamps) m_pStamped = std::make_unique<char[]>(kStampedBytes);
   for (unsigned i = 0; i < 2; ++i) {
     Stream& stream = m_aStreams[i];
-    if (!stream.pFile) continue;
-    if (!CreatePipe(stream, i, dwError)) {
-      strStep = std::string("creating the pipe for ") + kNames[i];
-      Release();
-      return false;
+    DWORD dwError = ERROR_SUCCESS;
+    if (stream.pFile && !CreatePipe(stream, i, dwError)) {
+      return fail(std::string("creating the pipe for ") + kNames[i], dwError);
     }
   }
-  if (!m_hRotate || !m_hAbandon) {
-    dwError = ERROR_NOT_ENOUGH_MEMORY;
-    strStep = "creating the output events";
-    Release();
-    return false;
-  }
+  if (!m_hRotate || !m_hAbandon) return fail("creating the output events", ERROR_NOT_ENOUGH_MEMORY);
   ::ResetEvent(m_hAbandon.get());
   m_ullUnwritten = m_ullLeftByThread = 0;
   m_hThread.reset(::CreateThread(nullptr, kThreadStackBytes, ThreadMain, this,
                                  STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
-  if (!m_hThread) {
-    dwError = ::GetLastError();
-    strStep = "starting the output thread";
-    Release();
-    return false;
-  }
+  if (!m_hThread) return fail("starting the output thread", ::GetLastError());
   m_bRunning = true;
   return true;
 }

@@ -14,7 +14,7 @@
 
 #include "common/win32_handles.h"
 #include "runner/core/line_stamper.h"
-#include "runner/core/run_parameters.h"
+#include "runner/core/runner_settings.h"
 #include "runner/rotating_file.h"
 
 namespace qm::runner {
@@ -26,17 +26,16 @@ class COutputCapture {
   COutputCapture(const COutputCapture&) = delete;
   COutputCapture& operator=(const COutputCapture&) = delete;
 
-  // Opens the files the parameters name and the pipes into them, and starts the thread.
-  // On failure returns false with the step and its error; nothing is left open.
-  bool Start(const std::string& strServiceName, const RunParameters& params, std::string& strStep,
-             DWORD& dwError);
+  // Opens the files the settings name and the pipes into them, and starts the thread. On
+  // failure returns false with what failed (kOutputIsLink for a file that is a link, refused);
+  // nothing is left open.
+  bool Start(const std::string& strServiceName, const RunnerSettings& settings,
+             RunnerFailure* pFailure);
   // The handles the program writes to (inheritable), or nullptr for a stream not captured.
   // They stay valid until Finish, for every start of the program.
   HANDLE StdoutForProgram() const { return m_aStreams[0].hWrite.get(); }
   HANDLE StderrForProgram() const { return m_aStreams[1].hWrite.get(); }
 
-  // After a failed Start: Stdout or Stderr when the value names a link (refused), else null.
-  const char* LinkValue() const { return m_pszLinkValue; }
   // Asks for a rotation of every file, now; false when nothing is captured. Safe from any
   // thread.
   bool RequestRotation();
@@ -94,7 +93,6 @@ class COutputCapture {
   std::atomic<bool> m_bRunning{false};
   std::uint64_t m_ullLeftByThread = 0;  // what the thread left when it ended early
   std::uint64_t m_ullUnwritten = 0;
-  const char* m_pszLinkValue = nullptr;
 };
 
 }  // namespace qm::runner

@@ -10,7 +10,8 @@
 #include "runner/core/output_drain.h"
 #include "runner/core/stop_progress.h"
 #include "runner/event_log.h"
-#include "runner/parameters.h"
+#include "runner/failure_event.h"
+#include "runner/parameters_key.h"
 #include "runner/stop.h"
 
 namespace qm::runner {
@@ -69,37 +70,17 @@ void CRunnerService::Run(const char* pszServiceName) {
 
 bool CRunnerService::Prepare(DWORD dwEventError) {
   if (!m_hStopEvent) {
-    std::string strError = SystemErrorText(dwEventError);
-    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
-               {m_strName.c_str(), "CreateEvent", strError.c_str()});
-    StopWithFailure(dwEventError);
-    return false;
+    return Fail({FailureKind::kStepFailed, "CreateEvent", "", "", dwEventError});
   }
   RegisterEventSourceOnce();
 
-  ParametersFailure failure;
-  if (!ReadRunParameters(m_strName.c_str(), m_params, failure)) {
-    std::string strError = SystemErrorText(failure.dwError);
-    if (failure.strValue.empty()) {
-      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PARAMETERS_KEY_UNREADABLE,
-                 {m_strName.c_str(), failure.strKeyPath.c_str(), strError.c_str()});
-    } else {
-      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PARAMETER_UNREADABLE,
-                 {m_strName.c_str(), failure.strValue.c_str(), failure.strKeyPath.c_str(),
-                  strError.c_str()});
-    }
-    StopWithFailure(failure.dwError);
-    return false;
+  RunnerFailure failure;
+  CParametersKey key;
+  if (!key.Open(m_strName, &failure) || !ReadRunnerSettings(key, &m_settings, &failure) ||
+      !CheckRunnerSettings(m_settings, &failure)) {
+    return Fail(failure);
   }
-  ParameterProblem problem = CheckParameters(m_params);
-  if (problem != ParameterProblem::kNone) {
-    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PARAMETERS_INVALID,
-               {m_strName.c_str(), DescribeProblem(problem)});
-    StopWithFailure(0);
-    return false;
-  }
-
-  if (!ApplyRunSettings()) return false;
+  ApplyRunSettings();
 
   // The program gets a console of its own (see CChildProcess::Start); the runner attaches to
   // it only to send Ctrl+C, and no console event may end the runner itself. Ctrl+C is switched
@@ -109,43 +90,15 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
   ::SetConsoleCtrlHandler(nullptr, FALSE);
 
   // The output files and their pipes serve every start of the program.
-  std::string strStep;
-  DWORD dwOutputError = 0;
-  if (!m_output.Start(m_strName, m_params, strStep, dwOutputError)) {
-    if (const char* pszValue = m_output.LinkValue()) {
-      const std::string& strPath = pszValue == std::string_view(contract::value::kStdout)
-                                       ? m_params.strStdout
-                                       : m_params.strStderr;
-      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_OUTPUT_FILE_IS_LINK,
-                 {m_strName.c_str(), pszValue, strPath.c_str()});
-      StopWithFailure(dwOutputError);
-      return false;
-    }
-    std::string strError = SystemErrorText(dwOutputError);
-    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
-               {m_strName.c_str(), strStep.c_str(), strError.c_str()});
-    StopWithFailure(dwOutputError);
-    return false;
-  }
+  if (!m_output.Start(m_strName, m_settings, &failure)) return Fail(failure);
   return StartProgram();
 }
 
 bool CRunnerService::StartProgram() {
-  StartFailure start;
-  if (!m_child.Start(m_params, {m_output.StdoutForProgram(), m_output.StderrForProgram()}, start)) {
-    std::string strError = SystemErrorText(start.dwError);
-    if (start.bCreateProcess) {
-      std::string strLine = ComposeCommandLine(m_params.strRunfile, m_params.strArguments);
-      std::string strDirectory = ChooseWorkingDirectory(m_params.strRunfile, m_params.strDirectory);
-      if (strDirectory.empty()) strDirectory = "(the system folder)";
-      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_NOT_STARTED,
-                 {m_strName.c_str(), strLine.c_str(), strDirectory.c_str(), strError.c_str()});
-    } else {
-      WriteEvent(EVENTLOG_ERROR_TYPE, MSG_RUNNER_STEP_FAILED,
-                 {m_strName.c_str(), start.strStep.c_str(), strError.c_str()});
-    }
-    StopWithFailure(start.dwError);
-    return false;
+  RunnerFailure failure;
+  if (!m_child.Start(m_settings, {m_output.StdoutForProgram(), m_output.StderrForProgram()},
+                     &failure)) {
+    return Fail(failure);
   }
   m_ullStartedAt = ::GetTickCount64();
   m_publisher.ProgramStarted(m_child.ProcessId());
@@ -159,7 +112,7 @@ void CRunnerService::StopProgram() {
   m_ullStopBegan = ullStart;
   bool bEnded = false;
   for (bool bFirst = true;; bFirst = false) {
-    StopStep step = PlanStopStep(m_params.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
+    StopStep step = PlanStopStep(m_settings.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
     if (step.bTimedOut) break;
     if (!bFirst && ShouldAskAgain(m_child.AgeMs())) AskProgramToEnd(m_child);
     m_reporter.Report(SERVICE_STOP_PENDING, step.dwWaitHintMs);
@@ -180,7 +133,7 @@ void CRunnerService::StopProgram() {
     m_child.EndAll(kEndAllowanceMs);
     char szTimeout[16];
     std::snprintf(szTimeout, sizeof(szTimeout), "%lu",
-                  static_cast<unsigned long>(m_params.dwStopTimeoutMs));
+                  static_cast<unsigned long>(m_settings.dwStopTimeoutMs));
     WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_ENDED_BY_FORCE, {m_strName.c_str(), szTimeout});
   }
   ReportStopped(ExitForRequestedStop());
@@ -207,7 +160,7 @@ void CRunnerService::ReportStopped(ServiceExit exit) {
   // as the stop's deadline allows; the manager sees the check points rise meanwhile.
   ULONGLONG ullStart = ::GetTickCount64();
   std::uint32_t dwOutputMs =
-      PlanOutputWait(m_params.dwStopTimeoutMs, m_ullStopBegan != 0, ullStart - m_ullStopBegan);
+      PlanOutputWait(m_settings.dwStopTimeoutMs, m_ullStopBegan != 0, ullStart - m_ullStopBegan);
   bool bWritten = false;
   for (;;) {
     StopStep step = PlanStopStep(dwOutputMs, ::GetTickCount64() - ullStart);
@@ -233,8 +186,10 @@ void CRunnerService::ReportStopped(ServiceExit exit) {
   m_reporter.Report(SERVICE_STOPPED, 0, exit);
 }
 
-void CRunnerService::StopWithFailure(DWORD dwError) {
-  ReportStopped(ExitForRunnerFailure(dwError));
+bool CRunnerService::Fail(const RunnerFailure& failure) {
+  WriteFailureEvent(m_strName, failure);
+  ReportStopped(ExitForRunnerFailure(failure.dwError));
+  return false;
 }
 
 DWORD CRunnerService::OnControl(DWORD dwControl) {
@@ -243,7 +198,7 @@ DWORD CRunnerService::OnControl(DWORD dwControl) {
     // the rest.
     ::AcquireSRWLockExclusive(&m_startLock);
     if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
-                            PlanStopStep(m_params.dwStopTimeoutMs, 0).dwWaitHintMs)) {
+                            PlanStopStep(m_settings.dwStopTimeoutMs, 0).dwWaitHintMs)) {
       m_publisher.Stopping();
       ::SetEvent(m_hStopEvent.get());
     }

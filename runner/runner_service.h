@@ -10,7 +10,7 @@
 #include "common/win32_handles.h"
 #include "runner/child_process.h"
 #include "runner/core/restart_policy.h"
-#include "runner/core/run_parameters.h"
+#include "runner/core/runner_settings.h"
 #include "runner/output_capture.h"
 #include "runner/state_publisher.h"
 #include "runner/status_reporter.h"
@@ -29,9 +29,8 @@ class CRunnerService {
   void Run(const char* pszServiceName);
   // Everything up to a running program; on failure the service is reported stopped.
   bool Prepare(DWORD dwEventError);
-  // Checks the restart, environment and priority values and hands the program's environment
-  // and priority to m_child; on failure the service is reported stopped.
-  bool ApplyRunSettings();
+  // The restart policy, and the program's environment and priority for every start.
+  void ApplyRunSettings();
   // Starts the program; on failure the service is reported stopped.
   bool StartProgram();
   // The program ended by itself: restarts it after the back-off (true), or ends the service.
@@ -46,7 +45,8 @@ class CRunnerService {
   // The last report: once the output is written out, SERVICE_STOPPED with the exit codes; when
   // the stop's deadline came first, an event and a failure instead of a clean stop.
   void ReportStopped(ServiceExit exit);
-  void StopWithFailure(DWORD dwError);
+  // Writes the failure's event and ends the service with its exit code; returns false.
+  bool Fail(const RunnerFailure& failure);
   DWORD OnControl(DWORD dwControl);
   static DWORD WINAPI HandlerEx(DWORD dwControl, DWORD dwEventType, void* pEventData,
                                 void* pContext);
@@ -55,8 +55,8 @@ class CRunnerService {
   CStatusReporter m_reporter;
   CStatePublisher m_publisher;  // what "quillmnt status" shows beside the service's state
   unique_handle m_hStopEvent;
-  RunParameters m_params;
-  COutputCapture m_output;  // outlives every start of the program
+  RunnerSettings m_settings;  // read and checked at the start, used by every run
+  COutputCapture m_output;    // outlives every start of the program
   CChildProcess m_child;
   CRestartBackoff m_backoff{RestartSettings{}};
   ULONGLONG m_ullStartedAt = 0;

@@ -1,0 +1,40 @@
+#pragma once
+// A service's Parameters key as the command line sees it: read through the registry seam as
+// the runner's parser asks for each value, and edited in memory, so that an edit is judged by
+// the runner's own parser and check before anything is written.
+
+#include <map>
+#include <string>
+
+#include "runner/core/runner_settings.h"
+#include "service/platform.h"
+#include "service/platform_handles.h"
+
+namespace qm::cli {
+
+class CStoredParameters : public runner::IValueSource {
+ public:
+  CStoredParameters(svc::IRegistry& registry, svc::ISystem& system);
+
+  // Opens the service's key for reading; the system's error, or 0.
+  long Open(const std::string& strServiceName);
+  std::uint32_t Read(const char* pszName, runner::StoredValue* pValue) override;
+
+  // What later reads see instead of the stored value: a new one, or none (erased).
+  void Set(const char* pszName, runner::StoredValue value);
+  void Erase(const char* pszName);
+
+ private:
+  svc::IRegistry& m_registry;
+  svc::ISystem& m_system;
+  svc::CRegKey m_key;
+  std::map<std::string, runner::StoredValue> m_edits;
+  std::map<std::string, bool> m_erased;
+};
+
+// The bytes a registry value of the runner's kind holds for a value's data.
+runner::StoredValue DwordValue(std::uint32_t dwValue);
+runner::StoredValue StringValue(const std::string& strText);
+runner::StoredValue ListValue(const std::string& strEntries);  // entries each NUL-ended
+
+}  // namespace qm::cli
