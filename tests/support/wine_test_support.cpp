@@ -41,7 +41,13 @@ void RemoveTree(const std::string& strPath) {
       }
     } while (::FindNextFileA(hFind.get(), &data));
   }
-  ::RemoveDirectoryA(strPath.c_str());
+  if (::RemoveDirectoryA(strPath.c_str()) || strPath.rfind(TempFolder(), 0) != 0) return;
+  // What Win32 cannot name or open (a name ending in dots, a dangling link the host made) the
+  // host removes; only ever below the temporary folder.
+  const std::string strHost = HostPath(strPath);
+  if (!strHost.empty() && ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    RunHostCommand("rm -rf '" + strHost + "'");
+  }
 }
 
 CScratchFolder::CScratchFolder(const std::string& strTag) {
