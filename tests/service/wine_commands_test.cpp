@@ -164,7 +164,7 @@ TEST_F(SvcWineInstallTest, CreatesTheServiceAndItsFourValues) {
   system.m_strModulePath = "C:\\QmTools\\quillmnt.exe";
   Fill(strLong, "Manual (Demand)");
   commands.OnInstall();
-  EXPECT_EQ(messageBox.Texts()[1], strDemand + "\n\nwas successfully created.");
+  EXPECT_EQ(messageBox.Texts().back(), strDemand + "\n\nwas successfully created.");
   const ServiceConfig demand = QueryConfig(strDemand);
   ASSERT_TRUE(demand.bFound);
   EXPECT_EQ(demand.dwStartType, static_cast<DWORD>(SERVICE_DEMAND_START));
