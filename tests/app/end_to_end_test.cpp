@@ -10,6 +10,7 @@
 #include "service/win32_platform.h"
 #include "tests/app/driven_dlg.h"
 #include "tests/framework/box_presser.h"
+#include "tests/support/wine_test_support.h"
 
 namespace {
 
@@ -28,26 +29,17 @@ DWORD OpenError() {
 }
 
 std::string Parameter(const char* pszValue) {
-  char szData[512] = "";
-  DWORD cbData = sizeof(szData) - 1;
-  const std::string strKey =
-      std::string("SYSTEM\\CurrentControlSet\\Services\\") + kName + "\\Parameters";
-  if (::RegGetValueA(HKEY_LOCAL_MACHINE, strKey.c_str(), pszValue, RRF_RT_REG_SZ, nullptr, szData,
-                     &cbData) != ERROR_SUCCESS) {
-    return "<missing>";
-  }
-  return szData;
+  std::uint32_t dwType = 0;
+  const std::string strData = qm::test::ReadValue(
+      std::string("SYSTEM\\CurrentControlSet\\Services\\") + kName + "\\Parameters", pszValue,
+      &dwType);
+  return dwType == REG_SZ ? strData.substr(0, strData.find('\0')) : "<missing>";
 }
 
 class EndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override { DeleteLeftover(); }
-  void TearDown() override { DeleteLeftover(); }
-  static void DeleteLeftover() {
-    qm::unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    qm::unique_schandle service(::OpenServiceA(manager.get(), kName, SERVICE_ALL_ACCESS));
-    if (service) ::DeleteService(service.get());
-  }
+  void SetUp() override { qm::test::RemoveService(kName); }
+  void TearDown() override { qm::test::RemoveService(kName); }
 };
 
 TEST_F(EndToEnd, InstallThenRemoveThroughTheWindow) {

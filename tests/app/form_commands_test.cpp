@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "app/form_commands.h"
-#include "tests/app/recording_message_box.h"
-#include "tests/app/test_form.h"
 #include "tests/service/fake_platform.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/test_form.h"
 
 namespace qm::test {
 namespace {

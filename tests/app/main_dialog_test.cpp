@@ -14,9 +14,9 @@
 #include "quillmont_version.h"
 #include "res/resource.h"
 #include "tests/app/driven_dlg.h"
-#include "tests/app/recording_message_box.h"
 #include "tests/framework/box_presser.h"
 #include "tests/service/fake_platform.h"
+#include "tests/support/recording_message_box.h"
 
 namespace {
 

@@ -8,10 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "common/win32_handles.h"
 #include "res/resource.h"
+#include "tests/support/wine_test_support.h"
 
 namespace {
+
+using namespace qm::test;
 
 struct FindData {
   DWORD dwPid;
@@ -50,19 +52,6 @@ HWND WaitForWindow(DWORD dwPid, const char* pszCaption, HWND hExclude = nullptr,
   }
 }
 
-std::string ExeFolder() {
-  char szPath[MAX_PATH] = "";
-  ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
-  std::string strPath = szPath;
-  return strPath.substr(0, strPath.find_last_of('\\') + 1);
-}
-
-void DeleteServiceNamed(const char* pszName) {
-  qm::unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-  qm::unique_schandle service(::OpenServiceA(manager.get(), pszName, SERVICE_ALL_ACCESS));
-  if (service) ::DeleteService(service.get());
-}
-
 constexpr const char* kOwnName = "qmProgramBoxes";
 constexpr const char* kForeignName = "qmProgramForeign";
 
@@ -76,12 +65,8 @@ class Program : public ::testing::Test {
       }
       ::CloseHandle(m_pi.hProcess);
     }
-    if (!m_strCopy.empty()) {
-      ::DeleteFileA(m_strCopy.c_str());
-      ::RemoveDirectoryA(m_strCopy.substr(0, m_strCopy.find_last_of('\\')).c_str());
-    }
-    DeleteServiceNamed(kOwnName);
-    DeleteServiceNamed(kForeignName);
+    RemoveService(kOwnName);
+    RemoveService(kForeignName);
   }
   // Starts the program and waits for its main window.
   void Start(const std::string& strExe) {
@@ -94,18 +79,13 @@ class Program : public ::testing::Test {
     ::CloseHandle(m_pi.hThread);
     m_hWnd = WaitForWindow(m_pi.dwProcessId, "Quillmont");
   }
-  void StartBuilt() { Start(ExeFolder() + "quillmnt.exe"); }
+  void StartBuilt() { Start(TestBinFolder() + "quillmnt.exe"); }
   // The program alone in a folder of its own: no user guide beside it.
   void StartCopy() {
-    char szTemp[MAX_PATH] = "";
-    ::GetTempPathA(sizeof(szTemp), szTemp);
-    std::string strFolder =
-        szTemp + std::string("qm-program-") + std::to_string(::GetCurrentProcessId());
-    ::CreateDirectoryA(strFolder.c_str(), nullptr);
-    m_strCopy = strFolder + "\\quillmnt.exe";
-    ASSERT_TRUE(::CopyFileA((ExeFolder() + "quillmnt.exe").c_str(), m_strCopy.c_str(), FALSE))
+    const std::string strCopy = m_copyFolder.Path() + "quillmnt.exe";
+    ASSERT_TRUE(::CopyFileA((TestBinFolder() + "quillmnt.exe").c_str(), strCopy.c_str(), FALSE))
         << ::GetLastError();
-    Start(m_strCopy);
+    Start(strCopy);
   }
   DWORD WaitForExit() {
     if (::WaitForSingleObject(m_pi.hProcess, 15000) != WAIT_OBJECT_0) return 0xFFFFFFFF;
@@ -118,9 +98,9 @@ class Program : public ::testing::Test {
                    reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, nButton)));
   }
 
+  CScratchFolder m_copyFolder{"qm-program"};
   PROCESS_INFORMATION m_pi{};
   HWND m_hWnd = nullptr;
-  std::string m_strCopy;
 };
 
 TEST_F(Program, CloseButtonEndsTheProgramWithoutAsking) {
@@ -139,19 +119,12 @@ TEST_F(Program, SystemMenuCloseEndsTheProgram) {
 }
 
 TEST_F(Program, EveryBoxIsOwnedByTheMainWindowWhichStaysDisabledUnderIt) {
-  DeleteServiceNamed(kOwnName);  // left by a run that was cut short
-  DeleteServiceNamed(kForeignName);
-  // A service of another installer, for the Remove command's second question.
-  {
-    qm::unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    ASSERT_TRUE(manager);
-    qm::unique_schandle service(::CreateServiceA(
-        manager.get(), kForeignName, kForeignName, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-        SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, "C:\\windows\\system32\\notepad.exe", nullptr,
-        nullptr, nullptr, nullptr, nullptr));
-    ASSERT_TRUE(service) << ::GetLastError();
-  }
+  RemoveService(kOwnName);  // left by a run that was cut short
+  RemoveService(kForeignName);
   constexpr const char* kNotepad = "C:\\windows\\system32\\notepad.exe";
+  // A service of another installer, for the Remove command's second question.
+  ASSERT_TRUE(CreateRawService(kForeignName, kNotepad, SERVICE_DEMAND_START, false))
+      << ::GetLastError();
   struct Answer {
     const char* pszCaption;
     int nButton;

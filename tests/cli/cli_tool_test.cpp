@@ -659,27 +659,5 @@ TEST_F(CliToolTest, UsageErrorsExitTwoAndHelpExitsZero) {
   EXPECT_EQ(console.m_strOut, "quillmnt 9.9\n");
 }
 
-// status names every state; the list column calls the passing and unknown ones "pending".
-TEST(StateWordTest, StatusNamesEveryStateTheListSumsUpTheRare) {
-  const struct {
-    std::uint32_t dwState;
-    const char* pszStatus;
-    const char* pszList;
-  } cases[] = {
-      {svc::kServiceStopped, "stopped", "stopped"},
-      {svc::kServiceStartPending, "starting", "starting"},
-      {svc::kServiceStopPending, "stopping", "stopping"},
-      {svc::kServiceRunning, "running", "running"},
-      {svc::kServiceContinuePending, "continuing", "pending"},
-      {svc::kServicePausePending, "pausing", "pending"},
-      {svc::kServicePaused, "paused", "paused"},
-      {99, "in an unknown state", "pending"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_STREQ(StateWord(c.dwState, false), c.pszStatus) << c.dwState;
-    EXPECT_STREQ(StateWord(c.dwState, true), c.pszList) << c.dwState;
-  }
-}
-
 }  // namespace
 }  // namespace qm::cli

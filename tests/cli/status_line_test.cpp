@@ -65,6 +65,7 @@ TEST(StatusLineTest, TheManagersStateFirstThenWhatTheRunnerTells) {
       {svc::kServiceStopPending, 0, RunnerViewRead::kRead, waiting, "svc: stopping", kExitPending},
       {svc::kServiceStartPending, 0, RunnerViewRead::kAbsent, running, "svc: starting",
        kExitPending},
+      {99, 0, RunnerViewRead::kRead, running, "svc: in an unknown state", kExitPending},
       {svc::kServiceStopped, 0, RunnerViewRead::kRead, running, "svc: stopped", kExitStopped},
       {svc::kServiceStopped, 1066, RunnerViewRead::kAbsent, running,
        "svc: stopped (the program ended with exit code 3)", kExitStopped},

@@ -106,7 +106,7 @@ class DirectoryTreeTest : public ::testing::Test {
 
   CCurrentDirectoryGuard m_cwd;
   CTempTree m_tmp;
-  CBoxRecorder m_boxes;
+  CBoxRecorder m_recorder;
   CHost m_host;
   CDirectoryTree m_tree;
   HWND m_hParent = nullptr;
@@ -133,7 +133,7 @@ TEST_F(DirectoryTreeTest, ShowsTheNestedCurrentDirectoryAsAChainWithItsSubdirect
   for (HTREEITEM h : ChainItems()) EXPECT_TRUE(TreeExpanded(m_hTree, h));
   // Only double-clicks tell the parent.
   EXPECT_EQ(TakePostedTreeChanges(m_hParent), 0);
-  EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+  EXPECT_THAT(m_recorder.m_boxes, IsEmpty());
 }
 
 TEST_F(DirectoryTreeTest, DescendsIntoAListedItemAndClimbsBackToAnAncestor) {
@@ -163,7 +163,7 @@ TEST_F(DirectoryTreeTest, DescendsIntoAListedItemAndClimbsBackToAnAncestor) {
   EXPECT_EQ(Chain(), Components(strTop));
   EXPECT_THAT(Listing(), ElementsAre("mid"));
   EXPECT_EQ(TakePostedTreeChanges(m_hParent), 1);
-  EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+  EXPECT_THAT(m_recorder.m_boxes, IsEmpty());
 }
 
 TEST_F(DirectoryTreeTest, DeepestItemIsLeftAloneWithItsListingAndSearchedAgainWithout) {
@@ -195,7 +195,7 @@ TEST_F(DirectoryTreeTest, DriveRootShowsOneChainItemAndClimbingToItSearchesTheRo
   m_tmp.MakeDir("root\\one");
   m_tmp.MakeDir("root\\one\\deep");
   m_tmp.MakeDir("root\\Two");
-  CWineDrive drive('S', CWineDrive::HostPath(m_tmp.Path("root")));
+  CWineDrive drive('S', HostPath(m_tmp.Path("root")));
   ASSERT_TRUE(drive.Ok());
   ASSERT_TRUE(::SetCurrentDirectoryA("S:\\"));
 
@@ -231,11 +231,11 @@ TEST_F(DirectoryTreeTest, UnsearchableDirectoryShowsTheDebugBoxAndStaysUnexpande
   HTREEITEM hAlpha = Child(Deepest(), "Alpha");
   Select(hAlpha);
   EXPECT_EQ(DoubleClick(), 1);
-  ASSERT_EQ(m_boxes.Calls().size(), 1u);
-  EXPECT_EQ(m_boxes.Calls()[0].strText, "FindFirstFile() returned INVALID_HANDLE_VALUE");
-  EXPECT_EQ(m_boxes.Calls()[0].strCaption, "DEBUG");
-  EXPECT_EQ(m_boxes.Calls()[0].nStyle, static_cast<UINT>(MB_OK));
-  EXPECT_EQ(m_boxes.Calls()[0].hOwner, m_hTree);
+  ASSERT_EQ(m_recorder.m_boxes.size(), 1u);
+  EXPECT_EQ(m_recorder.m_boxes[0].strText, "FindFirstFile() returned INVALID_HANDLE_VALUE");
+  EXPECT_EQ(m_recorder.m_boxes[0].strCaption, "DEBUG");
+  EXPECT_EQ(m_recorder.m_boxes[0].dwStyle, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(m_recorder.m_boxes[0].hOwner, m_hTree);
   // The path has moved on and the parent was told.
   EXPECT_EQ(m_tree.GetPath(), strPath + "\\Alpha");
   EXPECT_EQ(TakePostedTreeChanges(m_hParent), 1);
@@ -269,7 +269,7 @@ TEST_F(DirectoryTreeTest, DoubleClickOnAnEmptyTreeTouchesNothing) {
   EXPECT_EQ(TreeNext(m_hTree, TVGN_ROOT, nullptr), nullptr);
   EXPECT_EQ(m_tree.GetPath(), "");
   EXPECT_EQ(TakePostedTreeChanges(m_hParent), 0);
-  EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+  EXPECT_THAT(m_recorder.m_boxes, IsEmpty());
 }
 
 TEST_F(DirectoryTreeTest, CollapsedChainItemsAreListedAgainBesideTheirChildren) {
@@ -335,7 +335,7 @@ TEST_F(DirectoryTreeTest, ClimbAfterACollapsedChainItemDeletesOnlyItsFirstChilds
       EXPECT_EQ(TreeChildren(m_hTree, hTop), climb.vecTopChildren);
       EXPECT_EQ(TreeChildren(m_hTree, hClimbed), climb.vecClimbedChildren);
     }
-    EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+    EXPECT_THAT(m_recorder.m_boxes, IsEmpty());
     TakePostedTreeChanges(m_hParent);
   }
 }
@@ -478,24 +478,24 @@ TEST_F(DirectoryTreeTest, UnreadableCurrentDirectoryShowsTheSystemTextUnaltered)
   ASSERT_NE(dwWithInsert, 0u);
   for (DWORD dwError : {static_cast<DWORD>(ERROR_ACCESS_DENIED), dwWithInsert}) {
     g_dwCurrentDirectoryError = dwError;
-    m_boxes.Calls().clear();
+    m_recorder.m_boxes.clear();
     EXPECT_EQ(m_tree.ShowCurrentDirectory(), 0);
-    ASSERT_EQ(m_boxes.Calls().size(), 1u);
-    EXPECT_EQ(m_boxes.Calls()[0].strText, RawSystemText(dwError));
-    EXPECT_EQ(m_boxes.Calls()[0].strCaption, "GetLastError");
-    EXPECT_EQ(m_boxes.Calls()[0].nStyle, static_cast<UINT>(MB_OK | MB_ICONSTOP));
-    EXPECT_EQ(m_boxes.Calls()[0].hOwner, m_hTree);
+    ASSERT_EQ(m_recorder.m_boxes.size(), 1u);
+    EXPECT_EQ(m_recorder.m_boxes[0].strText, RawSystemText(dwError));
+    EXPECT_EQ(m_recorder.m_boxes[0].strCaption, "GetLastError");
+    EXPECT_EQ(m_recorder.m_boxes[0].dwStyle, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+    EXPECT_EQ(m_recorder.m_boxes[0].hOwner, m_hTree);
     EXPECT_EQ(m_tree.GetPath(), strPath);
     EXPECT_EQ(m_tree.m_chDrive, chDrive);
   }
-  EXPECT_NE(m_boxes.Calls()[0].strText.find("%1"), std::string::npos);
+  EXPECT_NE(m_recorder.m_boxes[0].strText.find("%1"), std::string::npos);
 
   // A directory too long for the buffer leaves nothing usable in it: refused the same way.
   GetPickerSystem().pfnGetCurrentDirectory = &TooLongCurrentDirectory;
-  m_boxes.Calls().clear();
+  m_recorder.m_boxes.clear();
   EXPECT_EQ(m_tree.ShowCurrentDirectory(), 0);
-  ASSERT_EQ(m_boxes.Calls().size(), 1u);
-  EXPECT_EQ(m_boxes.Calls()[0].strText, RawSystemText(ERROR_FILENAME_EXCED_RANGE));
+  ASSERT_EQ(m_recorder.m_boxes.size(), 1u);
+  EXPECT_EQ(m_recorder.m_boxes[0].strText, RawSystemText(ERROR_FILENAME_EXCED_RANGE));
   EXPECT_EQ(m_tree.GetPath(), strPath);
 
   // After a drive switch the items are gone and stay gone.

@@ -50,7 +50,7 @@ class DriveComboTest : public ::testing::Test {
     ::DestroyWindow(m_hParent);
   }
 
-  CBoxRecorder m_boxes;
+  CBoxRecorder m_recorder;
   CDriveCombo m_combo;
   PickerSystem m_saved;
   HWND m_hParent = nullptr;
@@ -60,11 +60,11 @@ TEST_F(DriveComboTest, NoDrivesLeavesTheListEmptyAfterTheSystemsText) {
   GetPickerSystem().pfnGetLogicalDrives = &NoDrives;
   EXPECT_EQ(m_combo.FillDriveList(), 0);
   EXPECT_EQ(m_combo.GetCount(), 0);
-  ASSERT_EQ(m_boxes.Calls().size(), 1u);
-  EXPECT_EQ(m_boxes.Calls()[0].strText, SystemText(ERROR_ACCESS_DENIED));
-  EXPECT_EQ(m_boxes.Calls()[0].strCaption, "GetLastError - GetLogicalDrives failed");
-  EXPECT_EQ(m_boxes.Calls()[0].nStyle, static_cast<UINT>(MB_OK | MB_ICONSTOP));
-  EXPECT_EQ(m_boxes.Calls()[0].hOwner, m_combo.m_hWnd);
+  ASSERT_EQ(m_recorder.m_boxes.size(), 1u);
+  EXPECT_EQ(m_recorder.m_boxes[0].strText, SystemText(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(m_recorder.m_boxes[0].strCaption, "GetLastError - GetLogicalDrives failed");
+  EXPECT_EQ(m_recorder.m_boxes[0].dwStyle, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+  EXPECT_EQ(m_recorder.m_boxes[0].hOwner, m_combo.m_hWnd);
 }
 
 // The size a longer directory would need, buffer untouched, as the system answers.
@@ -78,15 +78,15 @@ TEST_F(DriveComboTest, UnreadableOrTooLongCurrentDirectoryKeepsTheDrivesWithNone
       {&TooLongCurrentDirectory, ERROR_FILENAME_EXCED_RANGE}};
   for (const auto& [pfnGet, dwError] : cases) {
     m_combo.ResetContent();
-    m_boxes.Calls().clear();
+    m_recorder.m_boxes.clear();
     GetPickerSystem().pfnGetCurrentDirectory = pfnGet;
     EXPECT_EQ(m_combo.FillDriveList(), 0) << dwError;
     EXPECT_GE(m_combo.GetCount(), 2);
     EXPECT_EQ(m_combo.GetCurSel(), CB_ERR);
-    ASSERT_EQ(m_boxes.Calls().size(), 1u);
-    EXPECT_EQ(m_boxes.Calls()[0].strText, SystemText(dwError));
-    EXPECT_EQ(m_boxes.Calls()[0].strCaption, "GetLastError - GetCurrentDirectory failed");
-    EXPECT_EQ(m_boxes.Calls()[0].nStyle, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+    ASSERT_EQ(m_recorder.m_boxes.size(), 1u);
+    EXPECT_EQ(m_recorder.m_boxes[0].strText, SystemText(dwError));
+    EXPECT_EQ(m_recorder.m_boxes[0].strCaption, "GetLastError - GetCurrentDirectory failed");
+    EXPECT_EQ(m_recorder.m_boxes[0].dwStyle, static_cast<UINT>(MB_OK | MB_ICONSTOP));
   }
 }
 
@@ -99,7 +99,7 @@ TEST_F(DriveComboTest, ItemsCarryTheVolumeLabelAfterTheLetter) {
   DWORD cbWritten = 0;
   ::WriteFile(hFile, "QMLABEL\n", 8, &cbWritten, nullptr);
   ::CloseHandle(hFile);
-  CWineDrive drive('S', CWineDrive::HostPath(tmp.Path("labelled")));
+  CWineDrive drive('S', HostPath(tmp.Path("labelled")));
   ASSERT_TRUE(drive.Ok());
   EXPECT_EQ(m_combo.FillDriveList(), 1);
   std::vector<std::string> items;
@@ -124,12 +124,12 @@ TEST_F(DriveComboTest, ReadinessCheckLeavesNoHandleOpen) {
   for (int i = 0; i < 20; ++i) EXPECT_EQ(m_combo.IsDriveReady(nIndex), 1);
   // One search left open per check would take 20 slots (of 4 each).
   EXPECT_LT(NextHandleValue(), nBefore + 10 * 4);
-  EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+  EXPECT_THAT(m_recorder.m_boxes, IsEmpty());
 }
 
 TEST_F(DriveComboTest, SelectsADriveByLetterInEitherCaseAndIgnoresUnknownOnes) {
   EXPECT_EQ(m_combo.FillDriveList(), 1);
-  EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+  EXPECT_THAT(m_recorder.m_boxes, IsEmpty());
   m_combo.SelectDrive('z');
   EXPECT_EQ(m_combo.GetLBText(m_combo.GetCurSel()).substr(0, 2), "Z:");
   // No item begins with "Y:": the selection stays.

@@ -3,94 +3,15 @@
 #include <winioctl.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 
 #include "framework/controls.h"
 #include "res/resource.h"
 
 namespace qm::test {
 
-namespace {
-
-std::vector<BoxCall> g_vecBoxCalls;
-
-int WINAPI RecordBox(HWND hOwner, LPCSTR pszText, LPCSTR pszCaption, UINT nStyle) {
-  g_vecBoxCalls.push_back({hOwner, pszText ? pszText : "", pszCaption ? pszCaption : "", nStyle});
-  return IDOK;
-}
-
-void RemoveRecursively(const std::string& strPath) {
-  WIN32_FIND_DATAA fd{};
-  HANDLE hFind = ::FindFirstFileA((strPath + "\\*").c_str(), &fd);
-  if (hFind != INVALID_HANDLE_VALUE) {
-    do {
-      std::string strName = fd.cFileName;
-      if (strName == "." || strName == "..") continue;
-      std::string strChild = strPath + "\\" + strName;
-      ::SetFileAttributesA(strChild.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveRecursively(strChild);
-      } else {
-        ::DeleteFileA(strChild.c_str());
-      }
-    } while (::FindNextFileA(hFind, &fd));
-    ::FindClose(hFind);
-  }
-  ::RemoveDirectoryA(strPath.c_str());
-}
-
-}  // namespace
-
-bool RunHostCommand(const std::string& strCommand) {
-  // The host process is not waited for reliably: it touches a marker, and the marker is
-  // looked for through drive Z:, which Wine maps to the host's root.
-  static int s_nCount = 0;
-  char szMarker[96];
-  std::snprintf(szMarker, sizeof(szMarker), "/tmp/qm-dirpicker-host-%lu-%d",
-                ::GetCurrentProcessId(), ++s_nCount);
-  std::string strLine = "/bin/sh -c \"" + strCommand + " ; touch " + szMarker + "\"";
-  STARTUPINFOA si{};
-  si.cb = sizeof(si);
-  PROCESS_INFORMATION pi{};
-  if (!::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
-    return false;
-  }
-  ::CloseHandle(pi.hThread);
-  ::CloseHandle(pi.hProcess);
-  std::string strMarker = std::string("Z:") + szMarker;
-  for (char& ch : strMarker) {
-    if (ch == '/') ch = '\\';
-  }
-  for (int i = 0; i < 500; ++i) {
-    if (::GetFileAttributesA(strMarker.c_str()) != INVALID_FILE_ATTRIBUTES) {
-      ::DeleteFileA(strMarker.c_str());
-      return true;
-    }
-    ::Sleep(10);
-  }
-  return false;
-}
-
-CTempTree::CTempTree() {
-  char szTemp[MAX_PATH] = "";
-  ::GetTempPathA(sizeof(szTemp), szTemp);
-  static int s_nCount = 0;
-  char szRoot[MAX_PATH + 64];
-  std::snprintf(szRoot, sizeof(szRoot), "%sqm-dirpicker-%lu-%d", szTemp, ::GetCurrentProcessId(),
-                ++s_nCount);
-  m_strRoot = szRoot;
-  RemoveRecursively(m_strRoot);
-  ::CreateDirectoryA(m_strRoot.c_str(), nullptr);
-}
-
-CTempTree::~CTempTree() {
-  RemoveRecursively(m_strRoot);
-}
-
 std::string CTempTree::Path(const std::string& strRelative) const {
-  return strRelative.empty() ? m_strRoot : m_strRoot + "\\" + strRelative;
+  const std::string strRoot = m_root.Path().substr(0, m_root.Path().size() - 1);
+  return strRelative.empty() ? strRoot : strRoot + "\\" + strRelative;
 }
 
 void CTempTree::MakeDir(const std::string& strRelative, DWORD dwAttributes) const {
@@ -109,12 +30,12 @@ void CTempTree::MakeHostDir(const std::string& strRelative) const {
   std::size_t nSlash = strRelative.rfind('\\');
   std::string strParent = nSlash == std::string::npos ? "" : strRelative.substr(0, nSlash);
   std::string strLeaf = strRelative.substr(nSlash == std::string::npos ? 0 : nSlash + 1);
-  std::string strHost = CWineDrive::HostPath(Path(strParent));
+  std::string strHost = HostPath(Path(strParent));
   if (!strHost.empty()) RunHostCommand("mkdir -p '" + strHost + "/" + strLeaf + "'");
 }
 
 void CTempTree::Remove(const std::string& strRelative) const {
-  RemoveRecursively(Path(strRelative));
+  RemoveTree(Path(strRelative));
 }
 
 namespace {
@@ -167,20 +88,6 @@ CWineDrive::~CWineDrive() {
   if (m_bOk) DefineUnixDrive(m_chLetter, DRIVE_NO_ROOT_DIR, "");
 }
 
-std::string CWineDrive::HostPath(const std::string& strWindowsPath) {
-  using PfnUnixName = char*(CDECL*)(LPCWSTR);
-  auto pfn = reinterpret_cast<PfnUnixName>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!pfn) return std::string();
-  wchar_t szWide[MAX_PATH * 2] = L"";
-  ::MultiByteToWideChar(CP_ACP, 0, strWindowsPath.c_str(), -1, szWide, MAX_PATH * 2);
-  char* pszUnix = pfn(szWide);
-  if (!pszUnix) return std::string();
-  std::string strUnix = pszUnix;
-  ::HeapFree(::GetProcessHeap(), 0, pszUnix);
-  return strUnix;
-}
-
 PickerSystem& GetPickerSystem() {
   static PickerSystem* s_pSystem = [] {
     static PickerSystem s_system;
@@ -188,19 +95,6 @@ PickerSystem& GetPickerSystem() {
     return &s_system;
   }();
   return *s_pSystem;
-}
-
-CBoxRecorder::CBoxRecorder() : m_pfnSaved(GetPickerSystem().pfnMessageBox) {
-  g_vecBoxCalls.clear();
-  GetPickerSystem().pfnMessageBox = &RecordBox;
-}
-
-CBoxRecorder::~CBoxRecorder() {
-  GetPickerSystem().pfnMessageBox = m_pfnSaved;
-}
-
-std::vector<BoxCall>& CBoxRecorder::Calls() {
-  return g_vecBoxCalls;
 }
 
 CCurrentDirectoryGuard::CCurrentDirectoryGuard() {

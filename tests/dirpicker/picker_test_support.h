@@ -1,7 +1,7 @@
 #pragma once
-// What the directory picker's tests under Wine share: real temporary directory trees, Wine
-// drive letters mapped to host folders, and a recorder in place of the picker's message
-// boxes (nobody is there to press them).
+// What the directory picker's tests under Wine share besides tests/support: real temporary
+// directory trees, Wine drive letters mapped to host folders, and the recording message box in
+// place of the picker's (nobody is there to press them).
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
@@ -11,17 +11,14 @@
 #include <vector>
 
 #include "dirpicker/picker_system.h"
+#include "tests/support/recording_message_box.h"
+#include "tests/support/wine_test_support.h"
 
 namespace qm::test {
 
 // A fresh folder below the temporary folder, removed with everything in it at the end.
 class CTempTree {
  public:
-  CTempTree();
-  ~CTempTree();
-  CTempTree(const CTempTree&) = delete;
-  CTempTree& operator=(const CTempTree&) = delete;
-
   // Full path of a relative one ("" is the root), without a trailing backslash.
   std::string Path(const std::string& strRelative = "") const;
   void MakeDir(const std::string& strRelative, DWORD dwAttributes = 0) const;
@@ -31,7 +28,7 @@ class CTempTree {
   void Remove(const std::string& strRelative) const;
 
  private:
-  std::string m_strRoot;
+  CScratchFolder m_root{"qm-dirpicker"};
 };
 
 // Maps drive chLetter to a host path (existing or not) through Wine's mount manager, and
@@ -44,9 +41,6 @@ class CWineDrive {
   CWineDrive& operator=(const CWineDrive&) = delete;
   bool Ok() const { return m_bOk; }
 
-  // The host path of a Windows path (for mapping a drive to a temporary folder).
-  static std::string HostPath(const std::string& strWindowsPath);
-
  private:
   char m_chLetter;
   bool m_bOk = false;
@@ -55,13 +49,14 @@ class CWineDrive {
 // The picker's system calls as the tests script them: the real calls until a test puts a
 // function of its own in place.
 struct PickerSystem : qm::dirpicker::IPickerSystem {
-  int(WINAPI* pfnMessageBox)(HWND, LPCSTR, LPCSTR, UINT) = &::MessageBoxA;
+  CRecordingMessageBox* pBoxes = nullptr;  // else the real boxes
   DWORD(WINAPI* pfnGetCurrentDirectory)(DWORD, LPSTR) = &::GetCurrentDirectoryA;
   DWORD(WINAPI* pfnGetLogicalDrives)() = &::GetLogicalDrives;
 
   int ShowMessageBox(HWND hOwner, const char* pszText, const char* pszCaption,
                      UINT nStyle) override {
-    return pfnMessageBox(hOwner, pszText, pszCaption, nStyle);
+    if (pBoxes) return pBoxes->Record(hOwner, pszText, pszCaption, nStyle);
+    return ::MessageBoxA(hOwner, pszText, pszCaption, nStyle);
   }
   DWORD CurrentDirectory(DWORD nCapacity, char* pszBuffer) override {
     return pfnGetCurrentDirectory(nCapacity, pszBuffer);
@@ -72,24 +67,16 @@ struct PickerSystem : qm::dirpicker::IPickerSystem {
 // The tests' instance, installed in the picker for the whole test program at first use.
 PickerSystem& GetPickerSystem();
 
-struct BoxCall {
-  HWND hOwner;
-  std::string strText;
-  std::string strCaption;
-  UINT nStyle;
-};
-
-// Takes the picker's message boxes for its lifetime and records them, answering IDOK.
-class CBoxRecorder {
+// Records the picker's message boxes (all of them OK boxes) for its lifetime.
+class CBoxRecorder : public CRecordingMessageBox {
  public:
-  CBoxRecorder();
-  ~CBoxRecorder();
+  CBoxRecorder() : m_pSaved(GetPickerSystem().pBoxes) { GetPickerSystem().pBoxes = this; }
+  ~CBoxRecorder() { GetPickerSystem().pBoxes = m_pSaved; }
   CBoxRecorder(const CBoxRecorder&) = delete;
   CBoxRecorder& operator=(const CBoxRecorder&) = delete;
-  std::vector<BoxCall>& Calls();
 
  private:
-  int(WINAPI* m_pfnSaved)(HWND, LPCSTR, LPCSTR, UINT);
+  CRecordingMessageBox* m_pSaved;
 };
 
 // Keeps the process's current directory across a test.
@@ -103,10 +90,6 @@ class CCurrentDirectoryGuard {
 };
 
 std::string CurrentDirectory();
-
-// Runs a shell command on the host (Wine starts host programs given to CreateProcess) and
-// waits until it has finished.
-bool RunHostCommand(const std::string& strCommand);
 
 // WM_DIRTREE_CHANGED messages waiting in the queue for hWnd; removes them.
 int TakePostedTreeChanges(HWND hWnd);

@@ -13,10 +13,10 @@
 #include "app/quillmont_dlg.h"
 #include "res/resource.h"
 #include "tests/app/driven_dlg.h"
-#include "tests/app/recording_message_box.h"
 #include "tests/dirpicker/picker_test_support.h"
 #include "tests/framework/box_presser.h"
 #include "tests/service/fake_platform.h"
+#include "tests/support/recording_message_box.h"
 
 namespace qm::test {
 namespace {
@@ -108,7 +108,7 @@ class SelectDirDlgTest : public ::testing::Test {
 
   CCurrentDirectoryGuard m_cwd;
   CTempTree m_tmp;
-  CBoxRecorder m_boxes;
+  CBoxRecorder m_recorder;
   std::string m_strOpenedAt;
 };
 
@@ -238,7 +238,7 @@ TEST_F(SelectDirDlgTest, OpensAtTheCurrentDirectoryWithItsDriveAndTheMappedFolde
   EXPECT_EQ(crShadow, ::GetSysColor(COLOR_BTNTEXT));
   EXPECT_EQ(crBody, RGB(255, 255, 0));
   EXPECT_TRUE(::GetErrorMode() & SEM_FAILCRITICALERRORS);
-  EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+  EXPECT_THAT(m_recorder.m_boxes, IsEmpty());
 }
 
 TEST_F(SelectDirDlgTest, TreeNoticeIsTakenByThePreFilterAndTheDirectoryNameFollows) {
@@ -274,10 +274,10 @@ TEST_F(SelectDirDlgTest, DriveThatIsNotReadyIsRefusedAndTheSelectionPutBack) {
   });
   dlg.DoModal();
   ASSERT_NE(nQIndex, -1);
-  ASSERT_EQ(m_boxes.Calls().size(), 1u);
-  EXPECT_EQ(m_boxes.Calls()[0].strText, "Drive Q: is not ready.");
-  EXPECT_EQ(m_boxes.Calls()[0].strCaption, "Error");
-  EXPECT_EQ(m_boxes.Calls()[0].nStyle, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
+  ASSERT_EQ(m_recorder.m_boxes.size(), 1u);
+  EXPECT_EQ(m_recorder.m_boxes[0].strText, "Drive Q: is not ready.");
+  EXPECT_EQ(m_recorder.m_boxes[0].strCaption, "Error");
+  EXPECT_EQ(m_recorder.m_boxes[0].dwStyle, static_cast<UINT>(MB_OK | MB_ICONEXCLAMATION));
   EXPECT_EQ(chAfter, chBefore);
   EXPECT_EQ(strDirName, m_strOpenedAt);
   EXPECT_EQ(dlg.GetPath(), m_strOpenedAt);
@@ -287,7 +287,7 @@ TEST_F(SelectDirDlgTest, DriveThatIsNotReadyIsRefusedAndTheSelectionPutBack) {
 TEST_F(SelectDirDlgTest, ChoosingAReadyDriveMovesTheProcessThereAndRebuildsEverything) {
   m_tmp.MakeDir("root");
   m_tmp.MakeDir("root\\one");
-  CWineDrive drive('S', CWineDrive::HostPath(m_tmp.Path("root")));
+  CWineDrive drive('S', HostPath(m_tmp.Path("root")));
   ASSERT_TRUE(drive.Ok());
   CDrivenSelectDirDlg dlg;
   std::string strDirName, strAfterDescent, strAfterSameDrive;
@@ -309,14 +309,14 @@ TEST_F(SelectDirDlgTest, ChoosingAReadyDriveMovesTheProcessThereAndRebuildsEvery
   EXPECT_EQ(dlg.m_treeDir.m_chDrive, 'S');
   // The move outlasts the dialog, Cancel or not.
   EXPECT_EQ(CurrentDirectory(), "S:\\");
-  EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+  EXPECT_THAT(m_recorder.m_boxes, IsEmpty());
 }
 
 TEST_F(SelectDirDlgTest, ArrowKeysInTheDriveListSwitchDriveAtEachStepAndTypingChangesNothing) {
   // An empty root is not ready (its search finds nothing): each holds one folder.
   for (const char* pszDir : {"sroot", "sroot\\x", "troot", "troot\\x"}) m_tmp.MakeDir(pszDir);
-  CWineDrive driveS('S', CWineDrive::HostPath(m_tmp.Path("sroot")));
-  CWineDrive driveT('T', CWineDrive::HostPath(m_tmp.Path("troot")));
+  CWineDrive driveS('S', HostPath(m_tmp.Path("sroot")));
+  CWineDrive driveT('T', HostPath(m_tmp.Path("troot")));
   ASSERT_TRUE(driveS.Ok() && driveT.Ok());
   CDrivenSelectDirDlg dlg;
   std::vector<std::string> vecSeen;  // Directory Name, current directory, the tree's path
@@ -350,7 +350,7 @@ TEST_F(SelectDirDlgTest, ArrowKeysInTheDriveListSwitchDriveAtEachStepAndTypingCh
   EXPECT_EQ(strDrives, "STS");
   EXPECT_THAT(vecSeen,
               ElementsAre("S:\\|S:\\|S:\\", "T:\\|T:\\|T:\\", "S:\\|S:\\|S:\\", "S:\\|S:\\|S:\\"));
-  EXPECT_THAT(m_boxes.Calls(), IsEmpty());
+  EXPECT_THAT(m_recorder.m_boxes, IsEmpty());
 }
 
 // A real box in the middle of a descent: its own loop hands the tree's notice to the

@@ -19,18 +19,17 @@ struct ModuleTraits {
 };
 
 TEST(RunnerResources, EveryEventMessageFormatsWithItsInsertionStrings) {
-  std::string strRunner = BinFolder() + "carrack.exe";
+  std::string strRunner = TestBinFolder() + "carrack.exe";
   unique_any<ModuleTraits> hModule(
       ::LoadLibraryExA(strRunner.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(hModule);
   const char* apszInserts[] = {"SvcName", "second", "third", "fourth", "fifth"};
-  for (DWORD dwId :
-       {MSG_PARAMETERS_KEY_UNREADABLE, MSG_PARAMETER_UNREADABLE, MSG_PARAMETERS_INVALID,
-        MSG_PROGRAM_NOT_STARTED, MSG_RUNNER_STEP_FAILED, MSG_PROGRAM_FAILED, MSG_PROGRAM_ENDED,
-        MSG_PROGRAM_ENDED_BY_FORCE, MSG_PROGRAM_RESTARTING, MSG_PROGRAM_GIVEN_UP,
-        MSG_OUTPUT_ROTATION_FAILED, MSG_OUTPUT_ROTATION_RESUMED, MSG_OUTPUT_WRITE_FAILED,
-        MSG_OUTPUT_FILE_IS_LINK, MSG_OUTPUT_LOST, MSG_STATE_NAME_TAKEN,
-        MSG_LEFTOVERS_ENDED_BY_FORCE}) {
+  for (DWORD dwId : {MSG_PARAMETERS_KEY_UNREADABLE, MSG_PARAMETER_UNREADABLE,
+                     MSG_PARAMETERS_INVALID, MSG_PROGRAM_NOT_STARTED, MSG_RUNNER_STEP_FAILED,
+                     MSG_PROGRAM_FAILED, MSG_PROGRAM_ENDED, MSG_PROGRAM_ENDED_BY_FORCE,
+                     MSG_PROGRAM_RESTARTING, MSG_PROGRAM_GIVEN_UP, MSG_OUTPUT_ROTATION_FAILED,
+                     MSG_OUTPUT_ROTATION_RESUMED, MSG_OUTPUT_WRITE_FAILED, MSG_OUTPUT_FILE_IS_LINK,
+                     MSG_OUTPUT_LOST, MSG_STATE_NAME_TAKEN, MSG_LEFTOVERS_ENDED_BY_FORCE}) {
     char szText[1024] = "";
     DWORD dwLength =
         ::FormatMessageA(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_ARGUMENT_ARRAY, hModule.get(),
@@ -44,7 +43,7 @@ TEST(RunnerResources, EveryEventMessageFormatsWithItsInsertionStrings) {
 }
 
 TEST(RunnerResources, DescribesItselfAsTheServiceRunner) {
-  std::string strRunner = BinFolder() + "carrack.exe";
+  std::string strRunner = TestBinFolder() + "carrack.exe";
   DWORD dwHandle = 0;
   DWORD dwSize = ::GetFileVersionInfoSizeA(strRunner.c_str(), &dwHandle);
   ASSERT_GT(dwSize, 0u);

@@ -131,14 +131,14 @@ TEST(RunnerService, AStartThatCannotSucceedStopsTheServiceWithAnError) {
                            "EventMessageFile", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, szFile,
                            &dwSize),
             ERROR_SUCCESS);
-  EXPECT_EQ(_stricmp(szFile, (BinFolder() + "carrack.exe").c_str()), 0) << szFile;
+  EXPECT_EQ(_stricmp(szFile, (TestBinFolder() + "carrack.exe").c_str()), 0) << szFile;
 }
 
 // In the Directory the tool wrote, a windowed program is asked to close its window.
 TEST(RunnerService, AWindowedProgramRunsInItsDirectoryAndIsAskedToCloseItsWindow) {
   CServiceFixture service("Window");
   std::string strRecord = service.Record();
-  ASSERT_TRUE(service.Install(BinFolder() + "probe_window.exe",
+  ASSERT_TRUE(service.Install(TestBinFolder() + "probe_window.exe",
                               "--window --record " + Quoted(strRecord), service.Folder()));
   ASSERT_TRUE(service.Start());
   ASSERT_TRUE(WaitForRecord(strRecord, 10000));
@@ -183,9 +183,9 @@ TEST(RunnerService, NoProcessOutlivesAKilledRunnerOrARemovedService) {
 
 // The probe moves its record into place; MoveFileEx still holds it with delete access for a
 // moment after the rename, as this handle does. A read then must not come back empty.
-TEST(ServiceFixture, ReadsARecordThatItsMoverStillHolds) {
-  CServiceFixture service("Reader");
-  std::string strRecord = service.Record();
+TEST(WineTestSupport, ReadsARecordThatItsMoverStillHolds) {
+  CScratchFolder folder("QmReader");
+  std::string strRecord = folder.Path() + "record.txt";
   ASSERT_TRUE(WriteText(strRecord, "pid=7\ncomplete=1\n"));
   unique_hfile hMover(::CreateFileA(strRecord.c_str(), DELETE | SYNCHRONIZE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -209,7 +209,7 @@ TEST(RunnerOutsideTheServiceManager, SaysWhatItIsAndFails) {
   startup.hStdOutput = hWrite;
   startup.hStdError = hWrite;
   std::string strLine = "\"";
-  strLine += BinFolder();
+  strLine += TestBinFolder();
   strLine += "carrack.exe\"";
   PROCESS_INFORMATION process = {};
   ASSERT_TRUE(::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,

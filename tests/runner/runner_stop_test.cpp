@@ -117,39 +117,12 @@ TEST(RunnerStop, EverythingTheProgramStartedIsGoneWhenStoppedIsReported) {
 // Makes strLink a symbolic link to strTarget: a Windows link where the system makes them,
 // the host's link where it does not (Wine, whose files are the host's).
 bool MakeFileLink(const std::string& strLink, const std::string& strTarget) {
-  using UnixNameFn = char*(CDECL*)(LPCWSTR);
-  auto pUnixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
-      ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!pUnixName) {
+  const std::string strHostTarget = HostPath(strTarget);
+  if (strHostTarget.empty()) {
     return ::CreateSymbolicLinkA(strLink.c_str(), strTarget.c_str(),
                                  SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != 0;
   }
-  auto unix = [pUnixName](const std::string& strPath) {
-    std::wstring wstrPath(strPath.begin(), strPath.end());
-    char* pszUnix = pUnixName(wstrPath.c_str());
-    std::string strUnix = pszUnix ? pszUnix : "";
-    if (pszUnix) ::HeapFree(::GetProcessHeap(), 0, pszUnix);
-    return strUnix;
-  };
-  // The host's ln is started without a process to wait for: the link is known to be made
-  // once the target can be reached through it, so a target that should not exist is made
-  // for that moment.
-  bool bMadeTarget = ::GetFileAttributesA(strTarget.c_str()) == INVALID_FILE_ATTRIBUTES;
-  if (bMadeTarget)
-    unique_hfile(::CreateFileA(strTarget.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  std::string strUnixTarget = unix(strTarget);
-  std::string strLine = "Z:\\bin\\ln -s \"" + strUnixTarget + "\" \"" + unix(strLink) + "\"";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  bool bStarted = ::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &process) != 0;
-  unique_handle hProcess(process.hProcess);
-  unique_handle hThread(process.hThread);
-  bool bMade = bStarted && WaitForFile(strLink, 5000);
-  if (bMadeTarget) ::DeleteFileA(strTarget.c_str());
-  return bMade;
+  return RunHostCommand("ln -s '" + strHostTarget + "' '" + HostPath(strLink) + "'");
 }
 
 TEST(RunnerRefuses, OutputFilesThatAreLinksAndOverLongStopTimeouts) {
@@ -199,7 +172,7 @@ TEST(RunnerService, ABareRunfileIsTakenFromTheSearchPathNotFromBesideTheRunner) 
   // The Windows folder is on the system's search path; the runner's folder is not. Removed
   // after the service, which runs one of them.
   CFileRemover onPath{std::string(szWindows) + "\\" + strName};
-  CFileRemover besideRunner{BinFolder() + strName};
+  CFileRemover besideRunner{TestBinFolder() + strName};
   CServiceFixture service("Bare");
   ASSERT_TRUE(::CopyFileA(ProbePath().c_str(), onPath.m_strPath.c_str(), FALSE));
   ASSERT_TRUE(::CopyFileA(ProbePath().c_str(), besideRunner.m_strPath.c_str(), FALSE));

@@ -3,89 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace qm::runner::test {
 
-std::string BinFolder() {
-  char szPath[MAX_PATH] = "";
-  ::GetModuleFileNameA(nullptr, szPath, sizeof(szPath));
-  std::string strPath = szPath;
-  return strPath.substr(0, strPath.find_last_of('\\') + 1);
-}
-
 std::string ProbePath() {
-  return BinFolder() + "probe.exe";
+  return TestBinFolder() + "probe.exe";
 }
 
 std::string Quoted(const std::string& strPath) {
   return "\"" + strPath + "\"";
-}
-
-std::string ReadFileText(const std::string& strPath) {
-  // A reader that does not share deletion cannot open a file while another process holds it
-  // with delete access, as MoveFileEx does around its rename: the file exists, and an
-  // ordinary open of it fails for that moment.
-  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  unique_hfile hFile;
-  for (int nTry = 0;; ++nTry) {
-    hFile.reset(::CreateFileA(strPath.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD dwError = ::GetLastError();
-    if (hFile) break;
-    // Held without sharing, or deleted while still open (as when it is being replaced).
-    bool bHeld = dwError == ERROR_SHARING_VIOLATION || dwError == ERROR_ACCESS_DENIED;
-    if (!bHeld || nTry >= 100) return {};
-    ::Sleep(20);
-  }
-  std::string strText;
-  char buffer[65536];
-  DWORD dwRead = 0;
-  while (::ReadFile(hFile.get(), buffer, sizeof(buffer), &dwRead, nullptr) && dwRead > 0) {
-    strText.append(buffer, dwRead);
-  }
-  return strText;
-}
-
-bool WriteText(const std::string& strPath, const std::string& strText) {
-  std::ofstream file(strPath, std::ios::binary);
-  file << strText;
-  file.close();
-  EXPECT_TRUE(file) << strPath;
-  return static_cast<bool>(file);
-}
-
-bool WaitUntil(const std::function<bool()>& done, DWORD dwTimeoutMs) {
-  ULONGLONG ullEnd = ::GetTickCount64() + dwTimeoutMs;
-  while (!done()) {
-    if (::GetTickCount64() >= ullEnd) return false;
-    ::Sleep(50);
-  }
-  return true;
-}
-
-bool WaitForFile(const std::string& strPath, DWORD dwTimeoutMs) {
-  return WaitUntil([&] { return ::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES; },
-                   dwTimeoutMs);
-}
-
-bool WaitForRecord(const std::string& strPath, DWORD dwTimeoutMs) {
-  return WaitUntil([&] { return RecordValue(ReadFileText(strPath), "complete") == "1"; },
-                   dwTimeoutMs);
-}
-
-bool WaitForText(const std::string& strPath, const std::string& strText, DWORD dwTimeoutMs) {
-  return WaitUntil([&] { return ReadFileText(strPath) == strText; }, dwTimeoutMs);
-}
-
-std::string RecordValue(const std::string& strRecord, const std::string& strKey) {
-  std::istringstream text(strRecord);
-  for (std::string strLine; std::getline(text, strLine);) {
-    if (strLine.rfind(strKey + "=", 0) == 0) return strLine.substr(strKey.size() + 1);
-  }
-  return {};
 }
 
 DWORD PidOf(const std::string& strRecordPath) {
@@ -107,36 +33,19 @@ std::string ParametersKey(const std::string& strName) {
 
 }  // namespace
 
-CServiceFixture::CServiceFixture(const std::string& strTestName) {
-  // Unique per run, so that a service left over by a crashed run never gets in the way.
-  m_strName = "QmRunner" + strTestName + std::to_string(::GetCurrentProcessId());
-  char szTemp[MAX_PATH] = "";
-  ::GetTempPathA(sizeof(szTemp), szTemp);
-  m_strFolder = std::string(szTemp) + m_strName + "\\";
-  ::CreateDirectoryA(m_strFolder.c_str(), nullptr);
+// Unique per run, so that a service left over by a crashed run never gets in the way.
+CServiceFixture::CServiceFixture(const std::string& strTestName)
+    : m_strName("QmRunner" + strTestName + std::to_string(::GetCurrentProcessId())),
+      m_folder("QmRunner" + strTestName) {
   m_hManager.reset(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
 }
 
 CServiceFixture::~CServiceFixture() {
   if (m_hService) {
-    // A test that failed may leave a service that does not stop: after a few seconds its
-    // runner is ended, and with it (through the job) everything the program started.
-    SERVICE_STATUS status;
-    if (::ControlService(m_hService.get(), SERVICE_CONTROL_STOP, &status)) {
-      WaitForState(SERVICE_STOPPED, 5000);
-    }
-    SERVICE_STATUS_PROCESS last = Query();
-    if (last.dwCurrentState != SERVICE_STOPPED && last.dwProcessId != 0) {
-      unique_handle hRunner(::OpenProcess(PROCESS_TERMINATE, FALSE, last.dwProcessId));
-      if (hRunner) ::TerminateProcess(hRunner.get(), 1);
-      WaitForState(SERVICE_STOPPED, 5000);
-    }
-    ::DeleteService(m_hService.get());
     m_hService.reset();
+    RemoveService(m_strName);
   }
   if (m_hJob) ::TerminateJobObject(m_hJob.get(), 1);
-  std::error_code error;
-  std::filesystem::remove_all(m_strFolder, error);
 }
 
 bool CServiceFixture::HoldJob(DWORD dwProgramId) {

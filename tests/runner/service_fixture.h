@@ -11,34 +11,17 @@
 #include "common/win32_handles.h"
 #include "service/service_commands.h"
 #include "service/win32_platform.h"
+#include "tests/support/wine_test_support.h"
 
 namespace qm::runner::test {
+
+using namespace qm::test;  // what every test under Wine has
 
 // How long a service may take to reach a state in a test that does not measure it.
 constexpr DWORD kStateTimeoutMs = 20000;
 
-// The folder that holds the test executables, carrack.exe and probe.exe; with a trailing
-// backslash.
-std::string BinFolder();
 std::string ProbePath();
 std::string Quoted(const std::string& strPath);
-
-// Reads a whole file; empty when it does not exist. Opened sharing everything, and tried again
-// for a while when another process holds it all the same, so that a file being written,
-// renamed into place or replaced reads as it is rather than as empty.
-std::string ReadFileText(const std::string& strPath);
-// Writes a whole file; false (with a test failure) when it cannot.
-bool WriteText(const std::string& strPath, const std::string& strText);
-// Polls done every 50 ms until it holds or dwTimeoutMs passed; returns its last answer.
-bool WaitUntil(const std::function<bool()>& done, DWORD dwTimeoutMs);
-// Waits up to dwTimeoutMs for a file to exist.
-bool WaitForFile(const std::string& strPath, DWORD dwTimeoutMs);
-// Waits up to dwTimeoutMs for a probe's record to be there whole (its "complete=1" line read).
-bool WaitForRecord(const std::string& strPath, DWORD dwTimeoutMs);
-// Waits up to dwTimeoutMs for a file to hold exactly strText.
-bool WaitForText(const std::string& strPath, const std::string& strText, DWORD dwTimeoutMs);
-// The value of the first "key=value" line of a record, or empty.
-std::string RecordValue(const std::string& strRecord, const std::string& strKey);
 // The process id of a probe's record file, or 0.
 DWORD PidOf(const std::string& strRecordPath);
 // True when the process with this id has ended (or never existed).
@@ -53,7 +36,7 @@ class CServiceFixture {
 
   const std::string& Name() const { return m_strName; }
   // The scratch folder, with a trailing backslash.
-  const std::string& Folder() const { return m_strFolder; }
+  const std::string& Folder() const { return m_folder.Path(); }
 
   // Installs the service, started on demand, through the tool's Install command, with
   // carrack.exe beside the tests as its runner. False (with a test failure) when that fails.
@@ -63,8 +46,8 @@ class CServiceFixture {
   // starting a child that records into Grandchild().
   bool InstallProbe(const std::string& strOptions, bool bChild = false,
                     const std::string& strDirectory = "");
-  std::string Record() const { return m_strFolder + "record.txt"; }
-  std::string Grandchild() const { return m_strFolder + "grandchild.txt"; }
+  std::string Record() const { return Folder() + "record.txt"; }
+  std::string Grandchild() const { return Folder() + "grandchild.txt"; }
   // Without bTerminated the value is stored without its closing NUL, as any program may.
   void SetStringParameter(const char* pszName, const std::string& strValue, DWORD dwType = REG_SZ,
                           bool bTerminated = true);
@@ -101,7 +84,7 @@ class CServiceFixture {
 
  private:
   std::string m_strName;
-  std::string m_strFolder;
+  CScratchFolder m_folder;
   unique_schandle m_hManager;
   unique_schandle m_hService;
   unique_handle m_hJob;

@@ -2,6 +2,7 @@
 
 #include "service/win32_platform.h"
 #include "tests/service/contract_env.h"
+#include "tests/support/wine_test_support.h"
 
 namespace qm::svc::test {
 
@@ -15,17 +16,7 @@ class CWin32ContractEnv : public IContractEnv {
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, strPath.c_str());
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, strPath.c_str());
   }
-  void DeleteServiceNamed(const std::string& strName) override {
-    SC_HANDLE hManager = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    if (hManager == nullptr) return;
-    if (SC_HANDLE hService = ::OpenServiceA(hManager, strName.c_str(), SERVICE_ALL_ACCESS)) {
-      SERVICE_STATUS status;
-      ::ControlService(hService, SERVICE_CONTROL_STOP, &status);
-      ::DeleteService(hService);
-      ::CloseServiceHandle(hService);
-    }
-    ::CloseServiceHandle(hManager);
-  }
+  void DeleteServiceNamed(const std::string& strName) override { qm::test::RemoveService(strName); }
 
  private:
   CWin32Platform m_platform;

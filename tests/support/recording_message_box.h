@@ -1,6 +1,8 @@
 #pragma once
-// The window's message box as the tests see it: every box recorded, questions answered from a
-// queue (an empty queue answers No), the others with OK.
+// A message box as the tests see it: every box recorded, with the window that would own it
+// where the caller names one; questions answered from a queue (an empty queue answers No), the
+// others with OK. The window's commands show theirs through app::IMessageBox; the directory
+// picker's tests hand theirs to Record.
 
 #include <cstdint>
 #include <deque>
@@ -12,6 +14,7 @@
 namespace qm::test {
 
 struct MessageBoxCall {
+  const void* hOwner;
   std::string strText;
   std::string strCaption;
   std::uint32_t dwStyle;
@@ -20,7 +23,10 @@ struct MessageBoxCall {
 class CRecordingMessageBox : public app::IMessageBox {
  public:
   int Show(const char* text, const char* caption, std::uint32_t style) override {
-    m_boxes.push_back(MessageBoxCall{text, caption, style});
+    return Record(nullptr, text, caption, style);
+  }
+  int Record(const void* hOwner, const char* text, const char* caption, std::uint32_t style) {
+    m_boxes.push_back(MessageBoxCall{hOwner, text ? text : "", caption ? caption : "", style});
     if ((style & kTypeMask) == kOk) return kIdOk;
     if (m_answers.empty()) return kIdNo;
     const int nAnswer = m_answers.front();
