@@ -5,19 +5,11 @@
 #include <map>
 
 #include "cli/cli_tool.h"
+#include "common/ascii_case.h"
 
 namespace qm::cli {
 
 namespace {
-
-struct CaseBlindLess {
-  bool operator()(const std::string& a, const std::string& b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-      auto fold = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; };
-      return fold(x) < fold(y);
-    });
-  }
-};
 
 struct ListedState {
   std::uint32_t dwState = 0;
@@ -181,7 +173,7 @@ int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
   if (!strDescription.empty()) {
     lines.push_back("quillmnt set " + strName + " Description " + QuoteArgument(strDescription));
   }
-  if (!contract::EqualsIgnoringCase(strAccount, contract::kLocalSystem)) {
+  if (!EqualsIgnoringCase(strAccount, contract::kLocalSystem)) {
     if (IsBuiltInAccount(strAccount)) {
       lines.push_back("quillmnt set " + strName + " Account " + QuoteArgument(strAccount));
     } else {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "service/ascii_compare.h"
+#include "common/ascii_case.h"
 #include "service/error_text.h"
 #include "service/platform_handles.h"
 
