@@ -31,17 +31,11 @@ DWORD PriorityClass(ProcessPriority priority) {
   return NORMAL_PRIORITY_CLASS;
 }
 
-struct EnvironmentStringsTraits {
-  using type = char*;
-  static type invalid() { return nullptr; }
-  void close(type p) const { ::FreeEnvironmentStringsA(p); }
-};
-
 // The runner's own environment with the Environment value's entries applied; empty when there
 // are none, so the program simply inherits the runner's.
 std::string ProgramEnvironmentBlock(const std::vector<std::string>& entries) {
   if (entries.empty()) return {};
-  unique_any<EnvironmentStringsTraits> pOwn(::GetEnvironmentStringsA());
+  unique_environment_strings pOwn(::GetEnvironmentStringsA());
   EnvironmentVariables variables = ParseEnvironmentBlock(pOwn.get());
   ApplyEnvironmentEntries(variables, entries);
   return ComposeEnvironmentBlock(std::move(variables));
