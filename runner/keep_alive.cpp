@@ -4,6 +4,8 @@
 #include <string>
 
 #include "carrack_messages.h"
+#include "common/srw_lock.h"
+#include "common/win32_handles.h"
 #include "runner/core/program_environment.h"
 #include "runner/core/run_settings.h"
 #include "runner/core/stop_progress.h"
@@ -149,12 +151,12 @@ bool CRunnerService::RestartAfterExit() {
   }
   // Decided and started under the lock that accepts stop requests: a stop either comes first
   // and prevents the start, or comes after it and stops the new run.
-  ::AcquireSRWLockExclusive(&m_startLock);
-  bool bStop = StopAsked();
-  bool bStarted = !bStop && StartProgram();
-  ::ReleaseSRWLockExclusive(&m_startLock);
-  if (bStop) ReportStopped(ExitForRequestedStop());
-  return bStarted;
+  {
+    CExclusiveLock hold(m_startLock);
+    if (!StopAsked()) return StartProgram();
+  }
+  ReportStopped(ExitForRequestedStop());
+  return false;
 }
 
 }  // namespace qm::runner
