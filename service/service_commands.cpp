@@ -49,8 +49,8 @@ bool CServiceCommands::IsOwnInstall(const char* serviceName) {
   // still ends inside the buffer.
   char szInstaller[1024 + 1] = {};
   std::uint32_t cbInstaller = 1024;
-  if (ReadRegString(m_platform.registry, m_platform.system, szInstaller, &cbInstaller,
-                    kHKeyLocalMachine, szKeyPath, contract::value::kInstaller) != 0) {
+  if (!ReadRegString(m_platform.registry, m_platform.system, szInstaller, &cbInstaller,
+                     kHKeyLocalMachine, szKeyPath, contract::value::kInstaller)) {
     return false;
   }
   return EqualsIgnoringCase(szInstaller, kForeignInstallerMarker) ||
