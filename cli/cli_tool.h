@@ -106,7 +106,8 @@ class CCommandLineTool {
   // Refuses a Runfile, Arguments or StopTimeout that the runner would refuse at its start.
   bool CheckWithRunner(const std::string& strName, const char* pszValue, const SettingData& data);
 
-  std::string ErrorText();  // the last error as one line
+  // The last error, or a given code, as one line (as the window shows it).
+  std::string ErrorText();
   std::string ErrorText(std::uint32_t dwCode);
   int Fail(const std::string& strText);
   bool NeedsElevation(Verb verb) const;

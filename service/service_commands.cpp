@@ -58,8 +58,7 @@ bool CServiceCommands::IsOwnInstall(const char* serviceName) {
 }
 
 std::string CServiceCommands::LastErrorText() {
-  char szError[kErrorTextCapacity];
-  return svc::GetSystemErrorText(m_platform.system, szError, sizeof(szError));
+  return svc::LastErrorText(m_platform.system);
 }
 
 }  // namespace qm::svc
