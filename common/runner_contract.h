@@ -17,8 +17,10 @@ inline constexpr const char* kParametersKeyFormat =
     "SYSTEM\\CurrentControlSet\\Services\\%s\\Parameters";
 // The class string the tool gives the Parameters key when it creates it.
 inline constexpr const char* kParametersKeyClass = "LocalSystem";
-// Installer value written by this tool; another installer's marker that Remove treats as foreign.
+// The Installer value this tool writes.
 inline constexpr const char* kInstallerMarker = "quillmnt";
+// The Installer value an older installer wrote; Remove (and the command line) take a service
+// that carries it, in any letter case, as one of ours just as they take kInstallerMarker.
 inline constexpr const char* kForeignInstallerMarker = "Bramble";
 // The runner's file name, beside the tool, and the event-log source it reports under.
 inline constexpr const char* kRunnerFileName = "carrack.exe";
