@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "service/ascii_compare.h"
+#include "common/ascii_case.h"
 
 namespace qm::app {
 
@@ -27,7 +27,7 @@ void CFormCommands::OnInstall() {
   svc::InstallRequest request;
   request.strServiceName = ReadText(IDC_SERVICE_NAME);
   request.strDisplayName = ReadText(IDC_DISPLAY_NAME);
-  request.bAutoStart = svc::EqualsIgnoringCase(ReadText(IDC_STARTUP).c_str(), "Automatic");
+  request.bAutoStart = EqualsIgnoringCase(ReadText(IDC_STARTUP), "Automatic");
   request.strDependencies = ReadText(IDC_DEPENDENCIES);
   request.strArguments = ReadText(IDC_ARGUMENTS);
   request.strExecutable = ReadText(IDC_EXECUTABLE);

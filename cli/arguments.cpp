@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "common/ascii_case.h"
 #include "common/runner_contract.h"
 
 namespace qm::cli {
@@ -92,9 +93,9 @@ ParseResult ParseInstall(std::string_view line, const std::vector<Token>& tokens
       cmd.strDisplayName = strValue;
       cmd.bDisplayName = true;
     } else if (strOption == "--startup") {
-      if (contract::EqualsIgnoringCase(strValue, "auto")) {
+      if (EqualsIgnoringCase(strValue, "auto")) {
         cmd.bAutoStart = true;
-      } else if (contract::EqualsIgnoringCase(strValue, "manual")) {
+      } else if (EqualsIgnoringCase(strValue, "manual")) {
         cmd.bAutoStart = false;
       } else {
         return Usage("--startup takes auto or manual, not \"" + strValue + "\"");

@@ -171,13 +171,11 @@ bool CCommandLineTool::CheckOwnService(const std::string& strName) {
 }
 
 std::string CCommandLineTool::ErrorText() {
-  char szError[svc::kErrorTextCapacity];
-  return svc::GetSystemErrorText(m_system, szError, sizeof(szError));
+  return svc::LastErrorText(m_system);
 }
 
 std::string CCommandLineTool::ErrorText(std::uint32_t dwCode) {
-  m_system.SetLastError(dwCode);
-  return ErrorText();
+  return svc::SystemErrorText(m_system, dwCode);
 }
 
 int CCommandLineTool::Fail(const std::string& strText) {

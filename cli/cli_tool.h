@@ -107,7 +107,8 @@ class CCommandLineTool {
   bool CheckRunnerEdit(const std::string& strName, const contract::RunnerValue& value,
                        const runner::StoredValue* pNew);
 
-  std::string ErrorText();  // the last error as one line
+  // The last error, or a given code, as one line (as the window shows it).
+  std::string ErrorText();
   std::string ErrorText(std::uint32_t dwCode);
   int Fail(const std::string& strText);
   bool NeedsElevation(Verb verb) const;

@@ -1,12 +1,11 @@
 #include "cli/runner_owner.h"
 
+#include "common/ascii_case.h"
 #include "common/runner_contract.h"
 
 namespace qm::cli {
 
 namespace {
-
-using contract::EqualsIgnoringCase;
 
 constexpr const char* kLocalSystemSid = "S-1-5-18";
 constexpr const char* kAdministratorsSid = "S-1-5-32-544";

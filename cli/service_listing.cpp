@@ -6,21 +6,13 @@
 
 #include "cli/cli_tool.h"
 #include "cli/stored_parameters.h"
+#include "common/ascii_case.h"
 
 namespace qm::cli {
 
 namespace {
 
 const contract::RunnerValue& kRunfileValue = *contract::FindRunnerValue(contract::value::kRunfile);
-
-struct CaseBlindLess {
-  bool operator()(const std::string& a, const std::string& b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-      auto fold = [](char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch + 32) : ch; };
-      return fold(x) < fold(y);
-    });
-  }
-};
 
 struct ListedState {
   std::uint32_t dwState = 0;
@@ -185,7 +177,7 @@ int CCommandLineTool::OnDump(const ParsedCommand& cmd) {
   if (!strDescription.empty()) {
     lines.push_back("quillmnt set " + strName + " Description " + QuoteArgument(strDescription));
   }
-  if (!contract::EqualsIgnoringCase(strAccount, contract::kLocalSystem)) {
+  if (!EqualsIgnoringCase(strAccount, contract::kLocalSystem)) {
     if (IsBuiltInAccount(strAccount)) {
       lines.push_back("quillmnt set " + strName + " Account " + QuoteArgument(strAccount));
     } else {

@@ -1,12 +1,13 @@
 #include "cli/settings.h"
 
+#include "common/ascii_case.h"
+
 #include <cstdlib>
 
 namespace qm::cli {
 
 namespace {
 
-using contract::EqualsIgnoringCase;
 
 struct ServiceSettingKind {
   const char* pszName;
@@ -23,10 +24,6 @@ static_assert(std::size(kServiceKinds) == std::size(contract::kServiceSettings))
 // Display names and account names the system keeps: at most 256 characters.
 constexpr std::size_t kMaxNameText = 256;
 constexpr std::size_t kMaxDescription = 2048;
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
 
 std::string JoinTokens(const std::vector<Token>& tokens, char chSeparator) {
   std::string strJoined;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/ansi_text.h"
+
 namespace qm::cli {
 
 bool CWin32BatchCodePage::FromAnsi(std::string_view ansi, std::string* pText) {
@@ -18,12 +20,9 @@ bool CWin32BatchCodePage::FromAnsi(std::string_view ansi, std::string* pText) {
       info.MaxCharSize != 1) {
     return false;
   }
-  const int cchAnsi = static_cast<int>(ansi.size());
-  const int cchWide =
-      ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), cchAnsi, nullptr, 0);
-  if (cchWide <= 0) return false;
-  std::wstring wide(static_cast<std::size_t>(cchWide), L'\0');
-  ::MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), cchAnsi, wide.data(), cchWide);
+  std::wstring wide;
+  if (!WidenAnsi(ansi, &wide, MB_ERR_INVALID_CHARS)) return false;
+  const int cchWide = static_cast<int>(wide.size());
   // No best fit: a character the OEM code page lacks must not come back as a look-alike.
   BOOL bDefaulted = FALSE;
   const int cbText = ::WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, wide.data(), cchWide,

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/ascii_case.h"
+
 namespace qm::contract {
 
 inline constexpr const char* kServicesKeyPath = "SYSTEM\\CurrentControlSet\\Services";
@@ -17,8 +19,10 @@ inline constexpr const char* kParametersKeyFormat =
     "SYSTEM\\CurrentControlSet\\Services\\%s\\Parameters";
 // The class string the tool gives the Parameters key when it creates it.
 inline constexpr const char* kParametersKeyClass = "LocalSystem";
-// Installer value written by this tool; another installer's marker that Remove treats as foreign.
+// The Installer value this tool writes.
 inline constexpr const char* kInstallerMarker = "quillmnt";
+// The Installer value an older installer wrote; Remove (and the command line) take a service
+// that carries it, in any letter case, as one of ours just as they take kInstallerMarker.
 inline constexpr const char* kForeignInstallerMarker = "Bramble";
 // The runner's file name, beside the tool, and the event-log source it reports under.
 inline constexpr const char* kRunnerFileName = "carrack.exe";
@@ -247,20 +251,6 @@ constexpr const RunnerValue* FindRunnerValue(std::string_view name) {
     if (name == entry.pszName) return &entry;
   }
   return nullptr;
-}
-
-// Letter-case-blind equality (A-Z only), as the runner compares its words and as a user may
-// type value names on the command line.
-constexpr bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char chA = a[i];
-    char chB = b[i];
-    if (chA >= 'A' && chA <= 'Z') chA = static_cast<char>(chA - 'A' + 'a');
-    if (chB >= 'A' && chB <= 'Z') chB = static_cast<char>(chB - 'A' + 'a');
-    if (chA != chB) return false;
-  }
-  return true;
 }
 
 // The entry for a value name in any letter case, or nullptr.

@@ -85,6 +85,22 @@ struct MappedViewTraits {  // MapViewOfFile results
     ::UnmapViewOfFile(p);
   }
 };
+struct EventSourceTraits {  // RegisterEventSource results
+  using type = HANDLE;
+  static type invalid() { return nullptr; }
+  void close(type h) const {
+    LastErrorGuard keep;
+    ::DeregisterEventSource(h);
+  }
+};
+struct EnvironmentStringsTraits {  // GetEnvironmentStrings results
+  using type = char*;
+  static type invalid() { return nullptr; }
+  void close(type p) const {
+    LastErrorGuard keep;
+    ::FreeEnvironmentStringsA(p);
+  }
+};
 struct ImageListTraits {
   using type = HIMAGELIST;
   static type invalid() { return nullptr; }
@@ -103,5 +119,7 @@ using unique_gdiobj = unique_any<GdiObjectTraits>;
 using unique_hlocal = unique_any<LocalMemTraits>;
 using unique_himagelist = unique_any<ImageListTraits>;
 using unique_mapped_view = unique_any<MappedViewTraits>;
+using unique_event_source = unique_any<EventSourceTraits>;
+using unique_environment_strings = unique_any<EnvironmentStringsTraits>;
 
 }  // namespace qm

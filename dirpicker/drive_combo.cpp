@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/win32_handles.h"
 #include "dirpicker/picker_system.h"
 
 namespace qm::dirpicker {
@@ -56,14 +57,13 @@ int CDriveCombo::IsDriveReady(int nIndex) {
   char szPattern[16];
   std::snprintf(szPattern, sizeof(szPattern), "%s:\\*.*", szLetter);
   WIN32_FIND_DATAA fd{};
-  HANDLE hFind = ::FindFirstFileA(szPattern, &fd);
-  if (hFind == INVALID_HANDLE_VALUE) {
+  unique_hfind hFind(::FindFirstFileA(szPattern, &fd));
+  if (!hFind) {
     char szText[64];
     std::snprintf(szText, sizeof(szText), "Drive %s: is not ready.", szLetter);
     PickerSystem().ShowMessageBox(m_hWnd, szText, "Error", MB_OK | MB_ICONEXCLAMATION);
     return 0;
   }
-  ::FindClose(hFind);
   return 1;
 }
 

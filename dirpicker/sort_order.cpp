@@ -92,15 +92,6 @@ TreeTextCompare GetTreeSortCompare() {
   return s_pfnCompare;
 }
 
-std::wstring WidenAnsi(const char* pszText) {
-  int nChars = ::MultiByteToWideChar(CP_ACP, 0, pszText, -1, nullptr, 0);
-  if (nChars <= 1) return std::wstring();
-  std::wstring strWide(static_cast<std::size_t>(nChars), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, pszText, -1, strWide.data(), nChars);
-  strWide.resize(static_cast<std::size_t>(nChars - 1));
-  return strWide;
-}
-
 std::vector<SortedSlot> PlanSortedInsertion(const std::vector<std::wstring>& vecExisting,
                                             const std::vector<std::wstring>& vecAdded,
                                             TreeTextCompare pfnCompare) {

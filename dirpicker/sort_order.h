@@ -21,9 +21,6 @@ using TreeTextCompare = int(WINAPI*)(LPCWSTR, LPCWSTR);
 // hidden control to sort two names that differ only in case.
 TreeTextCompare GetTreeSortCompare();
 
-// The wide text the control stores for an 8-bit item text.
-std::wstring WidenAnsi(const char* pszText);
-
 // One slot of the resulting child order: an existing child or a new item, by index.
 struct SortedSlot {
   bool m_bExisting;

@@ -1,5 +1,6 @@
 #include "dirpicker/sorted_insert.h"
 
+#include "common/ansi_text.h"
 #include "dirpicker/redraw_suspender.h"
 #include "dirpicker/sort_order.h"
 #include "framework/controls.h"
@@ -39,7 +40,10 @@ std::size_t InsertChildrenSorted(HWND hTree, HTREEITEM hParent,
   }
   std::vector<std::wstring> vecWide;
   vecWide.reserve(vecNames.size());
-  for (const std::string& strName : vecNames) vecWide.push_back(WidenAnsi(strName.c_str()));
+  // The wide text the control stores for each 8-bit name (nothing for one it cannot convert).
+  for (const std::string& strName : vecNames) {
+    WidenAnsi(strName, &vecWide.emplace_back());
+  }
 
   std::vector<SortedSlot> vecSlots =
       PlanSortedInsertion(vecChildTexts, vecWide, GetTreeSortCompare());

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/ascii_case.h"
 #include "runner/core/command_line.h"
 #include "runner/core/program_file.h"
 
@@ -175,7 +176,7 @@ bool CChildProcess::OthersRun() const {
       return true;
     }
     const char* pszName = std::strrchr(szImage, '\\');
-    if (_stricmp(pszName ? pszName + 1 : szImage, "conhost.exe") != 0) return true;
+    if (!EqualsIgnoringCase(pszName ? pszName + 1 : szImage, "conhost.exe")) return true;
   }
   return false;
 }

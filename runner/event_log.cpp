@@ -1,7 +1,6 @@
 #include "runner/event_log.h"
 
-#include <cstdio>
-
+#include "common/error_line.h"
 #include "common/runner_contract.h"
 #include "common/system_message.h"
 #include "common/win32_handles.h"
@@ -12,15 +11,6 @@ namespace {
 
 constexpr const char* kSourceName = contract::kEventSource;
 constexpr const char* kSourceKey = contract::kEventSourceKeyPath;
-
-struct EventSourceTraits {
-  using type = HANDLE;
-  static type invalid() { return nullptr; }
-  void close(type h) const {
-    LastErrorGuard keep;
-    ::DeregisterEventSource(h);
-  }
-};
 
 }  // namespace
 
@@ -47,7 +37,7 @@ void RegisterEventSourceOnce() {
 }
 
 void WriteEvent(WORD wType, DWORD dwMessageId, std::initializer_list<const char*> strings) {
-  unique_any<EventSourceTraits> hSource(::RegisterEventSourceA(nullptr, kSourceName));
+  unique_event_source hSource(::RegisterEventSourceA(nullptr, kSourceName));
   if (!hSource) return;
   const char* apszStrings[8] = {};
   WORD wCount = 0;
@@ -59,20 +49,7 @@ void WriteEvent(WORD wType, DWORD dwMessageId, std::initializer_list<const char*
 }
 
 std::string SystemErrorText(DWORD dwError) {
-  std::string strText = SystemMessageText(dwError);
-  // System texts end in a line break; an entry reads better as one line.
-  while (!strText.empty() &&
-         (strText.back() == '\n' || strText.back() == '\r' || strText.back() == ' ')) {
-    strText.pop_back();
-  }
-  char szLine[600];
-  if (strText.empty()) {
-    std::snprintf(szLine, sizeof(szLine), "error 0x%lx", static_cast<unsigned long>(dwError));
-  } else {
-    std::snprintf(szLine, sizeof(szLine), "%s (0x%lx)", strText.c_str(),
-                  static_cast<unsigned long>(dwError));
-  }
-  return szLine;
+  return SystemErrorLine(SystemMessageText(dwError), dwError, ErrorLineForm::kEventLog);
 }
 
 }  // namespace qm::runner

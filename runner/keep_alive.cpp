@@ -4,6 +4,8 @@
 #include <string>
 
 #include "carrack_messages.h"
+#include "common/srw_lock.h"
+#include "common/win32_handles.h"
 #include "runner/core/program_environment.h"
 #include "runner/core/runner_settings.h"
 #include "runner/core/stop_progress.h"
@@ -31,17 +33,11 @@ DWORD PriorityClass(ProcessPriority priority) {
   return NORMAL_PRIORITY_CLASS;
 }
 
-struct EnvironmentStringsTraits {
-  using type = char*;
-  static type invalid() { return nullptr; }
-  void close(type p) const { ::FreeEnvironmentStringsA(p); }
-};
-
 // The runner's own environment with the Environment value's entries applied; empty when there
 // are none, so the program simply inherits the runner's.
 std::string ProgramEnvironmentBlock(const std::vector<std::string>& entries) {
   if (entries.empty()) return {};
-  unique_any<EnvironmentStringsTraits> pOwn(::GetEnvironmentStringsA());
+  unique_environment_strings pOwn(::GetEnvironmentStringsA());
   EnvironmentVariables variables = ParseEnvironmentBlock(pOwn.get());
   ApplyEnvironmentEntries(variables, entries);
   return ComposeEnvironmentBlock(std::move(variables));
@@ -143,12 +139,12 @@ bool CRunnerService::RestartAfterExit() {
   }
   // Decided and started under the lock that accepts stop requests: a stop either comes first
   // and prevents the start, or comes after it and stops the new run.
-  ::AcquireSRWLockExclusive(&m_startLock);
-  bool bStop = StopAsked();
-  bool bStarted = !bStop && StartProgram();
-  ::ReleaseSRWLockExclusive(&m_startLock);
-  if (bStop) ReportStopped(ExitForRequestedStop());
-  return bStarted;
+  {
+    CExclusiveLock hold(m_startLock);
+    if (!StopAsked()) return StartProgram();
+  }
+  ReportStopped(ExitForRequestedStop());
+  return false;
 }
 
 }  // namespace qm::runner

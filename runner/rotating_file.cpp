@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "carrack_messages.h"
+#include "common/ascii_case.h"
 #include "runner/core/rotated_files.h"
 #include "runner/event_log.h"
 #include "runner/plain_file.h"
@@ -61,7 +62,7 @@ DWORD CRotatingFile::Open() {
 }
 
 bool CRotatingFile::IsSameFile(const CRotatingFile& other) const {
-  if (_stricmp(m_strPath.c_str(), other.m_strPath.c_str()) == 0) return true;
+  if (EqualsIgnoringCase(m_strPath, other.m_strPath)) return true;
   BY_HANDLE_FILE_INFORMATION mine;
   BY_HANDLE_FILE_INFORMATION theirs;
   return ::GetFileInformationByHandle(m_hFile.get(), &mine) &&
@@ -183,7 +184,7 @@ void CRotatingFile::DeleteOldRotated(const std::string& strJustRotated) {
     m_ullNextNumber = std::max(m_ullNextNumber, NextRotationNumber(found.keys));
     std::size_t nJustRotated = 0;
     while (nJustRotated < found.names.size() &&
-           _stricmp(found.names[nJustRotated].c_str(), strJustRotated.c_str()) != 0) {
+           !EqualsIgnoringCase(found.names[nJustRotated], strJustRotated)) {
       ++nJustRotated;
     }
     for (std::size_t i : ChooseRotatedToDelete(found.keys, m_settings.dwRotateKeep, nJustRotated)) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "carrack_messages.h"
+#include "common/srw_lock.h"
 #include "runner/core/command_line.h"
 #include "runner/core/output_drain.h"
 #include "runner/core/stop_progress.h"
@@ -196,13 +197,12 @@ DWORD CRunnerService::OnControl(DWORD dwControl) {
   if (IsStopRequest(dwControl)) {
     // Answered at once, so that the manager sees the stop under way; the service thread does
     // the rest.
-    ::AcquireSRWLockExclusive(&m_startLock);
+    CExclusiveLock hold(m_startLock);
     if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
                             PlanStopStep(m_settings.dwStopTimeoutMs, 0).dwWaitHintMs)) {
       m_publisher.Stopping();
       ::SetEvent(m_hStopEvent.get());
     }
-    ::ReleaseSRWLockExclusive(&m_startLock);
     return NO_ERROR;
   }
   switch (dwControl) {

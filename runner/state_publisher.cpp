@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/srw_lock.h"
 #include "runner/wall_clock.h"
 
 namespace qm::runner {
@@ -38,26 +39,24 @@ CStatePublisher::OpenResult CStatePublisher::Open() {
   unique_mapped_view pView(
       ::MapViewOfFile(hSection.get(), FILE_MAP_WRITE, 0, 0, contract::state::kRecordBytes));
   if (!pView) return OpenResult::kFailed;
-  ::AcquireSRWLockExclusive(&m_lock);
+  CExclusiveLock hold(m_lock);
   m_hSection = std::move(hSection);
   m_pView = std::move(pView);
   PublishLocked();
-  ::ReleaseSRWLockExclusive(&m_lock);
   return OpenResult::kPublishing;
 }
 
 void CStatePublisher::ProgramStarted(DWORD dwProcessId) {
-  ::AcquireSRWLockExclusive(&m_lock);
+  CExclusiveLock hold(m_lock);
   m_state.phase = contract::state::Phase::kRunning;
   m_state.dwProcessId = dwProcessId;
   m_state.qwStarted = FileTimeNow();
   m_state.qwNextStart = 0;
   PublishLocked();
-  ::ReleaseSRWLockExclusive(&m_lock);
 }
 
 void CStatePublisher::RestartScheduled(DWORD dwExitCode, DWORD dwRestartsInRow, DWORD dwDelayMs) {
-  ::AcquireSRWLockExclusive(&m_lock);
+  CExclusiveLock hold(m_lock);
   m_state.phase = contract::state::Phase::kRestarting;
   m_state.dwProcessId = 0;
   m_state.bHasExitCode = true;
@@ -65,14 +64,12 @@ void CStatePublisher::RestartScheduled(DWORD dwExitCode, DWORD dwRestartsInRow, 
   m_state.dwRestartsInRow = dwRestartsInRow;
   m_state.qwNextStart = FileTimeNow() + static_cast<std::uint64_t>(dwDelayMs) * 10000;
   PublishLocked();
-  ::ReleaseSRWLockExclusive(&m_lock);
 }
 
 void CStatePublisher::Stopping() {
-  ::AcquireSRWLockExclusive(&m_lock);
+  CExclusiveLock hold(m_lock);
   m_state.phase = contract::state::Phase::kStopping;
   PublishLocked();
-  ::ReleaseSRWLockExclusive(&m_lock);
 }
 
 void CStatePublisher::PublishLocked() {

@@ -1,5 +1,7 @@
 #include "runner/status_reporter.h"
 
+#include "common/srw_lock.h"
+
 namespace qm::runner {
 
 bool CStatusReporter::Register(const char* pszServiceName, LPHANDLER_FUNCTION_EX pHandler,
@@ -9,17 +11,15 @@ bool CStatusReporter::Register(const char* pszServiceName, LPHANDLER_FUNCTION_EX
 }
 
 void CStatusReporter::Report(DWORD dwState, DWORD dwWaitHintMs, ServiceExit exit) {
-  ::AcquireSRWLockExclusive(&m_lock);
+  CExclusiveLock hold(m_lock);
   ReportLocked(dwState, dwWaitHintMs, exit);
-  ::ReleaseSRWLockExclusive(&m_lock);
 }
 
 bool CStatusReporter::ReportIf(DWORD dwExpectedState, DWORD dwState, DWORD dwWaitHintMs) {
-  ::AcquireSRWLockExclusive(&m_lock);
-  bool bMatch = m_status.dwCurrentState == dwExpectedState;
-  if (bMatch) ReportLocked(dwState, dwWaitHintMs, {});
-  ::ReleaseSRWLockExclusive(&m_lock);
-  return bMatch;
+  CExclusiveLock hold(m_lock);
+  if (m_status.dwCurrentState != dwExpectedState) return false;
+  ReportLocked(dwState, dwWaitHintMs, {});
+  return true;
 }
 
 // Reported under the lock, so that the manager receives the reports in the order of their

@@ -4,15 +4,15 @@
 
 namespace qm::svc {
 
-CDependencyList::CDependencyList(ISystem& system, const char* text) : m_system(system) {
+CDependencyList::CDependencyList(ISystem& system, const char* text) {
   // Text without any name (empty, or semicolons alone) gives no list at all.
   if (text == nullptr || text[std::strspn(text, ";")] == '\0') return;
   const std::size_t cchText = std::strlen(text);
-  m_pBlock = m_system.GlobalAlloc(cchText + 2);
-  if (m_pBlock != nullptr) {
+  m_block = AllocGlobalBlock(system, cchText + 2);
+  if (m_block) {
     // Empty entries ("A;;B", ";A") are skipped: the Service Control Manager reads an empty
     // name as the end of the list and would drop every name after it.
-    char* pszList = static_cast<char*>(m_pBlock);
+    char* pszList = static_cast<char*>(m_block.get());
     std::memset(pszList, 0, cchText + 2);
     std::size_t cchOut = 0;
     for (std::size_t i = 0; i < cchText; ++i) {
@@ -32,10 +32,6 @@ CDependencyList::CDependencyList(ISystem& system, const char* text) : m_system(s
   m_szFallback[cchCopy] = '\0';
   m_szFallback[cchCopy + 1] = '\0';
   m_pszList = m_szFallback;
-}
-
-CDependencyList::~CDependencyList() {
-  if (m_pBlock != nullptr) m_system.GlobalFree(m_pBlock);
 }
 
 }  // namespace qm::svc

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "service/platform.h"
+#include "service/platform_handles.h"
 
 namespace qm::svc {
 
@@ -14,18 +14,17 @@ class CDependencyList {
   static constexpr std::size_t kFallbackCapacity = 1024 + 2;
 
   CDependencyList(ISystem& system, const char* text);
-  ~CDependencyList();
+  // Not copied or moved: the list may point into the object itself.
   CDependencyList(const CDependencyList&) = delete;
   CDependencyList& operator=(const CDependencyList&) = delete;
 
   // The list, or null when the text is empty.
   const char* List() const { return m_pszList; }
-  // Whether a platform block holds the list (released by the destructor).
-  bool OwnsBlock() const { return m_pBlock != nullptr; }
+  // Whether a platform block holds the list.
+  bool OwnsBlock() const { return static_cast<bool>(m_block); }
 
  private:
-  ISystem& m_system;
-  void* m_pBlock = nullptr;
+  CGlobalBlock m_block;
   const char* m_pszList = nullptr;
   char m_szFallback[kFallbackCapacity] = {};
 };

@@ -128,10 +128,10 @@ void CServiceCommands::FillParametersKey(const InstallRequest& request, CommandO
   auto write = [&](const std::string& strText, const char* pszValueName) {
     const auto cb = static_cast<std::uint32_t>(strText.size() + 1);
     return WriteRegString(registry, system, strText.c_str(), cb, kHKeyLocalMachine, szKeyPath,
-                          pszValueName) == 0;
+                          pszValueName);
   };
 
-  if (CreateRegKey(registry, system, kHKeyLocalMachine, szKeyPath) != 0) {
+  if (!CreateRegKey(registry, system, kHKeyLocalMachine, szKeyPath)) {
     outcome->step = FailedStep::kParametersKey;
     outcome->dwError = system.GetLastError();
     outcome->strText += "\nHowever, the Parameter subkey\ncould not be created.\n\n";

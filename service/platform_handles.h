@@ -31,14 +31,31 @@ struct SeamScHandleTraits {
   }
 };
 
+// A memory block of ISystem::GlobalAlloc.
+struct SeamBlockTraits {
+  using type = void*;
+  ISystem* pSystem = nullptr;
+  static type invalid() { return nullptr; }
+  void close(type p) const {
+    const std::uint32_t dwError = pSystem->GetLastError();
+    pSystem->GlobalFree(p);
+    pSystem->SetLastError(dwError);
+  }
+};
+
 using CRegKey = unique_any<SeamKeyTraits>;
 using CScHandle = unique_any<SeamScHandleTraits>;
+using CGlobalBlock = unique_any<SeamBlockTraits>;
 
 inline CRegKey OwnKey(IRegistry& registry, ISystem& system, Handle hKey) {
   return CRegKey(hKey, SeamKeyTraits{&registry, &system});
 }
 inline CScHandle OwnScHandle(IServiceManager& scm, ISystem& system, Handle h) {
   return CScHandle(h, SeamScHandleTraits{&scm, &system});
+}
+// A new block of the given size, or an empty owner when the system has no memory for it.
+inline CGlobalBlock AllocGlobalBlock(ISystem& system, std::size_t bytes) {
+  return CGlobalBlock(system.GlobalAlloc(bytes), SeamBlockTraits{&system});
 }
 
 }  // namespace qm::svc

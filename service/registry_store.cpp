@@ -11,9 +11,9 @@ namespace {
 // The registry returns its reason instead of setting the last error. The install summary
 // renders the last error after a failed write, so hand the reason on; otherwise the summary
 // would name whatever unrelated call failed before.
-int Failed(ISystem& system, long lResult) {
+bool Failed(ISystem& system, long lResult) {
   system.SetLastError(static_cast<std::uint32_t>(lResult));
-  return 1;
+  return false;
 }
 
 }  // namespace
@@ -31,37 +31,36 @@ Handle OpenKeyForRead(IRegistry& registry, Handle root, const char* path) {
   return hKey;
 }
 
-int ReadRegString(IRegistry& registry, ISystem& system, char* buffer, std::uint32_t* size,
-                  Handle root, const char* path, const char* valueName) {
+bool ReadRegString(IRegistry& registry, ISystem& system, char* buffer, std::uint32_t* size,
+                   Handle root, const char* path, const char* valueName) {
   Handle hRaw = kNoHandle;
-  if (registry.OpenKey(root, path, 0, kKeyRead, &hRaw) != kErrorSuccess) return 1;
+  if (registry.OpenKey(root, path, 0, kKeyRead, &hRaw) != kErrorSuccess) return false;
   CRegKey key = OwnKey(registry, system, hRaw);
   std::uint32_t dwType = 0;
   const long lResult = registry.QueryValue(key.get(), valueName, &dwType,
                                            reinterpret_cast<unsigned char*>(buffer), size);
-  if (lResult != kErrorSuccess) return 1;
-  return (dwType == kRegSz || dwType == kRegExpandSz) ? 0 : 1;
+  return lResult == kErrorSuccess && (dwType == kRegSz || dwType == kRegExpandSz);
 }
 
-int WriteRegString(IRegistry& registry, ISystem& system, const char* data, std::uint32_t byteCount,
-                   Handle root, const char* path, const char* valueName) {
+bool WriteRegString(IRegistry& registry, ISystem& system, const char* data, std::uint32_t byteCount,
+                    Handle root, const char* path, const char* valueName) {
   Handle hRaw = kNoHandle;
   const long lOpen = registry.OpenKey(root, path, 0, kKeyWrite, &hRaw);
   if (lOpen != kErrorSuccess) return Failed(system, lOpen);
   CRegKey key = OwnKey(registry, system, hRaw);
   const long lResult = registry.SetValue(key.get(), valueName, kRegSz,
                                          reinterpret_cast<const unsigned char*>(data), byteCount);
-  return lResult == kErrorSuccess ? 0 : Failed(system, lResult);
+  return lResult == kErrorSuccess || Failed(system, lResult);
 }
 
-int CreateRegKey(IRegistry& registry, ISystem& system, Handle root, const char* path) {
+bool CreateRegKey(IRegistry& registry, ISystem& system, Handle root, const char* path) {
   Handle hRaw = kNoHandle;
   std::uint32_t dwDisposition = 0;
   const long lResult = registry.CreateKey(root, path, kParametersKeyClass, kRegOptionNonVolatile,
                                           kKeyAllAccess, &hRaw, &dwDisposition);
   if (lResult != kErrorSuccess) return Failed(system, lResult);
   OwnKey(registry, system, hRaw);  // closed at once
-  return 0;
+  return true;
 }
 
 }  // namespace qm::svc

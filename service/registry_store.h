@@ -1,7 +1,7 @@
 #pragma once
 // The registry store: the list of registered service names and the four primitives through
-// which the commands reach the registry. The primitives return 0 for success and 1 for
-// failure (OpenKeyForRead an open key or kNoHandle); they show nothing.
+// which the commands reach the registry. The primitives return whether they succeeded
+// (OpenKeyForRead an open key or kNoHandle); they show nothing.
 
 #include <cstdint>
 #include <deque>
@@ -33,12 +33,12 @@ class RegisteredServiceList {
 
 Handle OpenKeyForRead(IRegistry& registry, Handle root, const char* path);
 // Reads a REG_SZ or REG_EXPAND_SZ value; *size is the buffer's capacity in, the data size out.
-int ReadRegString(IRegistry& registry, ISystem& system, char* buffer, std::uint32_t* size,
-                  Handle root, const char* path, const char* valueName);
-// Sets a REG_SZ value in an existing key (never creates the key).
-int WriteRegString(IRegistry& registry, ISystem& system, const char* data, std::uint32_t byteCount,
+bool ReadRegString(IRegistry& registry, ISystem& system, char* buffer, std::uint32_t* size,
                    Handle root, const char* path, const char* valueName);
+// Sets a REG_SZ value in an existing key (never creates the key).
+bool WriteRegString(IRegistry& registry, ISystem& system, const char* data, std::uint32_t byteCount,
+                    Handle root, const char* path, const char* valueName);
 // Creates the key (an existing one counts as success) and closes it.
-int CreateRegKey(IRegistry& registry, ISystem& system, Handle root, const char* path);
+bool CreateRegKey(IRegistry& registry, ISystem& system, Handle root, const char* path);
 
 }  // namespace qm::svc

@@ -14,23 +14,6 @@ namespace {
 constexpr std::uint32_t kConfigBlockSize = 4096;
 constexpr std::uint32_t kStopPollMs = 1000;
 
-// Frees a platform block when the scope ends; a block never obtained is never released.
-class CGlobalBlock {
- public:
-  CGlobalBlock(ISystem& system, std::size_t bytes)
-      : m_system(system), m_pBlock(system.GlobalAlloc(bytes)) {}
-  ~CGlobalBlock() {
-    if (m_pBlock != nullptr) m_system.GlobalFree(m_pBlock);
-  }
-  CGlobalBlock(const CGlobalBlock&) = delete;
-  CGlobalBlock& operator=(const CGlobalBlock&) = delete;
-  void* Get() const { return m_pBlock; }
-
- private:
-  ISystem& m_system;
-  void* m_pBlock;
-};
-
 CommandOutcome Ended(OutcomeKind kind, Refusal refusal, std::string strText) {
   CommandOutcome outcome;
   outcome.kind = kind;
@@ -102,15 +85,15 @@ bool CServiceCommands::QueryStartType(const char* serviceName, std::uint32_t* st
   }
 
   // Declared after the handles, released after they are closed.
-  CGlobalBlock block(system, kConfigBlockSize);
+  CGlobalBlock block = AllocGlobalBlock(system, kConfigBlockSize);
   bool bQueried = false;
-  if (block.Get() == nullptr) {
+  if (!block) {
     // No block, no query: reported as the query's own failure for want of memory.
     system.SetLastError(static_cast<std::uint32_t>(kErrorNotEnoughMemory));
   } else {
     std::uint32_t cbNeeded = 0;
     bQueried =
-        scm.QueryServiceConfig(service.get(), block.Get(), kConfigBlockSize, &cbNeeded, startType);
+        scm.QueryServiceConfig(service.get(), block.get(), kConfigBlockSize, &cbNeeded, startType);
   }
   if (!bQueried) {
     outcome->step = FailedStep::kQueryConfig;

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "service/ascii_compare.h"
+#include "common/ascii_case.h"
 #include "service/error_text.h"
 #include "service/platform_handles.h"
 
@@ -49,8 +49,8 @@ bool CServiceCommands::IsOwnInstall(const char* serviceName) {
   // still ends inside the buffer.
   char szInstaller[1024 + 1] = {};
   std::uint32_t cbInstaller = 1024;
-  if (ReadRegString(m_platform.registry, m_platform.system, szInstaller, &cbInstaller,
-                    kHKeyLocalMachine, szKeyPath, contract::value::kInstaller) != 0) {
+  if (!ReadRegString(m_platform.registry, m_platform.system, szInstaller, &cbInstaller,
+                     kHKeyLocalMachine, szKeyPath, contract::value::kInstaller)) {
     return false;
   }
   return EqualsIgnoringCase(szInstaller, kForeignInstallerMarker) ||
@@ -58,8 +58,7 @@ bool CServiceCommands::IsOwnInstall(const char* serviceName) {
 }
 
 std::string CServiceCommands::LastErrorText() {
-  char szError[kErrorTextCapacity];
-  return svc::GetSystemErrorText(m_platform.system, szError, sizeof(szError));
+  return svc::LastErrorText(m_platform.system);
 }
 
 }  // namespace qm::svc

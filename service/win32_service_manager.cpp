@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/ansi_text.h"
 #include "service/win32_platform.h"
 
 namespace qm::svc {
@@ -16,16 +17,10 @@ Handle FromSc(SC_HANDLE h) {
   return reinterpret_cast<Handle>(h);
 }
 
-// Converts from the ANSI code page as the system's own ANSI entry points do. False (with the
-// conversion's last error) when the text cannot be converted.
+// An argument of the seam widened; a null one stays null (see opt below) and widens to nothing.
 bool Widen(const char* text, std::wstring* wide) {
+  if (text != nullptr) return WidenAnsi(text, wide);
   wide->clear();
-  if (text == nullptr || text[0] == '\0') return true;
-  const int cch = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-  if (cch <= 0) return false;
-  wide->resize(static_cast<std::size_t>(cch));
-  if (::MultiByteToWideChar(CP_ACP, 0, text, -1, wide->data(), cch) != cch) return false;
-  wide->pop_back();  // the NUL that the count included
   return true;
 }
 

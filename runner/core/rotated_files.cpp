@@ -1,8 +1,9 @@
 #include "runner/core/rotated_files.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
+
+#include "common/ascii_case.h"
 
 namespace qm::runner {
 
@@ -27,13 +28,6 @@ PathParts SplitPath(std::string_view path) {
   parts.base = name.substr(0, dot);
   parts.extension = name.substr(dot);
   return parts;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 // Reads exactly nDigits decimal digits from text at pos.
@@ -93,8 +87,9 @@ bool ParseRotatedName(std::string_view livePath, std::string_view fileName, Rota
   // one), then the extension
   constexpr std::size_t kStampLength = 1 + 8 + 1 + 6;
   if (fileName.size() < parts.base.size() + kStampLength + parts.extension.size()) return false;
-  if (!EqualNoCase(fileName.substr(0, parts.base.size()), parts.base)) return false;
-  if (!EqualNoCase(fileName.substr(fileName.size() - parts.extension.size()), parts.extension)) {
+  if (!EqualsIgnoringCase(fileName.substr(0, parts.base.size()), parts.base)) return false;
+  if (!EqualsIgnoringCase(fileName.substr(fileName.size() - parts.extension.size()),
+                          parts.extension)) {
     return false;
   }
   std::string_view middle = fileName.substr(

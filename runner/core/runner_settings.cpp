@@ -138,7 +138,7 @@ std::string ListWords(const contract::WordList& words) {
 // The index of word among a row's words, or -1.
 int WordIndex(const contract::WordList& words, std::string_view word) {
   for (std::size_t i = 0; i < words.cWords; ++i) {
-    if (contract::EqualsIgnoringCase(word, words.ppszWords[i])) return static_cast<int>(i);
+    if (EqualsIgnoringCase(word, words.ppszWords[i])) return static_cast<int>(i);
   }
   return -1;
 }

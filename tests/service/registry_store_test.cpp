@@ -130,23 +130,23 @@ TEST_F(SvcRegistryStoreTest, PrimitivesCloseTheirKeysAndNeverCreateOnWrite) {
   const std::string strKey = "SOFTWARE\\Qm\\Parameters";
   IRegistry& registry = fake;
   ISystem& system = fake;
-  EXPECT_EQ(WriteRegString(registry, system, "v", 2, kHKeyLocalMachine, strKey.c_str(), "V"), 1);
+  EXPECT_FALSE(WriteRegString(registry, system, "v", 2, kHKeyLocalMachine, strKey.c_str(), "V"));
   EXPECT_EQ(fake.FindKey(strKey), nullptr);
-  EXPECT_EQ(CreateRegKey(registry, system, kHKeyLocalMachine, strKey.c_str()), 0);
-  EXPECT_EQ(WriteRegString(registry, system, "v", 2, kHKeyLocalMachine, strKey.c_str(), "V"), 0);
+  EXPECT_TRUE(CreateRegKey(registry, system, kHKeyLocalMachine, strKey.c_str()));
+  EXPECT_TRUE(WriteRegString(registry, system, "v", 2, kHKeyLocalMachine, strKey.c_str(), "V"));
   // An existing key counts as success and keeps its values.
-  EXPECT_EQ(CreateRegKey(registry, system, kHKeyLocalMachine, strKey.c_str()), 0);
+  EXPECT_TRUE(CreateRegKey(registry, system, kHKeyLocalMachine, strKey.c_str()));
   char sz[16] = {};
   std::uint32_t cb = sizeof(sz);
-  EXPECT_EQ(ReadRegString(registry, system, sz, &cb, kHKeyLocalMachine, strKey.c_str(), "V"), 0);
+  EXPECT_TRUE(ReadRegString(registry, system, sz, &cb, kHKeyLocalMachine, strKey.c_str(), "V"));
   EXPECT_STREQ(sz, "v");
   EXPECT_EQ(cb, 2u);
-  EXPECT_EQ(ReadRegString(registry, system, sz, &cb, kHKeyLocalMachine, strKey.c_str(), "W"), 1);
+  EXPECT_FALSE(ReadRegString(registry, system, sz, &cb, kHKeyLocalMachine, strKey.c_str(), "W"));
   EXPECT_EQ(fake.CountCalls("RegCloseKey"), 5);
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
   // A failed set still closes the key.
   fake.FailCall("RegSetValueEx", 5);
-  EXPECT_EQ(WriteRegString(registry, system, "v", 2, kHKeyLocalMachine, strKey.c_str(), "V"), 1);
+  EXPECT_FALSE(WriteRegString(registry, system, "v", 2, kHKeyLocalMachine, strKey.c_str(), "V"));
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
   EXPECT_EQ(OpenKeyForRead(registry, kHKeyLocalMachine, "SOFTWARE\\Nowhere"), kNoHandle);
 }
