@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/cli_tool.h"
+#include "cli/command_line_tool.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/service_wait.h"
+#include "cli/status_line.h"
 #include "tests/service/fake_platform.h"
 
 namespace qm::cli {
