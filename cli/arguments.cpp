@@ -1,7 +1,9 @@
 #include "cli/arguments.h"
 
+#include <algorithm>
 #include <cstdlib>
 
+#include "cli/command_table.h"
 #include "common/ascii_case.h"
 #include "common/runner_contract.h"
 
@@ -9,23 +11,42 @@ namespace qm::cli {
 
 namespace {
 
-struct VerbName {
-  const char* pszWord;
-  Verb verb;
-};
-constexpr VerbName kVerbs[] = {
-    {"help", Verb::kHelp},     {"install", Verb::kInstall}, {"remove", Verb::kRemove},
-    {"set", Verb::kSet},       {"get", Verb::kGet},         {"reset", Verb::kReset},
-    {"start", Verb::kStart},   {"stop", Verb::kStop},       {"restart", Verb::kRestart},
-    {"status", Verb::kStatus}, {"list", Verb::kList},       {"dump", Verb::kDump},
-    {"rotate", Verb::kRotate}};
-
 // "--" alone ends the options: every later argument is a name or a value, whatever it looks
 // like.
 constexpr const char* kEndOfOptions = "--";
 
 bool IsOption(const std::string& strText) {
   return strText.size() > 2 && strText[0] == '-' && strText[1] == '-';
+}
+
+std::string OptionName(const std::string& strText) {
+  return strText.substr(0, strText.find('='));
+}
+
+ParseResult Usage(std::string strError) {
+  ParseResult result;
+  result.strError = std::move(strError);
+  return result;
+}
+
+// "a", "a and b", "a, b and c".
+std::string JoinWords(const std::vector<std::string>& words, const char* pszLast) {
+  std::string strText;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (i > 0) strText += i + 1 == words.size() ? pszLast : ", ";
+    strText += words[i];
+  }
+  return strText;
+}
+
+// The option of the command that the argument names: a flag only spelled alone, a value option
+// also as "--name=value".
+const OptionSpec* FindOption(const CommandSpec& command, const std::string& strText) {
+  for (const OptionSpec& option : command.options) {
+    const bool bFlag = option.kind == OptionKind::kFlag || option.kind == OptionKind::kOneArgument;
+    if ((bFlag ? strText : OptionName(strText)) == option.pszName) return &option;
+  }
+  return nullptr;
 }
 
 // Reads "--name value" or "--name=value" at tokens[*pi]; advances past what it used. A
@@ -57,16 +78,6 @@ bool TakeValue(const std::vector<Token>& tokens, std::size_t* pi, std::string* v
   return true;
 }
 
-std::string OptionName(const std::string& strText) {
-  return strText.substr(0, strText.find('='));
-}
-
-ParseResult Usage(std::string strError) {
-  ParseResult result;
-  result.strError = std::move(strError);
-  return result;
-}
-
 bool ParseSeconds(const std::string& strText, std::uint32_t* seconds) {
   if (strText.empty() || strText.size() > 6) return false;
   for (char ch : strText) {
@@ -78,108 +89,131 @@ bool ParseSeconds(const std::string& strText, std::uint32_t* seconds) {
   return true;
 }
 
-// install [options] <name> <program> [<arguments>...]: options first, then everything after
-// the program is the program's, as typed.
-ParseResult ParseInstall(std::string_view line, const std::vector<Token>& tokens, std::size_t i) {
-  ParseResult result;
-  ParsedCommand& cmd = result.command;
-  cmd.verb = Verb::kInstall;
-  while (i < tokens.size() && IsOption(tokens[i].strText)) {
-    const std::string strOption = OptionName(tokens[i].strText);
-    std::string strValue;
-    std::string strError;
-    if (!TakeValue(tokens, &i, &strValue, &strError)) return Usage(strError);
-    if (strOption == "--display-name") {
-      cmd.strDisplayName = strValue;
-      cmd.bDisplayName = true;
-    } else if (strOption == "--startup") {
-      if (EqualsIgnoringCase(strValue, "auto")) {
-        cmd.bAutoStart = true;
-      } else if (EqualsIgnoringCase(strValue, "manual")) {
-        cmd.bAutoStart = false;
-      } else {
-        return Usage("--startup takes auto or manual, not \"" + strValue + "\"");
-      }
-    } else if (strOption == "--depend") {
-      cmd.strDependencies = strValue;
-    } else if (strOption == "--dir") {
-      cmd.strDirectory = strValue;
-    } else {
-      return Usage("install has no option " + strOption);
-    }
+// A choice's words, "auto|manual", one by one.
+std::vector<std::string> ChoiceWords(std::string_view words) {
+  std::vector<std::string> list;
+  for (std::size_t nAt = 0; nAt <= words.size();) {
+    const std::size_t nEnd = std::min(words.find('|', nAt), words.size());
+    list.emplace_back(words.substr(nAt, nEnd - nAt));
+    nAt = nEnd + 1;
   }
-  if (i < tokens.size() && tokens[i].strText == kEndOfOptions) ++i;
-  if (i + 2 > tokens.size()) return Usage("install needs a service name and a program");
-  cmd.strName = tokens[i].strText;
-  cmd.strProgram = tokens[i + 1].strText;
-  if (i + 2 < tokens.size()) cmd.strArguments = RawTail(line, tokens[i + 2].nBegin);
-  if (!cmd.bDisplayName) cmd.strDisplayName = cmd.strName;
-  result.bOk = true;
-  return result;
+  return list;
 }
 
-// set [--quoted] <name> <setting> <data...>: the data as typed and as split. With --quoted the
-// data is one argument, its quotes removed: Arguments that begin or end with blanks, which a
-// typed line cannot keep (dump writes them so).
-ParseResult ParseSet(std::string_view line, const std::vector<Token>& tokens, std::size_t i) {
-  ParseResult result;
-  ParsedCommand& cmd = result.command;
-  cmd.verb = Verb::kSet;
-  const bool bQuoted = i < tokens.size() && tokens[i].strText == "--quoted";
-  if (bQuoted) ++i;
-  if (i < tokens.size() && tokens[i].strText == kEndOfOptions) ++i;
-  if (i + 3 > tokens.size()) return Usage("set needs a service name, a setting and its data");
-  if (bQuoted && i + 3 != tokens.size())
-    return Usage("set --quoted takes its data as one argument");
-  cmd.strName = tokens[i].strText;
-  cmd.strSetting = tokens[i + 1].strText;
-  cmd.data.assign(tokens.begin() + static_cast<std::ptrdiff_t>(i + 2), tokens.end());
-  cmd.strRawData = bQuoted ? tokens[i + 2].strText : RawTail(line, tokens[i + 2].nBegin);
-  result.bOk = true;
-  return result;
-}
-
-}  // namespace
-
-bool FindVerb(std::string_view word, Verb* verb) {
-  for (const VerbName& entry : kVerbs) {
-    if (word == entry.pszWord) {
-      *verb = entry.verb;
+// Reads the option at tokens[*pi] into *cmd; advances past it. An option that asks for the rest
+// as one argument is noted in *ppOneArgument.
+bool ReadOption(const OptionSpec& option, const std::vector<Token>& tokens, std::size_t* pi,
+                ParsedCommand* cmd, const OptionSpec** ppOneArgument, std::string* error) {
+  const std::string strName = option.pszName;
+  std::string strValue;
+  switch (option.kind) {
+    case OptionKind::kFlag:
+      cmd->*option.pbFlag = true;
+      ++*pi;
       return true;
+    case OptionKind::kOneArgument:
+      *ppOneArgument = &option;
+      ++*pi;
+      return true;
+    case OptionKind::kText:
+      if (!TakeValue(tokens, pi, &strValue, error)) return false;
+      cmd->*option.pText = strValue;
+      return true;
+    case OptionKind::kChoice: {
+      if (!TakeValue(tokens, pi, &strValue, error)) return false;
+      const std::vector<std::string> words = ChoiceWords(option.pszValue);
+      for (const std::string& strWord : words) {
+        if (EqualsIgnoringCase(strValue, strWord)) {
+          cmd->*option.pText = strWord;
+          return true;
+        }
+      }
+      *error = strName + " takes " + JoinWords(words, " or ") + ", not \"" + strValue + "\"";
+      return false;
     }
+    case OptionKind::kSeconds:
+      if (!TakeValue(tokens, pi, &strValue, error) ||
+          !ParseSeconds(strValue, &(cmd->*option.pdwSeconds))) {
+        *error = strName + " takes a number of seconds (0 to " +
+                 std::to_string(kMaxTimeoutSeconds) + ")";
+        return false;
+      }
+      return true;
   }
   return false;
 }
 
-ParseResult ParseCommandLine(std::string_view line) {
-  const std::vector<Token> tokens = SplitCommandLine(line);
-  if (tokens.size() < 2) return Usage("no command given");
-  const std::string& strFirst = tokens[1].strText;
+// What a usage error says the command needs: "a service name and a setting".
+std::string Needed(const CommandSpec& command) {
+  std::vector<std::string> needed;
+  for (const ArgumentSpec& argument : command.arguments) {
+    if (argument.pszNeeded != nullptr) needed.push_back(argument.pszNeeded);
+  }
+  return command.pszName + std::string(" needs ") + JoinWords(needed, " and ");
+}
 
+std::size_t RequiredCount(const CommandSpec& command) {
+  std::size_t cRequired = 0;
+  for (const ArgumentSpec& argument : command.arguments) {
+    if (argument.pszNeeded != nullptr) ++cRequired;
+  }
+  return cRequired;
+}
+
+// Options first, then the fixed arguments, then the rest of the line, as typed and as split.
+ParseResult ParseOptionsFirst(const CommandSpec& command, std::string_view line,
+                              const std::vector<Token>& tokens) {
   ParseResult result;
+  result.pCommand = &command;
   ParsedCommand& cmd = result.command;
-  if (strFirst == "--help" || strFirst == "-h" || strFirst == "/?") {
-    if (tokens.size() > 2) return Usage(strFirst + " takes nothing after it");
-    result.bOk = true;
-    return result;
+  const OptionSpec* pOneArgument = nullptr;
+  std::size_t i = 2;
+  while (i < tokens.size() && IsOption(tokens[i].strText)) {
+    const OptionSpec* pOption = FindOption(command, tokens[i].strText);
+    std::string strError;
+    if (pOption == nullptr) {
+      if (command.bUnknownOptionIsArgument) break;
+      // Read as the options before it are, each with its value (install's all take one): a
+      // missing value is told first.
+      std::string strValue;
+      const std::string strOption = OptionName(tokens[i].strText);
+      if (!TakeValue(tokens, &i, &strValue, &strError)) return Usage(strError);
+      return Usage(command.pszName + std::string(" has no option ") + strOption);
+    }
+    if (!ReadOption(*pOption, tokens, &i, &cmd, &pOneArgument, &strError)) return Usage(strError);
   }
-  if (strFirst == "--version") {
-    if (tokens.size() > 2) return Usage("--version takes nothing after it");
-    cmd.verb = Verb::kVersion;
-    result.bOk = true;
-    return result;
+  if (i < tokens.size() && tokens[i].strText == kEndOfOptions) ++i;
+  if (tokens.size() < i + RequiredCount(command)) return Usage(Needed(command));
+  const ArgumentSpec& restSpec = command.arguments.back();
+  for (const ArgumentSpec& argument : command.arguments.first(command.arguments.size() - 1)) {
+    if (i < tokens.size()) cmd.*argument.pstrTarget = tokens[i++].strText;
   }
-  if (!FindVerb(strFirst, &cmd.verb)) return Usage("unknown command \"" + strFirst + "\"");
-  if (cmd.verb == Verb::kInstall) return ParseInstall(line, tokens, 2);
-  if (cmd.verb == Verb::kSet) return ParseSet(line, tokens, 2);
+  if (i < tokens.size()) {
+    cmd.rest.assign(tokens.begin() + static_cast<std::ptrdiff_t>(i), tokens.end());
+    cmd.strRest = RawTail(line, tokens[i].nBegin);
+  }
+  if (pOneArgument != nullptr) {
+    if (cmd.rest.size() != 1) {
+      const char* pszRest = restSpec.pszNeeded != nullptr ? restSpec.pszNeeded : restSpec.pszUsage;
+      return Usage(command.pszName + std::string(" ") + pOneArgument->pszName + " takes " +
+                   pszRest + " as one argument");
+    }
+    cmd.strRest = cmd.rest[0].strText;
+  }
+  result.bOk = true;
+  return result;
+}
 
-  // Every other command: its positional words, with its options anywhere among them.
+// The positional words, with the options anywhere among them until "--".
+ParseResult ParseOptionsAnywhere(const CommandSpec& command, const std::vector<Token>& tokens) {
+  ParseResult result;
+  result.pCommand = &command;
+  ParsedCommand& cmd = result.command;
   std::vector<std::string> words;
   bool bOptionsEnded = false;
+  const OptionSpec* pOneArgument = nullptr;  // a rest only follows options first
   for (std::size_t i = 2; i < tokens.size();) {
     const std::string& strText = tokens[i].strText;
-    const bool bControl = cmd.verb == Verb::kStart || cmd.verb == Verb::kStop ||
-                          cmd.verb == Verb::kRestart || cmd.verb == Verb::kStatus;
     if (strText == kEndOfOptions && !bOptionsEnded) {
       bOptionsEnded = true;
       ++i;
@@ -190,51 +224,41 @@ ParseResult ParseCommandLine(std::string_view line) {
       ++i;
       continue;
     }
-    const std::string strOption = OptionName(strText);
-    if (strOption == "--force" && cmd.verb == Verb::kRemove && strText == strOption) {
-      cmd.bForce = true;
-      ++i;
-    } else if (strOption == "--no-wait" && bControl && strText == strOption) {
-      cmd.bNoWait = true;
-      ++i;
-    } else if (strOption == "--timeout" && bControl) {
-      std::string strValue;
-      std::string strError;
-      if (!TakeValue(tokens, &i, &strValue, &strError) ||
-          !ParseSeconds(strValue, &cmd.dwTimeoutSeconds)) {
-        return Usage("--timeout takes a number of seconds (0 to 86400)");
-      }
-    } else {
-      return Usage(strFirst + " has no option " + strOption);
+    const OptionSpec* pOption = FindOption(command, strText);
+    if (pOption == nullptr) {
+      return Usage(command.pszName + std::string(" has no option ") + OptionName(strText));
     }
+    std::string strError;
+    if (!ReadOption(*pOption, tokens, &i, &cmd, &pOneArgument, &strError)) return Usage(strError);
   }
-
-  std::size_t cMin = 1;
-  std::size_t cMax = 1;
-  switch (cmd.verb) {
-    case Verb::kHelp:
-      cMin = 0;
-      break;
-    case Verb::kList:
-      cMin = cMax = 0;
-      break;
-    case Verb::kGet:
-      cMax = 2;
-      break;
-    case Verb::kReset:
-      cMin = cMax = 2;
-      break;
-    default:
-      break;
+  if (words.size() < RequiredCount(command)) return Usage(Needed(command));
+  if (words.size() > command.arguments.size()) {
+    return Usage("too many arguments for " + std::string(command.pszName));
   }
-  if (words.size() < cMin)
-    return Usage(strFirst + " needs a service name" +
-                 (cmd.verb == Verb::kReset ? " and a setting" : ""));
-  if (words.size() > cMax) return Usage("too many arguments for " + strFirst);
-  if (!words.empty()) cmd.strName = words[0];
-  if (words.size() > 1) cmd.strSetting = words[1];
+  for (std::size_t n = 0; n < words.size(); ++n) {
+    cmd.*command.arguments[n].pstrTarget = words[n];
+  }
   result.bOk = true;
   return result;
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(std::string_view line) {
+  const std::vector<Token> tokens = SplitCommandLine(line);
+  if (tokens.size() < 2) return Usage("no command given");
+  const std::string& strFirst = tokens[1].strText;
+  if (const CommandSpec* pSwitch = FindSwitch(strFirst)) {
+    if (tokens.size() > 2) return Usage(strFirst + " takes nothing after it");
+    ParseResult result;
+    result.bOk = true;
+    result.pCommand = pSwitch;
+    return result;
+  }
+  const CommandSpec* pCommand = FindCommand(strFirst);
+  if (pCommand == nullptr) return Usage("unknown command \"" + strFirst + "\"");
+  return TakesOptionsFirst(*pCommand) ? ParseOptionsFirst(*pCommand, line, tokens)
+                                      : ParseOptionsAnywhere(*pCommand, tokens);
 }
 
 }  // namespace qm::cli

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/cli_tool.h"
+#include "cli/command_line_tool.h"
 #include "cli/win32_batch_code_page.h"
 #include "cli/win32_runner_view.h"
 #include "quillmont_version.h"

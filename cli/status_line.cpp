@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "cli/cli_tool.h"
 #include "cli/exit_codes.h"
 
 namespace qm::cli {
@@ -68,6 +67,27 @@ StatusLine RunningDetail(const RunnerView& view, std::uint64_t qwNow) {
 }
 
 }  // namespace
+
+const char* StateWord(std::uint32_t dwState, bool bBrief) {
+  switch (dwState) {
+    case svc::kServiceStopped:
+      return "stopped";
+    case svc::kServiceStartPending:
+      return "starting";
+    case svc::kServiceStopPending:
+      return "stopping";
+    case svc::kServiceRunning:
+      return "running";
+    case svc::kServicePaused:
+      return "paused";
+    case svc::kServiceContinuePending:
+      return bBrief ? "pending" : "continuing";
+    case svc::kServicePausePending:
+      return bBrief ? "pending" : "pausing";
+    default:
+      return bBrief ? "pending" : "in an unknown state";
+  }
+}
 
 StatusLine DescribeStatus(const std::string& strName, const svc::ServiceStatus& status,
                           const RunnerView& view, std::uint64_t qwNow,

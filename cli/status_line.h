@@ -11,6 +11,10 @@
 
 namespace qm::cli {
 
+// The word for a service state. status names every state; list (bBrief) keeps its column
+// short and calls pausing, continuing and unknown states "pending".
+const char* StateWord(std::uint32_t dwState, bool bBrief);
+
 struct RunnerView {
   RunnerViewRead read = RunnerViewRead::kAbsent;
   runner::RunnerState state;

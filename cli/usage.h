@@ -1,14 +1,14 @@
 #pragma once
-// The command line's help texts.
+// The command line's help texts, made from the command table.
 
 #include <string>
 
-#include "cli/arguments.h"
+#include "cli/command_spec.h"
 
 namespace qm::cli {
 
-std::string ShortUsage();             // one line, after a usage error
-std::string FullUsage();              // help, --help
-std::string CommandUsage(Verb verb);  // help <command>
+std::string ShortUsage();                              // one line, after a usage error
+std::string FullUsage();                               // help, --help
+std::string CommandUsage(const CommandSpec& command);  // help <command>
 
 }  // namespace qm::cli

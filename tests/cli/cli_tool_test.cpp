@@ -2,11 +2,17 @@
 // a refused command changes nothing.
 
 #include <algorithm>
+#include <map>
+#include <set>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "cli/cli_tool.h"
+#include "cli/command_line_tool.h"
+#include "cli/command_table.h"
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/service_wait.h"
 #include "tests/service/fake_platform.h"
 
 namespace qm::cli {
@@ -302,20 +308,44 @@ TEST_F(CliToolTest, ArgumentsTheCodePageCannotHoldAreRefusedBeforeAnythingIsDone
   }
 }
 
-TEST_F(CliToolTest, NotElevatedTheAdministratorsCommandsSaySoAndTouchNothing) {
+// Every command of the table: help lists it and tells its usage and what it does; without
+// administrator rights it is refused, touching nothing, exactly when it changes something (the
+// commands the guide names).
+TEST_F(CliToolTest, EveryCommandHasItsHelpAndNeedsTheRightsOnlyToChange) {
   InstallOwn("Svc");
+  const std::set<std::string> kChanging = {"install", "remove", "set",     "reset",
+                                           "start",   "stop",   "restart", "rotate"};
+  const std::map<std::string, std::string> kSampleArguments = {{"<name>", "Svc"},
+                                                               {"<program>", "app.exe"},
+                                                               {"<setting>", "StopTimeout"},
+                                                               {"<data...>", "1"}};
+  ASSERT_EQ(Run("help"), kExitOk);
+  const std::string strHelp = console.m_strOut;
   fake.m_bElevated = false;
-  for (const char* pszArgs :
-       {"install New app.exe", "remove Svc", "set Svc StopTimeout 1", "reset Svc StopTimeout",
-        "start Svc", "stop Svc", "restart Svc", "rotate Svc"}) {
+  for (const CommandSpec& command : Commands()) {
+    const std::string strName = command.pszName;
+    EXPECT_NE(strHelp.find("\n  quillmnt " + strName), std::string::npos) << strName;
+    ASSERT_EQ(Run("help " + strName), kExitOk) << strName;
+    EXPECT_EQ(console.m_strOut.rfind("Usage: quillmnt " + strName, 0), 0u) << console.m_strOut;
+    EXPECT_NE(console.m_strOut.find("\n  "), std::string::npos) << console.m_strOut;
+
+    std::string strLine = strName;
+    for (const ArgumentSpec& argument : command.arguments) {
+      auto it = kSampleArguments.find(argument.pszUsage);
+      if (it != kSampleArguments.end()) strLine += " " + it->second;
+    }
     fake.m_calls.clear();
-    EXPECT_EQ(Run(pszArgs), kExitFailure) << pszArgs;
-    EXPECT_NE(console.m_strErr.find("administrator"), std::string::npos);
-    EXPECT_EQ(std::count(console.m_strErr.begin(), console.m_strErr.end(), '\n'), 1);
-    EXPECT_TRUE(fake.m_calls.empty()) << pszArgs;
+    const int nExit = Run(strLine);
+    const bool bRefused = console.m_strErr.find("administrator") != std::string::npos;
+    EXPECT_EQ(bRefused, kChanging.count(strName) == 1) << strLine;
+    if (bRefused) {
+      EXPECT_EQ(nExit, kExitFailure) << strLine;
+      EXPECT_EQ(std::count(console.m_strErr.begin(), console.m_strErr.end(), '\n'), 1);
+      EXPECT_TRUE(fake.m_calls.empty()) << strLine;
+    } else {
+      EXPECT_NE(nExit, kExitFailure) << strLine << ": " << console.m_strErr;
+    }
   }
-  EXPECT_EQ(Run("get Svc StopTimeout"), kExitOk);  // reading needs no rights
-  EXPECT_EQ(Run("list"), kExitOk);
 }
 
 TEST_F(CliToolTest, EverySettingKindRoundTrips) {
@@ -514,6 +544,11 @@ TEST_F(CliToolTest, ListShowsOnlyOurServices) {
   ASSERT_EQ(Run("list"), kExitOk);
   EXPECT_NE(console.m_strOut.find("Beta   running "), std::string::npos) << console.m_strOut;
 
+  // The rarer states the column sums up.
+  fake.FindService("Alpha")->dwState = svc::kServicePausePending;
+  ASSERT_EQ(Run("list"), kExitOk);
+  EXPECT_NE(console.m_strOut.find("Alpha  pending "), std::string::npos) << console.m_strOut;
+
   // The manager's names and the registry's match in any letter case.
   fake.SetValue(contract::ParametersKeyPath("gamma"), "Installer", svc::kRegSz,
                 std::string(contract::kInstallerMarker) + '\0');
@@ -652,7 +687,6 @@ TEST_F(CliToolTest, UsageErrorsExitTwoAndHelpExitsZero) {
   EXPECT_EQ(Run("help frobnicate"), kExitUsage);
   EXPECT_EQ(Run("remove Svc --fast"), kExitUsage);
   EXPECT_EQ(Run("--help"), kExitOk);
-  EXPECT_NE(console.m_strOut.find("quillmnt rotate <name>"), std::string::npos);
   EXPECT_EQ(Run("help set"), kExitOk);
   EXPECT_NE(console.m_strOut.find("StopTimeout"), std::string::npos);
   EXPECT_EQ(Run("--version"), kExitOk);

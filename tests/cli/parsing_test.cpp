@@ -55,21 +55,19 @@ TEST(CliParse, InstallKeepsTheProgramsArgumentsAsTyped) {
       "MyApp \"C:\\Program Files\\app.exe\" -x \"a  b\" --dir  \"\"   ");
   ASSERT_TRUE(r.bOk) << r.strError;
   const ParsedCommand& c = r.command;
-  EXPECT_EQ(c.verb, Verb::kInstall);
-  EXPECT_EQ(c.strDisplayName, "My App");
-  EXPECT_FALSE(c.bAutoStart);
-  EXPECT_EQ(c.strDependencies, "A;B");
-  EXPECT_EQ(c.strDirectory, "C:\\w");
+  EXPECT_STREQ(r.pCommand->pszName, "install");
+  EXPECT_EQ(c.displayName, "My App");
+  EXPECT_EQ(c.startup, "manual");
+  EXPECT_EQ(c.dependencies, "A;B");
+  EXPECT_EQ(c.directory, "C:\\w");
   EXPECT_EQ(c.strName, "MyApp");
   EXPECT_EQ(c.strProgram, "C:\\Program Files\\app.exe");
-  EXPECT_EQ(c.strArguments, "-x \"a  b\" --dir  \"\"");
+  EXPECT_EQ(c.strRest, "-x \"a  b\" --dir  \"\"");
 
   const ParseResult bare = ParseCommandLine("q install Svc app.exe");
   ASSERT_TRUE(bare.bOk);
-  EXPECT_EQ(bare.command.strDisplayName, "Svc");  // the window's default
-  EXPECT_TRUE(bare.command.bAutoStart);
-  EXPECT_EQ(bare.command.strArguments, "");
-  EXPECT_EQ(ParseCommandLine("q install S p --x").command.strArguments, "--x");  // p's option
+  EXPECT_EQ(bare.command.strRest, "");
+  EXPECT_EQ(ParseCommandLine("q install S p --x").command.strRest, "--x");  // p's option
 }
 
 TEST(CliParse, CommandsAndOptions) {
@@ -84,19 +82,19 @@ TEST(CliParse, CommandsAndOptions) {
   const ParseResult set = ParseCommandLine("q set Svc Arguments --x \"a b\"");
   ASSERT_TRUE(set.bOk);
   EXPECT_EQ(set.command.strSetting, "Arguments");
-  EXPECT_EQ(set.command.strRawData, "--x \"a b\"");
-  ASSERT_EQ(set.command.data.size(), 2u);
-  EXPECT_EQ(set.command.data[1].strText, "a b");
+  EXPECT_EQ(set.command.strRest, "--x \"a b\"");
+  ASSERT_EQ(set.command.rest.size(), 2u);
+  EXPECT_EQ(set.command.rest[1].strText, "a b");
   // --quoted: the one data argument, unquoted, blanks at its ends kept.
   const ParseResult quoted = ParseCommandLine("q set --quoted Svc Arguments \"  -x \\\"a b\\\" \"");
   ASSERT_TRUE(quoted.bOk) << quoted.strError;
   EXPECT_EQ(quoted.command.strName, "Svc");
-  EXPECT_EQ(quoted.command.strRawData, "  -x \"a b\" ");
+  EXPECT_EQ(quoted.command.strRest, "  -x \"a b\" ");
   const ParseResult get = ParseCommandLine("q get Svc StopTimeout");
   ASSERT_TRUE(get.bOk);
   EXPECT_EQ(get.command.strSetting, "StopTimeout");
-  EXPECT_EQ(ParseCommandLine("q --version").command.verb, Verb::kVersion);
-  EXPECT_EQ(ParseCommandLine("q help dump").command.strName, "dump");
+  EXPECT_STREQ(ParseCommandLine("q --version").pCommand->pszName, "--version");
+  EXPECT_EQ(ParseCommandLine("q help dump").command.strTopic, "dump");
 }
 
 // "--" ends the options; an option's separate value that is itself an option is refused, so
@@ -106,10 +104,10 @@ TEST(CliParse, DoubleDashEndsTheOptionsAndAnOptionIsNoValue) {
     const char* pszLine;
     bool bOk;
     const char* pszName;
-    const char* pszDisplayName;
+    const char* pszDisplayName;  // as given; empty when not
   } kCases[] = {
-      {"q install -- --weird p", true, "--weird", "--weird"},
-      {"q install --startup manual -- S p", true, "S", "S"},
+      {"q install -- --weird p", true, "--weird", ""},
+      {"q install --startup manual -- S p", true, "S", ""},
       {"q install --display-name=--startup S p", true, "S", "--startup"},
       {"q install --display-name --startup manual S p", false, "", ""},
       {"q install --dir -- S p", false, "", ""},
@@ -122,7 +120,7 @@ TEST(CliParse, DoubleDashEndsTheOptionsAndAnOptionIsNoValue) {
     ASSERT_EQ(r.bOk, c.bOk) << c.pszLine << ": " << r.strError;
     if (!r.bOk) continue;
     EXPECT_EQ(r.command.strName, c.pszName) << c.pszLine;
-    EXPECT_EQ(r.command.strDisplayName, c.pszDisplayName) << c.pszLine;
+    EXPECT_EQ(r.command.displayName.value_or(""), c.pszDisplayName) << c.pszLine;
     EXPECT_FALSE(r.command.bForce) << c.pszLine;
   }
   EXPECT_EQ(ParseCommandLine("q install --display-name --startup manual S p").strError,
@@ -223,7 +221,7 @@ TEST(CliSettings, DataIsCheckedAgainstTypeAndWords) {
     SettingData data;
     std::string strError;
     const bool bOk =
-        ParseSettingData(setting, parsed.command.strRawData, parsed.command.data, &data, &strError);
+        ParseSettingData(setting, parsed.command.strRest, parsed.command.rest, &data, &strError);
     EXPECT_EQ(bOk, c.bOk) << strLine << ": " << strError;
     if (!bOk) {
       EXPECT_FALSE(strError.empty());

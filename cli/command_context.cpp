@@ -1,0 +1,21 @@
+#include "cli/command_context.h"
+
+#include "cli/exit_codes.h"
+#include "service/error_text.h"
+
+namespace qm::cli {
+
+std::string ErrorText(CommandContext& context) {
+  return svc::LastErrorText(context.system);
+}
+
+std::string ErrorText(CommandContext& context, std::uint32_t dwCode) {
+  return svc::SystemErrorText(context.system, dwCode);
+}
+
+int Fail(CommandContext& context, const std::string& strText) {
+  context.console.Err(strText);
+  return kExitFailure;
+}
+
+}  // namespace qm::cli

@@ -1,0 +1,33 @@
+#pragma once
+// What every command works with: the seams it reaches the system through, the window's own
+// Install and Remove, and the console it writes to. cli/command_line_tool.h makes one.
+
+#include <cstdint>
+#include <string>
+
+#include "cli/batch_code_page.h"
+#include "cli/console.h"
+#include "cli/runner_view.h"
+#include "service/platform.h"
+#include "service/service_commands.h"
+
+namespace qm::cli {
+
+struct CommandContext {
+  svc::IServiceManager& scm;
+  svc::IRegistry& registry;
+  svc::ISystem& system;
+  IRunnerView& runnerView;
+  IBatchCodePage& batchCodePage;
+  IConsole& console;
+  svc::CServiceCommands& commands;
+  const char* pszVersion;
+};
+
+// The last error as one line; a system error code as one line.
+std::string ErrorText(CommandContext& context);
+std::string ErrorText(CommandContext& context, std::uint32_t dwCode);
+// Writes one line of failure; returns the failure exit code.
+int Fail(CommandContext& context, const std::string& strText);
+
+}  // namespace qm::cli

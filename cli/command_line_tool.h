@@ -1,0 +1,38 @@
+#pragma once
+// The command line: parses one command against the command table, refuses an administrator's
+// command without the rights, and runs the command's own code over the same service seam and
+// the same Install and Remove commands as the window. Results go to standard output, failures
+// to standard error, and the exit code tells a script what happened.
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+#include "cli/batch_code_page.h"
+#include "cli/command_context.h"
+#include "cli/console.h"
+#include "cli/runner_view.h"
+#include "service/platform.h"
+#include "service/service_commands.h"
+
+namespace qm::cli {
+
+class CCommandLineTool {
+ public:
+  CCommandLineTool(svc::IServiceManager& scm, svc::IRegistry& registry, svc::ISystem& system,
+                   IRunnerView& runnerView, IBatchCodePage& batchCodePage, IConsole& console,
+                   const char* pszVersion);
+
+  // Runs one whole command line (program name first); returns the exit code. unrepresentable:
+  // the places in the line of characters that the system's ANSI code page could not hold
+  // (each stands there as a replacement); an argument with one is refused.
+  int Run(std::string_view commandLine,
+          const std::vector<std::size_t>& unrepresentable = std::vector<std::size_t>());
+
+ private:
+  svc::ServicePlatform m_platform;
+  svc::CServiceCommands m_commands;
+  CommandContext m_context;
+};
+
+}  // namespace qm::cli

@@ -1,0 +1,150 @@
+#include "cli/command_table.h"
+
+#include "cli/commands.h"
+
+namespace qm::cli {
+
+namespace {
+
+using P = ParsedCommand;
+
+constexpr ArgumentSpec kName[] = {Required("<name>", "a service name", &P::strName)};
+constexpr ArgumentSpec kInstallArguments[] = {Required("<name>", "a service name", &P::strName),
+                                              Required("<program>", "a program", &P::strProgram),
+                                              Rest("[<arguments>...]", nullptr)};
+constexpr ArgumentSpec kSetArguments[] = {Required("<name>", "a service name", &P::strName),
+                                          Required("<setting>", "a setting", &P::strSetting),
+                                          Rest("<data...>", "its data")};
+constexpr ArgumentSpec kGetArguments[] = {Required("<name>", "a service name", &P::strName),
+                                          Optional("[<setting>]", &P::strSetting)};
+constexpr ArgumentSpec kResetArguments[] = {Required("<name>", "a service name", &P::strName),
+                                            Required("<setting>", "a setting", &P::strSetting)};
+constexpr ArgumentSpec kHelpArguments[] = {Optional("[<command>]", &P::strTopic)};
+
+constexpr OptionSpec kInstallOptions[] = {TextOption("--display-name", "T", &P::displayName),
+                                          ChoiceOption("--startup", "auto|manual", &P::startup),
+                                          TextOption("--depend", "A;B", &P::dependencies),
+                                          TextOption("--dir", "D", &P::directory)};
+constexpr OptionSpec kRemoveOptions[] = {FlagOption("--force", &P::bForce)};
+// With --quoted the data is one argument, its quotes removed: Arguments that begin or end
+// with blanks, which a typed line cannot keep (dump writes them so).
+constexpr OptionSpec kSetOptions[] = {OneArgumentOption("--quoted")};
+constexpr OptionSpec kWaitOptions[] = {SecondsOption("--timeout", "S", &P::dwTimeoutSeconds),
+                                       FlagOption("--no-wait", &P::bNoWait)};
+// status has nothing to wait for, but has always taken start's options.
+constexpr OptionSpec kStatusOptions[] = {
+    SecondsOption("--timeout", "S", &P::dwTimeoutSeconds, true),
+    FlagOption("--no-wait", &P::bNoWait, true)};
+
+constexpr const char* kInstallHelp =
+    "  Installs <program> as the service <name>, run by carrack.exe. Options come first, and\n"
+    "  -- ends them; everything after <program> is passed to it exactly as typed. The display\n"
+    "  name is <name> unless given; startup is auto unless given. A program that does not\n"
+    "  exist now is installed with a warning.";
+
+constexpr CommandSpec kCommands[] = {
+    {.pszName = "install",
+     .pfnRun = RunInstall,
+     .bNeedsAdministrator = true,
+     .arguments = kInstallArguments,
+     .options = kInstallOptions,
+     .pszHelp = kInstallHelp},
+    {.pszName = "remove",
+     .pfnRun = RunRemove,
+     .bNeedsAdministrator = true,
+     .arguments = kName,
+     .options = kRemoveOptions,
+     .pszHelp =
+         "  Stops the service (waiting a bounded time) and deletes it. A service that Quillmont\n"
+         "  did not install, or that is disabled, is removed only with --force."},
+    {.pszName = "set",
+     .pfnRun = RunSet,
+     .bNeedsAdministrator = true,
+     .arguments = kSetArguments,
+     .options = kSetOptions,
+     .bUnknownOptionIsArgument = true,
+     .bListsSettings = true,
+     .pszHelp =
+         "  Changes one setting of a service installed by Quillmont, checked first. Arguments\n"
+         "  are taken as typed; with --quoted the data is one quoted argument, taken whole\n"
+         "  (arguments that begin or end with blanks)."},
+    {.pszName = "get",
+     .pfnRun = RunGet,
+     .arguments = kGetArguments,
+     .bListsSettings = true,
+     .pszHelp = "  Prints one setting, or every setting with its value."},
+    {.pszName = "reset",
+     .pfnRun = RunReset,
+     .bNeedsAdministrator = true,
+     .arguments = kResetArguments,
+     .bListsSettings = true,
+     .pszHelp = "  Puts a setting back to its default (a runner value is deleted)."},
+    {.pszName = "start",
+     .pfnRun = RunStart,
+     .bNeedsAdministrator = true,
+     .arguments = kName,
+     .options = kWaitOptions,
+     .pszHelp = "  Starts the service and waits (30 s unless given) until it runs."},
+    {.pszName = "stop",
+     .pfnRun = RunStop,
+     .bNeedsAdministrator = true,
+     .arguments = kName,
+     .options = kWaitOptions,
+     .pszHelp = "  Stops the service and waits until it has stopped."},
+    {.pszName = "restart",
+     .pfnRun = RunRestart,
+     .bNeedsAdministrator = true,
+     .arguments = kName,
+     .options = kWaitOptions,
+     .pszHelp = "  Stops, then starts."},
+    {.pszName = "status",
+     .pfnRun = RunStatus,
+     .arguments = kName,
+     .options = kStatusOptions,
+     .pszHelp =
+         "  Prints the state and the runner's view: the program running (its process and\n"
+         "  since when), or waiting to be restarted (its exit code, when the next start is\n"
+         "  due, how many restarts in a row), or the exit code it stopped with.\n"
+         "  Exit code: 0 running (the program runs, or the runner does not say), 3 stopped,\n"
+         "  4 starting, stopping or paused, 5 running but the program waits to be restarted,\n"
+         "  1 failure."},
+    {.pszName = "list",
+     .pfnRun = RunList,
+     .pszHelp = "  Lists the services installed by Quillmont with state and program."},
+    {.pszName = "dump",
+     .pfnRun = RunDump,
+     .arguments = kName,
+     .pszHelp = "  Prints the commands (a cmd script) that recreate the service and its settings."},
+    {.pszName = "rotate",
+     .pfnRun = RunRotate,
+     .bNeedsAdministrator = true,
+     .arguments = kName,
+     .pszHelp = "  Asks the runner to rotate its output files now."},
+    {.pszName = "help",
+     .pfnRun = RunHelp,
+     .arguments = kHelpArguments,
+     .pszHelp = "  Shows this text, or one command's."},
+};
+
+constexpr CommandSpec kVersion = {.pszName = "--version", .pfnRun = RunVersion};
+
+}  // namespace
+
+std::span<const CommandSpec> Commands() {
+  return kCommands;
+}
+
+const CommandSpec* FindCommand(std::string_view word) {
+  for (const CommandSpec& command : kCommands) {
+    if (word == command.pszName) return &command;
+  }
+  return nullptr;
+}
+
+const CommandSpec* FindSwitch(std::string_view word) {
+  if (word == "--help" || word == "-h" || word == "/?") return FindCommand("help");
+  if (word == "--version") return &kVersion;
+  return nullptr;
+}
+
+}  // namespace qm::cli

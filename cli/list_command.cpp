@@ -1,0 +1,100 @@
+// list: the services this tool installed, with their state and program.
+
+#include <algorithm>
+#include <map>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/status_line.h"
+#include "cli/status_report.h"
+#include "cli/stored_parameters.h"
+#include "common/ascii_case.h"
+
+namespace qm::cli {
+
+namespace {
+
+const contract::RunnerValue& kRunfileValue = *contract::FindRunnerValue(contract::value::kRunfile);
+
+struct ListedState {
+  std::uint32_t dwState = 0;
+  std::uint32_t dwProcessId = 0;
+};
+
+// The service names of the manager compare without regard to letter case.
+class CStateSink : public svc::IServiceListSink {
+ public:
+  void OnService(const char* name, std::uint32_t currentState, std::uint32_t processId) override {
+    m_states[name] = {currentState, processId};
+  }
+  std::map<std::string, ListedState, CaseBlindLess> m_states;
+};
+
+}  // namespace
+
+int RunList(CommandContext& context, const ParsedCommand& /*cmd*/) {
+  // The window's own enumeration and marker test decide which services are ours.
+  context.commands.LoadServiceList();
+  const svc::RegisteredServiceList* pList = context.commands.ServiceList();
+  std::vector<std::string> names;
+  for (const std::string& strName : pList->Names()) {
+    if (context.commands.IsOwnInstall(strName.c_str()) != 0) names.push_back(strName);
+  }
+  std::sort(names.begin(), names.end());
+
+  // Every state in one request: one request per service costs seconds with thousands.
+  CStateSink states;
+  {
+    svc::IServiceManager& scm = context.scm;
+    svc::CScHandle manager = svc::OwnScHandle(
+        scm, context.system,
+        scm.OpenSCManager(nullptr, nullptr,
+                          svc::kScManagerConnect | svc::kScManagerEnumerateService));
+    if (!manager) {
+      return Fail(context, "Could not open Service Control Manager. " + ErrorText(context));
+    }
+    if (!scm.EnumServices(manager.get(), states)) {
+      return Fail(context, "Could not list the services. " + ErrorText(context));
+    }
+  }
+  std::size_t cchName = 4;
+  for (const std::string& strName : names) cchName = std::max(cchName, strName.size());
+
+  std::string strOut;
+  for (const std::string& strName : names) {
+    auto it = states.m_states.find(strName);
+    // A key left behind without its service has no state. A running service whose runner
+    // waits to start its program again says so, as status does.
+    std::string strState = "not registered";
+    if (it != states.m_states.end()) {
+      strState = StateWord(it->second.dwState, true);
+      runner::RunnerState runnerState;
+      if (it->second.dwState == svc::kServiceRunning && it->second.dwProcessId != 0 &&
+          context.runnerView.Read(it->second.dwProcessId, RunnerAccountOf(context, strName),
+                                  &runnerState) == RunnerViewRead::kRead &&
+          runnerState.phase == contract::state::Phase::kRestarting) {
+        strState = "restarting";
+      }
+    }
+    // A program that cannot be read shows as none: list tells what it can of every service.
+    CStoredParameters key(context.registry, context.system);
+    runner::RunnerSettings settings;
+    runner::RunnerFailure failure;
+    const bool bRead = key.Open(strName) == svc::kErrorSuccess &&
+                       runner::ReadRunnerValue(key, kRunfileValue, &settings, &failure);
+    const std::string strProgram = bRead ? settings.strRunfile : std::string();
+    std::string strLine = strName;
+    strLine.append(cchName + 2 - strName.size(), ' ');
+    strLine += strState;
+    strLine.append(strState.size() < 16 ? 16 - strState.size() : 1, ' ');
+    strLine += strProgram;
+    strOut += strLine + '\n';
+  }
+  if (!strOut.empty()) {
+    strOut.pop_back();
+    context.console.Out(strOut);
+  }
+  return kExitOk;
+}
+
+}  // namespace qm::cli

@@ -1,0 +1,39 @@
+#pragma once
+// What the user asked for: a command's arguments and options, read from the raw line against
+// its row of the command table (cli/arguments.h), so that a program's arguments keep their
+// quotes and blanks.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/tokenizer.h"
+
+namespace qm::cli {
+
+// How long start, stop and restart wait for the state to settle unless --timeout says.
+inline constexpr std::uint32_t kDefaultTimeoutSeconds = 30;
+inline constexpr std::uint32_t kMaxTimeoutSeconds = 86400;
+
+struct ParsedCommand {
+  // The arguments.
+  std::string strName;     // the service
+  std::string strSetting;  // set, get, reset
+  std::string strProgram;  // install
+  std::string strTopic;    // help: the command asked about
+  // What follows the fixed arguments (install: the program's arguments; set: the data): as
+  // typed, and as split.
+  std::string strRest;
+  std::vector<Token> rest;
+  // The options; a value option not given is empty.
+  std::optional<std::string> displayName;
+  std::optional<std::string> startup;  // one of --startup's words, as the table spells it
+  std::optional<std::string> dependencies;
+  std::optional<std::string> directory;
+  bool bForce = false;
+  std::uint32_t dwTimeoutSeconds = kDefaultTimeoutSeconds;
+  bool bNoWait = false;
+};
+
+}  // namespace qm::cli

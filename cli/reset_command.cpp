@@ -1,0 +1,58 @@
+// reset: one setting of a service this tool installed back to its default.
+
+#include <string_view>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/runner_values.h"
+#include "cli/service_access.h"
+#include "cli/service_settings.h"
+#include "cli/stored_parameters.h"
+
+namespace qm::cli {
+
+int RunReset(CommandContext& context, const ParsedCommand& cmd) {
+  Setting setting;
+  if (!FindSetting(cmd.strSetting, &setting)) {
+    return Fail(context,
+                "quillmnt: unknown setting \"" + cmd.strSetting + "\" (quillmnt help reset)");
+  }
+  if (!CheckOwnService(context, cmd.strName)) return kExitFailure;
+  bool bOk = false;
+  SettingData data;
+  switch (setting.kind) {
+    case SettingKind::kRunnerValue:
+      if (setting.pValue->pszName == std::string_view(contract::value::kRunfile)) {
+        return Fail(context, "Runfile has no default; set it to the program instead.");
+      }
+      // The values the runner needs are reset to empty; the others are deleted.
+      if (setting.pValue->bRequired) {
+        const runner::StoredValue empty = StringValue("");
+        bOk = EditRunnerValue(context, cmd.strName, *setting.pValue, &empty);
+      } else {
+        bOk = EditRunnerValue(context, cmd.strName, *setting.pValue, nullptr);
+      }
+      break;
+    case SettingKind::kDisplayName:
+      data.strText = cmd.strName;
+      bOk = ChangeServiceSetting(context, cmd.strName, setting, data);
+      break;
+    case SettingKind::kStartup:
+      data.startup = StartupChoice::kAuto;
+      bOk = ChangeServiceSetting(context, cmd.strName, setting, data);
+      break;
+    case SettingKind::kAccount:
+      data.strText = contract::kLocalSystem;
+      bOk = ChangeServiceSetting(context, cmd.strName, setting, data);
+      break;
+    case SettingKind::kDescription:
+    case SettingKind::kDependencies:
+      bOk = ChangeServiceSetting(context, cmd.strName, setting, data);
+      break;
+  }
+  if (!bOk) return kExitFailure;
+  context.console.Out(std::string(setting.pszName) + " of " + cmd.strName + " reset.");
+  return kExitOk;
+}
+
+}  // namespace qm::cli

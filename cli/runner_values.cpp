@@ -1,0 +1,129 @@
+#include "cli/runner_values.h"
+
+#include "cli/stored_parameters.h"
+#include "service/platform_handles.h"
+
+namespace qm::cli {
+
+namespace {
+
+// One runner value through the runner's own parser into *pSettings; says why not.
+bool ReadRunnerValue(CommandContext& context, runner::IValueSource& source,
+                     const std::string& strName, const contract::RunnerValue& value,
+                     runner::RunnerSettings* pSettings) {
+  runner::RunnerFailure failure;
+  if (runner::ReadRunnerValue(source, value, pSettings, &failure)) return true;
+  // A value the tool always writes that is missing shows empty, as a half-made key left it.
+  if (failure.dwError == runner::kErrorFileNotFound) return true;
+  if (failure.dwError == runner::kErrorDatatypeMismatch) {
+    Fail(context, std::string(value.pszName) + " of " + strName +
+                      " has a type the runner does not accept; set it again.");
+  } else {
+    Fail(context, "Could not read " + std::string(value.pszName) + " of " + strName + ". " +
+                      ErrorText(context, failure.dwError));
+  }
+  return false;
+}
+
+// The settings as stored with one value changed (pNew) or reset (nullptr), read and checked as
+// the runner will at its next start; refused (and said why) when the runner would refuse them
+// for a reason the stored values do not have already.
+bool CheckRunnerEdit(CommandContext& context, const std::string& strName,
+                     const contract::RunnerValue& value, const runner::StoredValue* pNew) {
+  CStoredParameters stored(context.registry, context.system);
+  stored.Open(strName);
+  CStoredParameters edited(context.registry, context.system);
+  edited.Open(strName);
+  if (pNew != nullptr) {
+    edited.Set(value.pszName, *pNew);
+  } else {
+    edited.Erase(value.pszName);
+  }
+  const auto judge = [](runner::IValueSource& source, runner::RunnerFailure* pFailure) {
+    runner::RunnerSettings settings;
+    return runner::ReadRunnerSettings(source, &settings, pFailure) &&
+           runner::CheckRunnerSettings(settings, pFailure);
+  };
+  runner::RunnerFailure after;
+  if (judge(edited, &after)) return true;
+  // A problem that the stored values have already is not this edit's: values are mended one
+  // at a time.
+  runner::RunnerFailure before;
+  if (!judge(stored, &before) && before.kind == after.kind &&
+      before.strSubject == after.strSubject && before.strDetail == after.strDetail) {
+    return true;
+  }
+  // Only the edited value can be unreadable after the edit that is not unreadable before.
+  Fail(context, "The runner would refuse this: " +
+                    (after.kind == runner::FailureKind::kValueRefused
+                         ? after.strDetail
+                         : "the " + after.strSubject + " value cannot be read") +
+                    ". Nothing was changed.");
+  return false;
+}
+
+bool WriteParameter(CommandContext& context, const std::string& strName, const char* pszValue,
+                    std::uint32_t dwType, const std::string& data) {
+  svc::Handle hRaw = svc::kNoHandle;
+  const std::string strPath = contract::ParametersKeyPath(strName);
+  long lResult =
+      context.registry.OpenKey(svc::kHKeyLocalMachine, strPath.c_str(), 0, svc::kKeyWrite, &hRaw);
+  if (lResult == svc::kErrorSuccess) {
+    svc::CRegKey key = svc::OwnKey(context.registry, context.system, hRaw);
+    lResult = context.registry.SetValue(key.get(), pszValue, dwType,
+                                        reinterpret_cast<const unsigned char*>(data.data()),
+                                        static_cast<std::uint32_t>(data.size()));
+  }
+  if (lResult == svc::kErrorSuccess) return true;
+  Fail(context, "Could not write " + std::string(pszValue) + " of " + strName + ". " +
+                    ErrorText(context, static_cast<std::uint32_t>(lResult)));
+  return false;
+}
+
+bool DeleteParameter(CommandContext& context, const std::string& strName, const char* pszValue) {
+  svc::Handle hRaw = svc::kNoHandle;
+  const std::string strPath = contract::ParametersKeyPath(strName);
+  long lResult =
+      context.registry.OpenKey(svc::kHKeyLocalMachine, strPath.c_str(), 0, svc::kKeyWrite, &hRaw);
+  if (lResult == svc::kErrorSuccess) {
+    svc::CRegKey key = svc::OwnKey(context.registry, context.system, hRaw);
+    lResult = context.registry.DeleteValue(key.get(), pszValue);
+  }
+  // A value that is not there is at its default already.
+  if (lResult == svc::kErrorSuccess || lResult == svc::kErrorFileNotFound) return true;
+  Fail(context, "Could not reset " + std::string(pszValue) + " of " + strName + ". " +
+                    ErrorText(context, static_cast<std::uint32_t>(lResult)));
+  return false;
+}
+
+}  // namespace
+
+bool RunnerValueText(CommandContext& context, const std::string& strName,
+                     const contract::RunnerValue& value, std::string* pText, bool* pbDefault,
+                     std::vector<std::string>* pEntries) {
+  CStoredParameters source(context.registry, context.system);
+  const long lOpen = source.Open(strName);
+  if (lOpen != svc::kErrorSuccess && lOpen != svc::kErrorFileNotFound) {
+    Fail(context, "Could not read " + std::string(value.pszName) + " of " + strName + ". " +
+                      ErrorText(context, static_cast<std::uint32_t>(lOpen)));
+    return false;
+  }
+  runner::RunnerSettings settings;
+  if (!ReadRunnerValue(context, source, strName, value, &settings)) return false;
+  *pbDefault = !runner::IsStored(settings, value);
+  *pText = runner::RunnerValueText(settings, value);
+  if (pEntries != nullptr) {
+    const std::vector<std::string>* pList = runner::RunnerValueEntries(settings, value);
+    *pEntries = pList != nullptr ? *pList : std::vector<std::string>();
+  }
+  return true;
+}
+
+bool EditRunnerValue(CommandContext& context, const std::string& strName,
+                     const contract::RunnerValue& value, const runner::StoredValue* pNew) {
+  if (!CheckRunnerEdit(context, strName, value, pNew)) return false;
+  return pNew != nullptr ? WriteParameter(context, strName, value.pszName, pNew->dwType, pNew->data)
+                         : DeleteParameter(context, strName, value.pszName);
+}
+
+}  // namespace qm::cli

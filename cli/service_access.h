@@ -1,0 +1,19 @@
+#pragma once
+// Opening a service for a command: the manager and the service with the rights asked, or one
+// line that says why not; and, for the commands that edit, whether this tool installed it.
+
+#include <cstdint>
+#include <string>
+
+#include "cli/command_context.h"
+#include "service/platform_handles.h"
+
+namespace qm::cli {
+
+// Opens the manager and the service with dwAccess; on failure says why and returns false.
+bool OpenService(CommandContext& context, const std::string& strName, std::uint32_t dwAccess,
+                 svc::CScHandle* manager, svc::CScHandle* service);
+// The service exists and this tool installed it; otherwise says why and returns false.
+bool CheckOwnService(CommandContext& context, const std::string& strName);
+
+}  // namespace qm::cli

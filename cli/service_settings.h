@@ -1,0 +1,22 @@
+#pragma once
+// The service's own settings (DisplayName, Description, Startup, Dependencies, Account) as
+// get and dump read them and set and reset change them, through the Service Control Manager.
+
+#include <string>
+
+#include "cli/command_context.h"
+#include "cli/settings.h"
+
+namespace qm::cli {
+
+// One of the service's own settings as text; false, and said why, when it cannot be read.
+bool ServiceSettingText(CommandContext& context, const std::string& strName, SettingKind kind,
+                        std::string* pText);
+
+// Changes one of the service's own settings to checked data; every failure is said and leaves
+// the setting as it was (Startup, the one setting of two steps, is put back when its second
+// fails).
+bool ChangeServiceSetting(CommandContext& context, const std::string& strName,
+                          const Setting& setting, const SettingData& data);
+
+}  // namespace qm::cli

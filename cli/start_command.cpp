@@ -1,0 +1,45 @@
+// start: one request, then a bounded wait until the service runs.
+
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/exit_codes.h"
+#include "cli/service_access.h"
+#include "cli/service_wait.h"
+#include "cli/status_report.h"
+
+namespace qm::cli {
+
+int RunStart(CommandContext& context, const ParsedCommand& cmd) {
+  svc::CScHandle manager;
+  svc::CScHandle service;
+  if (!OpenService(context, cmd.strName, svc::kServiceStart | svc::kServiceQueryStatus, &manager,
+                   &service)) {
+    return kExitFailure;
+  }
+  if (!context.scm.StartService(service.get())) {
+    const std::uint32_t dwError = context.system.GetLastError();
+    if (dwError != static_cast<std::uint32_t>(svc::kErrorServiceAlreadyRunning)) {
+      return Fail(context, "Could not start " + cmd.strName + ". " + ErrorText(context, dwError));
+    }
+  }
+  if (cmd.bNoWait) {
+    context.console.Out(cmd.strName + ": start requested");
+    return kExitOk;
+  }
+  svc::ServiceStatus status;
+  const bool bSettled =
+      WaitWhile(context, service.get(), svc::kServiceStartPending, cmd.dwTimeoutSeconds, &status);
+  if (bSettled && status.currentState == svc::kServiceRunning) {
+    context.console.Out(cmd.strName + ": running");
+    return kExitOk;
+  }
+  if (!bSettled && status.currentState == svc::kServiceStartPending) {
+    return Fail(context, cmd.strName + " is still starting after " +
+                             std::to_string(cmd.dwTimeoutSeconds) + " s.");
+  }
+  ReportStatus(context, cmd.strName, status);
+  return Fail(context, cmd.strName + " did not start.");
+}
+
+}  // namespace qm::cli
