@@ -1,5 +1,5 @@
-// Keeping the program alive: the run settings applied at each start, and what follows when the
-// program ends by itself (a restart after the back-off, or the end of the service).
+#include "runner/keep_alive.h"
+
 #include <cstdio>
 #include <string>
 
@@ -10,7 +10,6 @@
 #include "runner/core/runner_settings.h"
 #include "runner/core/stop_progress.h"
 #include "runner/event_log.h"
-#include "runner/runner_service.h"
 #include "runner/stop.h"
 
 namespace qm::runner {
@@ -61,89 +60,143 @@ std::string Decimal(std::uint32_t dwValue) {
 
 }  // namespace
 
-void CRunnerService::ApplyRunSettings() {
-  m_backoff = CRestartBackoff(RestartOf(m_settings));
-  m_child.SetLaunchOptions(ProgramEnvironmentBlock(m_settings.environment),
-                           PriorityClass(PriorityOf(m_settings)));
+CKeepAlive::CKeepAlive(const KeepAliveContext& context)
+    : m_context(context), m_backoff(RestartOf(context.settings)) {
+  m_child.SetLaunchOptions(ProgramEnvironmentBlock(context.settings.environment),
+                           PriorityClass(PriorityOf(context.settings)));
 }
 
-bool CRunnerService::StopAsked() const {
-  return s_bShuttingDown || ::WaitForSingleObject(m_hStopEvent.get(), 0) == WAIT_OBJECT_0;
+bool CKeepAlive::Start(RunnerFailure* pFailure) {
+  if (!m_child.Start(m_context.settings,
+                     {m_context.output.StdoutForProgram(), m_context.output.StderrForProgram()},
+                     pFailure)) {
+    return false;
+  }
+  m_ullStartedAt = ::GetTickCount64();
+  m_context.publisher.ProgramStarted(m_child.ProcessId());
+  return true;
 }
 
-void CRunnerService::EndLeftovers(bool bStopping) {
-  // The program ended by itself, so nothing has asked what it started to end: that is asked
-  // now as the program is at a stop, on the console the program left or through its windows.
-  if (m_child.OthersRun()) {
-    AskProgramToEnd(m_child);
-    ULONGLONG ullStart = ::GetTickCount64();
-    for (bool bFirst = true;; bFirst = false) {
-      StopStep step = PlanStopStep(m_settings.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
-      if (step.bTimedOut) {
-        std::string strTimeout = Decimal(m_settings.dwStopTimeoutMs);
-        WriteEvent(EVENTLOG_WARNING_TYPE, MSG_LEFTOVERS_ENDED_BY_FORCE,
-                   {m_strName.c_str(), strTimeout.c_str()});
-        break;
-      }
-      if (!bFirst && ShouldAskAgain(m_child.AgeMs())) AskProgramToEnd(m_child);
-      // A stop that comes meanwhile finds the service stopping: the manager hears the progress.
-      if (bStopping || StopAsked()) m_reporter.Report(SERVICE_STOP_PENDING, step.dwWaitHintMs);
-      if (m_child.WaitAllEnded(step.dwWaitMs)) return;
+bool CKeepAlive::StopAsked() const {
+  return m_context.bShutdown || ::WaitForSingleObject(m_context.hStopEvent, 0) == WAIT_OBJECT_0;
+}
+
+bool CKeepAlive::AskAndWait(bool bStopping) {
+  AskProgramToEnd(m_child);
+  const ULONGLONG ullStart = ::GetTickCount64();
+  for (bool bFirst = true;; bFirst = false) {
+    const StopStep step =
+        PlanStopStep(m_context.settings.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
+    if (step.bTimedOut) return false;
+    if (!bFirst && ShouldAskAgain(m_child.AgeMs())) AskProgramToEnd(m_child);
+    // A stop that comes meanwhile finds the service stopping: the manager hears the progress.
+    if (bStopping || StopAsked()) {
+      m_context.reporter.Report(SERVICE_STOP_PENDING, step.dwWaitHintMs);
+    }
+    if (m_child.WaitAllEnded(step.dwWaitMs)) return true;
+    // What a batch file ran has ended, and its interpreter may be waiting for an answer to
+    // "Terminate batch job (Y/N)?" that never comes: ending it is the answer yes.
+    if (m_child.IsBatch() && m_child.OnlyProgramLeft()) {
+      m_child.EndAll(kEndAllowanceMs);
+      return true;
     }
   }
-  if (bStopping) m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+}
+
+ServiceExit CKeepAlive::Stop() {
+  m_context.publisher.Stopping();
+  m_ullStopBegan = ::GetTickCount64();
+  if (!AskAndWait(true)) {
+    m_context.reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+    m_child.EndAll(kEndAllowanceMs);
+    const std::string strTimeout = Decimal(m_context.settings.dwStopTimeoutMs);
+    WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_ENDED_BY_FORCE,
+               {m_context.strName.c_str(), strTimeout.c_str()});
+  }
+  return ExitForRequestedStop();
+}
+
+void CKeepAlive::EndLeftovers(bool bStopping) {
+  // The program ended by itself, so nothing has asked what it started to end: that is asked
+  // now as the program is at a stop, on the console the program left or through its windows.
+  if (m_child.OthersRun() && !AskAndWait(bStopping)) {
+    const std::string strTimeout = Decimal(m_context.settings.dwStopTimeoutMs);
+    WriteEvent(EVENTLOG_WARNING_TYPE, MSG_LEFTOVERS_ENDED_BY_FORCE,
+               {m_context.strName.c_str(), strTimeout.c_str()});
+  }
+  if (bStopping) m_context.reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
   m_child.EndAll(kEndAllowanceMs);
 }
 
-bool CRunnerService::RestartAfterExit() {
-  DWORD dwCode = m_child.ExitCode();
-  ULONGLONG ullRunMs = ::GetTickCount64() - m_ullStartedAt;
+ServiceExit CKeepAlive::EndedForGood(DWORD dwCode) {
+  // What the program started ends with the service.
+  EndLeftovers(true);
+  if (dwCode == 0) {
+    WriteEvent(EVENTLOG_INFORMATION_TYPE, MSG_PROGRAM_ENDED, {m_context.strName.c_str()});
+  } else {
+    const ExitCodeText code = FormatExitCode(dwCode);
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_FAILED,
+               {m_context.strName.c_str(), code.szDecimal, code.szHex});
+  }
+  return ExitForProgram(dwCode);
+}
+
+bool CKeepAlive::AfterExit(ServiceEnd* pEnd) {
+  const DWORD dwCode = m_child.ExitCode();
+  const ULONGLONG ullRunMs = ::GetTickCount64() - m_ullStartedAt;
+  const char* pszName = m_context.strName.c_str();
+  *pEnd = {};
   if (StopAsked()) {
     // It ended as the stop came, or because the system is going down: a stop all the same.
     EndLeftovers(true);
-    ReportStopped(ExitForRequestedStop());
+    pEnd->exit = ExitForRequestedStop();
     return false;
   }
-  RestartDecision decision = m_backoff.OnProgramEnded(dwCode, ullRunMs);
-  ExitCodeText code = FormatExitCode(dwCode);
+  const RestartDecision decision = m_backoff.OnProgramEnded(dwCode, ullRunMs);
+  const ExitCodeText code = FormatExitCode(dwCode);
   if (decision.action == AfterExit::kStop) {
-    OnProgramEnded();
+    pEnd->exit = EndedForGood(dwCode);
     return false;
   }
   if (decision.action == AfterExit::kGiveUp) {
     EndLeftovers(true);
-    std::string strRestarts = Decimal(decision.dwRestartsInRow);
-    std::string strGoodRun = Decimal(GoodRunMs(m_backoff.Settings()));
-    WriteEvent(
-        EVENTLOG_ERROR_TYPE, MSG_PROGRAM_GIVEN_UP,
-        {m_strName.c_str(), code.szDecimal, code.szHex, strRestarts.c_str(), strGoodRun.c_str()});
-    ReportStopped(ExitForGivingUp(dwCode));
+    const std::string strRestarts = Decimal(decision.dwRestartsInRow);
+    const std::string strGoodRun = Decimal(GoodRunMs(m_backoff.Settings()));
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_GIVEN_UP,
+               {pszName, code.szDecimal, code.szHex, strRestarts.c_str(), strGoodRun.c_str()});
+    pEnd->exit = ExitForGivingUp(dwCode);
     return false;
   }
 
-  std::string strDelay = Decimal(decision.dwDelayMs);
+  const std::string strDelay = Decimal(decision.dwDelayMs);
   WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_RESTARTING,
-             {m_strName.c_str(), code.szDecimal, code.szHex, strDelay.c_str()});
+             {pszName, code.szDecimal, code.szHex, strDelay.c_str()});
   // Nothing of the ended run may meet the next one. The service stays running meanwhile and
   // takes stop requests.
   EndLeftovers(false);
   if (!m_child.AllEnded()) {
-    m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
-    return Fail(
-        {FailureKind::kStepFailed, "ending the processes of the ended run", "", "", ERROR_TIMEOUT});
+    m_context.reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+    pEnd->bFailed = true;
+    pEnd->failure = {FailureKind::kStepFailed, "ending the processes of the ended run", "", "",
+                     ERROR_TIMEOUT};
+    return false;
   }
-  m_publisher.RestartScheduled(dwCode, decision.dwRestartsInRow, decision.dwDelayMs);
-  if (::WaitForSingleObject(m_hStopEvent.get(), decision.dwDelayMs) != WAIT_TIMEOUT) {
-    ReportStopped(ExitForRequestedStop());
+  m_context.publisher.RestartScheduled(dwCode, decision.dwRestartsInRow, decision.dwDelayMs);
+  if (::WaitForSingleObject(m_context.hStopEvent, decision.dwDelayMs) != WAIT_TIMEOUT) {
+    pEnd->exit = ExitForRequestedStop();
     return false;
   }
   // Decided and started under the lock that accepts stop requests: a stop either comes first
   // and prevents the start, or comes after it and stops the new run.
   {
-    CExclusiveLock hold(m_startLock);
-    if (!StopAsked()) return StartProgram();
+    CExclusiveLock hold(m_context.startLock);
+    if (!StopAsked()) {
+      if (Start(&pEnd->failure)) return true;
+      pEnd->bFailed = true;
+      return false;
+    }
   }
-  ReportStopped(ExitForRequestedStop());
+  pEnd->exit = ExitForRequestedStop();
   return false;
 }
 

@@ -7,13 +7,11 @@
 
 #include "carrack_messages.h"
 #include "common/srw_lock.h"
-#include "runner/core/command_line.h"
 #include "runner/core/output_drain.h"
 #include "runner/core/stop_progress.h"
 #include "runner/event_log.h"
 #include "runner/failure_event.h"
 #include "runner/parameters_key.h"
-#include "runner/stop.h"
 
 namespace qm::runner {
 
@@ -58,14 +56,21 @@ void CRunnerService::Run(const char* pszServiceName) {
   m_reporter.Report(SERVICE_RUNNING);
 
   for (;;) {
-    HANDLE ahWait[2] = {m_hStopEvent.get(), m_child.Process()};
+    HANDLE ahWait[2] = {m_hStopEvent.get(), m_pKeeper->Process()};
     DWORD dwWhich = ::WaitForMultipleObjects(2, ahWait, FALSE, INFINITE);
     if (dwWhich != WAIT_OBJECT_0 + 1) {
       // A stop request, or a wait that failed: either way the program must not outlive us.
-      StopProgram();
+      ReportStopped(m_pKeeper->Stop());
       return;
     }
-    if (!RestartAfterExit()) return;
+    ServiceEnd end;
+    if (m_pKeeper->AfterExit(&end)) continue;
+    if (end.bFailed) {
+      Fail(end.failure);
+    } else {
+      ReportStopped(end.exit);
+    }
+    return;
   }
 }
 
@@ -81,7 +86,9 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
       !CheckRunnerSettings(m_settings, &failure)) {
     return Fail(failure);
   }
-  ApplyRunSettings();
+  m_pKeeper = std::make_unique<CKeepAlive>(
+      KeepAliveContext{m_strName, m_settings, m_reporter, m_publisher, m_output, m_hStopEvent.get(),
+                       s_bShuttingDown, m_startLock});
 
   // The program gets a console of its own (see CChildProcess::Start); the runner attaches to
   // it only to send Ctrl+C, and no console event may end the runner itself. Ctrl+C is switched
@@ -92,76 +99,16 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
 
   // The output files and their pipes serve every start of the program.
   if (!m_output.Start(m_strName, m_settings, &failure)) return Fail(failure);
-  return StartProgram();
-}
-
-bool CRunnerService::StartProgram() {
-  RunnerFailure failure;
-  if (!m_child.Start(m_settings, {m_output.StdoutForProgram(), m_output.StderrForProgram()},
-                     &failure)) {
-    return Fail(failure);
-  }
-  m_ullStartedAt = ::GetTickCount64();
-  m_publisher.ProgramStarted(m_child.ProcessId());
-  return true;
-}
-
-void CRunnerService::StopProgram() {
-  m_publisher.Stopping();
-  AskProgramToEnd(m_child);
-  ULONGLONG ullStart = ::GetTickCount64();
-  m_ullStopBegan = ullStart;
-  bool bEnded = false;
-  for (bool bFirst = true;; bFirst = false) {
-    StopStep step = PlanStopStep(m_settings.dwStopTimeoutMs, ::GetTickCount64() - ullStart);
-    if (step.bTimedOut) break;
-    if (!bFirst && ShouldAskAgain(m_child.AgeMs())) AskProgramToEnd(m_child);
-    m_reporter.Report(SERVICE_STOP_PENDING, step.dwWaitHintMs);
-    if (m_child.WaitAllEnded(step.dwWaitMs)) {
-      bEnded = true;
-      break;
-    }
-    // What a batch file ran has ended, and its interpreter may be waiting for an answer to
-    // "Terminate batch job (Y/N)?" that never comes: ending it is the answer yes.
-    if (m_child.IsBatch() && m_child.OnlyProgramLeft()) {
-      m_child.EndAll(kEndAllowanceMs);
-      bEnded = true;
-      break;
-    }
-  }
-  if (!bEnded) {
-    m_reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
-    m_child.EndAll(kEndAllowanceMs);
-    char szTimeout[16];
-    std::snprintf(szTimeout, sizeof(szTimeout), "%lu",
-                  static_cast<unsigned long>(m_settings.dwStopTimeoutMs));
-    WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_ENDED_BY_FORCE, {m_strName.c_str(), szTimeout});
-  }
-  ReportStopped(ExitForRequestedStop());
-}
-
-void CRunnerService::OnProgramEnded() {
-  DWORD dwCode = m_child.ExitCode();
-  // What the program started ends with the service.
-  EndLeftovers(true);
-  if (dwCode == 0) {
-    WriteEvent(EVENTLOG_INFORMATION_TYPE, MSG_PROGRAM_ENDED, {m_strName.c_str()});
-  } else {
-    char szDecimal[16];
-    char szHex[16];
-    std::snprintf(szDecimal, sizeof(szDecimal), "%lu", static_cast<unsigned long>(dwCode));
-    std::snprintf(szHex, sizeof(szHex), "0x%lx", static_cast<unsigned long>(dwCode));
-    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_FAILED, {m_strName.c_str(), szDecimal, szHex});
-  }
-  ReportStopped(ExitForProgram(dwCode));
+  return m_pKeeper->Start(&failure) || Fail(failure);
 }
 
 void CRunnerService::ReportStopped(ServiceExit exit) {
   // Everything the program wrote is in its files before the manager hears of the stop, as far
   // as the stop's deadline allows; the manager sees the check points rise meanwhile.
-  ULONGLONG ullStart = ::GetTickCount64();
+  const ULONGLONG ullStart = ::GetTickCount64();
+  const ULONGLONG ullStopBegan = m_pKeeper ? m_pKeeper->StopBegan() : 0;
   std::uint32_t dwOutputMs =
-      PlanOutputWait(m_settings.dwStopTimeoutMs, m_ullStopBegan != 0, ullStart - m_ullStopBegan);
+      PlanOutputWait(m_settings.dwStopTimeoutMs, ullStopBegan != 0, ullStart - ullStopBegan);
   bool bWritten = false;
   for (;;) {
     StopStep step = PlanStopStep(dwOutputMs, ::GetTickCount64() - ullStart);

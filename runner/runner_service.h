@@ -1,16 +1,17 @@
 #pragma once
-// One service run: read the Parameters key, start the program, report it running, and stop
-// it again on request or report its end.
+// The service shell of one service run: registers with the manager, reads and checks the
+// settings, opens the output, has the keeper start the program, reports RUNNING, takes the
+// manager's controls, and reports the end once the output is written out.
 
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "common/win32_handles.h"
-#include "runner/child_process.h"
-#include "runner/core/restart_policy.h"
 #include "runner/core/runner_settings.h"
+#include "runner/keep_alive.h"
 #include "runner/output_capture.h"
 #include "runner/state_publisher.h"
 #include "runner/status_reporter.h"
@@ -29,19 +30,6 @@ class CRunnerService {
   void Run(const char* pszServiceName);
   // Everything up to a running program; on failure the service is reported stopped.
   bool Prepare(DWORD dwEventError);
-  // The restart policy, and the program's environment and priority for every start.
-  void ApplyRunSettings();
-  // Starts the program; on failure the service is reported stopped.
-  bool StartProgram();
-  // The program ended by itself: restarts it after the back-off (true), or ends the service.
-  bool RestartAfterExit();
-  // A stop or shutdown was asked for: the program must not start again.
-  bool StopAsked() const;
-  // The program has ended: what it left running is asked to end, given the StopTimeout, and
-  // then ended with the job. bStopping: the service stops, and reports its progress meanwhile.
-  void EndLeftovers(bool bStopping);
-  void StopProgram();
-  void OnProgramEnded();
   // The last report: once the output is written out, SERVICE_STOPPED with the exit codes; when
   // the stop's deadline came first, an event and a failure instead of a clean stop.
   void ReportStopped(ServiceExit exit);
@@ -55,14 +43,11 @@ class CRunnerService {
   CStatusReporter m_reporter;
   CStatePublisher m_publisher;  // what "quillmnt status" shows beside the service's state
   unique_handle m_hStopEvent;
-  RunnerSettings m_settings;  // read and checked at the start, used by every run
-  COutputCapture m_output;    // outlives every start of the program
-  CChildProcess m_child;
-  CRestartBackoff m_backoff{RestartSettings{}};
-  ULONGLONG m_ullStartedAt = 0;
-  ULONGLONG m_ullStopBegan = 0;  // when a stop that was asked for began
-  // Held while deciding on and making a restart, and while accepting a stop request, so that
-  // no start follows a stop request.
+  RunnerSettings m_settings;              // read and checked at the start, used by every run
+  COutputCapture m_output;                // outlives every start of the program
+  std::unique_ptr<CKeepAlive> m_pKeeper;  // once the settings are read
+  // Held while a stop request is accepted, and by the keeper while it decides on and makes a
+  // restart, so that no start follows a stop request.
   SRWLOCK m_startLock = SRWLOCK_INIT;
   static inline std::atomic<bool> s_bShuttingDown{false};
 };
