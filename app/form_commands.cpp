@@ -13,7 +13,7 @@ using svc::FailedStep;
 using svc::OutcomeKind;
 using svc::Refusal;
 
-CFormCommands::CFormCommands(svc::ServicePlatform& platform, IServiceForm& form,
+CFormCommands::CFormCommands(platform::ServicePlatform& platform, IServiceForm& form,
                              IMessageBox& messageBox)
     : m_commands(platform), m_form(form), m_messageBox(messageBox) {}
 

@@ -11,7 +11,8 @@ namespace qm::app {
 
 class CFormCommands : private qm::svc::IRemoveConfirm {
  public:
-  CFormCommands(qm::svc::ServicePlatform& platform, IServiceForm& form, IMessageBox& messageBox);
+  CFormCommands(qm::platform::ServicePlatform& platform, IServiceForm& form,
+                IMessageBox& messageBox);
 
   void OnInstall();
   void OnRemove();

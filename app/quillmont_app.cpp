@@ -2,7 +2,7 @@
 #include "app/owned_message_box.h"
 #include "app/quillmont_dlg.h"
 #include "framework/app.h"
-#include "service/win32_platform.h"
+#include "platform/win32_platform.h"
 
 namespace qm::app {
 
@@ -20,7 +20,7 @@ BOOL CQuillmontApp::InitInstance() {
   // Control hosting and the three-dimensional look need nothing here: the framework's
   // start-up has registered the common controls, and the manifest selects their current look.
   COwnedMessageBox messageBox;
-  svc::CWin32Platform win32;
+  platform::CWin32Platform win32;
   CQuillmontDlg dlg(win32.Platform(), messageBox);
   messageBox.m_pOwner = &dlg;
   m_pMainWnd = &dlg;

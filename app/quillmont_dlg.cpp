@@ -35,7 +35,7 @@ constexpr fw::MsgMapEntry kEntries[] = {
 
 const fw::MessageMap CQuillmontDlg::kMessageMap{&fw::CDialog::kMessageMap, kEntries};
 
-CQuillmontDlg::CQuillmontDlg(qm::svc::ServicePlatform& platform, IMessageBox& messageBox,
+CQuillmontDlg::CQuillmontDlg(qm::platform::ServicePlatform& platform, IMessageBox& messageBox,
                              fw::CWnd* pParent)
     : CDialog(IDD_MAIN_DIALOG, pParent),
       m_hIcon(::LoadIconA(fw::GetResourceHandle(), MAKEINTRESOURCEA(IDR_MAINFRAME))),

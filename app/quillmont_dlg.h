@@ -8,7 +8,7 @@
 #include "app/message_box.h"
 #include "app/service_form.h"
 #include "framework/dialog.h"
-#include "service/platform.h"
+#include "platform/platform.h"
 
 namespace qm::app {
 
@@ -16,7 +16,7 @@ class CQuillmontDlg : public qm::fw::CDialog, public IServiceForm {
  public:
   // The service platform and the message box come from the creator: the Win32 platform and
   // a box owned by this dialog in the program, a fake and a recording box in tests.
-  CQuillmontDlg(qm::svc::ServicePlatform& platform, IMessageBox& messageBox,
+  CQuillmontDlg(qm::platform::ServicePlatform& platform, IMessageBox& messageBox,
                 qm::fw::CWnd* pParent = nullptr);
 
   // No control is bound (the framework's empty data exchange stays): handlers read and write

@@ -5,7 +5,7 @@
 
 #include "cli/command_table.h"
 #include "common/ascii_case.h"
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 
 namespace qm::cli {
 

@@ -1,16 +1,16 @@
 #include "cli/command_context.h"
 
 #include "cli/exit_codes.h"
-#include "service/error_text.h"
+#include "platform/error_text.h"
 
 namespace qm::cli {
 
 std::string ErrorText(CommandContext& context) {
-  return svc::LastErrorText(context.system);
+  return platform::LastErrorText(context.system);
 }
 
 std::string ErrorText(CommandContext& context, std::uint32_t dwCode) {
-  return svc::SystemErrorText(context.system, dwCode);
+  return platform::SystemErrorText(context.system, dwCode);
 }
 
 int Fail(CommandContext& context, const std::string& strText) {

@@ -8,15 +8,15 @@
 #include "cli/batch_code_page.h"
 #include "cli/console.h"
 #include "cli/runner_view.h"
-#include "service/platform.h"
+#include "platform/platform.h"
 #include "service/service_commands.h"
 
 namespace qm::cli {
 
 struct CommandContext {
-  svc::IServiceManager& scm;
-  svc::IRegistry& registry;
-  svc::ISystem& system;
+  platform::IServiceManager& scm;
+  platform::IRegistry& registry;
+  platform::ISystem& system;
   IRunnerView& runnerView;
   IBatchCodePage& batchCodePage;
   IConsole& console;

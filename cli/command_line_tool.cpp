@@ -28,8 +28,8 @@ std::optional<std::string> ArgumentHolding(std::string_view line,
 
 }  // namespace
 
-CCommandLineTool::CCommandLineTool(svc::IServiceManager& scm, svc::IRegistry& registry,
-                                   svc::ISystem& system, IRunnerView& runnerView,
+CCommandLineTool::CCommandLineTool(platform::IServiceManager& scm, platform::IRegistry& registry,
+                                   platform::ISystem& system, IRunnerView& runnerView,
                                    IBatchCodePage& batchCodePage, IConsole& console,
                                    const char* pszVersion)
     : m_platform{scm, registry, system},

@@ -12,16 +12,16 @@
 #include "cli/command_context.h"
 #include "cli/console.h"
 #include "cli/runner_view.h"
-#include "service/platform.h"
+#include "platform/platform.h"
 #include "service/service_commands.h"
 
 namespace qm::cli {
 
 class CCommandLineTool {
  public:
-  CCommandLineTool(svc::IServiceManager& scm, svc::IRegistry& registry, svc::ISystem& system,
-                   IRunnerView& runnerView, IBatchCodePage& batchCodePage, IConsole& console,
-                   const char* pszVersion);
+  CCommandLineTool(platform::IServiceManager& scm, platform::IRegistry& registry,
+                   platform::ISystem& system, IRunnerView& runnerView,
+                   IBatchCodePage& batchCodePage, IConsole& console, const char* pszVersion);
 
   // Runs one whole command line (program name first); returns the exit code. unrepresentable:
   // the places in the line of characters that the system's ANSI code page could not hold
@@ -30,7 +30,7 @@ class CCommandLineTool {
           const std::vector<std::size_t>& unrepresentable = std::vector<std::size_t>());
 
  private:
-  svc::ServicePlatform m_platform;
+  platform::ServicePlatform m_platform;
   svc::CServiceCommands m_commands;
   CommandContext m_context;
 };

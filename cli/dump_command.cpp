@@ -10,6 +10,7 @@
 #include "cli/runner_values.h"
 #include "cli/service_access.h"
 #include "cli/service_settings.h"
+#include "cli/service_words.h"
 #include "cli/settings.h"
 #include "common/ascii_case.h"
 
@@ -67,10 +68,10 @@ int RunDump(CommandContext& context, const ParsedCommand& cmd) {
   // Every text goes into the script whole, or the service is not dumped.
   const std::pair<const char*, const std::string*> texts[] = {
       {"The name", &cmd.strName},
-      {contract::setting::kDisplayName, &strDisplay},
-      {contract::setting::kDependencies, &strDepends},
-      {contract::setting::kAccount, &strAccount},
-      {contract::setting::kDescription, &strDescription},
+      {setting::kDisplayName, &strDisplay},
+      {setting::kDependencies, &strDepends},
+      {setting::kAccount, &strAccount},
+      {setting::kDescription, &strDescription},
       {contract::value::kRunfile, &strRunfile},
       {contract::value::kArguments, &strArguments},
       {contract::value::kDirectory, &strDirectory}};
@@ -106,7 +107,7 @@ int RunDump(CommandContext& context, const ParsedCommand& cmd) {
   if (!strDescription.empty()) {
     lines.push_back("quillmnt set " + strName + " Description " + QuoteArgument(strDescription));
   }
-  if (!EqualsIgnoringCase(strAccount, contract::kLocalSystem)) {
+  if (!EqualsIgnoringCase(strAccount, kLocalSystem)) {
     if (IsBuiltInAccount(strAccount)) {
       lines.push_back("quillmnt set " + strName + " Account " + QuoteArgument(strAccount));
     } else {

@@ -12,9 +12,9 @@ namespace qm::cli {
 
 int RunGet(CommandContext& context, const ParsedCommand& cmd) {
   {
-    svc::CScHandle manager;
-    svc::CScHandle service;
-    if (!OpenService(context, cmd.strName, svc::kServiceQueryConfig, &manager, &service)) {
+    platform::CScHandle manager;
+    platform::CScHandle service;
+    if (!OpenService(context, cmd.strName, platform::kServiceQueryConfig, &manager, &service)) {
       return kExitFailure;
     }
   }

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/outcome_line.h"
+#include "cli/service_words.h"
 #include "cli/settings.h"
 #include "runner/core/command_line.h"
 #include "runner/core/runner_settings.h"
@@ -49,9 +50,8 @@ int RunInstall(CommandContext& context, const ParsedCommand& cmd) {
     return Fail(context, "The service name takes 1 to " + std::to_string(cchMax) +
                              " characters; nothing was installed.");
   }
-  for (const auto& [pszSetting, pText] :
-       {std::pair{contract::setting::kDisplayName, &strDisplayName},
-        std::pair{contract::setting::kDependencies, &strDependencies}}) {
+  for (const auto& [pszSetting, pText] : {std::pair{setting::kDisplayName, &strDisplayName},
+                                          std::pair{setting::kDependencies, &strDependencies}}) {
     std::string strError;
     if (!CheckAsSetting(pszSetting, *pText, &strError)) {
       return Fail(context, strError + "; nothing was installed.");

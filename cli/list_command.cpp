@@ -22,7 +22,7 @@ struct ListedState {
 };
 
 // The service names of the manager compare without regard to letter case.
-class CStateSink : public svc::IServiceListSink {
+class CStateSink : public platform::IServiceListSink {
  public:
   void OnService(const char* name, std::uint32_t currentState, std::uint32_t processId) override {
     m_states[name] = {currentState, processId};
@@ -45,11 +45,11 @@ int RunList(CommandContext& context, const ParsedCommand& /*cmd*/) {
   // Every state in one request: one request per service costs seconds with thousands.
   CStateSink states;
   {
-    svc::IServiceManager& scm = context.scm;
-    svc::CScHandle manager = svc::OwnScHandle(
+    platform::IServiceManager& scm = context.scm;
+    platform::CScHandle manager = platform::OwnScHandle(
         scm, context.system,
         scm.OpenSCManager(nullptr, nullptr,
-                          svc::kScManagerConnect | svc::kScManagerEnumerateService));
+                          platform::kScManagerConnect | platform::kScManagerEnumerateService));
     if (!manager) {
       return Fail(context, "Could not open Service Control Manager. " + ErrorText(context));
     }
@@ -67,9 +67,9 @@ int RunList(CommandContext& context, const ParsedCommand& /*cmd*/) {
     // waits to start its program again says so, as status does.
     std::string strState = "not registered";
     if (it != states.m_states.end()) {
-      strState = StateWord(it->second.dwState, true);
-      runner::RunnerState runnerState;
-      if (it->second.dwState == svc::kServiceRunning && it->second.dwProcessId != 0 &&
+      strState = ListStateWord(it->second.dwState);
+      contract::RunnerState runnerState;
+      if (it->second.dwState == platform::kServiceRunning && it->second.dwProcessId != 0 &&
           context.runnerView.Read(it->second.dwProcessId, RunnerAccountOf(context, strName),
                                   &runnerState) == RunnerViewRead::kRead &&
           runnerState.phase == contract::state::Phase::kRestarting) {
@@ -80,7 +80,7 @@ int RunList(CommandContext& context, const ParsedCommand& /*cmd*/) {
     CStoredParameters key(context.registry, context.system);
     runner::RunnerSettings settings;
     runner::RunnerFailure failure;
-    const bool bRead = key.Open(strName) == svc::kErrorSuccess &&
+    const bool bRead = key.Open(strName) == platform::kErrorSuccess &&
                        runner::ReadRunnerValue(key, kRunfileValue, &settings, &failure);
     const std::string strProgram = bRead ? settings.strRunfile : std::string();
     std::string strLine = strName;

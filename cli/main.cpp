@@ -11,8 +11,8 @@
 #include "cli/command_line_tool.h"
 #include "cli/win32_batch_code_page.h"
 #include "cli/win32_runner_view.h"
+#include "platform/win32_platform.h"
 #include "quillmont_version.h"
-#include "service/win32_platform.h"
 
 namespace {
 
@@ -71,9 +71,9 @@ std::string NarrowCommandLine(std::vector<std::size_t>* pUnrepresentable) {
 }  // namespace
 
 int main() {
-  qm::svc::CWin32ServiceManager scm;
-  qm::svc::CWin32Registry registry;
-  qm::svc::CWin32System system;
+  qm::platform::CWin32ServiceManager scm;
+  qm::platform::CWin32Registry registry;
+  qm::platform::CWin32System system;
   qm::cli::CWin32RunnerView runnerView;
   qm::cli::CWin32BatchCodePage batchCodePage;
   CStdConsole console;

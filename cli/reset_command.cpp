@@ -7,6 +7,7 @@
 #include "cli/runner_values.h"
 #include "cli/service_access.h"
 #include "cli/service_settings.h"
+#include "cli/service_words.h"
 #include "cli/stored_parameters.h"
 
 namespace qm::cli {
@@ -42,7 +43,7 @@ int RunReset(CommandContext& context, const ParsedCommand& cmd) {
       bOk = ChangeServiceSetting(context, cmd.strName, setting, data);
       break;
     case SettingKind::kAccount:
-      data.strText = contract::kLocalSystem;
+      data.strText = kLocalSystem;
       bOk = ChangeServiceSetting(context, cmd.strName, setting, data);
       break;
     case SettingKind::kDescription:

@@ -3,18 +3,19 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/service_access.h"
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 
 namespace qm::cli {
 
 int RunRotate(CommandContext& context, const ParsedCommand& cmd) {
-  svc::CScHandle manager;
-  svc::CScHandle service;
-  if (!OpenService(context, cmd.strName, svc::kServiceUserDefinedControl | svc::kServiceQueryStatus,
-                   &manager, &service)) {
+  platform::CScHandle manager;
+  platform::CScHandle service;
+  if (!OpenService(context, cmd.strName,
+                   platform::kServiceUserDefinedControl | platform::kServiceQueryStatus, &manager,
+                   &service)) {
     return kExitFailure;
   }
-  svc::ServiceStatus status;
+  platform::ServiceStatus status;
   if (!context.scm.ControlService(service.get(), contract::kControlRotate, &status)) {
     return Fail(context, "Could not ask " + cmd.strName + " to rotate its output files. " +
                              ErrorText(context));

@@ -1,7 +1,8 @@
 #include "cli/runner_owner.h"
+#include "cli/service_words.h"
 
 #include "common/ascii_case.h"
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 
 namespace qm::cli {
 
@@ -15,7 +16,7 @@ constexpr const char* kAdministratorsSid = "S-1-5-32-544";
 std::vector<std::string> RunnerAccountNames(const RunnerAccount& account) {
   std::string_view name = account.strAccount;
   std::string strName;
-  if (name.empty() || EqualsIgnoringCase(name, contract::kLocalSystem) ||
+  if (name.empty() || EqualsIgnoringCase(name, kLocalSystem) ||
       EqualsIgnoringCase(name, ".\\LocalSystem")) {
     strName = "NT AUTHORITY\\SYSTEM";
   } else if (name.size() > 2 && name.substr(0, 2) == ".\\") {
@@ -23,7 +24,7 @@ std::vector<std::string> RunnerAccountNames(const RunnerAccount& account) {
   } else {
     strName = name;
   }
-  return {strName, contract::kVirtualAccountPrefix + account.strService};
+  return {strName, kVirtualAccountPrefix + account.strService};
 }
 
 bool IsRunnersOwner(std::string_view ownerSid, const std::vector<std::string>& runnerSids) {

@@ -1,7 +1,7 @@
 #include "cli/runner_values.h"
 
 #include "cli/stored_parameters.h"
-#include "service/platform_handles.h"
+#include "platform/platform_handles.h"
 
 namespace qm::cli {
 
@@ -64,33 +64,33 @@ bool CheckRunnerEdit(CommandContext& context, const std::string& strName,
 
 bool WriteParameter(CommandContext& context, const std::string& strName, const char* pszValue,
                     std::uint32_t dwType, const std::string& data) {
-  svc::Handle hRaw = svc::kNoHandle;
+  platform::Handle hRaw = platform::kNoHandle;
   const std::string strPath = contract::ParametersKeyPath(strName);
-  long lResult =
-      context.registry.OpenKey(svc::kHKeyLocalMachine, strPath.c_str(), 0, svc::kKeyWrite, &hRaw);
-  if (lResult == svc::kErrorSuccess) {
-    svc::CRegKey key = svc::OwnKey(context.registry, context.system, hRaw);
+  long lResult = context.registry.OpenKey(platform::kHKeyLocalMachine, strPath.c_str(), 0,
+                                          platform::kKeyWrite, &hRaw);
+  if (lResult == platform::kErrorSuccess) {
+    platform::CRegKey key = platform::OwnKey(context.registry, context.system, hRaw);
     lResult = context.registry.SetValue(key.get(), pszValue, dwType,
                                         reinterpret_cast<const unsigned char*>(data.data()),
                                         static_cast<std::uint32_t>(data.size()));
   }
-  if (lResult == svc::kErrorSuccess) return true;
+  if (lResult == platform::kErrorSuccess) return true;
   Fail(context, "Could not write " + std::string(pszValue) + " of " + strName + ". " +
                     ErrorText(context, static_cast<std::uint32_t>(lResult)));
   return false;
 }
 
 bool DeleteParameter(CommandContext& context, const std::string& strName, const char* pszValue) {
-  svc::Handle hRaw = svc::kNoHandle;
+  platform::Handle hRaw = platform::kNoHandle;
   const std::string strPath = contract::ParametersKeyPath(strName);
-  long lResult =
-      context.registry.OpenKey(svc::kHKeyLocalMachine, strPath.c_str(), 0, svc::kKeyWrite, &hRaw);
-  if (lResult == svc::kErrorSuccess) {
-    svc::CRegKey key = svc::OwnKey(context.registry, context.system, hRaw);
+  long lResult = context.registry.OpenKey(platform::kHKeyLocalMachine, strPath.c_str(), 0,
+                                          platform::kKeyWrite, &hRaw);
+  if (lResult == platform::kErrorSuccess) {
+    platform::CRegKey key = platform::OwnKey(context.registry, context.system, hRaw);
     lResult = context.registry.DeleteValue(key.get(), pszValue);
   }
   // A value that is not there is at its default already.
-  if (lResult == svc::kErrorSuccess || lResult == svc::kErrorFileNotFound) return true;
+  if (lResult == platform::kErrorSuccess || lResult == platform::kErrorFileNotFound) return true;
   Fail(context, "Could not reset " + std::string(pszValue) + " of " + strName + ". " +
                     ErrorText(context, static_cast<std::uint32_t>(lResult)));
   return false;
@@ -103,7 +103,7 @@ bool RunnerValueText(CommandContext& context, const std::string& strName,
                      std::vector<std::string>* pEntries) {
   CStoredParameters source(context.registry, context.system);
   const long lOpen = source.Open(strName);
-  if (lOpen != svc::kErrorSuccess && lOpen != svc::kErrorFileNotFound) {
+  if (lOpen != platform::kErrorSuccess && lOpen != platform::kErrorFileNotFound) {
     Fail(context, "Could not read " + std::string(value.pszName) + " of " + strName + ". " +
                       ErrorText(context, static_cast<std::uint32_t>(lOpen)));
     return false;

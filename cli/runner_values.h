@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/command_context.h"
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 #include "runner/core/runner_settings.h"
 
 namespace qm::cli {

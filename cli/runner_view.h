@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "cli/runner_owner.h"
-#include "runner/core/local_time.h"
-#include "runner/core/state_record.h"
+#include "common/local_time.h"
+#include "contract/state_record.h"
 
 namespace qm::cli {
 
@@ -25,10 +25,10 @@ class IRunnerView {
   // The record of the runner whose process id the manager gave for the service, believed only
   // when its section is the runner's own (account: the service's name and account).
   virtual RunnerViewRead Read(std::uint32_t dwRunnerProcessId, const RunnerAccount& account,
-                              runner::RunnerState* pState) = 0;
+                              contract::RunnerState* pState) = 0;
   // The system time now (FILETIME, UTC), and a FILETIME as local wall-clock time.
   virtual std::uint64_t Now() = 0;
-  virtual runner::LocalTime LocalTimeOf(std::uint64_t qwFileTime) = 0;
+  virtual qm::LocalTime LocalTimeOf(std::uint64_t qwFileTime) = 0;
 };
 
 }  // namespace qm::cli

@@ -3,19 +3,19 @@
 namespace qm::cli {
 
 bool OpenService(CommandContext& context, const std::string& strName, std::uint32_t dwAccess,
-                 svc::CScHandle* manager, svc::CScHandle* service) {
-  svc::IServiceManager& scm = context.scm;
-  *manager = svc::OwnScHandle(scm, context.system,
-                              scm.OpenSCManager(nullptr, nullptr, svc::kScManagerConnect));
+                 platform::CScHandle* manager, platform::CScHandle* service) {
+  platform::IServiceManager& scm = context.scm;
+  *manager = platform::OwnScHandle(
+      scm, context.system, scm.OpenSCManager(nullptr, nullptr, platform::kScManagerConnect));
   if (!*manager) {
     Fail(context, "Could not open Service Control Manager. " + ErrorText(context));
     return false;
   }
-  *service = svc::OwnScHandle(scm, context.system,
-                              scm.OpenService(manager->get(), strName.c_str(), dwAccess));
+  *service = platform::OwnScHandle(scm, context.system,
+                                   scm.OpenService(manager->get(), strName.c_str(), dwAccess));
   if (!*service) {
     const std::uint32_t dwError = context.system.GetLastError();
-    if (dwError == static_cast<std::uint32_t>(svc::kErrorServiceDoesNotExist)) {
+    if (dwError == static_cast<std::uint32_t>(platform::kErrorServiceDoesNotExist)) {
       Fail(context, "No service named " + strName + " is registered.");
     } else {
       Fail(context, "Could not open the service " + strName + ". " + ErrorText(context, dwError));
@@ -26,9 +26,10 @@ bool OpenService(CommandContext& context, const std::string& strName, std::uint3
 }
 
 bool CheckOwnService(CommandContext& context, const std::string& strName) {
-  svc::CScHandle manager;
-  svc::CScHandle service;
-  if (!OpenService(context, strName, svc::kServiceQueryConfig, &manager, &service)) return false;
+  platform::CScHandle manager;
+  platform::CScHandle service;
+  if (!OpenService(context, strName, platform::kServiceQueryConfig, &manager, &service))
+    return false;
   if (!context.commands.IsOwnInstall(strName.c_str())) {
     Fail(context, strName + " was not installed by Quillmont; its settings are left as they are.");
     return false;

@@ -6,13 +6,13 @@
 #include <string>
 
 #include "cli/command_context.h"
-#include "service/platform_handles.h"
+#include "platform/platform_handles.h"
 
 namespace qm::cli {
 
 // Opens the manager and the service with dwAccess; on failure says why and returns false.
 bool OpenService(CommandContext& context, const std::string& strName, std::uint32_t dwAccess,
-                 svc::CScHandle* manager, svc::CScHandle* service);
+                 platform::CScHandle* manager, platform::CScHandle* service);
 // The service exists and this tool installed it; otherwise says why and returns false.
 bool CheckOwnService(CommandContext& context, const std::string& strName);
 

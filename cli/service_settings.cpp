@@ -22,27 +22,27 @@ std::string JoinList(const char* list) {
 long ReadServiceValue(CommandContext& context, const std::string& strName, const char* pszValue,
                       std::uint32_t* pdwType, std::string* pData) {
   const std::string strPath = std::string(contract::kServicesKeyPath) + "\\" + strName;
-  svc::Handle hRaw = svc::kNoHandle;
-  const long lOpen =
-      context.registry.OpenKey(svc::kHKeyLocalMachine, strPath.c_str(), 0, svc::kKeyRead, &hRaw);
-  if (lOpen != svc::kErrorSuccess) return lOpen;
-  svc::CRegKey key = svc::OwnKey(context.registry, context.system, hRaw);
+  platform::Handle hRaw = platform::kNoHandle;
+  const long lOpen = context.registry.OpenKey(platform::kHKeyLocalMachine, strPath.c_str(), 0,
+                                              platform::kKeyRead, &hRaw);
+  if (lOpen != platform::kErrorSuccess) return lOpen;
+  platform::CRegKey key = platform::OwnKey(context.registry, context.system, hRaw);
   std::string strData(contract::kMaxValueBytes, '\0');
   auto cbData = static_cast<std::uint32_t>(strData.size());
   const long lResult = context.registry.QueryValue(
       key.get(), pszValue, pdwType, reinterpret_cast<unsigned char*>(strData.data()), &cbData);
-  if (lResult != svc::kErrorSuccess) return lResult;
+  if (lResult != platform::kErrorSuccess) return lResult;
   strData.resize(cbData);
   *pData = std::move(strData);
-  return svc::kErrorSuccess;
+  return platform::kErrorSuccess;
 }
 
 // hService is open for configuration; pszKeptList goes back with the change (see
 // ChangeServiceSetting).
-bool ChangeStartup(CommandContext& context, const std::string& strName, svc::Handle hService,
+bool ChangeStartup(CommandContext& context, const std::string& strName, platform::Handle hService,
                    const char* pszKeptList, StartupChoice choice) {
-  svc::IServiceManager& scm = context.scm;
-  svc::ServiceConfigInfo info;
+  platform::IServiceManager& scm = context.scm;
+  platform::ServiceConfigInfo info;
   if (!scm.QueryConfig(hService, &info)) {
     Fail(context, "Could not read the configuration of " + strName + ". " + ErrorText(context));
     return false;
@@ -51,17 +51,17 @@ bool ChangeStartup(CommandContext& context, const std::string& strName, svc::Han
   if (!scm.QueryDelayedAutoStart(hService, &bWasDelayed)) bWasDelayed = false;
   const bool bDelayed = choice == StartupChoice::kDelayedAuto;
 
-  svc::ChangeServiceArgs args;
+  platform::ChangeServiceArgs args;
   args.startType = StartTypeOf(choice);
   args.dependencies = pszKeptList;
   if (!scm.ChangeServiceConfig(hService, args)) {
     Fail(context, "Could not change the startup of " + strName + ". " + ErrorText(context));
     return false;
   }
-  if (bDelayed != bWasDelayed && (bDelayed || args.startType == svc::kServiceAutoStart) &&
+  if (bDelayed != bWasDelayed && (bDelayed || args.startType == platform::kServiceAutoStart) &&
       !scm.ChangeDelayedAutoStart(hService, bDelayed)) {
     const std::string strError = ErrorText(context);
-    svc::ChangeServiceArgs undo;
+    platform::ChangeServiceArgs undo;
     undo.startType = info.startType;
     undo.dependencies = pszKeptList;
     scm.ChangeServiceConfig(hService, undo);
@@ -76,10 +76,11 @@ bool ChangeStartup(CommandContext& context, const std::string& strName, svc::Han
 
 bool ServiceSettingText(CommandContext& context, const std::string& strName, SettingKind kind,
                         std::string* pText) {
-  svc::IServiceManager& scm = context.scm;
-  svc::CScHandle manager;
-  svc::CScHandle service;
-  if (!OpenService(context, strName, svc::kServiceQueryConfig, &manager, &service)) return false;
+  platform::IServiceManager& scm = context.scm;
+  platform::CScHandle manager;
+  platform::CScHandle service;
+  if (!OpenService(context, strName, platform::kServiceQueryConfig, &manager, &service))
+    return false;
   if (kind == SettingKind::kDescription) {
     char szDescription[4096];
     if (!scm.QueryDescription(service.get(), szDescription, sizeof(szDescription))) {
@@ -89,7 +90,7 @@ bool ServiceSettingText(CommandContext& context, const std::string& strName, Set
     *pText = szDescription;
     return true;
   }
-  svc::ServiceConfigInfo info;
+  platform::ServiceConfigInfo info;
   if (!scm.QueryConfig(service.get(), &info)) {
     Fail(context, "Could not read the configuration of " + strName + ". " + ErrorText(context));
     return false;
@@ -113,7 +114,7 @@ bool ServiceSettingText(CommandContext& context, const std::string& strName, Set
         std::uint32_t dwType = 0;
         std::string data;
         if (ReadServiceValue(context, strName, "DependOnService", &dwType, &data) == 0 &&
-            dwType == svc::kRegMultiSz) {
+            dwType == platform::kRegMultiSz) {
           data.push_back('\0');
           *pText = JoinList(data.c_str());
         }
@@ -130,11 +131,11 @@ bool ServiceSettingText(CommandContext& context, const std::string& strName, Set
 
 bool ChangeServiceSetting(CommandContext& context, const std::string& strName,
                           const Setting& setting, const SettingData& data) {
-  svc::IServiceManager& scm = context.scm;
-  svc::CScHandle manager;
-  svc::CScHandle service;
-  if (!OpenService(context, strName, svc::kServiceChangeConfig | svc::kServiceQueryConfig, &manager,
-                   &service)) {
+  platform::IServiceManager& scm = context.scm;
+  platform::CScHandle manager;
+  platform::CScHandle service;
+  if (!OpenService(context, strName, platform::kServiceChangeConfig | platform::kServiceQueryConfig,
+                   &manager, &service)) {
     return false;
   }
   // Wine's manager writes a service's whole record again on a configuration change and drops
@@ -152,7 +153,7 @@ bool ChangeServiceSetting(CommandContext& context, const std::string& strName,
     return ChangeStartup(context, strName, service.get(), kept.List(), data.startup);
   }
   bool bOk = false;
-  svc::ChangeServiceArgs args;
+  platform::ChangeServiceArgs args;
   args.dependencies = kept.List();  // null when there are none: no change
   switch (setting.kind) {
     case SettingKind::kDescription:

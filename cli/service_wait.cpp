@@ -2,8 +2,8 @@
 
 namespace qm::cli {
 
-bool WaitWhile(CommandContext& context, svc::Handle hService, std::uint32_t dwPending,
-               std::uint32_t dwTimeoutSeconds, svc::ServiceStatus* status) {
+bool WaitWhile(CommandContext& context, platform::Handle hService, std::uint32_t dwPending,
+               std::uint32_t dwTimeoutSeconds, platform::ServiceStatus* status) {
   const std::uint64_t qwLimitMs = static_cast<std::uint64_t>(dwTimeoutSeconds) * 1000;
   std::uint64_t qwWaitedMs = 0;
   for (;;) {

@@ -12,7 +12,7 @@ inline constexpr std::uint32_t kPollMs = 250;
 
 // Waits until the service leaves dwPending or the timeout ends; false at the timeout, or
 // when its status cannot be read. *status: the last status read.
-bool WaitWhile(CommandContext& context, svc::Handle hService, std::uint32_t dwPending,
-               std::uint32_t dwTimeoutSeconds, svc::ServiceStatus* status);
+bool WaitWhile(CommandContext& context, platform::Handle hService, std::uint32_t dwPending,
+               std::uint32_t dwTimeoutSeconds, platform::ServiceStatus* status);
 
 }  // namespace qm::cli

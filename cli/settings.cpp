@@ -1,4 +1,5 @@
 #include "cli/settings.h"
+#include "cli/service_words.h"
 
 #include "common/ascii_case.h"
 
@@ -8,18 +9,17 @@ namespace qm::cli {
 
 namespace {
 
-
 struct ServiceSettingKind {
   const char* pszName;
   SettingKind kind;
 };
 constexpr ServiceSettingKind kServiceKinds[] = {
-    {contract::setting::kDisplayName, SettingKind::kDisplayName},
-    {contract::setting::kDescription, SettingKind::kDescription},
-    {contract::setting::kStartup, SettingKind::kStartup},
-    {contract::setting::kDependencies, SettingKind::kDependencies},
-    {contract::setting::kAccount, SettingKind::kAccount}};
-static_assert(std::size(kServiceKinds) == std::size(contract::kServiceSettings));
+    {setting::kDisplayName, SettingKind::kDisplayName},
+    {setting::kDescription, SettingKind::kDescription},
+    {setting::kStartup, SettingKind::kStartup},
+    {setting::kDependencies, SettingKind::kDependencies},
+    {setting::kAccount, SettingKind::kAccount}};
+static_assert(std::size(kServiceKinds) == std::size(kServiceSettings));
 
 // Display names and account names the system keeps: at most 256 characters.
 constexpr std::size_t kMaxNameText = 256;
@@ -144,11 +144,11 @@ const char* StartupWord(std::uint32_t startType, bool delayed) {
     case 1:
       return "system";
     case 2:
-      return delayed ? contract::kStartupWords[1] : contract::kStartupWords[0];
+      return delayed ? kStartupWords[1] : kStartupWords[0];
     case 3:
-      return contract::kStartupWords[2];
+      return kStartupWords[2];
     case 4:
-      return contract::kStartupWords[3];
+      return kStartupWords[3];
     default:
       return "unknown";
   }
@@ -169,18 +169,17 @@ std::uint32_t StartTypeOf(StartupChoice choice) {
 
 std::string AccountName(std::string_view typed) {
   if (EqualsIgnoringCase(typed, "LocalSystem") || EqualsIgnoringCase(typed, ".\\LocalSystem")) {
-    return contract::kLocalSystem;
+    return kLocalSystem;
   }
-  if (EqualsIgnoringCase(typed, "LocalService")) return contract::kLocalService;
-  if (EqualsIgnoringCase(typed, "NetworkService")) return contract::kNetworkService;
+  if (EqualsIgnoringCase(typed, "LocalService")) return kLocalService;
+  if (EqualsIgnoringCase(typed, "NetworkService")) return kNetworkService;
   return std::string(typed);
 }
 
 bool IsBuiltInAccount(std::string_view account) {
-  return EqualsIgnoringCase(account, contract::kLocalSystem) ||
-         EqualsIgnoringCase(account, contract::kLocalService) ||
-         EqualsIgnoringCase(account, contract::kNetworkService) ||
-         StartsWithIgnoringCase(account, contract::kVirtualAccountPrefix);
+  return EqualsIgnoringCase(account, kLocalSystem) || EqualsIgnoringCase(account, kLocalService) ||
+         EqualsIgnoringCase(account, kNetworkService) ||
+         StartsWithIgnoringCase(account, kVirtualAccountPrefix);
 }
 
 bool ParseSettingData(const Setting& setting, std::string_view raw,
@@ -225,8 +224,7 @@ bool ParseSettingData(const Setting& setting, std::string_view raw,
           StartupChoice::kAuto, StartupChoice::kDelayedAuto, StartupChoice::kManual,
           StartupChoice::kDisabled};
       for (std::size_t i = 0; i < std::size(kChoices); ++i) {
-        if (tokens.size() == 1 &&
-            EqualsIgnoringCase(tokens[0].strText, contract::kStartupWords[i])) {
+        if (tokens.size() == 1 && EqualsIgnoringCase(tokens[0].strText, kStartupWords[i])) {
           data->startup = kChoices[i];
           return true;
         }

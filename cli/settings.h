@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/tokenizer.h"
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 
 namespace qm::cli {
 

@@ -11,15 +11,15 @@
 namespace qm::cli {
 
 int RunStart(CommandContext& context, const ParsedCommand& cmd) {
-  svc::CScHandle manager;
-  svc::CScHandle service;
-  if (!OpenService(context, cmd.strName, svc::kServiceStart | svc::kServiceQueryStatus, &manager,
-                   &service)) {
+  platform::CScHandle manager;
+  platform::CScHandle service;
+  if (!OpenService(context, cmd.strName, platform::kServiceStart | platform::kServiceQueryStatus,
+                   &manager, &service)) {
     return kExitFailure;
   }
   if (!context.scm.StartService(service.get())) {
     const std::uint32_t dwError = context.system.GetLastError();
-    if (dwError != static_cast<std::uint32_t>(svc::kErrorServiceAlreadyRunning)) {
+    if (dwError != static_cast<std::uint32_t>(platform::kErrorServiceAlreadyRunning)) {
       return Fail(context, "Could not start " + cmd.strName + ". " + ErrorText(context, dwError));
     }
   }
@@ -27,14 +27,14 @@ int RunStart(CommandContext& context, const ParsedCommand& cmd) {
     context.console.Out(cmd.strName + ": start requested");
     return kExitOk;
   }
-  svc::ServiceStatus status;
-  const bool bSettled =
-      WaitWhile(context, service.get(), svc::kServiceStartPending, cmd.dwTimeoutSeconds, &status);
-  if (bSettled && status.currentState == svc::kServiceRunning) {
+  platform::ServiceStatus status;
+  const bool bSettled = WaitWhile(context, service.get(), platform::kServiceStartPending,
+                                  cmd.dwTimeoutSeconds, &status);
+  if (bSettled && status.currentState == platform::kServiceRunning) {
     context.console.Out(cmd.strName + ": running");
     return kExitOk;
   }
-  if (!bSettled && status.currentState == svc::kServiceStartPending) {
+  if (!bSettled && status.currentState == platform::kServiceStartPending) {
     return Fail(context, cmd.strName + " is still starting after " +
                              std::to_string(cmd.dwTimeoutSeconds) + " s.");
   }

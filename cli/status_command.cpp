@@ -9,12 +9,12 @@
 namespace qm::cli {
 
 int RunStatus(CommandContext& context, const ParsedCommand& cmd) {
-  svc::CScHandle manager;
-  svc::CScHandle service;
-  if (!OpenService(context, cmd.strName, svc::kServiceQueryStatus, &manager, &service)) {
+  platform::CScHandle manager;
+  platform::CScHandle service;
+  if (!OpenService(context, cmd.strName, platform::kServiceQueryStatus, &manager, &service)) {
     return kExitFailure;
   }
-  svc::ServiceStatus status;
+  platform::ServiceStatus status;
   if (!context.scm.QueryServiceStatusEx(service.get(), &status)) {
     return Fail(context, "Could not query " + cmd.strName + ". " + ErrorText(context));
   }

@@ -14,7 +14,7 @@ constexpr std::uint32_t kErrorServiceSpecificError = 1066;
 constexpr std::uint32_t kErrorServiceNeverStarted = 1077;
 constexpr std::uint64_t kFileTimeTicksPerSecond = 10000000;
 
-std::string Since(const runner::LocalTime& time) {
+std::string Since(const qm::LocalTime& time) {
   char sz[48];
   std::snprintf(sz, sizeof(sz), "%04d-%02d-%02d %02d:%02d:%02d", time.nYear, time.nMonth, time.nDay,
                 time.nHour, time.nMinute, time.nSecond);
@@ -45,7 +45,7 @@ StatusLine RunningDetail(const RunnerView& view, std::uint64_t qwNow) {
     case RunnerViewRead::kRead:
       break;
   }
-  const runner::RunnerState& state = view.state;
+  const contract::RunnerState& state = view.state;
   const std::string strRestarts = "restart " + std::to_string(state.dwRestartsInRow) + " in a row";
   switch (state.phase) {
     case st::Phase::kRunning: {
@@ -68,36 +68,49 @@ StatusLine RunningDetail(const RunnerView& view, std::uint64_t qwNow) {
 
 }  // namespace
 
-const char* StateWord(std::uint32_t dwState, bool bBrief) {
+const char* StateWord(std::uint32_t dwState) {
   switch (dwState) {
-    case svc::kServiceStopped:
+    case platform::kServiceStopped:
       return "stopped";
-    case svc::kServiceStartPending:
+    case platform::kServiceStartPending:
       return "starting";
-    case svc::kServiceStopPending:
+    case platform::kServiceStopPending:
       return "stopping";
-    case svc::kServiceRunning:
+    case platform::kServiceRunning:
       return "running";
-    case svc::kServicePaused:
+    case platform::kServicePaused:
       return "paused";
-    case svc::kServiceContinuePending:
-      return bBrief ? "pending" : "continuing";
-    case svc::kServicePausePending:
-      return bBrief ? "pending" : "pausing";
+    case platform::kServiceContinuePending:
+      return "continuing";
+    case platform::kServicePausePending:
+      return "pausing";
     default:
-      return bBrief ? "pending" : "in an unknown state";
+      return "in an unknown state";
   }
 }
 
-StatusLine DescribeStatus(const std::string& strName, const svc::ServiceStatus& status,
+const char* ListStateWord(std::uint32_t dwState) {
+  switch (dwState) {
+    case platform::kServiceStopped:
+    case platform::kServiceStartPending:
+    case platform::kServiceStopPending:
+    case platform::kServiceRunning:
+    case platform::kServicePaused:
+      return StateWord(dwState);
+    default:
+      return "pending";
+  }
+}
+
+StatusLine DescribeStatus(const std::string& strName, const platform::ServiceStatus& status,
                           const RunnerView& view, std::uint64_t qwNow,
                           const std::string& strErrorText) {
-  StatusLine line{strName + ": " + StateWord(status.currentState, false), kExitPending};
-  if (status.currentState == svc::kServiceRunning) {
+  StatusLine line{strName + ": " + StateWord(status.currentState), kExitPending};
+  if (status.currentState == platform::kServiceRunning) {
     const StatusLine detail = RunningDetail(view, qwNow);
     line.strText += " (" + detail.strText + ")";
     line.nExitCode = detail.nExitCode;
-  } else if (status.currentState == svc::kServiceStopped) {
+  } else if (status.currentState == platform::kServiceStopped) {
     line.nExitCode = kExitStopped;
     if (status.win32ExitCode == kErrorServiceSpecificError) {
       line.strText += " (the program ended with exit code " +

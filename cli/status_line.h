@@ -7,18 +7,20 @@
 #include <string>
 
 #include "cli/runner_view.h"
-#include "service/platform.h"
+#include "platform/platform.h"
 
 namespace qm::cli {
 
-// The word for a service state. status names every state; list (bBrief) keeps its column
-// short and calls pausing, continuing and unknown states "pending".
-const char* StateWord(std::uint32_t dwState, bool bBrief);
+// The word status gives a service state: every state by its name.
+const char* StateWord(std::uint32_t dwState);
+// The word in list's state column, kept short: pausing, continuing and unknown states are
+// "pending".
+const char* ListStateWord(std::uint32_t dwState);
 
 struct RunnerView {
   RunnerViewRead read = RunnerViewRead::kAbsent;
-  runner::RunnerState state;
-  runner::LocalTime started;  // state.qwStarted as local time
+  contract::RunnerState state;
+  qm::LocalTime started;  // state.qwStarted as local time
 };
 
 struct StatusLine {
@@ -28,7 +30,7 @@ struct StatusLine {
 
 // qwNow: the system time (FILETIME, UTC). strErrorText: the text of status.win32ExitCode, shown
 // for a service that stopped because its runner could not run the program.
-StatusLine DescribeStatus(const std::string& strName, const svc::ServiceStatus& status,
+StatusLine DescribeStatus(const std::string& strName, const platform::ServiceStatus& status,
                           const RunnerView& view, std::uint64_t qwNow,
                           const std::string& strErrorText);
 

@@ -1,28 +1,28 @@
 #include "cli/status_report.h"
 
 #include "cli/status_line.h"
-#include "service/platform_handles.h"
+#include "platform/platform_handles.h"
 
 namespace qm::cli {
 
 RunnerAccount RunnerAccountOf(CommandContext& context, const std::string& strName) {
-  svc::IServiceManager& scm = context.scm;
+  platform::IServiceManager& scm = context.scm;
   RunnerAccount account{strName, std::string()};
-  svc::CScHandle manager = svc::OwnScHandle(
-      scm, context.system, scm.OpenSCManager(nullptr, nullptr, svc::kScManagerConnect));
+  platform::CScHandle manager = platform::OwnScHandle(
+      scm, context.system, scm.OpenSCManager(nullptr, nullptr, platform::kScManagerConnect));
   if (!manager) return account;
-  svc::CScHandle service =
-      svc::OwnScHandle(scm, context.system,
-                       scm.OpenService(manager.get(), strName.c_str(), svc::kServiceQueryConfig));
-  svc::ServiceConfigInfo info;
+  platform::CScHandle service = platform::OwnScHandle(
+      scm, context.system,
+      scm.OpenService(manager.get(), strName.c_str(), platform::kServiceQueryConfig));
+  platform::ServiceConfigInfo info;
   if (service && scm.QueryConfig(service.get(), &info)) account.strAccount = info.szStartName;
   return account;
 }
 
 int ReportStatus(CommandContext& context, const std::string& strName,
-                 const svc::ServiceStatus& status) {
+                 const platform::ServiceStatus& status) {
   RunnerView view;
-  if (status.currentState == svc::kServiceRunning && status.processId != 0) {
+  if (status.currentState == platform::kServiceRunning && status.processId != 0) {
     view.read =
         context.runnerView.Read(status.processId, RunnerAccountOf(context, strName), &view.state);
     if (view.read == RunnerViewRead::kRead) {
@@ -30,7 +30,7 @@ int ReportStatus(CommandContext& context, const std::string& strName,
     }
   }
   std::string strErrorText;
-  if (status.currentState == svc::kServiceStopped && status.win32ExitCode != 0) {
+  if (status.currentState == platform::kServiceStopped && status.win32ExitCode != 0) {
     strErrorText = ErrorText(context, status.win32ExitCode);
   }
   const StatusLine line =

@@ -16,6 +16,6 @@ RunnerAccount RunnerAccountOf(CommandContext& context, const std::string& strNam
 // Prints "name: state (...)" with the runner's view when the status names the service's
 // process; returns the status exit code.
 int ReportStatus(CommandContext& context, const std::string& strName,
-                 const svc::ServiceStatus& status);
+                 const platform::ServiceStatus& status);
 
 }  // namespace qm::cli

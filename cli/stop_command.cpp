@@ -14,16 +14,16 @@ namespace {
 // bSaysSo: stop itself, which tells what it did and may leave the service stopping
 // (--no-wait); restart's stop waits, and says nothing unless it fails.
 int Stop(CommandContext& context, const ParsedCommand& cmd, bool bSaysSo) {
-  svc::CScHandle manager;
-  svc::CScHandle service;
-  if (!OpenService(context, cmd.strName, svc::kServiceStop | svc::kServiceQueryStatus, &manager,
-                   &service)) {
+  platform::CScHandle manager;
+  platform::CScHandle service;
+  if (!OpenService(context, cmd.strName, platform::kServiceStop | platform::kServiceQueryStatus,
+                   &manager, &service)) {
     return kExitFailure;
   }
-  svc::ServiceStatus status;
-  if (!context.scm.ControlService(service.get(), svc::kServiceControlStop, &status)) {
+  platform::ServiceStatus status;
+  if (!context.scm.ControlService(service.get(), platform::kServiceControlStop, &status)) {
     const std::uint32_t dwError = context.system.GetLastError();
-    if (dwError != static_cast<std::uint32_t>(svc::kErrorServiceNotActive)) {
+    if (dwError != static_cast<std::uint32_t>(platform::kErrorServiceNotActive)) {
       return Fail(context, "Could not stop " + cmd.strName + ". " + ErrorText(context, dwError));
     }
     if (bSaysSo) context.console.Out(cmd.strName + ": stopped already");
@@ -33,8 +33,9 @@ int Stop(CommandContext& context, const ParsedCommand& cmd, bool bSaysSo) {
     context.console.Out(cmd.strName + ": stop requested");
     return kExitOk;
   }
-  if (!WaitWhile(context, service.get(), svc::kServiceStopPending, cmd.dwTimeoutSeconds, &status) ||
-      status.currentState != svc::kServiceStopped) {
+  if (!WaitWhile(context, service.get(), platform::kServiceStopPending, cmd.dwTimeoutSeconds,
+                 &status) ||
+      status.currentState != platform::kServiceStopped) {
     return Fail(context, cmd.strName + " has not stopped after " +
                              std::to_string(cmd.dwTimeoutSeconds) + " s.");
   }

@@ -4,15 +4,15 @@
 
 namespace qm::cli {
 
-CStoredParameters::CStoredParameters(svc::IRegistry& registry, svc::ISystem& system)
+CStoredParameters::CStoredParameters(platform::IRegistry& registry, platform::ISystem& system)
     : m_registry(registry), m_system(system) {}
 
 long CStoredParameters::Open(const std::string& strServiceName) {
-  svc::Handle hKey = svc::kNoHandle;
-  const long lResult = m_registry.OpenKey(svc::kHKeyLocalMachine,
+  platform::Handle hKey = platform::kNoHandle;
+  const long lResult = m_registry.OpenKey(platform::kHKeyLocalMachine,
                                           contract::ParametersKeyPath(strServiceName).c_str(), 0,
-                                          svc::kKeyRead, &hKey);
-  if (lResult == svc::kErrorSuccess) m_key = svc::OwnKey(m_registry, m_system, hKey);
+                                          platform::kKeyRead, &hKey);
+  if (lResult == platform::kErrorSuccess) m_key = platform::OwnKey(m_registry, m_system, hKey);
   return lResult;
 }
 
@@ -30,7 +30,7 @@ std::uint32_t CStoredParameters::Read(const char* pszName, runner::StoredValue* 
   std::uint32_t dwType = 0;
   const long lResult = m_registry.QueryValue(
       m_key.get(), pszName, &dwType, reinterpret_cast<unsigned char*>(data.data()), &cbData);
-  if (lResult != svc::kErrorSuccess) return static_cast<std::uint32_t>(lResult);
+  if (lResult != platform::kErrorSuccess) return static_cast<std::uint32_t>(lResult);
   data.resize(cbData);
   *pValue = {dwType, std::move(data)};
   return 0;

@@ -6,15 +6,15 @@
 #include <map>
 #include <string>
 
+#include "platform/platform.h"
+#include "platform/platform_handles.h"
 #include "runner/core/runner_settings.h"
-#include "service/platform.h"
-#include "service/platform_handles.h"
 
 namespace qm::cli {
 
 class CStoredParameters : public runner::IValueSource {
  public:
-  CStoredParameters(svc::IRegistry& registry, svc::ISystem& system);
+  CStoredParameters(platform::IRegistry& registry, platform::ISystem& system);
 
   // Opens the service's key for reading; the system's error, or 0.
   long Open(const std::string& strServiceName);
@@ -25,9 +25,9 @@ class CStoredParameters : public runner::IValueSource {
   void Erase(const char* pszName);
 
  private:
-  svc::IRegistry& m_registry;
-  svc::ISystem& m_system;
-  svc::CRegKey m_key;
+  platform::IRegistry& m_registry;
+  platform::ISystem& m_system;
+  platform::CRegKey m_key;
   std::map<std::string, runner::StoredValue> m_edits;
   std::map<std::string, bool> m_erased;
 };

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/wall_clock.h"
 #include "common/win32_handles.h"
-#include "runner/wall_clock.h"
 
 namespace qm::cli {
 
@@ -71,7 +71,7 @@ std::vector<std::string> RunnerSids(DWORD dwProcessId, const RunnerAccount& acco
 }  // namespace
 
 RunnerViewRead CWin32RunnerView::Read(std::uint32_t dwRunnerProcessId, const RunnerAccount& account,
-                                      runner::RunnerState* pState) {
+                                      contract::RunnerState* pState) {
   const std::string strName = contract::state::SectionName(dwRunnerProcessId);
   // Reading the owner takes READ_CONTROL, which the runner grants with reading.
   unique_handle hSection(::OpenFileMappingA(FILE_MAP_READ | READ_CONTROL, FALSE, strName.c_str()));
@@ -90,24 +90,24 @@ RunnerViewRead CWin32RunnerView::Read(std::uint32_t dwRunnerProcessId, const Run
       info.RegionSize < contract::state::kRecordBytes) {
     return RunnerViewRead::kUnknownLayout;
   }
-  switch (runner::ReadStateRecord(static_cast<runner::ConstStateWords>(pView.get()), pState,
-                                  kReadTries, [] { ::Sleep(1); })) {
-    case runner::StateRead::kRead:
+  switch (contract::ReadStateRecord(static_cast<contract::ConstStateWords>(pView.get()), pState,
+                                    kReadTries, [] { ::Sleep(1); })) {
+    case contract::StateRead::kRead:
       return RunnerViewRead::kRead;
-    case runner::StateRead::kUnknownLayout:
+    case contract::StateRead::kUnknownLayout:
       return RunnerViewRead::kUnknownLayout;
-    case runner::StateRead::kBusy:
+    case contract::StateRead::kBusy:
       break;
   }
   return RunnerViewRead::kUnreadable;
 }
 
 std::uint64_t CWin32RunnerView::Now() {
-  return runner::FileTimeNow();
+  return qm::FileTimeNow();
 }
 
-runner::LocalTime CWin32RunnerView::LocalTimeOf(std::uint64_t qwFileTime) {
-  return runner::LocalTimeOfFileTime(qwFileTime);
+qm::LocalTime CWin32RunnerView::LocalTimeOf(std::uint64_t qwFileTime) {
+  return qm::LocalTimeOfFileTime(qwFileTime);
 }
 
 }  // namespace qm::cli

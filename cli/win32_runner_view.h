@@ -10,9 +10,9 @@ namespace qm::cli {
 class CWin32RunnerView : public IRunnerView {
  public:
   RunnerViewRead Read(std::uint32_t dwRunnerProcessId, const RunnerAccount& account,
-                      runner::RunnerState* pState) override;
+                      contract::RunnerState* pState) override;
   std::uint64_t Now() override;
-  runner::LocalTime LocalTimeOf(std::uint64_t qwFileTime) override;
+  qm::LocalTime LocalTimeOf(std::uint64_t qwFileTime) override;
 };
 
 }  // namespace qm::cli

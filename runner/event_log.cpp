@@ -1,9 +1,9 @@
 #include "runner/event_log.h"
 
 #include "common/error_line.h"
-#include "common/runner_contract.h"
 #include "common/system_message.h"
 #include "common/win32_handles.h"
+#include "contract/runner_contract.h"
 
 namespace qm::runner {
 

@@ -1,7 +1,7 @@
 #include "runner/failure_event.h"
 
 #include "carrack_messages.h"
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 #include "runner/event_log.h"
 
 namespace qm::runner {

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common/runner_contract.h"
+#include "common/wall_clock.h"
+#include "contract/runner_contract.h"
 #include "runner/plain_file.h"
-#include "runner/wall_clock.h"
 
 namespace qm::runner {
 

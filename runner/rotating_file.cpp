@@ -5,10 +5,10 @@
 
 #include "carrack_messages.h"
 #include "common/ascii_case.h"
+#include "common/wall_clock.h"
 #include "runner/core/rotated_files.h"
 #include "runner/event_log.h"
 #include "runner/plain_file.h"
-#include "runner/wall_clock.h"
 
 namespace qm::runner {
 

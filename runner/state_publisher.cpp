@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/srw_lock.h"
-#include "runner/wall_clock.h"
+#include "common/wall_clock.h"
 
 namespace qm::runner {
 
@@ -73,7 +73,8 @@ void CStatePublisher::Stopping() {
 }
 
 void CStatePublisher::PublishLocked() {
-  if (m_pView) WriteStateRecord(static_cast<StateWords>(m_pView.get()), m_state);
+  if (m_pView)
+    contract::WriteStateRecord(static_cast<contract::StateWords>(m_pView.get()), m_state);
 }
 
 }  // namespace qm::runner

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "common/win32_handles.h"
-#include "runner/core/state_record.h"
+#include "contract/state_record.h"
 
 namespace qm::runner {
 
@@ -33,7 +33,7 @@ class CStatePublisher {
   std::string m_strName;
   unique_handle m_hSection;
   unique_mapped_view m_pView;
-  RunnerState m_state;
+  contract::RunnerState m_state;
   SRWLOCK m_lock = SRWLOCK_INIT;
 };
 

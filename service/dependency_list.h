@@ -4,9 +4,12 @@
 
 #include <cstddef>
 
-#include "service/platform_handles.h"
+#include "platform/platform_handles.h"
 
 namespace qm::svc {
+
+// The commands speak the seam's words: its calls, handles, constants and owners.
+using namespace qm::platform;
 
 class CDependencyList {
  public:

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
+#include "platform/error_text.h"
+#include "platform/platform_handles.h"
 #include "service/dependency_list.h"
-#include "service/error_text.h"
-#include "service/platform_handles.h"
 #include "service/runner_path.h"
 #include "service/service_commands.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "service/platform_handles.h"
+#include "platform/platform_handles.h"
 
 namespace qm::svc {
 

@@ -7,10 +7,13 @@
 #include <deque>
 #include <string>
 
-#include "common/runner_contract.h"
-#include "service/platform.h"
+#include "contract/runner_contract.h"
+#include "platform/platform.h"
 
 namespace qm::svc {
+
+// The commands speak the seam's words: its calls, handles, constants and owners.
+using namespace qm::platform;
 
 using contract::kForeignInstallerMarker;
 using contract::kInstallerMarker;

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "service/error_text.h"
-#include "service/platform_handles.h"
+#include "platform/error_text.h"
+#include "platform/platform_handles.h"
 #include "service/service_commands.h"
 
 namespace qm::svc {

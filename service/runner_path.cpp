@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 
 namespace qm::svc {
 

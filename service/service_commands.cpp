@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "common/ascii_case.h"
-#include "service/error_text.h"
-#include "service/platform_handles.h"
+#include "platform/error_text.h"
+#include "platform/platform_handles.h"
 
 namespace qm::svc {
 

@@ -8,12 +8,15 @@
 #include <memory>
 #include <string>
 
+#include "platform/platform.h"
 #include "service/command_outcome.h"
 #include "service/command_requests.h"
-#include "service/platform.h"
 #include "service/registry_store.h"
 
 namespace qm::svc {
+
+// The commands speak the seam's words: its calls, handles, constants and owners.
+using namespace qm::platform;
 
 // How long Remove waits for a stopping service: at least this long, or the service's own
 // wait hint if larger, but never longer than the cap; then it asks for the deletion anyway.

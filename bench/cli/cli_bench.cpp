@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "bench/support/bench_support.h"
-#include "common/runner_contract.h"
 #include "common/win32_handles.h"
+#include "contract/runner_contract.h"
+#include "platform/win32_platform.h"
 #include "service/service_commands.h"
-#include "service/win32_platform.h"
 
 using qm::unique_handle;
 using qm::unique_hkey;
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
   for (int r = 0; r < cRounds; ++r) {
     list.push_back(TimeCommand("list", &dwListExit));
     removeCli.push_back(TimeCommand("remove qmbenchMissing", &dwRemoveExit));
-    qm::svc::CWin32Platform win32;
+    qm::platform::CWin32Platform win32;
     qm::svc::CServiceCommands commands(win32.Platform());
     CNoConfirm confirm;
     qm::svc::RemoveRequest request;

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "bench/support/bench_support.h"
-#include "common/runner_contract.h"
 #include "common/win32_handles.h"
+#include "contract/runner_contract.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "runner/core/local_time.h"
+#include "common/local_time.h"
 
 namespace qm::runner {
 

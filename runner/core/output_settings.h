@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 
 namespace qm::runner {
 

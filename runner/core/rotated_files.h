@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runner/core/local_time.h"
+#include "common/local_time.h"
 
 namespace qm::runner {
 

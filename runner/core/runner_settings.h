@@ -2,14 +2,14 @@
 // Every value of a service's Parameters key, read by one parser from a source of stored values
 // (the registry for the runner, the command line's view of the key for set and get) and
 // judged by one check. The values, their types, defaults, limits and words are the contract's
-// table (common/runner_contract.h); a field here stands for each row.
+// table (contract/runner_contract.h); a field here stands for each row.
 
 #include <bitset>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 #include "runner/core/output_settings.h"
 #include "runner/core/restart_policy.h"
 #include "runner/core/runner_failure.h"

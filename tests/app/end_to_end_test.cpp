@@ -6,8 +6,8 @@
 
 #include "app/owned_message_box.h"
 #include "common/win32_handles.h"
+#include "platform/win32_platform.h"
 #include "res/resource.h"
-#include "service/win32_platform.h"
 #include "tests/app/driven_dlg.h"
 #include "tests/framework/box_presser.h"
 #include "tests/support/wine_test_support.h"
@@ -44,7 +44,7 @@ class EndToEnd : public ::testing::Test {
 
 TEST_F(EndToEnd, InstallThenRemoveThroughTheWindow) {
   COwnedMessageBox messageBox;
-  qm::svc::CWin32Platform win32;
+  qm::platform::CWin32Platform win32;
   CDrivenDlg dlg(win32.Platform(), messageBox);
   messageBox.m_pOwner = &dlg;
 

@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "app/form_commands.h"
-#include "tests/service/fake_platform.h"
+#include "tests/platform/fake_platform.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_form.h"
 
 namespace qm::test {
 namespace {
 
-using svc::test::CFakePlatform;
+using platform::test::CFakePlatform;
 
 enum class Existing { kNone, kOurs, kForeign };
 
@@ -45,12 +45,12 @@ class FormCommandsTest : public ::testing::TestWithParam<BoxCase> {
 TEST_P(FormCommandsTest, EachOutcomeEndsInItsBoxes) {
   const BoxCase& c = GetParam();
   if (c.existing != Existing::kNone) {
-    fake.AddService(
-        "QmSvc", c.existing == Existing::kOurs ? svc::kServiceAutoStart : svc::kServiceDemandStart);
+    fake.AddService("QmSvc", c.existing == Existing::kOurs ? platform::kServiceAutoStart
+                                                           : platform::kServiceDemandStart);
   }
   if (c.existing == Existing::kOurs) {
     fake.SetValue("SYSTEM\\CurrentControlSet\\Services\\QmSvc\\Parameters", "Installer",
-                  svc::kRegSz, std::string("quillmnt", 9));
+                  platform::kRegSz, std::string("quillmnt", 9));
   }
   if (c.pszFailing != nullptr) fake.FailCall(c.pszFailing, 5);
   box.m_answers.assign(c.answers.begin(), c.answers.end());

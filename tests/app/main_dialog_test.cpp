@@ -15,12 +15,12 @@
 #include "res/resource.h"
 #include "tests/app/driven_dlg.h"
 #include "tests/framework/box_presser.h"
-#include "tests/service/fake_platform.h"
+#include "tests/platform/fake_platform.h"
 #include "tests/support/recording_message_box.h"
 
 namespace {
 
-using qm::svc::test::CFakePlatform;
+using qm::platform::test::CFakePlatform;
 using qm::test::CBoxPresser;
 using qm::test::CDrivenDlg;
 using qm::test::CRecordingMessageBox;
@@ -248,10 +248,10 @@ TEST_F(MainDialog, InstallThroughTheButtonEmptiesTheFormAndDisablesBoth) {
     EXPECT_EQ(d.Buttons(), "--");
     EXPECT_EQ(d.StartupSel(), 1);  // the list keeps its choice
   });
-  const qm::svc::test::FakeService* pService = m_fake.FindService("QmDemo");
+  const qm::platform::test::FakeService* pService = m_fake.FindService("QmDemo");
   ASSERT_NE(pService, nullptr);
   EXPECT_EQ(pService->strDisplayName, "Quillmont demo");
-  EXPECT_EQ(pService->dwStartType, qm::svc::kServiceDemandStart);
+  EXPECT_EQ(pService->dwStartType, qm::platform::kServiceDemandStart);
   ASSERT_EQ(m_box.m_boxes.size(), 1u);
   EXPECT_EQ(m_box.m_boxes[0].strCaption, "Success");
 }
@@ -273,9 +273,9 @@ TEST_F(MainDialog, RefusedInstallLeavesTheFormAsItWas) {
 }
 
 TEST_F(MainDialog, RemoveThroughTheButtonEmptiesServiceNameAndDisablesBoth) {
-  m_fake.AddService("QmOld", qm::svc::kServiceAutoStart);
+  m_fake.AddService("QmOld", qm::platform::kServiceAutoStart);
   m_fake.SetValue("SYSTEM\\CurrentControlSet\\Services\\QmOld\\Parameters", "Installer",
-                  qm::svc::kRegSz, std::string("Quillmont") + '\0');
+                  qm::platform::kRegSz, std::string("Quillmont") + '\0');
   m_box.m_answers = {IDYES,   // "Please Confirm"
                      IDYES};  // a second question, if the marker is not ours
   Run([](CDrivenDlg& d) {

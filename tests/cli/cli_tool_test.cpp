@@ -13,13 +13,14 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/service_wait.h"
-#include "tests/service/fake_platform.h"
+#include "cli/service_words.h"
+#include "tests/platform/fake_platform.h"
 
 namespace qm::cli {
 namespace {
 
-using svc::test::CFakePlatform;
-using svc::test::FakeService;
+using platform::test::CFakePlatform;
+using platform::test::FakeService;
 
 class CCapture : public IConsole {
  public:
@@ -33,19 +34,19 @@ class CCapture : public IConsole {
 class CFakeRunnerView : public IRunnerView {
  public:
   RunnerViewRead Read(std::uint32_t dwRunnerProcessId, const RunnerAccount& account,
-                      runner::RunnerState* pState) override {
+                      contract::RunnerState* pState) override {
     m_reads.push_back(dwRunnerProcessId);
     m_accounts.push_back(account.strService + "|" + account.strAccount);
     *pState = m_state;
     return m_read;
   }
   std::uint64_t Now() override { return m_qwNow; }
-  runner::LocalTime LocalTimeOf(std::uint64_t qwFileTime) override {
+  qm::LocalTime LocalTimeOf(std::uint64_t qwFileTime) override {
     m_converted.push_back(qwFileTime);
     return {2026, 12, 9, 3, 10, 22, 0};
   }
   RunnerViewRead m_read = RunnerViewRead::kAbsent;
-  runner::RunnerState m_state;
+  contract::RunnerState m_state;
   std::uint64_t m_qwNow = 0;
   std::vector<std::uint32_t> m_reads;
   std::vector<std::string> m_accounts;  // "service|account" of each read
@@ -99,7 +100,7 @@ class CliToolTest : public ::testing::Test {
     return t.Run("quillmnt " + strArgs);
   }
   std::string Value(const std::string& strName, const std::string& strValue) {
-    svc::test::FakeKey* pKey = fake.FindKey(contract::ParametersKeyPath(strName));
+    platform::test::FakeKey* pKey = fake.FindKey(contract::ParametersKeyPath(strName));
     if (pKey == nullptr) return "<no key>";
     auto it = pKey->values.find(strValue);
     return it == pKey->values.end() ? "<none>" : it->second.data;
@@ -117,7 +118,7 @@ class CliToolTest : public ::testing::Test {
                      : p->strDisplayName + "|" + std::to_string(p->dwStartType) + "|" +
                            p->strDependencies + "|" + p->strStartName + "|" + p->strDescription +
                            "|" + std::to_string(p->bDelayedAutoStart) + "|" + p->strBinaryPath;
-    if (svc::test::FakeKey* pKey = platform.FindKey(contract::ParametersKeyPath(strName))) {
+    if (platform::test::FakeKey* pKey = platform.FindKey(contract::ParametersKeyPath(strName))) {
       for (const auto& [strValue, value] : pKey->values)
         strState += "|" + strValue + "=" + std::to_string(value.type) + ":" + value.data;
     }
@@ -141,7 +142,7 @@ TEST_F(CliToolTest, InstallWritesWhatTheWindowWrites) {
   const FakeService* pService = fake.FindService("MyApp");
   ASSERT_NE(pService, nullptr);
   EXPECT_EQ(pService->strDisplayName, "My App");
-  EXPECT_EQ(pService->dwStartType, svc::kServiceDemandStart);
+  EXPECT_EQ(pService->dwStartType, platform::kServiceDemandStart);
   EXPECT_EQ(pService->strBinaryPath, "C:\\Tools\\carrack.exe");
   EXPECT_EQ(pService->strDependencies, std::string("A\0B\0\0", 5));
   EXPECT_EQ(Value("MyApp", "Installer"), std::string("quillmnt\0", 9));
@@ -151,7 +152,7 @@ TEST_F(CliToolTest, InstallWritesWhatTheWindowWrites) {
 
   ASSERT_EQ(Run("install Bare app.exe"), kExitOk);
   EXPECT_EQ(fake.FindService("Bare")->strDisplayName, "Bare");
-  EXPECT_EQ(fake.FindService("Bare")->dwStartType, svc::kServiceAutoStart);
+  EXPECT_EQ(fake.FindService("Bare")->dwStartType, platform::kServiceAutoStart);
 }
 
 TEST_F(CliToolTest, InstallRefusalsChangeNothing) {
@@ -194,8 +195,8 @@ TEST_F(CliToolTest, InstallRefusalsChangeNothing) {
 TEST_F(CliToolTest, RemoveAsksForForceWhereTheWindowAsksTwice) {
   InstallOwn("Own");
   InstallOwn("OwnDisabled");
-  fake.FindService("OwnDisabled")->dwStartType = svc::kServiceDisabled;
-  fake.AddService("Foreign", svc::kServiceAutoStart, svc::kServiceRunning);
+  fake.FindService("OwnDisabled")->dwStartType = platform::kServiceDisabled;
+  fake.AddService("Foreign", platform::kServiceAutoStart, platform::kServiceRunning);
 
   EXPECT_EQ(Run("remove Own"), kExitOk);
   EXPECT_EQ(console.m_strOut, "Own was successfully removed.\n");
@@ -389,12 +390,12 @@ TEST_F(CliToolTest, EverySettingKindRoundTrips) {
 
 TEST_F(CliToolTest, BadEditsChangeNothing) {
   InstallOwn("Svc");
-  fake.AddService("Foreign", svc::kServiceDemandStart);
+  fake.AddService("Foreign", platform::kServiceDemandStart);
   // Another installer's service, with a Parameters key of its own.
-  fake.SetValue(contract::ParametersKeyPath("Other"), "Installer", svc::kRegSz, "elsewhere");
-  fake.SetValue(contract::ParametersKeyPath("Other"), "StopTimeout", svc::kRegDword,
+  fake.SetValue(contract::ParametersKeyPath("Other"), "Installer", platform::kRegSz, "elsewhere");
+  fake.SetValue(contract::ParametersKeyPath("Other"), "StopTimeout", platform::kRegDword,
                 std::string(4, '\0'));
-  fake.AddService("Other", svc::kServiceDemandStart);
+  fake.AddService("Other", platform::kServiceDemandStart);
   const std::string strBefore = Snapshot("Svc");
   const std::string strForeign = Snapshot("Foreign");
   const std::string strOther = Snapshot("Other");
@@ -482,7 +483,7 @@ TEST_F(CliToolTest, ControlAndStatusExitCodes) {
   EXPECT_EQ(runnerView.m_reads, std::vector<std::uint32_t>{4242});
   EXPECT_EQ(runnerView.m_converted, std::vector<std::uint64_t>{777});
   // The record is checked against the account the service runs as.
-  fake.FindService("Svc")->strStartName = contract::kLocalService;
+  fake.FindService("Svc")->strStartName = kLocalService;
   EXPECT_EQ(Run("status Svc"), kExitOk);
   EXPECT_EQ(runnerView.m_accounts.back(), "Svc|NT AUTHORITY\\LocalService");
   runnerView.m_state = {contract::state::Phase::kRestarting, 0, 777, true, 3, 2, 0};
@@ -497,7 +498,7 @@ TEST_F(CliToolTest, ControlAndStatusExitCodes) {
 
   // A program that ends at once with exit code 3.
   FakeService& service = *fake.FindService("Svc");
-  service.dwStateAfterStart = svc::kServiceStopped;
+  service.dwStateAfterStart = platform::kServiceStopped;
   service.dwWin32ExitCode = 1066;
   service.dwServiceExitCode = 3;
   EXPECT_EQ(Run("start Svc"), kExitFailure);
@@ -505,7 +506,8 @@ TEST_F(CliToolTest, ControlAndStatusExitCodes) {
   EXPECT_EQ(console.m_strOut, "Svc: stopped (the program ended with exit code 3)\n");
 
   // A service that never finishes stopping: the wait is bounded by --timeout.
-  fake.AddService("Stuck", svc::kServiceDemandStart, svc::kServiceRunning).nStopPendingWaits = -1;
+  fake.AddService("Stuck", platform::kServiceDemandStart, platform::kServiceRunning)
+      .nStopPendingWaits = -1;
   fake.m_sleeps.clear();
   EXPECT_EQ(Run("stop Stuck --timeout 2"), kExitFailure);
   EXPECT_EQ(fake.m_sleeps.size(), 2000u / kPollMs);
@@ -518,9 +520,9 @@ TEST_F(CliToolTest, ControlAndStatusExitCodes) {
 TEST_F(CliToolTest, ListShowsOnlyOurServices) {
   InstallOwn("Beta");
   InstallOwn("Alpha");
-  fake.AddService("Foreign", svc::kServiceAutoStart);
-  fake.SetValue(contract::ParametersKeyPath("Other"), "Installer", svc::kRegSz, "elsewhere");
-  fake.AddService("Other", svc::kServiceAutoStart);
+  fake.AddService("Foreign", platform::kServiceAutoStart);
+  fake.SetValue(contract::ParametersKeyPath("Other"), "Installer", platform::kRegSz, "elsewhere");
+  fake.AddService("Other", platform::kServiceAutoStart);
   ASSERT_EQ(Run("start Beta"), kExitOk);
   ASSERT_EQ(Run("list"), kExitOk);
   EXPECT_EQ(console.m_strOut,
@@ -545,14 +547,14 @@ TEST_F(CliToolTest, ListShowsOnlyOurServices) {
   EXPECT_NE(console.m_strOut.find("Beta   running "), std::string::npos) << console.m_strOut;
 
   // The rarer states the column sums up.
-  fake.FindService("Alpha")->dwState = svc::kServicePausePending;
+  fake.FindService("Alpha")->dwState = platform::kServicePausePending;
   ASSERT_EQ(Run("list"), kExitOk);
   EXPECT_NE(console.m_strOut.find("Alpha  pending "), std::string::npos) << console.m_strOut;
 
   // The manager's names and the registry's match in any letter case.
-  fake.SetValue(contract::ParametersKeyPath("gamma"), "Installer", svc::kRegSz,
+  fake.SetValue(contract::ParametersKeyPath("gamma"), "Installer", platform::kRegSz,
                 std::string(contract::kInstallerMarker) + '\0');
-  fake.AddService("GAMMA", svc::kServiceAutoStart, svc::kServiceRunning);
+  fake.AddService("GAMMA", platform::kServiceAutoStart, platform::kServiceRunning);
   ASSERT_EQ(Run("list"), kExitOk);
   EXPECT_NE(console.m_strOut.find("gamma  running "), std::string::npos) << console.m_strOut;
 }
@@ -654,11 +656,11 @@ TEST_F(CliToolTest, DumpCarriesEveryTextExactlyOrRefusesIt) {
       if (setting == "Dependencies") service.strDependencies = strValue + std::string(2, '\0');
       if (setting == "Account") service.strStartName = strValue;
       if (setting == "Environment") {
-        fake.SetValue(strKey, "Environment", svc::kRegMultiSz,
+        fake.SetValue(strKey, "Environment", platform::kRegMultiSz,
                       strValue + '\0' + "B=2" + std::string(2, '\0'));
       } else if (setting != "DisplayName" && setting != "Description" &&
                  setting != "Dependencies" && setting != "Account") {
-        fake.SetValue(strKey, text.pszSetting, svc::kRegSz, strValue + '\0');
+        fake.SetValue(strKey, text.pszSetting, platform::kRegSz, strValue + '\0');
       }
       const std::string strCase = std::string(text.pszSetting) + " = " + strValue;
       const int nExit = Run("dump " + strName);

@@ -379,7 +379,8 @@ TEST(CliWine, TheRunnersRecordIsBelievedOnlyFromItsOwnAccount) {
       // How a runner's own section looks: made by its process, with no owner named.
       {"", "LocalSystem", true, cli::RunnerViewRead::kRead},
   };
-  const runner::RunnerState written = {contract::state::Phase::kRunning, 4321, 777, false, 0, 0, 0};
+  const contract::RunnerState written = {
+      contract::state::Phase::kRunning, 4321, 777, false, 0, 0, 0};
   for (const auto& c : kCases) {
     // A process id no process has, or this process's own.
     const DWORD dwPid = c.bOwnProcess ? ::GetCurrentProcessId() : 0xFFFFFFF0u;
@@ -396,10 +397,10 @@ TEST(CliWine, TheRunnersRecordIsBelievedOnlyFromItsOwnAccount) {
     ASSERT_TRUE(section) << ::GetLastError();
     unique_mapped_view view(::MapViewOfFile(section.get(), FILE_MAP_WRITE, 0, 0, 0));
     ASSERT_TRUE(view);
-    runner::WriteStateRecord(static_cast<runner::StateWords>(view.get()), written);
+    contract::WriteStateRecord(static_cast<contract::StateWords>(view.get()), written);
 
     cli::CWin32RunnerView runnerView;
-    runner::RunnerState read;
+    contract::RunnerState read;
     EXPECT_EQ(runnerView.Read(dwPid, {"qmSvc", c.pszAccount}, &read), c.read)
         << c.pszOwner << " " << c.pszAccount;
     if (c.read == cli::RunnerViewRead::kRead) {

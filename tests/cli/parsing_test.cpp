@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/arguments.h"
+#include "cli/service_words.h"
 #include "cli/settings.h"
 #include "cli/tokenizer.h"
 
@@ -158,7 +159,7 @@ TEST(CliSettings, EveryRunnerValueButTheMarkerIsASettingInAnyCase) {
     EXPECT_STREQ(setting.pszName, value.pszName);
     EXPECT_EQ(setting.pValue, &value);
   }
-  for (const char* pszName : contract::kServiceSettings) {
+  for (const char* pszName : kServiceSettings) {
     Setting setting;
     EXPECT_TRUE(FindSetting(pszName, &setting)) << pszName;
     EXPECT_EQ(setting.pValue, nullptr);
@@ -166,7 +167,7 @@ TEST(CliSettings, EveryRunnerValueButTheMarkerIsASettingInAnyCase) {
   Setting setting;
   EXPECT_FALSE(FindSetting("Colour", &setting));
   EXPECT_EQ(AllSettings().size(),
-            std::size(contract::kRunnerValues) - 1 + std::size(contract::kServiceSettings));
+            std::size(contract::kRunnerValues) - 1 + std::size(kServiceSettings));
 }
 
 TEST(CliSettings, DataIsCheckedAgainstTypeAndWords) {

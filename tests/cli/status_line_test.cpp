@@ -14,70 +14,72 @@ constexpr std::uint64_t kNow = 134000000000000000ull;
 constexpr std::uint64_t kSecond = 10000000;
 
 TEST(StatusLineTest, TheManagersStateFirstThenWhatTheRunnerTells) {
-  const runner::RunnerState running = {st::Phase::kRunning, 1234, 1, false, 0, 0, 0};
-  const runner::RunnerState rerun = {st::Phase::kRunning, 99, 1, true, 3, 2, 0};
-  const runner::RunnerState waiting = {st::Phase::kRestarting, 0, 1, true, 3, 2,
-                                       kNow + 4 * kSecond};
+  const contract::RunnerState running = {st::Phase::kRunning, 1234, 1, false, 0, 0, 0};
+  const contract::RunnerState rerun = {st::Phase::kRunning, 99, 1, true, 3, 2, 0};
+  const contract::RunnerState waiting = {st::Phase::kRestarting, 0, 1, true, 3, 2,
+                                         kNow + 4 * kSecond};
   // A part of a second left counts as a whole one; a start overdue is due now.
-  const runner::RunnerState soon = {st::Phase::kRestarting, 0, 1, true, 7, 1, kNow + 1};
-  const runner::RunnerState overdue = {st::Phase::kRestarting, 0, 1, true, 0, 9, kNow - kSecond};
-  const runner::RunnerState stopping = {st::Phase::kStopping, 1234, 1, false, 0, 0, 0};
+  const contract::RunnerState soon = {st::Phase::kRestarting, 0, 1, true, 7, 1, kNow + 1};
+  const contract::RunnerState overdue = {st::Phase::kRestarting, 0, 1, true, 0, 9, kNow - kSecond};
+  const contract::RunnerState stopping = {st::Phase::kStopping, 1234, 1, false, 0, 0, 0};
   const struct {
     std::uint32_t dwState;
     std::uint32_t dwWin32Exit;
     RunnerViewRead read;
-    runner::RunnerState state;
+    contract::RunnerState state;
     const char* pszLine;
     int nExit;
   } cases[] = {
-      {svc::kServiceRunning, 0, RunnerViewRead::kRead, running,
+      {platform::kServiceRunning, 0, RunnerViewRead::kRead, running,
        "svc: running (program running, process 1234, since 2026-12-09 03:10:22)", kExitOk},
-      {svc::kServiceRunning, 0, RunnerViewRead::kRead, rerun,
+      {platform::kServiceRunning, 0, RunnerViewRead::kRead, rerun,
        "svc: running (program running, process 99, since 2026-12-09 03:10:22, restart 2 in a "
        "row)",
        kExitOk},
-      {svc::kServiceRunning, 0, RunnerViewRead::kRead, waiting,
+      {platform::kServiceRunning, 0, RunnerViewRead::kRead, waiting,
        "svc: running (restarting: the program ended with exit code 3, next start in 4 s, "
        "restart 2 in a row)",
        kExitRestarting},
-      {svc::kServiceRunning, 0, RunnerViewRead::kRead, soon,
+      {platform::kServiceRunning, 0, RunnerViewRead::kRead, soon,
        "svc: running (restarting: the program ended with exit code 7, next start in 1 s, "
        "restart 1 in a row)",
        kExitRestarting},
-      {svc::kServiceRunning, 0, RunnerViewRead::kRead, overdue,
+      {platform::kServiceRunning, 0, RunnerViewRead::kRead, overdue,
        "svc: running (restarting: the program ended with exit code 0, next start due now, "
        "restart 9 in a row)",
        kExitRestarting},
-      {svc::kServiceRunning, 0, RunnerViewRead::kRead, stopping,
+      {platform::kServiceRunning, 0, RunnerViewRead::kRead, stopping,
        "svc: running (the runner is stopping the program)", kExitPending},
       // Without the runner's word the service's own state decides, and the line says so.
-      {svc::kServiceRunning, 0, RunnerViewRead::kAbsent, running,
+      {platform::kServiceRunning, 0, RunnerViewRead::kAbsent, running,
        "svc: running (the runner tells nothing of the program)", kExitOk},
-      {svc::kServiceRunning, 0, RunnerViewRead::kUnknownLayout, running,
+      {platform::kServiceRunning, 0, RunnerViewRead::kUnknownLayout, running,
        "svc: running (the runner's view of the program is in a form this tool does not know)",
        kExitOk},
       // A record made by someone else says nothing about the program, however it reads.
-      {svc::kServiceRunning, 0, RunnerViewRead::kUntrusted, waiting,
+      {platform::kServiceRunning, 0, RunnerViewRead::kUntrusted, waiting,
        "svc: running (the runner's view of the program cannot be trusted: its record's owner is "
        "not known as the service's account)",
        kExitOk},
       // A record is never more than a detail of a running service.
-      {svc::kServiceStopPending, 0, RunnerViewRead::kRead, waiting, "svc: stopping", kExitPending},
-      {svc::kServiceStartPending, 0, RunnerViewRead::kAbsent, running, "svc: starting",
+      {platform::kServiceStopPending, 0, RunnerViewRead::kRead, waiting, "svc: stopping",
        kExitPending},
-      {svc::kServicePaused, 0, RunnerViewRead::kRead, running, "svc: paused", kExitPending},
-      {svc::kServicePausePending, 0, RunnerViewRead::kAbsent, running, "svc: pausing",
+      {platform::kServiceStartPending, 0, RunnerViewRead::kAbsent, running, "svc: starting",
+       kExitPending},
+      {platform::kServicePaused, 0, RunnerViewRead::kRead, running, "svc: paused", kExitPending},
+      {platform::kServicePausePending, 0, RunnerViewRead::kAbsent, running, "svc: pausing",
        kExitPending},
       {99, 0, RunnerViewRead::kAbsent, running, "svc: in an unknown state", kExitPending},
-      {svc::kServiceStopped, 0, RunnerViewRead::kRead, running, "svc: stopped", kExitStopped},
-      {svc::kServiceStopped, 1066, RunnerViewRead::kAbsent, running,
+      {platform::kServiceStopped, 0, RunnerViewRead::kRead, running, "svc: stopped", kExitStopped},
+      {platform::kServiceStopped, 1066, RunnerViewRead::kAbsent, running,
        "svc: stopped (the program ended with exit code 3)", kExitStopped},
-      {svc::kServiceStopped, 1077, RunnerViewRead::kAbsent, running, "svc: stopped", kExitStopped},
-      {svc::kServiceStopped, 2, RunnerViewRead::kAbsent, running,
+      {platform::kServiceStopped, 1077, RunnerViewRead::kAbsent, running, "svc: stopped",
+       kExitStopped},
+      {platform::kServiceStopped, 2, RunnerViewRead::kAbsent, running,
        "svc: stopped (the program could not be run: Not found. (0x2))", kExitStopped},
   };
   for (const auto& c : cases) {
-    svc::ServiceStatus status;
+    platform::ServiceStatus status;
     status.currentState = c.dwState;
     status.win32ExitCode = c.dwWin32Exit;
     status.serviceSpecificExitCode = 3;

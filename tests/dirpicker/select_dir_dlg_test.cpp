@@ -15,7 +15,7 @@
 #include "tests/app/driven_dlg.h"
 #include "tests/dirpicker/picker_test_support.h"
 #include "tests/framework/box_presser.h"
-#include "tests/service/fake_platform.h"
+#include "tests/platform/fake_platform.h"
 #include "tests/support/recording_message_box.h"
 
 namespace qm::test {
@@ -380,7 +380,7 @@ TEST(SelectDirDlgRealBoxTest, DirectoryNameFollowsANoticeThatTheTreesBoxDispatch
 // --- the main dialog's browse button ---
 
 TEST_F(SelectDirDlgTest, BrowseButtonFillsWorkingDirectoryOnOkOnly) {
-  svc::test::CFakePlatform fake;
+  platform::test::CFakePlatform fake;
   CRecordingMessageBox box;
   CDrivenDlg dlg(fake.Platform(), box);
   std::string strAfterCancel, strAfterOk;

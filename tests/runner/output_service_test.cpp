@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 #include "runner/core/rotated_files.h"
 #include "tests/runner/service_fixture.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 #include "tests/runner/service_fixture.h"
 
 namespace qm::runner::test {

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "common/win32_handles.h"
+#include "platform/win32_platform.h"
 #include "service/service_commands.h"
-#include "service/win32_platform.h"
 #include "tests/support/wine_test_support.h"
 
 namespace qm::runner::test {
@@ -88,10 +88,10 @@ class CServiceFixture {
   unique_schandle m_hManager;
   unique_schandle m_hService;
   unique_handle m_hJob;
-  svc::CWin32ServiceManager m_scm;
-  svc::CWin32Registry m_registry;
-  svc::CWin32System m_system;
-  svc::ServicePlatform m_platform{m_scm, m_registry, m_system};
+  platform::CWin32ServiceManager m_scm;
+  platform::CWin32Registry m_registry;
+  platform::CWin32System m_system;
+  platform::ServicePlatform m_platform{m_scm, m_registry, m_system};
   svc::CServiceCommands m_commands{m_platform};
 };
 

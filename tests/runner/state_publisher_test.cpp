@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "common/runner_contract.h"
 #include "common/win32_handles.h"
+#include "contract/runner_contract.h"
 #include "runner/state_publisher.h"
 
 namespace qm::runner {

@@ -9,10 +9,12 @@
 #include "service/dependency_list.h"
 #include "service/runner_path.h"
 #include "service/service_commands.h"
-#include "tests/service/fake_platform.h"
+#include "tests/platform/fake_platform.h"
 
 namespace qm::svc::test {
 namespace {
+
+using namespace qm::platform::test;
 
 using namespace std::string_literals;
 

@@ -13,7 +13,7 @@
 
 #include "app/form_commands.h"
 #include "common/win32_handles.h"
-#include "service/win32_platform.h"
+#include "platform/win32_platform.h"
 #include "tests/support/recording_message_box.h"
 #include "tests/support/test_form.h"
 #include "tests/support/wine_test_support.h"

@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "service/platform.h"
+#include "platform/platform.h"
 
-namespace qm::svc::test {
+namespace qm::platform::test {
 
 class IContractEnv {
  public:
@@ -22,4 +22,4 @@ class IContractEnv {
 
 std::unique_ptr<IContractEnv> MakeContractEnv();
 
-}  // namespace qm::svc::test
+}  // namespace qm::platform::test

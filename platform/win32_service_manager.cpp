@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "common/ansi_text.h"
-#include "service/win32_platform.h"
+#include "platform/win32_platform.h"
 
-namespace qm::svc {
+namespace qm::platform {
 
 namespace {
 
@@ -273,4 +273,4 @@ bool CWin32ServiceManager::EnumServices(Handle manager, IServiceListSink& sink) 
   }
 }
 
-}  // namespace qm::svc
+}  // namespace qm::platform

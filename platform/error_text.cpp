@@ -1,10 +1,10 @@
-#include "service/error_text.h"
+#include "platform/error_text.h"
 
 #include <cstring>
 
 #include "common/error_line.h"
 
-namespace qm::svc {
+namespace qm::platform {
 
 std::string SystemErrorText(ISystem& system, std::uint32_t dwError, int capacity) {
   char* pszText = nullptr;
@@ -25,4 +25,4 @@ std::string SystemErrorText(ISystem& system, std::uint32_t dwError, int capacity
   return strLine;
 }
 
-}  // namespace qm::svc
+}  // namespace qm::platform

@@ -1,4 +1,4 @@
-#include "tests/service/fake_platform.h"
+#include "tests/platform/fake_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-namespace qm::svc::test {
+namespace qm::platform::test {
 
 namespace {
 
@@ -732,4 +732,4 @@ bool CFakePlatform::FileExists(const char* path) {
   return m_absentFiles.count(path) == 0;
 }
 
-}  // namespace qm::svc::test
+}  // namespace qm::platform::test

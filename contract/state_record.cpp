@@ -1,8 +1,8 @@
-#include "runner/core/state_record.h"
+#include "contract/state_record.h"
 
 #include <atomic>
 
-namespace qm::runner {
+namespace qm::contract {
 
 namespace {
 
@@ -74,4 +74,4 @@ StateRead ReadStateRecord(ConstStateWords pWords, RunnerState* pState, int nTrie
   return StateRead::kBusy;
 }
 
-}  // namespace qm::runner
+}  // namespace qm::contract

@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <functional>
 
-#include "common/runner_contract.h"
+#include "contract/runner_contract.h"
 
-namespace qm::runner {
+namespace qm::contract {
 
 struct RunnerState {
-  contract::state::Phase phase = contract::state::Phase::kStarting;
+  state::Phase phase = state::Phase::kStarting;
   std::uint32_t dwProcessId = 0;
   std::uint64_t qwStarted = 0;  // FILETIME, UTC
   bool bHasExitCode = false;
@@ -41,4 +41,4 @@ enum class StateRead {
 StateRead ReadStateRecord(ConstStateWords pWords, RunnerState* pState, int nTries,
                           const std::function<void()>& pause);
 
-}  // namespace qm::runner
+}  // namespace qm::contract

@@ -3,9 +3,9 @@
 // error, so an error text taken after a scope ends still names the call that failed.
 
 #include "common/unique_any.h"
-#include "service/platform.h"
+#include "platform/platform.h"
 
-namespace qm::svc {
+namespace qm::platform {
 
 struct SeamKeyTraits {
   using type = Handle;
@@ -58,4 +58,4 @@ inline CGlobalBlock AllocGlobalBlock(ISystem& system, std::size_t bytes) {
   return CGlobalBlock(system.GlobalAlloc(bytes), SeamBlockTraits{&system});
 }
 
-}  // namespace qm::svc
+}  // namespace qm::platform

@@ -1,14 +1,14 @@
 // The one-line rendering of a system error, as the window and the command line show it.
 
-#include "service/error_text.h"
+#include "platform/error_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "tests/service/fake_platform.h"
+#include "tests/platform/fake_platform.h"
 
-namespace qm::svc::test {
+namespace qm::platform::test {
 namespace {
 
 std::string Render(CFakePlatform& fake, std::uint32_t code, int capacity = kErrorTextCapacity) {
@@ -70,4 +70,4 @@ TEST(SvcErrorTextTest, TextWithoutALineEndTouchesNothingOutsideIt) {
 }
 
 }  // namespace
-}  // namespace qm::svc::test
+}  // namespace qm::platform::test

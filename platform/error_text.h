@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "service/platform.h"
+#include "platform/platform.h"
 
-namespace qm::svc {
+namespace qm::platform {
 
 // The room the window has always given the line; texts of up to 242 characters fit.
 inline constexpr int kErrorTextCapacity = 256;
@@ -21,4 +21,4 @@ inline std::string LastErrorText(ISystem& system) {
   return SystemErrorText(system, system.GetLastError());
 }
 
-}  // namespace qm::svc
+}  // namespace qm::platform

@@ -1,6 +1,6 @@
-#include "service/win32_platform.h"
+#include "platform/win32_platform.h"
 
-namespace qm::svc {
+namespace qm::platform {
 
 std::uint32_t CWin32System::GetLastError() {
   return ::GetLastError();
@@ -56,4 +56,4 @@ bool CWin32System::FileExists(const char* path) {
   return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-}  // namespace qm::svc
+}  // namespace qm::platform

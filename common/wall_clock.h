@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "runner/core/local_time.h"
+#include "common/local_time.h"
 
-namespace qm::runner {
+namespace qm {
 
 inline std::uint64_t FileTimeNow() {
   FILETIME ft;
@@ -45,4 +45,4 @@ inline LocalTime LocalTimeOfFileTime(std::uint64_t qwFileTime) {
   return ToLocalTime(local);
 }
 
-}  // namespace qm::runner
+}  // namespace qm

@@ -1,7 +1,7 @@
-#include "tests/service/contract_env.h"
-#include "tests/service/fake_platform.h"
+#include "tests/platform/contract_env.h"
+#include "tests/platform/fake_platform.h"
 
-namespace qm::svc::test {
+namespace qm::platform::test {
 
 namespace {
 
@@ -27,4 +27,4 @@ std::unique_ptr<IContractEnv> MakeContractEnv() {
   return std::make_unique<CFakeContractEnv>();
 }
 
-}  // namespace qm::svc::test
+}  // namespace qm::platform::test

@@ -1,10 +1,10 @@
 #include <windows.h>
 
-#include "service/win32_platform.h"
-#include "tests/service/contract_env.h"
+#include "platform/win32_platform.h"
+#include "tests/platform/contract_env.h"
 #include "tests/support/wine_test_support.h"
 
-namespace qm::svc::test {
+namespace qm::platform::test {
 
 namespace {
 
@@ -28,4 +28,4 @@ std::unique_ptr<IContractEnv> MakeContractEnv() {
   return std::make_unique<CWin32ContractEnv>();
 }
 
-}  // namespace qm::svc::test
+}  // namespace qm::platform::test

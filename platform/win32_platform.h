@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "service/platform.h"
+#include "platform/platform.h"
 
 // Again here: <windows.h> may have come after platform.h in this translation unit.
 #undef OpenSCManager
@@ -15,7 +15,7 @@
 #undef StartService
 #undef ChangeServiceConfig
 
-namespace qm::svc {
+namespace qm::platform {
 
 class CWin32ServiceManager : public IServiceManager {
  public:
@@ -86,4 +86,4 @@ class CWin32Platform {
   ServicePlatform m_platform{m_scm, m_registry, m_system};
 };
 
-}  // namespace qm::svc
+}  // namespace qm::platform

@@ -1,6 +1,6 @@
-#include "service/win32_platform.h"
+#include "platform/win32_platform.h"
 
-namespace qm::svc {
+namespace qm::platform {
 
 namespace {
 HKEY ToKey(Handle h) {
@@ -67,4 +67,4 @@ long CWin32Registry::DeleteValue(Handle key, const char* valueName) {
   return ::RegDeleteValueA(ToKey(key), valueName);
 }
 
-}  // namespace qm::svc
+}  // namespace qm::platform

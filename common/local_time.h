@@ -2,7 +2,7 @@
 // A moment of wall-clock time, as the runner stamps and names its output files with it: local
 // time, or UTC where a name says so.
 
-namespace qm::runner {
+namespace qm {
 
 struct LocalTime {
   int nYear = 0;
@@ -19,4 +19,4 @@ inline long DayNumber(const LocalTime& time) {
   return (static_cast<long>(time.nYear) * 13 + time.nMonth) * 32 + time.nDay;
 }
 
-}  // namespace qm::runner
+}  // namespace qm

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "service/platform.h"
+#include "platform/platform.h"
 
-namespace qm::svc::test {
+namespace qm::platform::test {
 
 struct CaseLess {
   bool operator()(const std::string& a, const std::string& b) const;
@@ -183,4 +183,4 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem {
 
 std::string Describe(const char* text);  // "null" or the text in quotes
 
-}  // namespace qm::svc::test
+}  // namespace qm::platform::test

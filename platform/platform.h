@@ -20,7 +20,7 @@
 #undef StartService
 #undef ChangeServiceConfig
 
-namespace qm::svc {
+namespace qm::platform {
 
 // Opaque handle: a service manager, service or registry key handle as the platform gave it.
 using Handle = std::uintptr_t;
@@ -219,4 +219,4 @@ struct ServicePlatform {
   ISystem& system;
 };
 
-}  // namespace qm::svc
+}  // namespace qm::platform

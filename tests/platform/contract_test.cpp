@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/service/contract_env.h"
+#include "tests/platform/contract_env.h"
 
-namespace qm::svc::test {
+namespace qm::platform::test {
 namespace {
 
 using namespace std::string_literals;
@@ -345,4 +345,4 @@ TEST_F(SvcContractTest, KernelServices) {
 }
 
 }  // namespace
-}  // namespace qm::svc::test
+}  // namespace qm::platform::test

@@ -266,24 +266,4 @@ constexpr WordList WordsOf(std::string_view valueName) {
   return pValue != nullptr ? pValue->words : WordList{};
 }
 
-// The service's own settings that the command line edits beside the runner values; the
-// Service Control Manager keeps them, not the Parameters key.
-namespace setting {
-inline constexpr const char* kDisplayName = "DisplayName";
-inline constexpr const char* kDescription = "Description";
-inline constexpr const char* kStartup = "Startup";
-inline constexpr const char* kDependencies = "Dependencies";
-inline constexpr const char* kAccount = "Account";
-}  // namespace setting
-inline constexpr const char* kServiceSettings[] = {setting::kDisplayName, setting::kDescription,
-                                                   setting::kStartup, setting::kDependencies,
-                                                   setting::kAccount};
-// Startup words, in the order of the start types they stand for (delayed-auto is automatic).
-inline constexpr const char* kStartupWords[] = {"auto", "delayed-auto", "manual", "disabled"};
-// Accounts that need no password.
-inline constexpr const char* kLocalSystem = "LocalSystem";
-inline constexpr const char* kLocalService = "NT AUTHORITY\\LocalService";
-inline constexpr const char* kNetworkService = "NT AUTHORITY\\NetworkService";
-inline constexpr const char* kVirtualAccountPrefix = "NT SERVICE\\";
-
 }  // namespace qm::contract

@@ -7,9 +7,9 @@
 #include <chrono>
 #include <thread>
 
-#include "runner/core/state_record.h"
+#include "contract/state_record.h"
 
-namespace qm::runner {
+namespace qm::contract {
 namespace {
 
 namespace st = contract::state;
@@ -104,4 +104,4 @@ TEST(StateRecordTest, ACopyNeverMixesTwoWrites) {
 }
 
 }  // namespace
-}  // namespace qm::runner
+}  // namespace qm::contract

@@ -1,0 +1,26 @@
+#pragma once
+// The words of the command line's own settings: the service's settings that the Service
+// Control Manager keeps (edited beside the runner's values), the startup words, and the
+// accounts that need no password.
+
+namespace qm::cli {
+
+namespace setting {
+inline constexpr const char* kDisplayName = "DisplayName";
+inline constexpr const char* kDescription = "Description";
+inline constexpr const char* kStartup = "Startup";
+inline constexpr const char* kDependencies = "Dependencies";
+inline constexpr const char* kAccount = "Account";
+}  // namespace setting
+inline constexpr const char* kServiceSettings[] = {setting::kDisplayName, setting::kDescription,
+                                                   setting::kStartup, setting::kDependencies,
+                                                   setting::kAccount};
+// Startup words, in the order of the start types they stand for (delayed-auto is automatic).
+inline constexpr const char* kStartupWords[] = {"auto", "delayed-auto", "manual", "disabled"};
+// Accounts that need no password.
+inline constexpr const char* kLocalSystem = "LocalSystem";
+inline constexpr const char* kLocalService = "NT AUTHORITY\\LocalService";
+inline constexpr const char* kNetworkService = "NT AUTHORITY\\NetworkService";
+inline constexpr const char* kVirtualAccountPrefix = "NT SERVICE\\";
+
+}  // namespace qm::cli
