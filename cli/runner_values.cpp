@@ -62,14 +62,22 @@ bool CheckRunnerEdit(CommandContext& context, const std::string& strName,
   return false;
 }
 
+// The service's Parameters key, open for writing; the system's error, or 0.
+long OpenForWrite(CommandContext& context, const std::string& strName, platform::CRegKey* pKey) {
+  platform::Handle hRaw = platform::kNoHandle;
+  const long lResult = context.registry.OpenKey(platform::kHKeyLocalMachine,
+                                                contract::ParametersKeyPath(strName).c_str(), 0,
+                                                platform::kKeyWrite, &hRaw);
+  if (lResult == platform::kErrorSuccess)
+    *pKey = platform::OwnKey(context.registry, context.system, hRaw);
+  return lResult;
+}
+
 bool WriteParameter(CommandContext& context, const std::string& strName, const char* pszValue,
                     std::uint32_t dwType, const std::string& data) {
-  platform::Handle hRaw = platform::kNoHandle;
-  const std::string strPath = contract::ParametersKeyPath(strName);
-  long lResult = context.registry.OpenKey(platform::kHKeyLocalMachine, strPath.c_str(), 0,
-                                          platform::kKeyWrite, &hRaw);
+  platform::CRegKey key;
+  long lResult = OpenForWrite(context, strName, &key);
   if (lResult == platform::kErrorSuccess) {
-    platform::CRegKey key = platform::OwnKey(context.registry, context.system, hRaw);
     lResult = context.registry.SetValue(key.get(), pszValue, dwType,
                                         reinterpret_cast<const unsigned char*>(data.data()),
                                         static_cast<std::uint32_t>(data.size()));
@@ -81,14 +89,10 @@ bool WriteParameter(CommandContext& context, const std::string& strName, const c
 }
 
 bool DeleteParameter(CommandContext& context, const std::string& strName, const char* pszValue) {
-  platform::Handle hRaw = platform::kNoHandle;
-  const std::string strPath = contract::ParametersKeyPath(strName);
-  long lResult = context.registry.OpenKey(platform::kHKeyLocalMachine, strPath.c_str(), 0,
-                                          platform::kKeyWrite, &hRaw);
-  if (lResult == platform::kErrorSuccess) {
-    platform::CRegKey key = platform::OwnKey(context.registry, context.system, hRaw);
+  platform::CRegKey key;
+  long lResult = OpenForWrite(context, strName, &key);
+  if (lResult == platform::kErrorSuccess)
     lResult = context.registry.DeleteValue(key.get(), pszValue);
-  }
   // A value that is not there is at its default already.
   if (lResult == platform::kErrorSuccess || lResult == platform::kErrorFileNotFound) return true;
   Fail(context, "Could not reset " + std::string(pszValue) + " of " + strName + ". " +
