@@ -390,6 +390,9 @@ TEST_F(CliToolTest, EverySettingKindRoundTrips) {
 
 TEST_F(CliToolTest, BadEditsChangeNothing) {
   InstallOwn("Svc");
+  // A short back-off: a reset of its delay to the default would leave the cap below it.
+  ASSERT_EQ(Run("set Svc RestartDelay 400"), kExitOk);
+  ASSERT_EQ(Run("set Svc RestartDelayMax 500"), kExitOk);
   fake.AddService("Foreign", platform::kServiceDemandStart);
   // Another installer's service, with a Parameters key of its own.
   fake.SetValue(contract::ParametersKeyPath("Other"), "Installer", platform::kRegSz, "elsewhere");
@@ -407,6 +410,7 @@ TEST_F(CliToolTest, BadEditsChangeNothing) {
                               "set Svc Account .\\alice",
                               "set Svc Startup boot",
                               "reset Svc Runfile",
+                              "reset Svc RestartDelay",
                               "set Svc RestartDelay 0",
                               "set Svc StopTimeout 600001",
                               "set Svc RestartDelayMax 10",
