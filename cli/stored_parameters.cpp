@@ -43,7 +43,7 @@ void CStoredParameters::Set(const char* pszName, runner::StoredValue value) {
 
 void CStoredParameters::Erase(const char* pszName) {
   m_edits.erase(pszName);
-  m_erased[pszName] = true;
+  m_erased.insert(pszName);
 }
 
 runner::StoredValue DwordValue(std::uint32_t dwValue) {

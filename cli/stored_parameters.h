@@ -4,6 +4,7 @@
 // the runner's own parser and check before anything is written.
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/platform.h"
@@ -29,7 +30,7 @@ class CStoredParameters : public runner::IValueSource {
   platform::ISystem& m_system;
   platform::CRegKey m_key;
   std::map<std::string, runner::StoredValue> m_edits;
-  std::map<std::string, bool> m_erased;
+  std::set<std::string> m_erased;
 };
 
 // The bytes a registry value of the runner's kind holds for a value's data.
