@@ -5,6 +5,9 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/json.h"
+#include "cli/services_file.h"
+#include "cli/status_json.h"
 #include "cli/status_line.h"
 #include "cli/status_report.h"
 #include "cli/stored_parameters.h"
@@ -16,23 +19,29 @@ namespace {
 
 const contract::RunnerValue& kRunfileValue = *contract::FindRunnerValue(contract::value::kRunfile);
 
-struct ListedState {
-  std::uint32_t dwState = 0;
-  std::uint32_t dwProcessId = 0;
-};
-
 // The service names of the manager compare without regard to letter case.
 class CStateSink : public platform::IServiceListSink {
  public:
-  void OnService(const char* name, std::uint32_t currentState, std::uint32_t processId) override {
-    m_states[name] = {currentState, processId};
+  void OnService(const char* name, const platform::ServiceStatus& status) override {
+    m_states[name] = status;
   }
-  std::map<std::string, ListedState, CaseBlindLess> m_states;
+  std::map<std::string, platform::ServiceStatus, CaseBlindLess> m_states;
 };
+
+// A service's Runfile; a program that cannot be read shows as none: list tells what it can
+// of every service.
+std::string ProgramOf(CommandContext& context, const std::string& strName) {
+  CStoredParameters key(context.registry, context.system);
+  runner::RunnerSettings settings;
+  runner::RunnerFailure failure;
+  const bool bRead = key.Open(strName) == platform::kErrorSuccess &&
+                     runner::ReadRunnerValue(key, kRunfileValue, &settings, &failure);
+  return bRead ? settings.strRunfile : std::string();
+}
 
 }  // namespace
 
-int RunList(CommandContext& context, const ParsedCommand& /*cmd*/) {
+int RunList(CommandContext& context, const ParsedCommand& cmd) {
   // The window's own enumeration and marker test decide which services are ours.
   context.commands.LoadServiceList();
   const svc::RegisteredServiceList* pList = context.commands.ServiceList();
@@ -61,28 +70,35 @@ int RunList(CommandContext& context, const ParsedCommand& /*cmd*/) {
   for (const std::string& strName : names) cchName = std::max(cchName, strName.size());
 
   std::string strOut;
+  Json services = Json::array();
   for (const std::string& strName : names) {
     auto it = states.m_states.find(strName);
+    const std::string strProgram = ProgramOf(context, strName);
     // A key left behind without its service has no state. A running service whose runner
     // waits to start its program again says so, as status does.
+    const RunnerView view =
+        it != states.m_states.end() ? ReadRunnerView(context, strName, it->second) : RunnerView();
+    if (cmd.bJson) {
+      Json name = strName;
+      Json program = strProgram;
+      ValueToJson(context, strName, &name);
+      ValueToJson(context, strProgram, &program);
+      Json object =
+          StatusObject(name.get<std::string>(),
+                       it != states.m_states.end() ? it->second : platform::ServiceStatus(), view);
+      if (it == states.m_states.end()) object["State"] = "not registered";
+      object["Runfile"] = std::move(program);
+      services.push_back(std::move(object));
+      continue;
+    }
     std::string strState = "not registered";
     if (it != states.m_states.end()) {
-      strState = ListStateWord(it->second.dwState);
-      contract::RunnerState runnerState;
-      if (it->second.dwState == platform::kServiceRunning && it->second.dwProcessId != 0 &&
-          context.runnerView.Read(it->second.dwProcessId, RunnerAccountOf(context, strName),
-                                  &runnerState) == RunnerViewRead::kRead &&
-          runnerState.phase == contract::state::Phase::kRestarting) {
+      strState = ListStateWord(it->second.currentState);
+      if (view.read == RunnerViewRead::kRead &&
+          view.state.phase == contract::state::Phase::kRestarting) {
         strState = "restarting";
       }
     }
-    // A program that cannot be read shows as none: list tells what it can of every service.
-    CStoredParameters key(context.registry, context.system);
-    runner::RunnerSettings settings;
-    runner::RunnerFailure failure;
-    const bool bRead = key.Open(strName) == platform::kErrorSuccess &&
-                       runner::ReadRunnerValue(key, kRunfileValue, &settings, &failure);
-    const std::string strProgram = bRead ? settings.strRunfile : std::string();
     std::string strLine = strName;
     strLine.append(cchName + 2 - strName.size(), ' ');
     strLine += strState;
@@ -90,7 +106,9 @@ int RunList(CommandContext& context, const ParsedCommand& /*cmd*/) {
     strLine += strProgram;
     strOut += strLine + '\n';
   }
-  if (!strOut.empty()) {
+  if (cmd.bJson) {
+    context.console.Out(JsonText(services, true));
+  } else if (!strOut.empty()) {
     strOut.pop_back();
     context.console.Out(strOut);
   }
