@@ -26,23 +26,24 @@ class CErrorsOnly : public IConsole {
   IConsole& m_console;
 };
 
-// Whether the service is registered (*pbExists) and, when it is, its start type and state;
-// false, and said why, when that cannot be told.
+// The service open for reading (*pService, empty when it is not registered), its start type
+// and state; false, and said why, when that cannot be told.
 bool LookUp(CommandContext& context, platform::Handle hManager, const std::string& strName,
-            bool* pbExists, platform::ServiceConfigInfo* pInfo, platform::ServiceStatus* pStatus) {
+            platform::CScHandle* pService, platform::ServiceConfigInfo* pInfo,
+            platform::ServiceStatus* pStatus) {
   platform::IServiceManager& scm = context.scm;
-  platform::CScHandle service = platform::OwnScHandle(
+  *pService = platform::OwnScHandle(
       scm, context.system,
       scm.OpenService(hManager, strName.c_str(),
                       platform::kServiceQueryConfig | platform::kServiceQueryStatus));
-  *pbExists = static_cast<bool>(service);
-  if (!service) {
+  if (!*pService) {
     const std::uint32_t dwError = context.system.GetLastError();
     if (dwError == static_cast<std::uint32_t>(platform::kErrorServiceDoesNotExist)) return true;
     Fail(context, "Could not open the service " + strName + ". " + ErrorText(context, dwError));
     return false;
   }
-  if (!scm.QueryConfig(service.get(), pInfo) || !scm.QueryServiceStatus(service.get(), pStatus)) {
+  if (!scm.QueryConfig(pService->get(), pInfo) ||
+      !scm.QueryServiceStatus(pService->get(), pStatus)) {
     Fail(context, "Could not query " + strName + ". " + ErrorText(context));
     return false;
   }
@@ -53,11 +54,11 @@ bool LookUp(CommandContext& context, platform::Handle hManager, const std::strin
 bool Plan(CommandContext& context, const ParsedCommand& cmd, platform::Handle hManager,
           const ServiceEntry& entry, std::vector<Change>* pChanges) {
   const std::string& strName = entry.strName;
-  bool bExists = false;
+  platform::CScHandle service;
   platform::ServiceConfigInfo info;
   platform::ServiceStatus status;
-  if (!LookUp(context, hManager, strName, &bExists, &info, &status)) return false;
-  if (!bExists) {
+  if (!LookUp(context, hManager, strName, &service, &info, &status)) return false;
+  if (!service) {
     if (entry.bAbsent) return true;
     pChanges->push_back({ChangeKind::kCreate, strName, 0, {}, {}});
     const std::vector<Change> sets = SettingChanges(entry, InstalledState(entry));
@@ -86,7 +87,7 @@ bool Plan(CommandContext& context, const ParsedCommand& cmd, platform::Handle hM
     return false;
   }
   ServiceState current;
-  if (!ReadServiceState(context, strName, &current)) return false;
+  if (!ReadServiceState(context, strName, &current, service.get(), &info)) return false;
   *pChanges = SettingChanges(entry, current);
   // The runner reads its settings when it starts.
   if (cmd.bRestart && !pChanges->empty() && status.currentState == platform::kServiceRunning) {

@@ -15,6 +15,41 @@
 
 namespace qm::cli {
 
+namespace {
+
+// One service's entry, the service opened with the manager (hManager).
+bool ExportOne(CommandContext& context, platform::Handle hManager, const std::string& strName,
+               Json* pObject) {
+  // apply takes a name that any machine's code page holds.
+  for (char ch : strName) {
+    if (static_cast<unsigned char>(ch) >= 0x80) {
+      Fail(context, "The name " + strName +
+                        " is not ASCII, which a file for every machine needs; nothing was "
+                        "exported.");
+      return false;
+    }
+  }
+  platform::CScHandle service;
+  platform::ServiceConfigInfo info;
+  if (!OpenService(context, hManager, strName, platform::kServiceQueryConfig, &service)) {
+    return false;
+  }
+  if (!context.commands.IsOwnInstall(strName.c_str())) {
+    Fail(context, strName + " was not installed by Quillmont; nothing was exported.");
+    return false;
+  }
+  if (!context.scm.QueryConfig(service.get(), &info)) {
+    Fail(context, "Could not read the configuration of " + strName + ". " + ErrorText(context));
+    return false;
+  }
+  ServiceState state;
+  return ReadServiceState(context, strName, &state, service.get(), &info) &&
+         CheckReadable(context, strName, state) &&
+         WriteServiceObject(context, strName, state, false, pObject);
+}
+
+}  // namespace
+
 int RunExport(CommandContext& context, const ParsedCommand& cmd) {
   std::vector<std::string> names;
   for (const Token& token : cmd.rest) names.push_back(token.strText);
@@ -32,23 +67,15 @@ int RunExport(CommandContext& context, const ParsedCommand& cmd) {
     }
     std::sort(names.begin(), names.end(), CaseBlindLess());
   }
+  platform::IServiceManager& scm = context.scm;
+  platform::CScHandle manager = platform::OwnScHandle(
+      scm, context.system, scm.OpenSCManager(nullptr, nullptr, platform::kScManagerConnect));
+  if (!manager)
+    return Fail(context, "Could not open Service Control Manager. " + ErrorText(context));
   Json services = Json::array();
   for (const std::string& strName : names) {
-    // apply takes a name that any machine's code page holds.
-    for (char ch : strName) {
-      if (static_cast<unsigned char>(ch) >= 0x80) {
-        return Fail(context, "The name " + strName +
-                                 " is not ASCII, which a file for every machine needs; nothing "
-                                 "was exported.");
-      }
-    }
-    ServiceState state;
     Json object;
-    if (!CheckOwnService(context, strName) || !ReadServiceState(context, strName, &state) ||
-        !CheckReadable(context, strName, state) ||
-        !WriteServiceObject(context, strName, state, false, &object)) {
-      return kExitFailure;
-    }
+    if (!ExportOne(context, manager.get(), strName, &object)) return kExitFailure;
     services.push_back(std::move(object));
   }
   context.console.Out(JsonText({{"services", std::move(services)}}, true));

@@ -17,6 +17,8 @@ namespace qm::cli {
 
 namespace {
 
+const contract::RunnerValue& kInstallerValue =
+    *contract::FindRunnerValue(contract::value::kInstaller);
 const contract::RunnerValue& kRunfileValue = *contract::FindRunnerValue(contract::value::kRunfile);
 
 // The service names of the manager compare without regard to letter case.
@@ -28,15 +30,28 @@ class CStateSink : public platform::IServiceListSink {
   std::map<std::string, platform::ServiceStatus, CaseBlindLess> m_states;
 };
 
-// A service's Runfile; a program that cannot be read shows as none: list tells what it can
-// of every service.
-std::string ProgramOf(CommandContext& context, const std::string& strName) {
+struct Listed {
+  std::string strName;
+  std::string strProgram;
+  bool operator<(const Listed& other) const { return strName < other.strName; }
+};
+
+// Whether the window's marker test takes the service as ours, and its Runfile (a program that
+// cannot be read shows as none: list tells what it can of every service), with its key opened
+// once: thousands of services are read.
+bool ReadOwn(CommandContext& context, const std::string& strName, std::string* pProgram) {
   CStoredParameters key(context.registry, context.system);
+  if (key.Open(strName) != platform::kErrorSuccess) return false;
   runner::RunnerSettings settings;
   runner::RunnerFailure failure;
-  const bool bRead = key.Open(strName) == platform::kErrorSuccess &&
-                     runner::ReadRunnerValue(key, kRunfileValue, &settings, &failure);
-  return bRead ? settings.strRunfile : std::string();
+  if (!runner::ReadRunnerValue(key, kInstallerValue, &settings, &failure) ||
+      !svc::CServiceCommands::IsOwnMarker(settings.strInstaller)) {
+    return false;
+  }
+  if (!runner::ReadRunnerValue(key, kRunfileValue, &settings, &failure))
+    settings.strRunfile.clear();
+  *pProgram = settings.strRunfile;
+  return true;
 }
 
 }  // namespace
@@ -45,11 +60,12 @@ int RunList(CommandContext& context, const ParsedCommand& cmd) {
   // The window's own enumeration and marker test decide which services are ours.
   context.commands.LoadServiceList();
   const svc::RegisteredServiceList* pList = context.commands.ServiceList();
-  std::vector<std::string> names;
+  std::vector<Listed> listed;
   for (const std::string& strName : pList->Names()) {
-    if (context.commands.IsOwnInstall(strName.c_str()) != 0) names.push_back(strName);
+    std::string strProgram;
+    if (ReadOwn(context, strName, &strProgram)) listed.push_back({strName, strProgram});
   }
-  std::sort(names.begin(), names.end());
+  std::sort(listed.begin(), listed.end());
 
   // Every state in one request: one request per service costs seconds with thousands.
   CStateSink states;
@@ -67,13 +83,12 @@ int RunList(CommandContext& context, const ParsedCommand& cmd) {
     }
   }
   std::size_t cchName = 4;
-  for (const std::string& strName : names) cchName = std::max(cchName, strName.size());
+  for (const Listed& service : listed) cchName = std::max(cchName, service.strName.size());
 
   std::string strOut;
   Json services = Json::array();
-  for (const std::string& strName : names) {
+  for (const auto& [strName, strProgram] : listed) {
     auto it = states.m_states.find(strName);
-    const std::string strProgram = ProgramOf(context, strName);
     // A key left behind without its service has no state. A running service whose runner
     // waits to start its program again says so, as status does.
     const RunnerView view =

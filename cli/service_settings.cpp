@@ -138,20 +138,26 @@ bool ServiceSettingText(CommandContext& context, const std::string& strName, Set
 }
 
 bool ServiceSettingTexts(CommandContext& context, const std::string& strName,
-                         std::map<SettingKind, std::string>* pTexts) {
+                         std::map<SettingKind, std::string>* pTexts, platform::Handle hService,
+                         const platform::ServiceConfigInfo* pInfo) {
   platform::CScHandle manager;
   platform::CScHandle service;
-  if (!OpenService(context, strName, platform::kServiceQueryConfig, &manager, &service))
-    return false;
   platform::ServiceConfigInfo info;
-  if (!context.scm.QueryConfig(service.get(), &info)) {
-    Fail(context, "Could not read the configuration of " + strName + ". " + ErrorText(context));
-    return false;
+  if (hService == platform::kNoHandle) {
+    if (!OpenService(context, strName, platform::kServiceQueryConfig, &manager, &service)) {
+      return false;
+    }
+    hService = service.get();
+    if (!context.scm.QueryConfig(hService, &info)) {
+      Fail(context, "Could not read the configuration of " + strName + ". " + ErrorText(context));
+      return false;
+    }
+    pInfo = &info;
   }
   for (SettingKind kind :
        {SettingKind::kDisplayName, SettingKind::kDescription, SettingKind::kStartup,
         SettingKind::kDependencies, SettingKind::kAccount}) {
-    if (!ReadSetting(context, strName, service.get(), kind, &info, &(*pTexts)[kind])) return false;
+    if (!ReadSetting(context, strName, hService, kind, pInfo, &(*pTexts)[kind])) return false;
   }
   return true;
 }

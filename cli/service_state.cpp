@@ -35,9 +35,10 @@ SettingValue ServiceValueOf(const Setting& setting, const std::string& strText) 
 
 }  // namespace
 
-bool ReadServiceState(CommandContext& context, const std::string& strName, ServiceState* pState) {
+bool ReadServiceState(CommandContext& context, const std::string& strName, ServiceState* pState,
+                      platform::Handle hService, const platform::ServiceConfigInfo* pInfo) {
   std::map<SettingKind, std::string> texts;
-  if (!ServiceSettingTexts(context, strName, &texts)) return false;
+  if (!ServiceSettingTexts(context, strName, &texts, hService, pInfo)) return false;
   CStoredParameters source(context.registry, context.system);
   const long lOpen = source.Open(strName);
   if (lOpen != platform::kErrorSuccess && lOpen != platform::kErrorFileNotFound) {

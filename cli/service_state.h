@@ -12,7 +12,11 @@ namespace qm::cli {
 
 // False, and said why, when the service or its key cannot be read. A runner value stored in a
 // form the runner does not read is marked bUnreadable, not a failure: apply mends it.
-bool ReadServiceState(CommandContext& context, const std::string& strName, ServiceState* pState);
+// hService and pInfo: the service open already, and its configuration (see
+// ServiceSettingTexts).
+bool ReadServiceState(CommandContext& context, const std::string& strName, ServiceState* pState,
+                      platform::Handle hService = platform::kNoHandle,
+                      const platform::ServiceConfigInfo* pInfo = nullptr);
 
 // The first unreadable value of a state said as get says it, false; true when there is none.
 bool CheckReadable(CommandContext& context, const std::string& strName, const ServiceState& state);

@@ -68,16 +68,16 @@ Json StatusObject(const std::string& strName, const platform::ServiceStatus& sta
   const bool bStopped = status.currentState == platform::kServiceStopped;
   const bool bKnownState = status.currentState >= platform::kServiceStopped &&
                            status.currentState <= platform::kServicePaused;
-  Json object = {{"Name", strName},
-                 {"State", bKnownState ? StateWord(status.currentState) : "unknown"},
-                 {"ProgramState", nullptr},
-                 {"ProcessId", nullptr},
-                 {"Since", nullptr},
-                 {"LastExitCode", nullptr},
-                 {"RestartsInRow", nullptr},
-                 {"NextStart", nullptr},
-                 {"Win32ExitCode", bStopped ? Json(status.win32ExitCode) : Json()},
-                 {"RunnerView", bRunning ? Json(ViewWord(view.read)) : Json()}};
+  // Key by key: a list of thousands is built faster so than from initializer lists.
+  Json object = Json::object();
+  object["Name"] = strName;
+  object["State"] = bKnownState ? StateWord(status.currentState) : "unknown";
+  for (const char* pszKey :
+       {"ProgramState", "ProcessId", "Since", "LastExitCode", "RestartsInRow", "NextStart"}) {
+    object[pszKey] = nullptr;
+  }
+  object["Win32ExitCode"] = bStopped ? Json(status.win32ExitCode) : Json();
+  object["RunnerView"] = bRunning ? Json(ViewWord(view.read)) : Json();
   // A service that stopped with its program's exit code carries it.
   if (bStopped && status.win32ExitCode == kErrorServiceSpecificError) {
     object["LastExitCode"] = status.serviceSpecificExitCode;
