@@ -46,8 +46,10 @@ std::string ChangeLine(const Change& change, bool bCheck) {
     case ChangeKind::kSet:
       break;
   }
+  // A value stored in a form the runner does not read has no value to show.
   return strService + AllSettings()[change.nSetting].pszName + " " +
-         DisplayValue(change.from.value) + " -> " + DisplayValue(change.to.value);
+         (change.from.bUnreadable ? "(unreadable)" : DisplayValue(change.from.value)) + " -> " +
+         DisplayValue(change.to.value);
 }
 
 bool ChangeJson(CommandContext& context, const Change& change, Json* pJson) {
@@ -59,7 +61,7 @@ bool ChangeJson(CommandContext& context, const Change& change, Json* pJson) {
   const Setting setting = AllSettings()[change.nSetting];
   Json from;
   Json to;
-  if (!ValueToJson(context, change.from.value, &from) ||
+  if ((!change.from.bUnreadable && !ValueToJson(context, change.from.value, &from)) ||
       !ValueToJson(context, change.to.value, &to)) {
     Fail(context, std::string(setting.pszName) + " of " + change.strService +
                       " holds bytes that are no text of this system's code page.");

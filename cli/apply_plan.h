@@ -30,9 +30,11 @@ std::vector<Change> SettingChanges(const ServiceEntry& entry, const ServiceState
 // start, dependencies and the runner values install writes, the rest at their defaults.
 ServiceState InstalledState(const ServiceEntry& entry);
 
-// "MyApp: RestartDelay 1000 -> 2000", "MyApp: created"; bCheck: what would be done.
+// "MyApp: RestartDelay 1000 -> 2000", "MyApp: created"; bCheck: what would be done. A value
+// at its default shows the default's value; one the runner cannot read, "(unreadable)".
 std::string ChangeLine(const Change& change, bool bCheck);
-// {"Name": "MyApp", "Action": "set", "Setting": "RestartDelay", "From": 1000, "To": 2000};
+// {"Name": "MyApp", "Action": "set", "Setting": "RestartDelay", "From": 1000, "To": 2000}
+// ("From": null for a value the runner cannot read);
 // false, and said why, when a text is no text of the ANSI code page.
 bool ChangeJson(CommandContext& context, const Change& change, Json* pJson);
 

@@ -3,6 +3,7 @@
 // read back with the same library.
 
 #include <algorithm>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -57,34 +58,56 @@ class ApplyTest : public CliToolTest {
 // Each step runs on the machine the steps before it left.
 TEST_F(ApplyTest, ChangesOnlyWhatDiffersAndSaysWhat) {
   applyInput.m_variables["MYAPP_PASSWORD"] = "pass word";
+  const std::string strKey = contract::ParametersKeyPath("MyApp");
   const struct {
+    std::function<void()> before;  // what else happens to the machine first
     std::string strServices;
     const char* pszOptions;
     int nExit;
     int cWrites;  // -1: some
     std::vector<std::string> lines;
   } kSteps[] = {
-      {kMyApp + "2000}",
+      {{},
+       kMyApp + "2000}",
        "",
        kExitChanged,
        -1,
        {"MyApp: created", "MyApp: Startup \"auto\" -> \"delayed-auto\"",
         "MyApp: RestartDelay 1000 -> 2000", "MyApp: Environment [] -> [\"A=1\", \"B=two words\"]"}},
-      {kMyApp + "2000}", "", kExitOk, 0, {}},
-      {kMyApp + "3000}",
+      {{}, kMyApp + "2000}", "", kExitOk, 0, {}},
+      {{},
+       kMyApp + "3000}",
        " --check",
        kExitChanged,
        0,
        {"MyApp: RestartDelay 2000 -> 3000", "(--check: nothing was changed)"}},
-      {kMyApp + "3000}", "", kExitChanged, 1, {"MyApp: RestartDelay 2000 -> 3000"}},
+      {{}, kMyApp + "3000}", "", kExitChanged, 1, {"MyApp: RestartDelay 2000 -> 3000"}},
+      // A value of the wrong type, mended.
+      {[&] { fake.SetValue(strKey, "StopTimeout", platform::kRegSz, std::string("x\0", 2)); },
+       kMyApp + "3000}",
+       "",
+       kExitChanged,
+       1,
+       {"MyApp: StopTimeout (unreadable) -> 15000"}},
+      // A running service whose settings changed is restarted.
+      {[&] { Run("start MyApp"); },
+       kMyApp + "3000, \"Description\": \"x\"}",
+       " --restart",
+       kExitChanged,
+       -1,
+       {"MyApp: Description \"\" -> \"x\"", "MyApp: restarted"}},
+      {{}, kMyApp + "3000, \"Description\": \"x\"}", " --restart", kExitOk, 0, {}},
       // Left out: back to the default, the value deleted.
-      {R"({"Name": "MyApp", "DisplayName": "My App", "Startup": "delayed-auto",
+      {{},
+       R"({"Name": "MyApp", "DisplayName": "My App", "Startup": "delayed-auto",
            "Runfile": "C:\\App\\app.exe", "Arguments": "--port 8080 \"a  b\" 50%"})",
        "",
        kExitChanged,
-       2,
-       {"MyApp: RestartDelay 3000 -> 1000", "MyApp: Environment [\"A=1\", \"B=two words\"] -> []"}},
-      {R"({"Name": "MyApp", "Runfile": "C:\\App\\app.exe", "Account": ".\\svc",
+       3,
+       {"MyApp: Description \"x\" -> \"\"", "MyApp: RestartDelay 3000 -> 1000",
+        "MyApp: Environment [\"A=1\", \"B=two words\"] -> []"}},
+      {{},
+       R"({"Name": "MyApp", "Runfile": "C:\\App\\app.exe", "Account": ".\\svc",
            "AccountPasswordFrom": "env:MYAPP_PASSWORD"})",
        "",
        kExitChanged,
@@ -92,14 +115,16 @@ TEST_F(ApplyTest, ChangesOnlyWhatDiffersAndSaysWhat) {
        {"MyApp: DisplayName \"My App\" -> \"MyApp\"", "MyApp: Startup \"delayed-auto\" -> \"auto\"",
         "MyApp: Account \"LocalSystem\" -> \".\\svc\"",
         "MyApp: Arguments \"--port 8080 \"a  b\" 50%\" -> \"\""}},
-      {R"({"Name": "MyApp", "Ensure": "absent"}, {"Name": "Other", "Ensure": "ABSENT"})",
+      {{},
+       R"({"Name": "MyApp", "Ensure": "absent"}, {"Name": "Other", "Ensure": "ABSENT"})",
        "",
        kExitChanged,
        -1,
        {"MyApp: removed"}},
-      {R"({"Name": "MyApp", "Ensure": "absent"})", "", kExitOk, 0, {}},
+      {{}, R"({"Name": "MyApp", "Ensure": "absent"})", "", kExitOk, 0, {}},
   };
   for (const auto& step : kSteps) {
+    if (step.before) step.before();
     const std::string strCase = step.strServices.substr(0, 120) + step.pszOptions;
     EXPECT_EQ(Apply(step.strServices, step.pszOptions), step.nExit) << strCase << "\n"
                                                                     << console.m_strErr;
@@ -224,7 +249,10 @@ TEST_F(ApplyTest, ExportThenApplyElsewhereMakesTheSameService) {
   test::CCapture elsewhereConsole;
   CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
                                  utf8,      applyInput, elsewhereConsole, "9.9"};
-  applyInput.m_files["MyApp.json"] = strExport;
+  // As PowerShell's ">" writes it: UTF-16, little-endian, with its byte order mark.
+  std::string strUtf16 = "\xFF\xFE";
+  for (char ch : strExport) strUtf16 += std::string{ch, '\0'};
+  applyInput.m_files["MyApp.json"] = strUtf16;
   applyInput.m_variables["MYAPP_PASSWORD"] = "secret";
   EXPECT_EQ(Run(elsewhereTool, elsewhereConsole, "apply MyApp.json"), kExitChanged)
       << elsewhereConsole.m_strErr;
