@@ -241,7 +241,7 @@ TEST_F(ApplyTest, ExportThenApplyElsewhereMakesTheSameService) {
   ASSERT_EQ(Run("export MyApp"), kExitOk) << console.m_strErr;
   const std::string strExport = console.m_strOut;
   EXPECT_EQ(strExport.find('\xE9'), std::string::npos);  // ASCII: \u00e9
-  const Json exported = Json::parse(strExport);
+  Json exported = Json::parse(strExport);
   EXPECT_EQ(exported["services"][0]["AccountPasswordFrom"], "env:MYAPP_PASSWORD");
   EXPECT_EQ(exported["services"][0]["StopTimeout"], 15000);  // stored, if at its default
 
