@@ -5,6 +5,12 @@
 
 namespace qm::cli {
 
+CommandContext WithConsole(const CommandContext& context, IConsole& console) {
+  return {context.scm,           context.registry,     context.system,     context.runnerView,
+          context.batchCodePage, context.utf8CodePage, context.applyInput, console,
+          context.commands,      context.pszVersion};
+}
+
 std::string ErrorText(CommandContext& context) {
   return platform::LastErrorText(context.system);
 }

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "cli/apply_input.h"
 #include "cli/batch_code_page.h"
 #include "cli/console.h"
 #include "cli/runner_view.h"
+#include "cli/utf8_code_page.h"
 #include "platform/platform.h"
 #include "service/service_commands.h"
 
@@ -19,10 +21,15 @@ struct CommandContext {
   platform::ISystem& system;
   IRunnerView& runnerView;
   IBatchCodePage& batchCodePage;
+  IUtf8CodePage& utf8CodePage;
+  IApplyInput& applyInput;
   IConsole& console;
   svc::CServiceCommands& commands;
   const char* pszVersion;
 };
+
+// The same seams with another console.
+CommandContext WithConsole(const CommandContext& context, IConsole& console);
 
 // The last error as one line; a system error code as one line.
 std::string ErrorText(CommandContext& context);

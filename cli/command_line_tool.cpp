@@ -30,12 +30,13 @@ std::optional<std::string> ArgumentHolding(std::string_view line,
 
 CCommandLineTool::CCommandLineTool(platform::IServiceManager& scm, platform::IRegistry& registry,
                                    platform::ISystem& system, IRunnerView& runnerView,
-                                   IBatchCodePage& batchCodePage, IConsole& console,
+                                   IBatchCodePage& batchCodePage, IUtf8CodePage& utf8CodePage,
+                                   IApplyInput& applyInput, IConsole& console,
                                    const char* pszVersion)
     : m_platform{scm, registry, system},
       m_commands(m_platform),
-      m_context{scm, registry, system, runnerView, batchCodePage, console, m_commands, pszVersion} {
-}
+      m_context{scm,          registry,   system,  runnerView, batchCodePage,
+                utf8CodePage, applyInput, console, m_commands, pszVersion} {}
 
 int CCommandLineTool::Run(std::string_view commandLine,
                           const std::vector<std::size_t>& unrepresentable) {

@@ -8,10 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/apply_input.h"
 #include "cli/batch_code_page.h"
 #include "cli/command_context.h"
 #include "cli/console.h"
 #include "cli/runner_view.h"
+#include "cli/utf8_code_page.h"
 #include "platform/platform.h"
 #include "service/service_commands.h"
 
@@ -21,7 +23,8 @@ class CCommandLineTool {
  public:
   CCommandLineTool(platform::IServiceManager& scm, platform::IRegistry& registry,
                    platform::ISystem& system, IRunnerView& runnerView,
-                   IBatchCodePage& batchCodePage, IConsole& console, const char* pszVersion);
+                   IBatchCodePage& batchCodePage, IUtf8CodePage& utf8CodePage,
+                   IApplyInput& applyInput, IConsole& console, const char* pszVersion);
 
   // Runs one whole command line (program name first); returns the exit code. unrepresentable:
   // the places in the line of characters that the system's ANSI code page could not hold

@@ -20,6 +20,8 @@ constexpr ArgumentSpec kGetArguments[] = {Required("<name>", "a service name", &
 constexpr ArgumentSpec kResetArguments[] = {Required("<name>", "a service name", &P::strName),
                                             Required("<setting>", "a setting", &P::strSetting)};
 constexpr ArgumentSpec kHelpArguments[] = {Optional("[<command>]", &P::strTopic)};
+constexpr ArgumentSpec kExportArguments[] = {Rest("[<name>...]", nullptr)};
+constexpr ArgumentSpec kApplyArguments[] = {Required("<file>", "a file", &P::strFile)};
 
 constexpr OptionSpec kInstallOptions[] = {TextOption("--display-name", "T", &P::displayName),
                                           ChoiceOption("--startup", "auto|manual", &P::startup),
@@ -33,8 +35,13 @@ constexpr OptionSpec kWaitOptions[] = {SecondsOption("--timeout", "S", &P::dwTim
                                        FlagOption("--no-wait", &P::bNoWait)};
 // status has nothing to wait for, but has always taken start's options.
 constexpr OptionSpec kStatusOptions[] = {
-    SecondsOption("--timeout", "S", &P::dwTimeoutSeconds, true),
+    FlagOption("--json", &P::bJson), SecondsOption("--timeout", "S", &P::dwTimeoutSeconds, true),
     FlagOption("--no-wait", &P::bNoWait, true)};
+constexpr OptionSpec kJsonOptions[] = {FlagOption("--json", &P::bJson)};
+constexpr OptionSpec kExportOptions[] = {FlagOption("--all", &P::bAll)};
+constexpr OptionSpec kApplyOptions[] = {
+    FlagOption("--check", &P::bCheck), FlagOption("--restart", &P::bRestart),
+    FlagOption("--force", &P::bForce), FlagOption("--json", &P::bJson)};
 
 constexpr const char* kInstallHelp =
     "  Installs <program> as the service <name>, run by carrack.exe. Options come first, and\n"
@@ -71,8 +78,10 @@ constexpr CommandSpec kCommands[] = {
     {.pszName = "get",
      .pfnRun = RunGet,
      .arguments = kGetArguments,
+     .options = kJsonOptions,
      .bListsSettings = true,
-     .pszHelp = "  Prints one setting, or every setting with its value."},
+     .pszHelp = "  Prints one setting, or every setting with its value. With --json: one object,\n"
+                "  Name and the settings named and typed as in apply's file, defaults included."},
     {.pszName = "reset",
      .pfnRun = RunReset,
      .bNeedsAdministrator = true,
@@ -107,14 +116,41 @@ constexpr CommandSpec kCommands[] = {
          "  due, how many restarts in a row), or the exit code it stopped with.\n"
          "  Exit code: 0 running (the program runs, or the runner does not say), 3 stopped,\n"
          "  4 starting, stopping or paused, 5 running but the program waits to be restarted,\n"
-         "  1 failure."},
+         "  1 failure. With --json: one object (Name, State, ProgramState, ProcessId, Since,\n"
+         "  LastExitCode, RestartsInRow, NextStart; times in UTC), the same exit codes."},
     {.pszName = "list",
      .pfnRun = RunList,
-     .pszHelp = "  Lists the services installed by Quillmont with state and program."},
+     .options = kJsonOptions,
+     .pszHelp = "  Lists the services installed by Quillmont with state and program. With --json:\n"
+                "  an array of status's objects, each with its Runfile."},
     {.pszName = "dump",
      .pfnRun = RunDump,
      .arguments = kName,
      .pszHelp = "  Prints the commands (a cmd script) that recreate the service and its settings."},
+    {.pszName = "export",
+     .pfnRun = RunExport,
+     .arguments = kExportArguments,
+     .options = kExportOptions,
+     .pszHelp =
+         "  Prints the services (--all: every one Quillmont installed) as a file for apply:\n"
+         "  JSON, each service's settings that are not at their default, Name, Runfile and\n"
+         "  Startup always, keys in a fixed order. A user account's password is not in it:\n"
+         "  \"AccountPasswordFrom\": \"env:NAME\" names the variable apply takes it from."},
+    {.pszName = "apply",
+     .pfnRun = RunApply,
+     .bNeedsAdministrator = true,
+     .arguments = kApplyArguments,
+     .options = kApplyOptions,
+     .pszHelp =
+         "  Makes each service the file names as the file says: creates it as install does,\n"
+         "  changes only the values that differ, puts the settings its entry leaves out back to\n"
+         "  their default, and removes an entry marked \"Ensure\": \"absent\" (one Quillmont did\n"
+         "  not install, or a disabled one, only with --force). Services the file does not name\n"
+         "  are left alone. The whole file is checked before anything is changed. One line a\n"
+         "  change; --check changes nothing and tells what would change; --restart restarts a\n"
+         "  running service whose settings changed; --json prints the changes as JSON.\n"
+         "  Exit code: 0 nothing to change, 8 changed (with --check: would change), 1 failure,\n"
+         "  2 usage."},
     {.pszName = "rotate",
      .pfnRun = RunRotate,
      .bNeedsAdministrator = true,

@@ -19,6 +19,8 @@ int RunRestart(CommandContext& context, const ParsedCommand& cmd);
 int RunStatus(CommandContext& context, const ParsedCommand& cmd);
 int RunList(CommandContext& context, const ParsedCommand& cmd);
 int RunDump(CommandContext& context, const ParsedCommand& cmd);
+int RunExport(CommandContext& context, const ParsedCommand& cmd);
+int RunApply(CommandContext& context, const ParsedCommand& cmd);
 int RunRotate(CommandContext& context, const ParsedCommand& cmd);
 int RunHelp(CommandContext& context, const ParsedCommand& cmd);
 int RunVersion(CommandContext& context, const ParsedCommand& cmd);

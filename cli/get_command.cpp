@@ -4,11 +4,33 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/json.h"
 #include "cli/runner_values.h"
 #include "cli/service_access.h"
 #include "cli/service_settings.h"
+#include "cli/service_state.h"
+#include "cli/services_file.h"
 
 namespace qm::cli {
+
+namespace {
+
+// Name and the settings asked for, each as apply's file holds it.
+int PrintJson(CommandContext& context, const std::string& strName,
+              const std::vector<Setting>& settings) {
+  ServiceState state;
+  Json all;
+  if (!ReadServiceState(context, strName, &state) || !CheckReadable(context, strName, state) ||
+      !WriteServiceObject(context, strName, state, true, &all)) {
+    return kExitFailure;
+  }
+  Json object = {{"Name", all["Name"]}};
+  for (const Setting& setting : settings) object[setting.pszName] = all[setting.pszName];
+  context.console.Out(JsonText(settings.size() == 1 ? object : all, true));
+  return kExitOk;
+}
+
+}  // namespace
 
 int RunGet(CommandContext& context, const ParsedCommand& cmd) {
   {
@@ -29,6 +51,7 @@ int RunGet(CommandContext& context, const ParsedCommand& cmd) {
     }
     settings.push_back(setting);
   }
+  if (cmd.bJson) return PrintJson(context, cmd.strName, settings);
   const bool bOne = !cmd.strSetting.empty();
   for (const Setting& setting : settings) {
     std::string strText;

@@ -16,12 +16,6 @@ namespace qm::cli {
 
 namespace {
 
-// The Parameters key is reached by its whole path through the registry's ANSI calls, here and
-// in the runner, which take at most MAX_PATH characters with the NUL. The manager itself takes
-// names of 256 characters, but a name whose key path is longer would leave a service whose
-// settings can be neither written nor read.
-constexpr std::size_t kMaxParametersPath = 259;
-
 // A value of install checked as set checks the same setting, so that what one accepts the
 // other does and a dump's script always replays.
 bool CheckAsSetting(const char* pszSetting, const std::string& strValue, std::string* pError) {
@@ -45,14 +39,12 @@ int RunInstall(CommandContext& context, const ParsedCommand& cmd) {
   const std::string strDependencies = cmd.dependencies.value_or("");
   // The window's form limits its fields further; here the limits are those of the Service
   // Control Manager and the runner.
-  if (cmd.strName.empty() || contract::ParametersKeyPath(cmd.strName).size() > kMaxParametersPath) {
-    const std::size_t cchMax = kMaxParametersPath - contract::ParametersKeyPath("").size();
-    return Fail(context, "The service name takes 1 to " + std::to_string(cchMax) +
-                             " characters; nothing was installed.");
+  std::string strError;
+  if (!CheckNameLength(cmd.strName, &strError)) {
+    return Fail(context, strError + "; nothing was installed.");
   }
   for (const auto& [pszSetting, pText] : {std::pair{setting::kDisplayName, &strDisplayName},
                                           std::pair{setting::kDependencies, &strDependencies}}) {
-    std::string strError;
     if (!CheckAsSetting(pszSetting, *pText, &strError)) {
       return Fail(context, strError + "; nothing was installed.");
     }

@@ -5,6 +5,9 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/json.h"
+#include "cli/services_file.h"
+#include "cli/status_json.h"
 #include "cli/status_line.h"
 #include "cli/status_report.h"
 #include "cli/stored_parameters.h"
@@ -14,33 +17,55 @@ namespace qm::cli {
 
 namespace {
 
+const contract::RunnerValue& kInstallerValue =
+    *contract::FindRunnerValue(contract::value::kInstaller);
 const contract::RunnerValue& kRunfileValue = *contract::FindRunnerValue(contract::value::kRunfile);
-
-struct ListedState {
-  std::uint32_t dwState = 0;
-  std::uint32_t dwProcessId = 0;
-};
 
 // The service names of the manager compare without regard to letter case.
 class CStateSink : public platform::IServiceListSink {
  public:
-  void OnService(const char* name, std::uint32_t currentState, std::uint32_t processId) override {
-    m_states[name] = {currentState, processId};
+  void OnService(const char* name, const platform::ServiceStatus& status) override {
+    m_states[name] = status;
   }
-  std::map<std::string, ListedState, CaseBlindLess> m_states;
+  std::map<std::string, platform::ServiceStatus, CaseBlindLess> m_states;
 };
+
+struct Listed {
+  std::string strName;
+  std::string strProgram;
+  bool operator<(const Listed& other) const { return strName < other.strName; }
+};
+
+// Whether the window's marker test takes the service as ours, and its Runfile (a program that
+// cannot be read shows as none: list tells what it can of every service), with its key opened
+// once: thousands of services are read.
+bool ReadOwn(CommandContext& context, const std::string& strName, std::string* pProgram) {
+  CStoredParameters key(context.registry, context.system);
+  if (key.Open(strName) != platform::kErrorSuccess) return false;
+  runner::RunnerSettings settings;
+  runner::RunnerFailure failure;
+  if (!runner::ReadRunnerValue(key, kInstallerValue, &settings, &failure) ||
+      !svc::CServiceCommands::IsOwnMarker(settings.strInstaller)) {
+    return false;
+  }
+  if (!runner::ReadRunnerValue(key, kRunfileValue, &settings, &failure))
+    settings.strRunfile.clear();
+  *pProgram = settings.strRunfile;
+  return true;
+}
 
 }  // namespace
 
-int RunList(CommandContext& context, const ParsedCommand& /*cmd*/) {
+int RunList(CommandContext& context, const ParsedCommand& cmd) {
   // The window's own enumeration and marker test decide which services are ours.
   context.commands.LoadServiceList();
   const svc::RegisteredServiceList* pList = context.commands.ServiceList();
-  std::vector<std::string> names;
+  std::vector<Listed> listed;
   for (const std::string& strName : pList->Names()) {
-    if (context.commands.IsOwnInstall(strName.c_str()) != 0) names.push_back(strName);
+    std::string strProgram;
+    if (ReadOwn(context, strName, &strProgram)) listed.push_back({strName, strProgram});
   }
-  std::sort(names.begin(), names.end());
+  std::sort(listed.begin(), listed.end());
 
   // Every state in one request: one request per service costs seconds with thousands.
   CStateSink states;
@@ -58,31 +83,37 @@ int RunList(CommandContext& context, const ParsedCommand& /*cmd*/) {
     }
   }
   std::size_t cchName = 4;
-  for (const std::string& strName : names) cchName = std::max(cchName, strName.size());
+  for (const Listed& service : listed) cchName = std::max(cchName, service.strName.size());
 
   std::string strOut;
-  for (const std::string& strName : names) {
+  Json services = Json::array();
+  for (const auto& [strName, strProgram] : listed) {
     auto it = states.m_states.find(strName);
     // A key left behind without its service has no state. A running service whose runner
     // waits to start its program again says so, as status does.
+    const RunnerView view =
+        it != states.m_states.end() ? ReadRunnerView(context, strName, it->second) : RunnerView();
+    if (cmd.bJson) {
+      Json name = strName;
+      Json program = strProgram;
+      ValueToJson(context, strName, &name);
+      ValueToJson(context, strProgram, &program);
+      Json object =
+          StatusObject(name.get<std::string>(),
+                       it != states.m_states.end() ? it->second : platform::ServiceStatus(), view);
+      if (it == states.m_states.end()) object["State"] = "not registered";
+      object["Runfile"] = std::move(program);
+      services.push_back(std::move(object));
+      continue;
+    }
     std::string strState = "not registered";
     if (it != states.m_states.end()) {
-      strState = ListStateWord(it->second.dwState);
-      contract::RunnerState runnerState;
-      if (it->second.dwState == platform::kServiceRunning && it->second.dwProcessId != 0 &&
-          context.runnerView.Read(it->second.dwProcessId, RunnerAccountOf(context, strName),
-                                  &runnerState) == RunnerViewRead::kRead &&
-          runnerState.phase == contract::state::Phase::kRestarting) {
+      strState = ListStateWord(it->second.currentState);
+      if (view.read == RunnerViewRead::kRead &&
+          view.state.phase == contract::state::Phase::kRestarting) {
         strState = "restarting";
       }
     }
-    // A program that cannot be read shows as none: list tells what it can of every service.
-    CStoredParameters key(context.registry, context.system);
-    runner::RunnerSettings settings;
-    runner::RunnerFailure failure;
-    const bool bRead = key.Open(strName) == platform::kErrorSuccess &&
-                       runner::ReadRunnerValue(key, kRunfileValue, &settings, &failure);
-    const std::string strProgram = bRead ? settings.strRunfile : std::string();
     std::string strLine = strName;
     strLine.append(cchName + 2 - strName.size(), ' ');
     strLine += strState;
@@ -90,7 +121,9 @@ int RunList(CommandContext& context, const ParsedCommand& /*cmd*/) {
     strLine += strProgram;
     strOut += strLine + '\n';
   }
-  if (!strOut.empty()) {
+  if (cmd.bJson) {
+    context.console.Out(JsonText(services, true));
+  } else if (!strOut.empty()) {
     strOut.pop_back();
     context.console.Out(strOut);
   }

@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "cli/command_line_tool.h"
+#include "cli/win32_apply_input.h"
 #include "cli/win32_batch_code_page.h"
 #include "cli/win32_runner_view.h"
+#include "cli/win32_utf8_code_page.h"
 #include "platform/win32_platform.h"
 #include "quillmont_version.h"
 
@@ -76,9 +78,11 @@ int main() {
   qm::platform::CWin32System system;
   qm::cli::CWin32RunnerView runnerView;
   qm::cli::CWin32BatchCodePage batchCodePage;
+  qm::cli::CWin32Utf8CodePage utf8CodePage;
+  qm::cli::CWin32ApplyInput applyInput;
   CStdConsole console;
-  qm::cli::CCommandLineTool tool(scm, registry, system, runnerView, batchCodePage, console,
-                                 QM_VERSION_STRING);
+  qm::cli::CCommandLineTool tool(scm, registry, system, runnerView, batchCodePage, utf8CodePage,
+                                 applyInput, console, QM_VERSION_STRING);
   std::vector<std::size_t> unrepresentable;
   const std::string strLine = NarrowCommandLine(&unrepresentable);
   return tool.Run(strLine, unrepresentable);

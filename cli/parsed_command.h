@@ -22,6 +22,7 @@ struct ParsedCommand {
   std::string strSetting;  // set, get, reset
   std::string strProgram;  // install
   std::string strTopic;    // help: the command asked about
+  std::string strFile;     // apply
   // What follows the fixed arguments (install: the program's arguments; set: the data): as
   // typed, and as split.
   std::string strRest;
@@ -34,6 +35,10 @@ struct ParsedCommand {
   bool bForce = false;
   std::uint32_t dwTimeoutSeconds = kDefaultTimeoutSeconds;
   bool bNoWait = false;
+  bool bJson = false;     // status, list, get, apply: one JSON document instead of lines
+  bool bAll = false;      // export: every service of ours
+  bool bCheck = false;    // apply: change nothing, say what would change
+  bool bRestart = false;  // apply: restart a running service whose settings changed
 };
 
 }  // namespace qm::cli

@@ -3,26 +3,10 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/force_confirm.h"
 #include "cli/outcome_line.h"
 
 namespace qm::cli {
-
-namespace {
-
-// The first question is the command itself; the second, for a service that is not ours or
-// does not start automatically or on demand, is answered by --force.
-class CForceConfirm : public svc::IRemoveConfirm {
- public:
-  explicit CForceConfirm(bool bForce) : m_bForce(bForce) {}
-  bool Confirm(svc::RemoveQuestion question, const std::string& /*strText*/) override {
-    return question == svc::RemoveQuestion::kConfirm || m_bForce;
-  }
-
- private:
-  bool m_bForce;
-};
-
-}  // namespace
 
 int RunRemove(CommandContext& context, const ParsedCommand& cmd) {
   CForceConfirm confirm(cmd.bForce);

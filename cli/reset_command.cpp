@@ -7,7 +7,6 @@
 #include "cli/runner_values.h"
 #include "cli/service_access.h"
 #include "cli/service_settings.h"
-#include "cli/service_words.h"
 #include "cli/stored_parameters.h"
 
 namespace qm::cli {
@@ -20,36 +19,16 @@ int RunReset(CommandContext& context, const ParsedCommand& cmd) {
   }
   if (!CheckOwnService(context, cmd.strName)) return kExitFailure;
   bool bOk = false;
-  SettingData data;
-  switch (setting.kind) {
-    case SettingKind::kRunnerValue:
-      if (setting.pValue->pszName == std::string_view(contract::value::kRunfile)) {
-        return Fail(context, "Runfile has no default; set it to the program instead.");
-      }
-      // The values the runner needs are reset to empty; the others are deleted.
-      if (setting.pValue->bRequired) {
-        const runner::StoredValue empty = StringValue("");
-        bOk = EditRunnerValue(context, cmd.strName, *setting.pValue, &empty);
-      } else {
-        bOk = EditRunnerValue(context, cmd.strName, *setting.pValue, nullptr);
-      }
-      break;
-    case SettingKind::kDisplayName:
-      data.strText = cmd.strName;
-      bOk = ChangeServiceSetting(context, cmd.strName, setting, data);
-      break;
-    case SettingKind::kStartup:
-      data.startup = StartupChoice::kAuto;
-      bOk = ChangeServiceSetting(context, cmd.strName, setting, data);
-      break;
-    case SettingKind::kAccount:
-      data.strText = kLocalSystem;
-      bOk = ChangeServiceSetting(context, cmd.strName, setting, data);
-      break;
-    case SettingKind::kDescription:
-    case SettingKind::kDependencies:
-      bOk = ChangeServiceSetting(context, cmd.strName, setting, data);
-      break;
+  if (setting.kind != SettingKind::kRunnerValue) {
+    bOk = ChangeServiceSetting(context, cmd.strName, setting, DefaultData(setting, cmd.strName));
+  } else if (setting.pValue->pszName == std::string_view(contract::value::kRunfile)) {
+    return Fail(context, "Runfile has no default; set it to the program instead.");
+  } else if (setting.pValue->bRequired) {
+    // The values the runner needs are reset to empty; the others are deleted.
+    const runner::StoredValue empty = StringValue("");
+    bOk = EditRunnerValue(context, cmd.strName, *setting.pValue, &empty);
+  } else {
+    bOk = EditRunnerValue(context, cmd.strName, *setting.pValue, nullptr);
   }
   if (!bOk) return kExitFailure;
   context.console.Out(std::string(setting.pszName) + " of " + cmd.strName + " reset.");

@@ -39,17 +39,12 @@ bool CheckRunnerEdit(CommandContext& context, const std::string& strName,
   } else {
     edited.Erase(value.pszName);
   }
-  const auto judge = [](runner::IValueSource& source, runner::RunnerFailure* pFailure) {
-    runner::RunnerSettings settings;
-    return runner::ReadRunnerSettings(source, &settings, pFailure) &&
-           runner::CheckRunnerSettings(settings, pFailure);
-  };
   runner::RunnerFailure after;
-  if (judge(edited, &after)) return true;
+  if (RunnerWouldAccept(edited, &after)) return true;
   // A problem that the stored values have already is not this edit's: values are mended one
   // at a time.
   runner::RunnerFailure before;
-  if (!judge(stored, &before) && before.kind == after.kind &&
+  if (!RunnerWouldAccept(stored, &before) && before.kind == after.kind &&
       before.strSubject == after.strSubject && before.strDetail == after.strDetail) {
     return true;
   }
@@ -71,33 +66,6 @@ long OpenForWrite(CommandContext& context, const std::string& strName, platform:
   if (lResult == platform::kErrorSuccess)
     *pKey = platform::OwnKey(context.registry, context.system, hRaw);
   return lResult;
-}
-
-bool WriteParameter(CommandContext& context, const std::string& strName, const char* pszValue,
-                    std::uint32_t dwType, const std::string& data) {
-  platform::CRegKey key;
-  long lResult = OpenForWrite(context, strName, &key);
-  if (lResult == platform::kErrorSuccess) {
-    lResult = context.registry.SetValue(key.get(), pszValue, dwType,
-                                        reinterpret_cast<const unsigned char*>(data.data()),
-                                        static_cast<std::uint32_t>(data.size()));
-  }
-  if (lResult == platform::kErrorSuccess) return true;
-  Fail(context, "Could not write " + std::string(pszValue) + " of " + strName + ". " +
-                    ErrorText(context, static_cast<std::uint32_t>(lResult)));
-  return false;
-}
-
-bool DeleteParameter(CommandContext& context, const std::string& strName, const char* pszValue) {
-  platform::CRegKey key;
-  long lResult = OpenForWrite(context, strName, &key);
-  if (lResult == platform::kErrorSuccess)
-    lResult = context.registry.DeleteValue(key.get(), pszValue);
-  // A value that is not there is at its default already.
-  if (lResult == platform::kErrorSuccess || lResult == platform::kErrorFileNotFound) return true;
-  Fail(context, "Could not reset " + std::string(pszValue) + " of " + strName + ". " +
-                    ErrorText(context, static_cast<std::uint32_t>(lResult)));
-  return false;
 }
 
 }  // namespace
@@ -126,8 +94,36 @@ bool RunnerValueText(CommandContext& context, const std::string& strName,
 bool EditRunnerValue(CommandContext& context, const std::string& strName,
                      const contract::RunnerValue& value, const runner::StoredValue* pNew) {
   if (!CheckRunnerEdit(context, strName, value, pNew)) return false;
-  return pNew != nullptr ? WriteParameter(context, strName, value.pszName, pNew->dwType, pNew->data)
-                         : DeleteParameter(context, strName, value.pszName);
+  RunnerEdit edit{&value, std::nullopt};
+  if (pNew != nullptr) edit.value = *pNew;
+  return WriteRunnerEdits(context, strName, {&edit, 1});
+}
+
+bool WriteRunnerEdits(CommandContext& context, const std::string& strName,
+                      std::span<const RunnerEdit> edits) {
+  platform::CRegKey key;
+  const long lOpen = OpenForWrite(context, strName, &key);
+  for (const RunnerEdit& edit : edits) {
+    const char* pszValue = edit.pValue->pszName;
+    long lResult = lOpen;
+    if (lResult == platform::kErrorSuccess && edit.value) {
+      const std::string& data = edit.value->data;
+      lResult = context.registry.SetValue(key.get(), pszValue, edit.value->dwType,
+                                          reinterpret_cast<const unsigned char*>(data.data()),
+                                          static_cast<std::uint32_t>(data.size()));
+    } else if (lResult == platform::kErrorSuccess) {
+      lResult = context.registry.DeleteValue(key.get(), pszValue);
+    }
+    // A value that is not there is at its default already.
+    if (!edit.value && lResult == platform::kErrorFileNotFound) lResult = platform::kErrorSuccess;
+    if (lResult != platform::kErrorSuccess) {
+      Fail(context, std::string(edit.value ? "Could not write " : "Could not reset ") + pszValue +
+                        " of " + strName + ". " +
+                        ErrorText(context, static_cast<std::uint32_t>(lResult)));
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace qm::cli

@@ -3,6 +3,8 @@
 // runner's own parser (cli/stored_parameters.h), and edited only when the runner, reading the
 // edited values at its next start, would take them.
 
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,5 +25,15 @@ bool RunnerValueText(CommandContext& context, const std::string& strName,
 // and when the write fails, says why and returns false with nothing changed.
 bool EditRunnerValue(CommandContext& context, const std::string& strName,
                      const contract::RunnerValue& value, const runner::StoredValue* pNew);
+
+// One runner value to write (value), or to delete (none).
+struct RunnerEdit {
+  const contract::RunnerValue* pValue = nullptr;
+  std::optional<runner::StoredValue> value;
+};
+// Writes edits judged already, in order, with the Parameters key opened once; at the first
+// that fails says why and returns false (the ones before it are written).
+bool WriteRunnerEdits(CommandContext& context, const std::string& strName,
+                      std::span<const RunnerEdit> edits);
 
 }  // namespace qm::cli

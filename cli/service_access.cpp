@@ -11,8 +11,14 @@ bool OpenService(CommandContext& context, const std::string& strName, std::uint3
     Fail(context, "Could not open Service Control Manager. " + ErrorText(context));
     return false;
   }
+  return OpenService(context, manager->get(), strName, dwAccess, service);
+}
+
+bool OpenService(CommandContext& context, platform::Handle hManager, const std::string& strName,
+                 std::uint32_t dwAccess, platform::CScHandle* service) {
+  platform::IServiceManager& scm = context.scm;
   *service = platform::OwnScHandle(scm, context.system,
-                                   scm.OpenService(manager->get(), strName.c_str(), dwAccess));
+                                   scm.OpenService(hManager, strName.c_str(), dwAccess));
   if (!*service) {
     const std::uint32_t dwError = context.system.GetLastError();
     if (dwError == static_cast<std::uint32_t>(platform::kErrorServiceDoesNotExist)) {

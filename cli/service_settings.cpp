@@ -72,29 +72,26 @@ bool ChangeStartup(CommandContext& context, const std::string& strName, platform
   return true;
 }
 
-}  // namespace
-
-bool ServiceSettingText(CommandContext& context, const std::string& strName, SettingKind kind,
-                        std::string* pText) {
+// One of the service's own settings, hService open for reading its configuration; pKnown: its
+// configuration when read already.
+bool ReadSetting(CommandContext& context, const std::string& strName, platform::Handle hService,
+                 SettingKind kind, const platform::ServiceConfigInfo* pKnown, std::string* pText) {
   platform::IServiceManager& scm = context.scm;
-  platform::CScHandle manager;
-  platform::CScHandle service;
-  if (!OpenService(context, strName, platform::kServiceQueryConfig, &manager, &service))
-    return false;
   if (kind == SettingKind::kDescription) {
     char szDescription[4096];
-    if (!scm.QueryDescription(service.get(), szDescription, sizeof(szDescription))) {
+    if (!scm.QueryDescription(hService, szDescription, sizeof(szDescription))) {
       Fail(context, "Could not read the description of " + strName + ". " + ErrorText(context));
       return false;
     }
     *pText = szDescription;
     return true;
   }
-  platform::ServiceConfigInfo info;
-  if (!scm.QueryConfig(service.get(), &info)) {
+  platform::ServiceConfigInfo read;
+  if (pKnown == nullptr && !scm.QueryConfig(hService, &read)) {
     Fail(context, "Could not read the configuration of " + strName + ". " + ErrorText(context));
     return false;
   }
+  const platform::ServiceConfigInfo& info = pKnown != nullptr ? *pKnown : read;
   switch (kind) {
     case SettingKind::kDisplayName:
       *pText = info.szDisplayName;
@@ -102,7 +99,7 @@ bool ServiceSettingText(CommandContext& context, const std::string& strName, Set
     case SettingKind::kStartup: {
       // A system without delayed starts has none.
       bool bDelayed = false;
-      if (!scm.QueryDelayedAutoStart(service.get(), &bDelayed)) bDelayed = false;
+      if (!scm.QueryDelayedAutoStart(hService, &bDelayed)) bDelayed = false;
       *pText = StartupWord(info.startType, bDelayed);
       break;
     }
@@ -125,6 +122,42 @@ bool ServiceSettingText(CommandContext& context, const std::string& strName, Set
       break;
     default:
       break;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ServiceSettingText(CommandContext& context, const std::string& strName, SettingKind kind,
+                        std::string* pText) {
+  platform::CScHandle manager;
+  platform::CScHandle service;
+  if (!OpenService(context, strName, platform::kServiceQueryConfig, &manager, &service))
+    return false;
+  return ReadSetting(context, strName, service.get(), kind, nullptr, pText);
+}
+
+bool ServiceSettingTexts(CommandContext& context, const std::string& strName,
+                         std::map<SettingKind, std::string>* pTexts, platform::Handle hService,
+                         const platform::ServiceConfigInfo* pInfo) {
+  platform::CScHandle manager;
+  platform::CScHandle service;
+  platform::ServiceConfigInfo info;
+  if (hService == platform::kNoHandle) {
+    if (!OpenService(context, strName, platform::kServiceQueryConfig, &manager, &service)) {
+      return false;
+    }
+    hService = service.get();
+    if (!context.scm.QueryConfig(hService, &info)) {
+      Fail(context, "Could not read the configuration of " + strName + ". " + ErrorText(context));
+      return false;
+    }
+    pInfo = &info;
+  }
+  for (SettingKind kind :
+       {SettingKind::kDisplayName, SettingKind::kDescription, SettingKind::kStartup,
+        SettingKind::kDependencies, SettingKind::kAccount}) {
+    if (!ReadSetting(context, strName, hService, kind, pInfo, &(*pTexts)[kind])) return false;
   }
   return true;
 }

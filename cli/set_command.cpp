@@ -10,23 +10,6 @@
 
 namespace qm::cli {
 
-namespace {
-
-// The registry value that the checked data of a runner value is written as.
-runner::StoredValue StoredValueOf(const contract::RunnerValue& value, const SettingData& data) {
-  switch (value.type) {
-    case contract::ValueType::kDword:
-      return DwordValue(data.dwValue);
-    case contract::ValueType::kMultiString:
-      return ListValue(data.strList);
-    case contract::ValueType::kString:
-      break;
-  }
-  return StringValue(data.strText);
-}
-
-}  // namespace
-
 int RunSet(CommandContext& context, const ParsedCommand& cmd) {
   Setting setting;
   if (!FindSetting(cmd.strSetting, &setting)) {

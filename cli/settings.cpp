@@ -116,6 +116,20 @@ std::vector<Setting> AllSettings() {
   return settings;
 }
 
+SettingData DefaultData(const Setting& setting, const std::string& strName) {
+  SettingData data;
+  if (setting.kind == SettingKind::kDisplayName) data.strText = strName;
+  if (setting.kind == SettingKind::kAccount) data.strText = kLocalSystem;
+  data.startup = StartupChoice::kAuto;
+  return data;
+}
+
+bool CheckNameLength(std::string_view name, std::string* error) {
+  if (!name.empty() && contract::ParametersKeyPath(name).size() <= kMaxParametersPath) return true;
+  const std::size_t cchMax = kMaxParametersPath - contract::ParametersKeyPath("").size();
+  return Refuse(error, "The service name takes 1 to " + std::to_string(cchMax) + " characters");
+}
+
 bool ParseDword(std::string_view text, std::uint32_t* value) {
   int nBase = 10;
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {

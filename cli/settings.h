@@ -50,6 +50,18 @@ struct SettingData {
 bool ParseSettingData(const Setting& setting, std::string_view raw,
                       const std::vector<Token>& tokens, SettingData* data, std::string* error);
 
+// What reset leaves of one of the service's own settings (the name is strName): DisplayName
+// the name, Startup auto, Account LocalSystem, Description and Dependencies empty.
+SettingData DefaultData(const Setting& setting, const std::string& strName);
+
+// The Parameters key is reached by its whole path through the registry's ANSI calls, by the
+// tool and by the runner, which take at most MAX_PATH characters with the NUL. The manager
+// itself takes names of 256 characters, but a name whose key path is longer would leave a
+// service whose settings can be neither written nor read.
+inline constexpr std::size_t kMaxParametersPath = 259;
+// Whether a new service may have this name as far as its key path goes; says why not.
+bool CheckNameLength(std::string_view name, std::string* error);
+
 // A DWORD in decimal (or 0x hexadecimal), no sign, no blanks, at most 0xFFFFFFFF.
 bool ParseDword(std::string_view text, std::uint32_t* value);
 // The startup word for a start type and the delayed flag ("boot"/"system" for drivers).

@@ -18,7 +18,7 @@ int RunStatus(CommandContext& context, const ParsedCommand& cmd) {
   if (!context.scm.QueryServiceStatusEx(service.get(), &status)) {
     return Fail(context, "Could not query " + cmd.strName + ". " + ErrorText(context));
   }
-  return ReportStatus(context, cmd.strName, status);
+  return ReportStatus(context, cmd.strName, status, cmd.bJson);
 }
 
 }  // namespace qm::cli

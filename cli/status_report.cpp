@@ -1,5 +1,8 @@
 #include "cli/status_report.h"
 
+#include "cli/json.h"
+#include "cli/services_file.h"
+#include "cli/status_json.h"
 #include "cli/status_line.h"
 #include "platform/platform_handles.h"
 
@@ -19,15 +22,21 @@ RunnerAccount RunnerAccountOf(CommandContext& context, const std::string& strNam
   return account;
 }
 
-int ReportStatus(CommandContext& context, const std::string& strName,
-                 const platform::ServiceStatus& status) {
+RunnerView ReadRunnerView(CommandContext& context, const std::string& strName,
+                          const platform::ServiceStatus& status) {
   RunnerView view;
   if (status.currentState == platform::kServiceRunning && status.processId != 0) {
     view.read =
         context.runnerView.Read(status.processId, RunnerAccountOf(context, strName), &view.state);
-    if (view.read == RunnerViewRead::kRead) {
-      view.started = context.runnerView.LocalTimeOf(view.state.qwStarted);
-    }
+  }
+  return view;
+}
+
+int ReportStatus(CommandContext& context, const std::string& strName,
+                 const platform::ServiceStatus& status, bool bJson) {
+  RunnerView view = ReadRunnerView(context, strName, status);
+  if (view.read == RunnerViewRead::kRead && !bJson) {
+    view.started = context.runnerView.LocalTimeOf(view.state.qwStarted);
   }
   std::string strErrorText;
   if (status.currentState == platform::kServiceStopped && status.win32ExitCode != 0) {
@@ -35,7 +44,13 @@ int ReportStatus(CommandContext& context, const std::string& strName,
   }
   const StatusLine line =
       DescribeStatus(strName, status, view, context.runnerView.Now(), strErrorText);
-  context.console.Out(line.strText);
+  if (!bJson) {
+    context.console.Out(line.strText);
+    return line.nExitCode;
+  }
+  Json name = strName;
+  ValueToJson(context, strName, &name);
+  context.console.Out(JsonText(StatusObject(name.get<std::string>(), status, view), true));
   return line.nExitCode;
 }
 

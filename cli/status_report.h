@@ -6,6 +6,7 @@
 
 #include "cli/command_context.h"
 #include "cli/runner_owner.h"
+#include "cli/status_line.h"
 
 namespace qm::cli {
 
@@ -13,9 +14,13 @@ namespace qm::cli {
 // LocalSystem.
 RunnerAccount RunnerAccountOf(CommandContext& context, const std::string& strName);
 
-// Prints "name: state (...)" with the runner's view when the status names the service's
-// process; returns the status exit code.
+// The runner's view of its program when the status names the service's process.
+RunnerView ReadRunnerView(CommandContext& context, const std::string& strName,
+                          const platform::ServiceStatus& status);
+
+// Prints "name: state (...)" with the runner's view, or (bJson) the same as one JSON object
+// (cli/status_json.h); returns the status exit code.
 int ReportStatus(CommandContext& context, const std::string& strName,
-                 const platform::ServiceStatus& status);
+                 const platform::ServiceStatus& status, bool bJson = false);
 
 }  // namespace qm::cli

@@ -46,6 +46,12 @@ void CStoredParameters::Erase(const char* pszName) {
   m_erased.insert(pszName);
 }
 
+bool RunnerWouldAccept(runner::IValueSource& source, runner::RunnerFailure* pFailure) {
+  runner::RunnerSettings settings;
+  return runner::ReadRunnerSettings(source, &settings, pFailure) &&
+         runner::CheckRunnerSettings(settings, pFailure);
+}
+
 runner::StoredValue DwordValue(std::uint32_t dwValue) {
   std::string data(sizeof(dwValue), '\0');
   std::memcpy(data.data(), &dwValue, sizeof(dwValue));
@@ -58,6 +64,18 @@ runner::StoredValue StringValue(const std::string& strText) {
 
 runner::StoredValue ListValue(const std::string& strEntries) {
   return {runner::kRegMultiSz, strEntries + '\0'};
+}
+
+runner::StoredValue StoredValueOf(const contract::RunnerValue& value, const SettingData& data) {
+  switch (value.type) {
+    case contract::ValueType::kDword:
+      return DwordValue(data.dwValue);
+    case contract::ValueType::kMultiString:
+      return ListValue(data.strList);
+    case contract::ValueType::kString:
+      break;
+  }
+  return StringValue(data.strText);
 }
 
 }  // namespace qm::cli

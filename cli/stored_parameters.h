@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "cli/settings.h"
 #include "platform/platform.h"
 #include "platform/platform_handles.h"
 #include "runner/core/runner_settings.h"
@@ -33,9 +34,15 @@ class CStoredParameters : public runner::IValueSource {
   std::set<std::string> m_erased;
 };
 
+// Whether the runner, reading source at its start, would take the settings: its own parser and
+// its own check; the first refusal in *pFailure otherwise.
+bool RunnerWouldAccept(runner::IValueSource& source, runner::RunnerFailure* pFailure);
+
 // The bytes a registry value of the runner's kind holds for a value's data.
 runner::StoredValue DwordValue(std::uint32_t dwValue);
 runner::StoredValue StringValue(const std::string& strText);
 runner::StoredValue ListValue(const std::string& strEntries);  // entries each NUL-ended
+// The registry value that the checked data of a runner value is written as.
+runner::StoredValue StoredValueOf(const contract::RunnerValue& value, const SettingData& data);
 
 }  // namespace qm::cli

@@ -52,8 +52,9 @@ std::string FullUsage() {
   std::string strText = "Usage: quillmnt <command> ...\n\nCommands:\n";
   for (const CommandSpec& command : Commands()) strText += "  quillmnt " + Synopsis(command) + "\n";
   strText += "  quillmnt --help | --version\n\n" + SettingsText() +
-             "\n\nExit codes: 0 success, 1 failure, 2 usage error. Started without arguments,\n"
-             "quillmnt.exe opens the window.";
+             "\n\nExit codes: 0 success, 1 failure, 2 usage error; status and apply say theirs\n"
+             "(apply: 0 nothing to change, 8 changed). Started without arguments, quillmnt.exe\n"
+             "opens the window.";
   return strText;
 }
 

@@ -136,8 +136,9 @@ struct ChangeServiceArgs {
 class IServiceListSink {
  public:
   virtual ~IServiceListSink() = default;
-  // processId: the service's process while it has one, else 0.
-  virtual void OnService(const char* name, std::uint32_t currentState, std::uint32_t processId) = 0;
+  // The status as QueryServiceStatusEx tells it: processId is the service's process while it
+  // has one, else 0.
+  virtual void OnService(const char* name, const ServiceStatus& status) = 0;
 };
 
 // The Service Control Manager (advapi32). Failures leave their reason in the last error.

@@ -264,8 +264,15 @@ bool CWin32ServiceManager::EnumServices(Handle manager, IServiceListSink& sink) 
     if (!bDone && ::GetLastError() != ERROR_MORE_DATA) return false;
     const auto* pEntries = reinterpret_cast<const ENUM_SERVICE_STATUS_PROCESSA*>(buffer.data());
     for (DWORD i = 0; i < cReturned; ++i) {
-      const SERVICE_STATUS_PROCESS& status = pEntries[i].ServiceStatusProcess;
-      sink.OnService(pEntries[i].lpServiceName, status.dwCurrentState, status.dwProcessId);
+      const SERVICE_STATUS_PROCESS& process = pEntries[i].ServiceStatusProcess;
+      ServiceStatus status;
+      status.currentState = process.dwCurrentState;
+      status.checkPoint = process.dwCheckPoint;
+      status.waitHint = process.dwWaitHint;
+      status.win32ExitCode = process.dwWin32ExitCode;
+      status.serviceSpecificExitCode = process.dwServiceSpecificExitCode;
+      status.processId = process.dwProcessId;
+      sink.OnService(pEntries[i].lpServiceName, status);
     }
     if (bDone) return true;
     // Not even one entry fitted: make room for the next one.

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ make
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-tools
-  googletest
+  googletest nlohmann-json3-dev
   wine wine64 fonts-wine
   xvfb x11-utils imagemagick
   zip python3 clang-format

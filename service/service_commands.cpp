@@ -53,8 +53,12 @@ bool CServiceCommands::IsOwnInstall(const char* serviceName) {
                      kHKeyLocalMachine, szKeyPath, contract::value::kInstaller)) {
     return false;
   }
-  return EqualsIgnoringCase(szInstaller, kForeignInstallerMarker) ||
-         EqualsIgnoringCase(szInstaller, kInstallerMarker);
+  return IsOwnMarker(szInstaller);
+}
+
+bool CServiceCommands::IsOwnMarker(std::string_view installer) {
+  return EqualsIgnoringCase(installer, kForeignInstallerMarker) ||
+         EqualsIgnoringCase(installer, kInstallerMarker);
 }
 
 std::string CServiceCommands::LastErrorText() {

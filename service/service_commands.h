@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "service/command_outcome.h"
@@ -45,6 +46,8 @@ class CServiceCommands {
   void LoadServiceList();
   // Whether the service's Installer value names this tool (or its older installer).
   bool IsOwnInstall(const char* serviceName);
+  // Whether an Installer value's text names this tool (or its older installer).
+  static bool IsOwnMarker(std::string_view installer);
 
   const RegisteredServiceList* ServiceList() const { return m_pServiceList.get(); }
 

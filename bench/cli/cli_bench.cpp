@@ -1,6 +1,8 @@
-// With many services registered, times the command line's list and its remove of a name
-// that is not registered (each as a whole quillmnt.com process, as a script runs it), and
-// the Remove command of the same name in the process (its outcome's text shown).
+// With many services registered, times the command line's list (as text and as JSON), its
+// remove of a name that is not registered, the export of 100 services and the apply of that
+// file, which finds all 100 as they are (each as a whole quillmnt.com process, as a script
+// runs it), and the Remove command of the missing name in the process (its outcome's text
+// shown).
 //   cli_bench.exe [services] [own services] [rounds]
 #include <windows.h>
 
@@ -17,6 +19,7 @@
 #include "service/service_commands.h"
 
 using qm::unique_handle;
+using qm::unique_hfile;
 using qm::unique_hkey;
 using qm::unique_schandle;
 using qm::bench::BinFolder;
@@ -61,15 +64,18 @@ void Unregister(SC_HANDLE hManager, const std::string& strName) {
   if (service) ::DeleteService(service.get());
 }
 
-// Runs the console program with its output into NUL; returns its time in ms, or -1.
-double TimeCommand(const std::string& strArgs, DWORD* pdwExit) {
+// Runs the console program with its output into NUL (or the file strOut); returns its time in
+// ms, or -1.
+double TimeCommand(const std::string& strArgs, DWORD* pdwExit, const std::string& strOut = "NUL") {
   SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
   unique_handle nul(
       ::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr));
+  unique_hfile out(::CreateFileA(strOut.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, &sa,
+                                 CREATE_ALWAYS, 0, nullptr));
   STARTUPINFOA si = {};
   si.cb = sizeof(si);
   si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = nul.get();
+  si.hStdOutput = out.get();
   si.hStdError = nul.get();
   PROCESS_INFORMATION pi = {};
   std::string strCommand = "\"" + BinFolder() + "quillmnt.com\" " + strArgs;
@@ -119,12 +125,24 @@ int main(int argc, char** argv) {
   std::printf("registered %d services (%d of them the tool's) in %.0f ms\n", cServices, cOwn,
               NowMs() - dStart);
 
-  std::vector<double> list, removeCli, removeWindow;
+  // The file of 100 services as export writes it; apply of it finds every one as it is.
+  const int cApplied = std::min(100, cOwn);
+  std::string strNames;
+  for (int n = 0; n < cApplied; ++n) strNames += " " + BenchName(n);
+  const std::string strFile = BinFolder() + "qmbench_services.json";
+
+  std::vector<double> list, listJson, exported, apply, removeCli, removeWindow;
+  DWORD dwExportExit = 0;
   DWORD dwListExit = 0;
+  DWORD dwListJsonExit = 0;
+  DWORD dwApplyExit = 0;
   DWORD dwRemoveExit = 0;
   std::string strOutcome;
   for (int r = 0; r < cRounds; ++r) {
     list.push_back(TimeCommand("list", &dwListExit));
+    listJson.push_back(TimeCommand("list --json", &dwListJsonExit));
+    exported.push_back(TimeCommand("export" + strNames, &dwExportExit, strFile));
+    apply.push_back(TimeCommand("apply \"" + strFile + "\"", &dwApplyExit));
     removeCli.push_back(TimeCommand("remove qmbenchMissing", &dwRemoveExit));
     qm::platform::CWin32Platform win32;
     qm::svc::CServiceCommands commands(win32.Platform());
@@ -141,12 +159,19 @@ int main(int argc, char** argv) {
   for (int r = 0; r < cRounds; ++r) bare.push_back(TimeCommand("--version", &dwBareExit));
   std::printf("quillmnt list                    %8.1f ms (median of %d, exit %lu)\n", Median(list),
               cRounds, dwListExit);
+  std::printf("quillmnt list --json             %8.1f ms (exit %lu)\n", Median(listJson),
+              dwListJsonExit);
+  std::printf("quillmnt export of %d services  %8.1f ms (exit %lu)\n", cApplied, Median(exported),
+              dwExportExit);
+  std::printf("quillmnt apply, %d as they are  %8.1f ms (exit %lu: 0 is nothing to change)\n",
+              cApplied, Median(apply), dwApplyExit);
   std::printf("quillmnt remove <missing>        %8.1f ms (exit %lu)\n", Median(removeCli),
               dwRemoveExit);
   std::printf("Remove of <missing>, in process  %8.1f ms (\"%s\")\n", Median(removeWindow),
               strOutcome.c_str());
   std::printf("quillmnt --version (process floor)%7.1f ms\n", Median(bare));
 
+  ::DeleteFileA(strFile.c_str());
   dStart = NowMs();
   for (int n = 0; n < cServices; ++n) Unregister(manager.get(), BenchName(n));
   std::printf("removed the services in %.0f ms\n", NowMs() - dStart);

@@ -8,67 +8,21 @@
 
 #include <gtest/gtest.h>
 
-#include "cli/command_line_tool.h"
 #include "cli/command_table.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/service_wait.h"
 #include "cli/service_words.h"
-#include "tests/platform/fake_platform.h"
+#include "tests/cli/cli_tool_fixture.h"
 
 namespace qm::cli {
 namespace {
 
+using test::CCapture;
+using test::CliToolTest;
+
 using platform::test::CFakePlatform;
 using platform::test::FakeService;
-
-class CCapture : public IConsole {
- public:
-  void Out(std::string_view line) override { m_strOut += std::string(line) + "\n"; }
-  void Err(std::string_view line) override { m_strErr += std::string(line) + "\n"; }
-  std::string m_strOut;
-  std::string m_strErr;
-};
-
-// The runner's record as a test scripts it; every service's runner tells the same.
-class CFakeRunnerView : public IRunnerView {
- public:
-  RunnerViewRead Read(std::uint32_t dwRunnerProcessId, const RunnerAccount& account,
-                      contract::RunnerState* pState) override {
-    m_reads.push_back(dwRunnerProcessId);
-    m_accounts.push_back(account.strService + "|" + account.strAccount);
-    *pState = m_state;
-    return m_read;
-  }
-  std::uint64_t Now() override { return m_qwNow; }
-  qm::LocalTime LocalTimeOf(std::uint64_t qwFileTime) override {
-    m_converted.push_back(qwFileTime);
-    return {2026, 12, 9, 3, 10, 22, 0};
-  }
-  RunnerViewRead m_read = RunnerViewRead::kAbsent;
-  contract::RunnerState m_state;
-  std::uint64_t m_qwNow = 0;
-  std::vector<std::uint32_t> m_reads;
-  std::vector<std::string> m_accounts;  // "service|account" of each read
-  std::vector<std::uint64_t> m_converted;
-};
-
-// A batch code page as a test scripts it: ASCII as it is, e (0xE9) at 0x82 as in code page 437,
-// every other character missing.
-class CFakeBatchCodePage : public IBatchCodePage {
- public:
-  bool FromAnsi(std::string_view ansi, std::string* pText) override {
-    pText->clear();
-    for (char ch : ansi) {
-      if (ch == '\xE9')
-        ch = '\x82';
-      else if (static_cast<unsigned char>(ch) >= 0x80)
-        return false;
-      pText->push_back(ch);
-    }
-    return true;
-  }
-};
 
 // What cmd does to a line of a batch file before it starts the program (delayed expansion
 // off), the line read in the fake batch code page and handed on in ANSI: an e written in ANSI
@@ -90,48 +44,6 @@ std::string AsCmdPassesIt(std::string_view line) {
   }
   return strOut;
 }
-
-class CliToolTest : public ::testing::Test {
- protected:
-  int Run(const std::string& strArgs) { return Run(tool, console, strArgs); }
-  static int Run(CCommandLineTool& t, CCapture& c, const std::string& strArgs) {
-    c.m_strOut.clear();
-    c.m_strErr.clear();
-    return t.Run("quillmnt " + strArgs);
-  }
-  std::string Value(const std::string& strName, const std::string& strValue) {
-    platform::test::FakeKey* pKey = fake.FindKey(contract::ParametersKeyPath(strName));
-    if (pKey == nullptr) return "<no key>";
-    auto it = pKey->values.find(strValue);
-    return it == pKey->values.end() ? "<none>" : it->second.data;
-  }
-  // A service as the window's Install leaves it.
-  void InstallOwn(const std::string& strName) {
-    ASSERT_EQ(Run("install " + strName + " C:\\App\\app.exe -v"), kExitOk) << console.m_strErr;
-  }
-  // Everything a command could change, to compare before and after a refusal, or a service
-  // with its copy made elsewhere.
-  static std::string Snapshot(CFakePlatform& platform, const std::string& strName) {
-    const FakeService* p = platform.FindService(strName);
-    std::string strState =
-        p == nullptr ? "gone"
-                     : p->strDisplayName + "|" + std::to_string(p->dwStartType) + "|" +
-                           p->strDependencies + "|" + p->strStartName + "|" + p->strDescription +
-                           "|" + std::to_string(p->bDelayedAutoStart) + "|" + p->strBinaryPath;
-    if (platform::test::FakeKey* pKey = platform.FindKey(contract::ParametersKeyPath(strName))) {
-      for (const auto& [strValue, value] : pKey->values)
-        strState += "|" + strValue + "=" + std::to_string(value.type) + ":" + value.data;
-    }
-    return strState;
-  }
-  std::string Snapshot(const std::string& strName) { return Snapshot(fake, strName); }
-
-  CFakePlatform fake;
-  CFakeRunnerView runnerView;
-  CFakeBatchCodePage codePage;
-  CCapture console;
-  CCommandLineTool tool{fake, fake, fake, runnerView, codePage, console, "9.9"};
-};
 
 TEST_F(CliToolTest, InstallWritesWhatTheWindowWrites) {
   ASSERT_EQ(Run("install --display-name \"My App\" --startup manual --depend A;B --dir C:\\w "
@@ -243,8 +155,8 @@ TEST_F(CliToolTest, InstallTakesWhatSetAndTheRunnerTakeSoADumpReplays) {
   ASSERT_EQ(Run("dump Svc"), kExitOk) << console.m_strErr;
   CFakePlatform elsewhere;
   CCapture elsewhereConsole;
-  CCommandLineTool elsewhereTool{elsewhere, elsewhere,        elsewhere, runnerView,
-                                 codePage,  elsewhereConsole, "9.9"};
+  CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
+                                 utf8,      applyInput, elsewhereConsole, "9.9"};
   ReplayDump(console.m_strOut, elsewhereTool, elsewhereConsole);
   EXPECT_EQ(Snapshot(elsewhere, "Svc"), Snapshot("Svc"));
 }
@@ -610,8 +522,8 @@ TEST_F(CliToolTest, DumpRecreatesTheServiceElsewhere) {
 
     CFakePlatform elsewhere;
     CCapture elsewhereConsole;
-    CCommandLineTool elsewhereTool{elsewhere, elsewhere,        elsewhere, runnerView,
-                                   codePage,  elsewhereConsole, "9.9"};
+    CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
+                                   utf8,      applyInput, elsewhereConsole, "9.9"};
     ReplayDump(console.m_strOut, elsewhereTool, elsewhereConsole);
     EXPECT_EQ(Snapshot(elsewhere, "Svc"), Snapshot("Svc")) << delays.pszFirst;
   }
@@ -638,8 +550,8 @@ TEST_F(CliToolTest, DumpCarriesEveryTextExactlyOrRefusesIt) {
                    {"\\", false},  {"  edge  ", false}, {"Caf\xE9", false}};
   CFakePlatform elsewhere;
   CCapture elsewhereConsole;
-  CCommandLineTool elsewhereTool{elsewhere, elsewhere,        elsewhere, runnerView,
-                                 codePage,  elsewhereConsole, "9.9"};
+  CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
+                                 utf8,      applyInput, elsewhereConsole, "9.9"};
   int nService = 0;
   for (const auto& text : kTexts) {
     for (const auto& payload : kPayloads) {

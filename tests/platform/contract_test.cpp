@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -224,20 +225,25 @@ TEST_F(SvcContractTest, ServiceDatabaseResults) {
   EXPECT_TRUE(scm.QueryServiceStatusEx(hService, &status));
   EXPECT_EQ(status.currentState, kServiceStopped);
   EXPECT_EQ(status.processId, 0u);
-  // One enumeration lists every service, ours among them, stopped and without a process.
+  // One enumeration lists every service, ours among them, stopped and without a process, with
+  // the exit codes its own query tells.
+  using Seen = std::array<std::uint32_t, 4>;
   struct CSink : IServiceListSink {
-    void OnService(const char* name, std::uint32_t state, std::uint32_t pid) override {
+    void OnService(const char* name, const ServiceStatus& status) override {
       ++nServices;
-      if (strWanted == name) seen.push_back({state, pid});
+      if (strWanted == name) {
+        seen.push_back({status.currentState, status.processId, status.win32ExitCode,
+                        status.serviceSpecificExitCode});
+      }
     }
     std::string strWanted;
     std::size_t nServices = 0;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> seen;
+    std::vector<Seen> seen;
   } sink;
   sink.strWanted = m_strService;
   EXPECT_TRUE(scm.EnumServices(hManager, sink));
-  EXPECT_EQ(sink.seen,
-            (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{kServiceStopped, 0}}));
+  EXPECT_EQ(sink.seen, (std::vector<Seen>{{kServiceStopped, 0, status.win32ExitCode,
+                                           status.serviceSpecificExitCode}}));
   EXPECT_GE(sink.nServices, 1u);
   Arm();
   EXPECT_FALSE(scm.ControlService(hService, kServiceControlStop, &status));

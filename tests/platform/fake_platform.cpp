@@ -638,8 +638,11 @@ bool CFakePlatform::EnumServices(Handle manager, IServiceListSink& sink) {
   if (pInfo == nullptr) return Fail(kErrorInvalidHandle);
   if ((pInfo->dwAccess & kScManagerEnumerateService) == 0) return Fail(kErrorAccessDenied);
   for (const auto& [strName, service] : m_services) {
-    sink.OnService(strName.c_str(), service.dwState,
-                   service.dwState == kServiceStopped ? 0 : service.dwProcessId);
+    const bool bStopped = service.dwState == kServiceStopped;
+    sink.OnService(strName.c_str(),
+                   ServiceStatus{service.dwState, 0, 0, bStopped ? service.dwWin32ExitCode : 0,
+                                 bStopped ? service.dwServiceExitCode : 0,
+                                 bStopped ? 0 : service.dwProcessId});
   }
   return true;
 }
