@@ -6,10 +6,12 @@
 #include "carrack_messages.h"
 #include "common/srw_lock.h"
 #include "common/win32_handles.h"
+#include "runner/core/command_line.h"
 #include "runner/core/program_environment.h"
 #include "runner/core/runner_settings.h"
 #include "runner/core/stop_progress.h"
 #include "runner/event_log.h"
+#include "runner/probes.h"
 #include "runner/stop.h"
 
 namespace qm::runner {
@@ -61,9 +63,27 @@ std::string Decimal(std::uint32_t dwValue) {
 }  // namespace
 
 CKeepAlive::CKeepAlive(const KeepAliveContext& context)
-    : m_context(context), m_backoff(RestartOf(context.settings)) {
-  m_child.SetLaunchOptions(ProgramEnvironmentBlock(context.settings.environment),
-                           PriorityClass(PriorityOf(context.settings)));
+    : m_context(context),
+      m_backoff(RestartOf(context.settings)),
+      m_checks(ChecksOf(context.settings)) {
+  const CheckSettings& checks = m_checks.Settings();
+  m_bNotify = checks.ready.kind == ProbeKind::kNotify || checks.health.kind == ProbeKind::kNotify;
+}
+
+bool CKeepAlive::Open(RunnerFailure* pFailure) {
+  std::vector<std::string> entries = m_context.settings.environment;
+  if (m_bNotify) {
+    DWORD dwError = ERROR_SUCCESS;
+    if (!m_notify.Open(&dwError)) {
+      *pFailure = {FailureKind::kStepFailed, "creating the notify pipe", "", "", dwError};
+      return false;
+    }
+    // The runner's word last: the Environment value cannot point the program elsewhere.
+    entries.push_back(std::string(contract::kNotifyVariable) + "=" + m_notify.Name());
+  }
+  m_child.SetLaunchOptions(ProgramEnvironmentBlock(entries),
+                           PriorityClass(PriorityOf(m_context.settings)));
+  return true;
 }
 
 bool CKeepAlive::Start(RunnerFailure* pFailure) {
@@ -72,9 +92,157 @@ bool CKeepAlive::Start(RunnerFailure* pFailure) {
                      pFailure)) {
     return false;
   }
-  m_ullStartedAt = ::GetTickCount64();
-  m_context.publisher.ProgramStarted(m_child.ProcessId());
+  const RunnerSettings& settings = m_context.settings;
+  m_notify.SetJob(m_child.Job());
+  // exec: runs in the run's job and folder, and file: looks from that folder.
+  if (m_checks.Settings().health.kind == ProbeKind::kExec ||
+      m_checks.Settings().ready.kind == ProbeKind::kFile ||
+      m_checks.Settings().health.kind == ProbeKind::kFile) {
+    m_prober.SetPlace(m_child.Job(),
+                      ChooseWorkingDirectory(settings.strRunfile, settings.strDirectory),
+                      m_child.EnvironmentBlock());
+  }
+  m_context.publisher.ProgramStarted(m_child.ProcessId(), WaitsForReady(),
+                                     m_checks.Settings().dwReadyTimeoutMs);
+  m_bReadyNews = m_checks.Begin(::GetTickCount64()) == CheckVerdict::kReady;
+  PublishChecks();
   return true;
+}
+
+void CKeepAlive::PublishChecks() {
+  namespace st = contract::state;
+  const CheckSettings& settings = m_checks.Settings();
+  CStatePublisher::CheckView view;
+  const bool bWaiting = m_checks.Stage() == CheckStage::kWaitingForReady;
+  const bool bNotReady = m_checks.Stage() == CheckStage::kNotReady;
+  if (bWaiting || bNotReady) {
+    view.dwFlags = bWaiting ? st::kWaitingForReady : st::kEndedNotReady;
+    view.strCheck = DescribeProbe(settings.ready);
+    view.strSeen = m_checks.LastSeen();
+  } else if (settings.health.kind != ProbeKind::kNone) {
+    view.dwFlags = st::kHealthChecked;
+    if (m_checks.HealthProbed()) view.dwFlags |= st::kHealthProbed;
+    if (m_checks.Stage() == CheckStage::kUnhealthy) view.dwFlags |= st::kEndedUnhealthy;
+    view.strCheck = DescribeProbe(settings.health);
+    view.dwFailures = m_checks.Failures();
+    view.dwRetries = settings.dwHealthRetries;
+    if (view.dwFailures > 0) view.strSeen = m_checks.LastSeen();
+  }
+  m_context.publisher.Checks(view);
+}
+
+void CKeepAlive::EndChecks() {
+  m_checks.Abandon();
+  m_prober.Cancel();
+}
+
+bool CKeepAlive::OnVerdict(CheckVerdict verdict, RunEvent* pEvent) {
+  switch (verdict) {
+    case CheckVerdict::kNone:
+      return false;
+    case CheckVerdict::kReady:
+      PublishChecks();
+      *pEvent = RunEvent::kReady;
+      return true;
+    case CheckVerdict::kNotReady:
+    case CheckVerdict::kUnhealthy:
+      EndChecks();
+      PublishChecks();
+      *pEvent = verdict == CheckVerdict::kNotReady ? RunEvent::kNotReady : RunEvent::kUnhealthy;
+      return true;
+    case CheckVerdict::kRecovered: {
+      const std::string strCheck = DescribeProbe(m_checks.Settings().health);
+      const std::string strFailures = Decimal(m_checks.RecoveredFrom());
+      WriteEvent(EVENTLOG_INFORMATION_TYPE, MSG_PROGRAM_RECOVERED,
+                 {m_context.strName.c_str(), strCheck.c_str(), strFailures.c_str()});
+      PublishChecks();
+      return false;
+    }
+    case CheckVerdict::kPassed:
+    case CheckVerdict::kFailed:
+      PublishChecks();
+      return false;
+  }
+  return false;
+}
+
+void CKeepAlive::OnNotifyMessage(const NotifyMessage& message, RunEvent* pEvent, bool* pbEvent) {
+  if (message.kind == NotifyKind::kStatus) {
+    m_context.publisher.ProgramStatus(message.strStatus);
+    return;
+  }
+  const CheckSignal signal =
+      message.kind == NotifyKind::kReady ? CheckSignal::kNotifyReady : CheckSignal::kNotifyWatchdog;
+  if (!*pbEvent) *pbEvent = OnVerdict(m_checks.OnSignal(signal, ::GetTickCount64()), pEvent);
+}
+
+RunEvent CKeepAlive::Watch() {
+  if (m_bReadyNews) {
+    m_bReadyNews = false;
+    return RunEvent::kReady;
+  }
+  for (;;) {
+    const ULONGLONG ullNow = ::GetTickCount64();
+    const CheckTick tick = m_checks.Tick(ullNow);
+    if (tick.bProbe && !m_prober.Order(tick.probe)) {
+      // Without its thread the probe cannot be made: it fails, and says why.
+      const std::string strSeen =
+          "the probe thread cannot be started: " + ProbeErrorText(::GetLastError());
+      m_checks.OnAnswer(tick.probe.nId, false, strSeen, ullNow);
+    }
+    RunEvent event = RunEvent::kProgress;
+    if (OnVerdict(tick.verdict, &event)) return event;
+    if (tick.bRound) {
+      PublishChecks();
+      return RunEvent::kProgress;
+    }
+
+    // The stop request first, then the program's end: of two at once, these win.
+    HANDLE ahWait[4 + CNotifyPipe::kInstances];
+    DWORD nWait = 0;
+    ahWait[nWait++] = m_context.hStopEvent;
+    ahWait[nWait++] = m_child.Process();
+    const DWORD nAnswer = nWait;
+    ahWait[nWait++] = m_prober.AnswerReady();
+    const DWORD nMatch = nWait;
+    ahWait[nWait++] = m_context.output.MatchEvent();
+    const DWORD nNotify = nWait;
+    for (std::size_t i = 0; i < m_notify.EventCount(); ++i) ahWait[nWait++] = m_notify.Event(i);
+    const std::uint64_t ullDue = m_checks.DueInMs(ullNow);
+    const DWORD dwWait = ullDue >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(ullDue);
+    const DWORD dwWhich =
+        ::WaitForMultipleObjects(nWait, ahWait, FALSE, ullDue == kNothingDue ? INFINITE : dwWait);
+    if (dwWhich == WAIT_OBJECT_0 || dwWhich == WAIT_FAILED) {
+      EndChecks();
+      return RunEvent::kStopAsked;
+    }
+    if (dwWhich == WAIT_OBJECT_0 + 1) {
+      EndChecks();
+      return RunEvent::kEnded;
+    }
+    bool bEvent = false;
+    if (dwWhich == WAIT_OBJECT_0 + nAnswer) {
+      unsigned nId = 0;
+      ProbeAnswer answer;
+      if (m_prober.TakeAnswer(&nId, &answer)) {
+        bEvent = OnVerdict(
+            m_checks.OnAnswer(nId, answer.bPassed, answer.strSeen, ::GetTickCount64()), &event);
+      }
+    } else if (dwWhich == WAIT_OBJECT_0 + nMatch) {
+      const COutputCapture::Matches matches = m_context.output.TakeMatches();
+      if (matches.nReady > 0) {
+        bEvent = OnVerdict(m_checks.OnSignal(CheckSignal::kReadyLine, ::GetTickCount64()), &event);
+      }
+      if (!bEvent && matches.nHealth > 0) {
+        bEvent = OnVerdict(m_checks.OnSignal(CheckSignal::kHealthLine, ::GetTickCount64()), &event);
+      }
+    } else if (dwWhich >= WAIT_OBJECT_0 + nNotify && dwWhich < WAIT_OBJECT_0 + nWait) {
+      m_notify.OnSignalled(dwWhich - WAIT_OBJECT_0 - nNotify, [&](const NotifyMessage& message) {
+        OnNotifyMessage(message, &event, &bEvent);
+      });
+    }
+    if (bEvent) return event;
+  }
 }
 
 bool CKeepAlive::StopAsked() const {
@@ -104,6 +272,7 @@ bool CKeepAlive::AskAndWait(bool bStopping) {
 }
 
 ServiceExit CKeepAlive::Stop() {
+  EndChecks();
   m_context.publisher.Stopping();
   m_ullStopBegan = ::GetTickCount64();
   if (!AskAndWait(true)) {
@@ -143,7 +312,8 @@ ServiceExit CKeepAlive::EndedForGood(DWORD dwCode) {
 
 bool CKeepAlive::AfterExit(ServiceEnd* pEnd) {
   const DWORD dwCode = m_child.ExitCode();
-  const ULONGLONG ullRunMs = ::GetTickCount64() - m_ullStartedAt;
+  // A run counts from its readiness, and not past the health failures it ended in.
+  const ULONGLONG ullRunMs = m_checks.GoodRunMs(::GetTickCount64());
   const char* pszName = m_context.strName.c_str();
   *pEnd = {};
   if (StopAsked()) {
@@ -174,6 +344,10 @@ bool CKeepAlive::AfterExit(ServiceEnd* pEnd) {
   // Nothing of the ended run may meet the next one. The service stays running meanwhile and
   // takes stop requests.
   EndLeftovers(false);
+  return Restart(dwCode, decision.dwDelayMs, decision.dwRestartsInRow, pEnd);
+}
+
+bool CKeepAlive::Restart(DWORD dwCode, DWORD dwDelayMs, DWORD dwRestartsInRow, ServiceEnd* pEnd) {
   if (!m_child.AllEnded()) {
     m_context.reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
     pEnd->bFailed = true;
@@ -181,8 +355,8 @@ bool CKeepAlive::AfterExit(ServiceEnd* pEnd) {
                      ERROR_TIMEOUT};
     return false;
   }
-  m_context.publisher.RestartScheduled(dwCode, decision.dwRestartsInRow, decision.dwDelayMs);
-  if (::WaitForSingleObject(m_context.hStopEvent, decision.dwDelayMs) != WAIT_TIMEOUT) {
+  m_context.publisher.RestartScheduled(dwCode, dwRestartsInRow, dwDelayMs);
+  if (::WaitForSingleObject(m_context.hStopEvent, dwDelayMs) != WAIT_TIMEOUT) {
     pEnd->exit = ExitForRequestedStop();
     return false;
   }
@@ -198,6 +372,93 @@ bool CKeepAlive::AfterExit(ServiceEnd* pEnd) {
   }
   pEnd->exit = ExitForRequestedStop();
   return false;
+}
+
+}  // namespace qm::runner
+
+namespace qm::runner {
+
+void CKeepAlive::EndRun(bool bStopping) {
+  if (!AskAndWait(bStopping)) {
+    const std::string strTimeout = Decimal(m_context.settings.dwStopTimeoutMs);
+    WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_ENDED_BY_FORCE,
+               {m_context.strName.c_str(), strTimeout.c_str()});
+  }
+  if (bStopping || StopAsked()) m_context.reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+  m_child.EndAll(kEndAllowanceMs);
+}
+
+ServiceExit CKeepAlive::FailStart(RunEvent why) {
+  const char* pszName = m_context.strName.c_str();
+  const std::string strCheck = DescribeProbe(m_checks.Settings().ready);
+  m_context.publisher.Stopping();
+  if (why == RunEvent::kEnded) {
+    const DWORD dwCode = m_child.ExitCode();
+    const ExitCodeText code = FormatExitCode(dwCode);
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_ENDED_BEFORE_READY,
+               {pszName, code.szDecimal, code.szHex, strCheck.c_str()});
+    EndLeftovers(true);
+    return ExitForGivingUp(dwCode);
+  }
+  const std::string strTimeout = Decimal(m_checks.Settings().dwReadyTimeoutMs);
+  WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_NOT_READY,
+             {pszName, strTimeout.c_str(), strCheck.c_str(), m_checks.LastSeen().c_str()});
+  // Stopped as at a stop request, and its output gets the time such a stop gives it.
+  m_ullStopBegan = ::GetTickCount64();
+  EndRun(true);
+  return {kErrorTimeout, 0};
+}
+
+bool CKeepAlive::AfterFailedRun(RunEvent why, ServiceEnd* pEnd) {
+  *pEnd = {};
+  const char* pszName = m_context.strName.c_str();
+  const CheckSettings& settings = m_checks.Settings();
+  const bool bNotReady = why == RunEvent::kNotReady;
+  const RestartDecision decision = m_backoff.OnRunFailed(m_checks.GoodRunMs(::GetTickCount64()));
+  // What follows, in the one event of the failed run.
+  std::string strNext;
+  WORD wType = EVENTLOG_ERROR_TYPE;
+  if (decision.action == AfterExit::kRestart) {
+    strNext = "The runner stops it and starts it again in " + Decimal(decision.dwDelayMs) + " ms.";
+    wType = EVENTLOG_WARNING_TYPE;
+  } else if (decision.action == AfterExit::kGiveUp) {
+    strNext = "The runner stops it and gives up after " + Decimal(decision.dwRestartsInRow) +
+              " restarts in a row, none of which ran for " +
+              Decimal(GoodRunMs(m_backoff.Settings())) + " ms; the service stops.";
+  } else {
+    strNext = "The runner stops it, and the service stops (Restart is Never).";
+  }
+  const std::string strSeen = m_checks.LastSeen();
+  if (bNotReady) {
+    const std::string strCheck = DescribeProbe(settings.ready);
+    const std::string strTimeout = Decimal(settings.dwReadyTimeoutMs);
+    WriteEvent(wType, MSG_RUN_NOT_READY,
+               {pszName, strTimeout.c_str(), strCheck.c_str(), strSeen.c_str(), strNext.c_str()});
+  } else {
+    const std::string strCheck = DescribeProbe(settings.health);
+    const std::string strFailures = Decimal(m_checks.Failures());
+    WriteEvent(wType, MSG_PROGRAM_UNHEALTHY,
+               {pszName, strCheck.c_str(), strFailures.c_str(), strSeen.c_str(), strNext.c_str()});
+  }
+  // The usual stop sequence, for the program and everything it started; the service runs on
+  // unless a stop comes meanwhile or the policy ends it.
+  const bool bEnds = decision.action != AfterExit::kRestart;
+  if (bEnds) {
+    m_context.publisher.Stopping();
+    m_ullStopBegan = ::GetTickCount64();
+  }
+  EndRun(bEnds);
+  if (StopAsked()) {
+    pEnd->exit = ExitForRequestedStop();
+    return false;
+  }
+  if (bEnds) {
+    // A failure, so that recovery actions follow: 1460 for a program never ready in time,
+    // 1067 for one that stopped answering.
+    pEnd->exit = bNotReady ? ServiceExit{kErrorTimeout, 0} : ServiceExit{kErrorProcessAborted, 0};
+    return false;
+  }
+  return Restart(m_child.ExitCode(), decision.dwDelayMs, decision.dwRestartsInRow, pEnd);
 }
 
 }  // namespace qm::runner

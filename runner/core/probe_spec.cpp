@@ -95,7 +95,9 @@ bool ParseUrl(std::string_view text, bool bSecure, ProbeSpec* pSpec, std::string
   if (path.find_first_of(" \t\r\n") != std::string_view::npos) {
     return Refuse(pWhy, "has a blank in its path; write a blank as %20");
   }
-  pSpec->strTarget = path.front() == '?' ? "/" + std::string(path) : std::string(path);
+  pSpec->strTarget.clear();
+  if (path.front() == '?') pSpec->strTarget.push_back('/');
+  pSpec->strTarget.append(path);
   return true;
 }
 
@@ -156,17 +158,19 @@ bool ParseProbeSpec(std::string_view text, bool bHealth, ProbeSpec* pSpec, std::
 }
 
 std::string DescribeProbe(const ProbeSpec& spec) {
-  const bool bIpv6 = spec.strHost.find(':') != std::string::npos;
-  const std::string strHost = bIpv6 ? "[" + spec.strHost + "]" : spec.strHost;
+  std::string strHost = spec.strHost;
+  if (strHost.find(':') != std::string::npos) strHost = '[' + strHost + ']';  // IPv6
   switch (spec.kind) {
     case ProbeKind::kNone:
       return "";
     case ProbeKind::kTcp:
       return "tcp:" + strHost + ":" + std::to_string(spec.wPort);
     case ProbeKind::kHttp: {
-      const bool bDefaultPort = spec.wPort == (spec.bSecure ? 443 : 80);
-      return (spec.bSecure ? "https://" : "http://") + strHost +
-             (bDefaultPort ? "" : ":" + std::to_string(spec.wPort)) + spec.strTarget;
+      std::string strUrl = spec.bSecure ? "https://" : "http://";
+      strUrl += strHost;
+      if (spec.wPort != (spec.bSecure ? 443 : 80)) strUrl += ':' + std::to_string(spec.wPort);
+      strUrl += spec.strTarget;
+      return strUrl;
     }
     case ProbeKind::kFile:
       return "file:" + spec.strTarget;
