@@ -104,18 +104,29 @@ TEST(RunnerChecks, TheStartWaitsForEachKindOfReadiness) {
 // Never ready: the start fails with ERROR_TIMEOUT once ReadyTimeout has passed, after the usual
 // stop sequence for the program and what it started. A stop while the service is starting is
 // taken at once, as any stop.
+// A probe that never answers (a server that takes the connection and says nothing, with a
+// HealthTimeout of ten minutes) does not hold up the stop.
 TEST(RunnerChecks, ANeverReadyStartFailsWithTimeoutAndAStopWhileStartingStops) {
   struct Case {
     const char* pszName;
+    std::string strOptions;
+    std::string strCheck;
     bool bStop;
     DWORD dwExit;
-  } const cases[] = {{"Timeout", false, ERROR_TIMEOUT}, {"Stop", true, 0}};
+  };
+  const Case cases[] = {
+      {"Timeout", "", "tcp:" + std::to_string(Port(2)), false, ERROR_TIMEOUT},
+      {"Stop", "", "tcp:" + std::to_string(Port(2)), true, 0},
+      {"StopMidProbe", "--listen " + std::to_string(Port(7)) + " --silent",
+       "http://127.0.0.1:" + std::to_string(Port(7)) + "/", true, 0},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pszName);
     CServiceFixture service(std::string("Never") + c.pszName);
-    ASSERT_TRUE(service.InstallProbe("", true));
-    service.SetStringParameter("ReadyCheck", "tcp:" + std::to_string(Port(2)));
-    service.SetDwordParameter("ReadyTimeout", c.bStop ? 60000 : 3000);
+    ASSERT_TRUE(service.InstallProbe(c.strOptions, true));
+    service.SetStringParameter("ReadyCheck", c.strCheck);
+    service.SetDwordParameter("ReadyTimeout", c.bStop ? 600000 : 3000);
+    service.SetDwordParameter("HealthTimeout", 600000);
     service.SetDwordParameter("ReadyInterval", 100);
     ASSERT_TRUE(service.Start());
     ASSERT_TRUE(WaitForRecord(service.Record(), 10000));
@@ -135,6 +146,29 @@ TEST(RunnerChecks, ANeverReadyStartFailsWithTimeoutAndAStopWhileStartingStops) {
     EXPECT_NE(ReadFileText(service.Record()).find("ended-by=ctrl-c"), std::string::npos)
         << ReadFileText(service.Record());
   }
+}
+
+// A restarted run is held to its ReadyCheck as the first one: not ready in time, it is a failed
+// run, and the restart policy decides (here: its limit of one restart ends the service).
+TEST(RunnerChecks, ARestartedRunThatIsNeverReadyIsAFailedRun) {
+  CServiceFixture service("NotReadyAgain");
+  const std::string strReady = service.Folder() + "ready.flag";
+  const std::string strCount = service.Folder() + "count.txt";
+  ASSERT_TRUE(WriteText(strReady, ""));
+  ASSERT_TRUE(service.Install(
+      ProbePath(), "--count " + Quoted(strCount) + " --run-ms 1000,600000 --exit 3", ""));
+  service.SetStringParameter("ReadyCheck", "file:" + strReady);
+  service.SetDwordParameter("ReadyTimeout", 1500);
+  service.SetDwordParameter("ReadyInterval", 100);
+  service.SetDwordParameter("RestartDelay", 100);
+  service.SetDwordParameter("RestartLimit", 1);
+  ASSERT_TRUE(service.Start());
+  EXPECT_EQ(service.WaitForState(SERVICE_RUNNING, kStateTimeoutMs).dwCurrentState, SERVICE_RUNNING);
+  ASSERT_TRUE(::DeleteFileA(strReady.c_str()));
+  const SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
+  EXPECT_EQ(status.dwCurrentState, SERVICE_STOPPED);
+  EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_TIMEOUT));
+  EXPECT_EQ(CountOf(ReadFileText(strCount), "start="), 2) << ReadFileText(strCount);
 }
 
 // A program that stops answering while its process lives on, or answers 503, or stops its

@@ -26,7 +26,8 @@
 // For the readiness and health checks, each after --after MS (default 0) in a thread of its
 // own, a line "<what>=<ms>" appended to --marks FILE just before it happens:
 //   --listen PORT     listen on 127.0.0.1:PORT ("listening"); each connection is closed at
-//                     once, or answered with --http STATUS ("HTTP/1.1 STATUS") when given
+//                     once, or answered with --http STATUS ("HTTP/1.1 STATUS") when given, or
+//                     with --silent kept open and never answered
 //   --hang-after MS   MS after it began listening, close the listening socket ("hung"): the
 //                     port refuses while the process lives on
 //   --touch FILE      create FILE ("touched")
@@ -314,6 +315,7 @@ struct Listen {
   int nPort = 0;
   int nHttpStatus = 0;  // 0: plain tcp
   DWORD dwHangAfterMs = 0;
+  bool bSilent = false;
 };
 
 // Serves the port until the hang: tcp connections are closed at once, HTTP ones answered
@@ -349,6 +351,7 @@ DWORD WINAPI ListenThread(void* pContext) {
     if (::select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
     SOCKET hClient = ::accept(hListen, nullptr, nullptr);
     if (hClient == INVALID_SOCKET) continue;
+    if (listen.bSilent) continue;  // held open, never answered, until the process ends
     if (listen.nHttpStatus != 0) {
       std::string strRequest;
       char buffer[1024];
@@ -494,6 +497,8 @@ int main(int argc, char** argv) {
       s_listen.nPort = std::atoi(argv[++i]);
     } else if (strArg == "--http" && bHasValue) {
       s_listen.nHttpStatus = std::atoi(argv[++i]);
+    } else if (strArg == "--silent") {
+      s_listen.bSilent = true;
     } else if (strArg == "--hang-after" && bHasValue) {
       s_listen.dwHangAfterMs = static_cast<DWORD>(std::atol(argv[++i]));
     } else if (strArg == "--touch" && bHasValue) {
