@@ -29,12 +29,11 @@ constexpr OptionSpec kRemoveOptions[] = {FlagOption("--force", &P::bForce)};
 // With --quoted the data is one argument, its quotes removed: Arguments that begin or end
 // with blanks, which a typed line cannot keep (dump writes them so).
 constexpr OptionSpec kSetOptions[] = {OneArgumentOption("--quoted")};
-constexpr OptionSpec kWaitOptions[] = {SecondsOption("--timeout", "S", &P::dwTimeoutSeconds),
+constexpr OptionSpec kWaitOptions[] = {SecondsOption("--timeout", "S", &P::timeoutSeconds),
                                        FlagOption("--no-wait", &P::bNoWait)};
 // status has nothing to wait for, but has always taken start's options.
-constexpr OptionSpec kStatusOptions[] = {
-    SecondsOption("--timeout", "S", &P::dwTimeoutSeconds, true),
-    FlagOption("--no-wait", &P::bNoWait, true)};
+constexpr OptionSpec kStatusOptions[] = {SecondsOption("--timeout", "S", &P::timeoutSeconds, true),
+                                         FlagOption("--no-wait", &P::bNoWait, true)};
 
 constexpr const char* kInstallHelp =
     "  Installs <program> as the service <name>, run by carrack.exe. Options come first, and\n"
@@ -84,7 +83,9 @@ constexpr CommandSpec kCommands[] = {
      .bNeedsAdministrator = true,
      .arguments = kName,
      .options = kWaitOptions,
-     .pszHelp = "  Starts the service and waits (30 s unless given) until it runs."},
+     .pszHelp =
+         "  Starts the service and waits until it runs: 30 s unless given; with a ReadyCheck,\n"
+         "  until its program is ready (ReadyTimeout, plus StopTimeout and 5 s)."},
     {.pszName = "stop",
      .pfnRun = RunStop,
      .bNeedsAdministrator = true,
@@ -102,12 +103,13 @@ constexpr CommandSpec kCommands[] = {
      .arguments = kName,
      .options = kStatusOptions,
      .pszHelp =
-         "  Prints the state and the runner's view: the program running (its process and\n"
-         "  since when), or waiting to be restarted (its exit code, when the next start is\n"
-         "  due, how many restarts in a row), or the exit code it stopped with.\n"
+         "  Prints the state and the runner's view: the program running (its process, since\n"
+         "  when, its health check), what its start waits for, or waiting to be restarted\n"
+         "  (why, when the next start is due, how many restarts in a row), or the exit code\n"
+         "  it stopped with.\n"
          "  Exit code: 0 running (the program runs, or the runner does not say), 3 stopped,\n"
-         "  4 starting, stopping or paused, 5 running but the program waits to be restarted,\n"
-         "  1 failure."},
+         "  4 starting, stopping or paused, 5 running but the program waits to be restarted\n"
+         "  or is not ready again yet, 6 running but its health check fails, 1 failure."},
     {.pszName = "list",
      .pfnRun = RunList,
      .pszHelp = "  Lists the services installed by Quillmont with state and program."},

@@ -22,7 +22,10 @@ RunnerAccount RunnerAccountOf(CommandContext& context, const std::string& strNam
 int ReportStatus(CommandContext& context, const std::string& strName,
                  const platform::ServiceStatus& status) {
   RunnerView view;
-  if (status.currentState == platform::kServiceRunning && status.processId != 0) {
+  // A starting service's runner tells what its program's readiness waits for.
+  if ((status.currentState == platform::kServiceRunning ||
+       status.currentState == platform::kServiceStartPending) &&
+      status.processId != 0) {
     view.read =
         context.runnerView.Read(status.processId, RunnerAccountOf(context, strName), &view.state);
     if (view.read == RunnerViewRead::kRead) {
