@@ -156,7 +156,11 @@ inline constexpr std::uint32_t kFirstLayoutBytes = kFirstLayoutWordCount * sizeo
 enum CheckFlag : std::uint32_t {
   kWaitingForReady = 1,  // the program runs and its ReadyCheck has not passed yet
   kHealthChecked = 2,    // a HealthCheck is set
-  kHealthProbed = 4,     // and has given its first verdict
+  kHealthProbed = 4,     // and has given its first verdict in this run
+  // The last run was ended by the runner: its HealthCheck failed HealthRetries times in a row,
+  // or its ReadyCheck did not pass within ReadyTimeout (the check and what it saw are kept).
+  kEndedUnhealthy = 8,
+  kEndedNotReady = 16,
 };
 enum class Phase : std::uint32_t { kStarting = 1, kRunning = 2, kRestarting = 3, kStopping = 4 };
 
