@@ -56,7 +56,9 @@ bool CNotifyPipe::Open(DWORD* pdwError) {
       // would hear the program instead of the runner.
       const DWORD dwFirst = i == 0 ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0;
       m_aInstances[i].hPipe.reset(::CreateNamedPipeA(
-          szName, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | dwFirst,
+          // Duplex, though the runner only reads: the runtimes of Python and Java open a pipe
+          // for writing only together with reading (for writing alone they ask to create it).
+          szName, PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | dwFirst,
           PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, kInstances,
           0, 4096, 0, &sa));
       bMade = static_cast<bool>(m_aInstances[i].hPipe);
