@@ -101,6 +101,29 @@ TEST(RunnerChecks, TheStartWaitsForEachKindOfReadiness) {
   }
 }
 
+// Only the program's processes are heard on the notify pipe: another process that writes READY=1
+// to it (here the test, which read the pipe's name in the program's environment) does not make
+// the service run.
+TEST(RunnerChecks, TheNotifyPipeHearsOnlyTheProgram) {
+  CServiceFixture service("NotifyOutsider");
+  ASSERT_TRUE(service.InstallProbe("--env QUILLMONT_NOTIFY"));
+  service.SetStringParameter("ReadyCheck", "notify");
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForRecord(service.Record(), 10000));
+  const std::string strPipe = RecordValue(ReadFileText(service.Record()), "env.QUILLMONT_NOTIFY");
+  ASSERT_EQ(strPipe.rfind("\\\\.\\pipe\\carrack-notify-", 0), 0u) << strPipe;
+  unique_hfile hPipe(
+      ::CreateFileA(strPipe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (hPipe) {
+    DWORD dwWritten = 0;
+    ::WriteFile(hPipe.get(), "READY=1\n", 8, &dwWritten, nullptr);
+    hPipe.reset();
+  }
+  ::Sleep(1500);
+  EXPECT_EQ(service.Query().dwCurrentState, SERVICE_START_PENDING);
+  EXPECT_EQ(service.StopAndWait().dwWin32ExitCode, 0u);
+}
+
 // Never ready: the start fails with ERROR_TIMEOUT once ReadyTimeout has passed, after the usual
 // stop sequence for the program and what it started. A stop while the service is starting is
 // taken at once, as any stop.
@@ -175,24 +198,29 @@ TEST(RunnerChecks, ARestartedRunThatIsNeverReadyIsAFailedRun) {
 // watchdog, is unhealthy after HealthRetries failed probes in a row and started again; one
 // that answers 2xx, or whose exec: check exits 0, stays. With RestartLimit the runner gives up.
 TEST(RunnerChecks, AnUnhealthyProgramIsRestartedAndAHealthyOneStays) {
+  // Health is checked from readiness on, so each has a ReadyCheck too.
   struct Case {
     const char* pszName;
     std::string strOptions;
     std::string strCheck;
     bool bUnhealthy;
     const char* pszHangMark;  // the mark of the moment the program stops answering, if any
+    std::string strReady;
   };
   const std::string strHttp = "http://127.0.0.1:";
+  const auto tcp = [](int nCase) { return "tcp:" + std::to_string(Port(nCase)); };
   const Case cases[] = {
-      {"Hang", "--listen " + std::to_string(Port(3)) + " --hang-after 1000",
-       "tcp:" + std::to_string(Port(3)), true, "hung"},
+      {"Hang", "--listen " + std::to_string(Port(3)) + " --hang-after 1000", tcp(3), true, "hung",
+       tcp(3)},
       {"Http503", "--listen " + std::to_string(Port(4)) + " --http 503",
-       strHttp + std::to_string(Port(4)) + "/health", true, nullptr},
+       strHttp + std::to_string(Port(4)) + "/health", true, nullptr, tcp(4)},
+      // Followed, the redirect would lead to a page that answers 200.
       {"Redirect", "--listen " + std::to_string(Port(5)) + " --http 302",
-       strHttp + std::to_string(Port(5)) + "/", true, nullptr},
+       strHttp + std::to_string(Port(5)) + "/", true, nullptr, tcp(5)},
       {"Http200", "--listen " + std::to_string(Port(6)) + " --http 200",
-       strHttp + std::to_string(Port(6)) + "/health", false, nullptr},
-      {"Watchdog", "--notify --watchdog 100 --watchdog-for 1000", "notify", true, "watchdog-ended"},
+       strHttp + std::to_string(Port(6)) + "/health", false, nullptr, tcp(6)},
+      {"Watchdog", "--notify --watchdog 100 --watchdog-for 1000", "notify", true, "watchdog-ended",
+       "notify"},
   };
   std::vector<std::unique_ptr<CServiceFixture>> services;
   for (const Case& c : cases) {
@@ -203,6 +231,8 @@ TEST(RunnerChecks, AnUnhealthyProgramIsRestartedAndAHealthyOneStays) {
     ASSERT_TRUE(service.Install(
         ProbePath(), c.strOptions + " --count " + Quoted(strCount) + " --marks " + Quoted(strMarks),
         ""));
+    service.SetStringParameter("ReadyCheck", c.strReady);
+    service.SetDwordParameter("ReadyInterval", 100);
     service.SetStringParameter("HealthCheck", c.strCheck);
     service.SetDwordParameter("HealthInterval", 200);
     service.SetDwordParameter("HealthTimeout", 500);

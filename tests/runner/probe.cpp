@@ -26,7 +26,8 @@
 // For the readiness and health checks, each after --after MS (default 0) in a thread of its
 // own, a line "<what>=<ms>" appended to --marks FILE just before it happens:
 //   --listen PORT     listen on 127.0.0.1:PORT ("listening"); each connection is closed at
-//                     once, or answered with --http STATUS ("HTTP/1.1 STATUS") when given, or
+//                     once, or answered with --http STATUS ("HTTP/1.1 STATUS") when given (a
+//                     3xx with "Location: /moved", and a GET of /moved with 200), or
 //                     with --silent kept open and never answered
 //   --hang-after MS   MS after it began listening, close the listening socket ("hung"): the
 //                     port refuses while the process lives on
@@ -360,8 +361,12 @@ DWORD WINAPI ListenThread(void* pContext) {
              (nRead = ::recv(hClient, buffer, sizeof(buffer), 0)) > 0) {
         strRequest.append(buffer, static_cast<size_t>(nRead));
       }
-      const std::string strAnswer = "HTTP/1.1 " + std::to_string(listen.nHttpStatus) +
-                                    " Probe\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+      // A redirect leads to a page that would pass: a check that followed it would too.
+      const bool bMoved = strRequest.rfind("GET /moved ", 0) == 0;
+      const int nStatus = bMoved ? 200 : listen.nHttpStatus;
+      std::string strAnswer = "HTTP/1.1 " + std::to_string(nStatus) + " Probe\r\n";
+      if (nStatus / 100 == 3) strAnswer += "Location: /moved\r\n";
+      strAnswer += "Content-Length: 0\r\nConnection: close\r\n\r\n";
       ::send(hClient, strAnswer.data(), static_cast<int>(strAnswer.size()), 0);
       ::shutdown(hClient, SD_SEND);
     }
