@@ -128,12 +128,7 @@ int RunDump(CommandContext& context, const ParsedCommand& cmd) {
     if (!RunnerValueText(context, cmd.strName, value, &strText, &bDefault, &entries))
       return kExitFailure;
     if (bDefault) continue;
-    const std::string_view name = value.pszName;
-    // set takes a check as typed, quotes and blanks included: one quoted argument keeps it so.
-    const bool bAsTyped =
-        name == contract::value::kReadyCheck || name == contract::value::kHealthCheck;
-    std::string strLine = std::string("quillmnt set ") + (bAsTyped ? "--quoted " : "") + strName +
-                          " " + value.pszName;
+    std::string strLine = "quillmnt set " + strName + " " + value.pszName;
     if (value.type == contract::ValueType::kMultiString) {
       if (entries.empty()) continue;  // an empty list is what reset leaves
       for (const std::string& strEntry : entries) {
@@ -146,6 +141,7 @@ int RunDump(CommandContext& context, const ParsedCommand& cmd) {
       strLine += ' ';
       strLine += QuoteArgument(strText);
     }
+    const std::string_view name = value.pszName;
     if (name == contract::value::kRestartDelay && ParseDword(strText, &dwDelay)) {
       nDelayLine = lines.size();
     } else if (name == contract::value::kRestartDelayMax) {
