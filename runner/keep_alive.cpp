@@ -11,7 +11,6 @@
 #include "runner/core/runner_settings.h"
 #include "runner/core/stop_progress.h"
 #include "runner/event_log.h"
-#include "runner/probes.h"
 #include "runner/stop.h"
 
 namespace qm::runner {
@@ -65,22 +64,12 @@ std::string Decimal(std::uint32_t dwValue) {
 CKeepAlive::CKeepAlive(const KeepAliveContext& context)
     : m_context(context),
       m_backoff(RestartOf(context.settings)),
-      m_checks(ChecksOf(context.settings)) {
-  const CheckSettings& checks = m_checks.Settings();
-  m_bNotify = checks.ready.kind == ProbeKind::kNotify || checks.health.kind == ProbeKind::kNotify;
-}
+      m_watch({context.strName, context.publisher, context.output, context.hStopEvent},
+              ChecksOf(context.settings)) {}
 
 bool CKeepAlive::Open(RunnerFailure* pFailure) {
   std::vector<std::string> entries = m_context.settings.environment;
-  if (m_bNotify) {
-    DWORD dwError = ERROR_SUCCESS;
-    if (!m_notify.Open(&dwError)) {
-      *pFailure = {FailureKind::kStepFailed, "creating the notify pipe", "", "", dwError};
-      return false;
-    }
-    // The runner's word last: the Environment value cannot point the program elsewhere.
-    entries.push_back(std::string(contract::kNotifyVariable) + "=" + m_notify.Name());
-  }
+  if (!m_watch.Open(&entries, pFailure)) return false;
   m_child.SetLaunchOptions(ProgramEnvironmentBlock(entries),
                            PriorityClass(PriorityOf(m_context.settings)));
   return true;
@@ -93,156 +82,10 @@ bool CKeepAlive::Start(RunnerFailure* pFailure) {
     return false;
   }
   const RunnerSettings& settings = m_context.settings;
-  m_notify.SetJob(m_child.Job());
-  // exec: runs in the run's job and folder, and file: looks from that folder.
-  if (m_checks.Settings().health.kind == ProbeKind::kExec ||
-      m_checks.Settings().ready.kind == ProbeKind::kFile ||
-      m_checks.Settings().health.kind == ProbeKind::kFile) {
-    m_prober.SetPlace(m_child.Job(),
-                      ChooseWorkingDirectory(settings.strRunfile, settings.strDirectory),
-                      m_child.EnvironmentBlock());
-  }
-  m_context.publisher.ProgramStarted(m_child.ProcessId(), WaitsForReady(),
-                                     m_checks.Settings().dwReadyTimeoutMs);
-  m_bReadyNews = m_checks.Begin(::GetTickCount64()) == CheckVerdict::kReady;
-  PublishChecks();
+  m_watch.Begin(m_child.ProcessId(), m_child.Job(),
+                ChooseWorkingDirectory(settings.strRunfile, settings.strDirectory),
+                m_child.EnvironmentBlock());
   return true;
-}
-
-void CKeepAlive::PublishChecks() {
-  namespace st = contract::state;
-  const CheckSettings& settings = m_checks.Settings();
-  CStatePublisher::CheckView view;
-  const bool bWaiting = m_checks.Stage() == CheckStage::kWaitingForReady;
-  const bool bNotReady = m_checks.Stage() == CheckStage::kNotReady;
-  if (bWaiting || bNotReady) {
-    view.dwFlags = bWaiting ? st::kWaitingForReady : st::kEndedNotReady;
-    view.strCheck = DescribeProbe(settings.ready);
-    view.strSeen = m_checks.LastSeen();
-  } else if (settings.health.kind != ProbeKind::kNone) {
-    view.dwFlags = st::kHealthChecked;
-    if (m_checks.HealthProbed()) view.dwFlags |= st::kHealthProbed;
-    if (m_checks.Stage() == CheckStage::kUnhealthy) view.dwFlags |= st::kEndedUnhealthy;
-    view.strCheck = DescribeProbe(settings.health);
-    view.dwFailures = m_checks.Failures();
-    view.dwRetries = settings.dwHealthRetries;
-    if (view.dwFailures > 0) view.strSeen = m_checks.LastSeen();
-  }
-  m_context.publisher.Checks(view);
-}
-
-void CKeepAlive::EndChecks() {
-  m_checks.Abandon();
-  m_prober.Cancel();
-}
-
-bool CKeepAlive::OnVerdict(CheckVerdict verdict, RunEvent* pEvent) {
-  switch (verdict) {
-    case CheckVerdict::kNone:
-      return false;
-    case CheckVerdict::kReady:
-      PublishChecks();
-      *pEvent = RunEvent::kReady;
-      return true;
-    case CheckVerdict::kNotReady:
-    case CheckVerdict::kUnhealthy:
-      EndChecks();
-      PublishChecks();
-      *pEvent = verdict == CheckVerdict::kNotReady ? RunEvent::kNotReady : RunEvent::kUnhealthy;
-      return true;
-    case CheckVerdict::kRecovered: {
-      const std::string strCheck = DescribeProbe(m_checks.Settings().health);
-      const std::string strFailures = Decimal(m_checks.RecoveredFrom());
-      WriteEvent(EVENTLOG_INFORMATION_TYPE, MSG_PROGRAM_RECOVERED,
-                 {m_context.strName.c_str(), strCheck.c_str(), strFailures.c_str()});
-      PublishChecks();
-      return false;
-    }
-    case CheckVerdict::kPassed:
-    case CheckVerdict::kFailed:
-      PublishChecks();
-      return false;
-  }
-  return false;
-}
-
-void CKeepAlive::OnNotifyMessage(const NotifyMessage& message, RunEvent* pEvent, bool* pbEvent) {
-  if (message.kind == NotifyKind::kStatus) {
-    m_context.publisher.ProgramStatus(message.strStatus);
-    return;
-  }
-  const CheckSignal signal =
-      message.kind == NotifyKind::kReady ? CheckSignal::kNotifyReady : CheckSignal::kNotifyWatchdog;
-  if (!*pbEvent) *pbEvent = OnVerdict(m_checks.OnSignal(signal, ::GetTickCount64()), pEvent);
-}
-
-RunEvent CKeepAlive::Watch() {
-  if (m_bReadyNews) {
-    m_bReadyNews = false;
-    return RunEvent::kReady;
-  }
-  for (;;) {
-    const ULONGLONG ullNow = ::GetTickCount64();
-    const CheckTick tick = m_checks.Tick(ullNow);
-    if (tick.bProbe && !m_prober.Order(tick.probe)) {
-      // Without its thread the probe cannot be made: it fails, and says why.
-      const std::string strSeen =
-          "the probe thread cannot be started: " + ProbeErrorText(::GetLastError());
-      m_checks.OnAnswer(tick.probe.nId, false, strSeen, ullNow);
-    }
-    RunEvent event = RunEvent::kProgress;
-    if (OnVerdict(tick.verdict, &event)) return event;
-    if (tick.bRound) {
-      PublishChecks();
-      return RunEvent::kProgress;
-    }
-
-    // The stop request first, then the program's end: of two at once, these win.
-    HANDLE ahWait[4 + CNotifyPipe::kInstances];
-    DWORD nWait = 0;
-    ahWait[nWait++] = m_context.hStopEvent;
-    ahWait[nWait++] = m_child.Process();
-    const DWORD nAnswer = nWait;
-    ahWait[nWait++] = m_prober.AnswerReady();
-    const DWORD nMatch = nWait;
-    ahWait[nWait++] = m_context.output.MatchEvent();
-    const DWORD nNotify = nWait;
-    for (std::size_t i = 0; i < m_notify.EventCount(); ++i) ahWait[nWait++] = m_notify.Event(i);
-    const std::uint64_t ullDue = m_checks.DueInMs(ullNow);
-    const DWORD dwWait = ullDue >= INFINITE ? INFINITE - 1 : static_cast<DWORD>(ullDue);
-    const DWORD dwWhich =
-        ::WaitForMultipleObjects(nWait, ahWait, FALSE, ullDue == kNothingDue ? INFINITE : dwWait);
-    if (dwWhich == WAIT_OBJECT_0 || dwWhich == WAIT_FAILED) {
-      EndChecks();
-      return RunEvent::kStopAsked;
-    }
-    if (dwWhich == WAIT_OBJECT_0 + 1) {
-      EndChecks();
-      return RunEvent::kEnded;
-    }
-    bool bEvent = false;
-    if (dwWhich == WAIT_OBJECT_0 + nAnswer) {
-      unsigned nId = 0;
-      ProbeAnswer answer;
-      if (m_prober.TakeAnswer(&nId, &answer)) {
-        bEvent = OnVerdict(
-            m_checks.OnAnswer(nId, answer.bPassed, answer.strSeen, ::GetTickCount64()), &event);
-      }
-    } else if (dwWhich == WAIT_OBJECT_0 + nMatch) {
-      const COutputCapture::Matches matches = m_context.output.TakeMatches();
-      if (matches.nReady > 0) {
-        bEvent = OnVerdict(m_checks.OnSignal(CheckSignal::kReadyLine, ::GetTickCount64()), &event);
-      }
-      if (!bEvent && matches.nHealth > 0) {
-        bEvent = OnVerdict(m_checks.OnSignal(CheckSignal::kHealthLine, ::GetTickCount64()), &event);
-      }
-    } else if (dwWhich >= WAIT_OBJECT_0 + nNotify && dwWhich < WAIT_OBJECT_0 + nWait) {
-      m_notify.OnSignalled(dwWhich - WAIT_OBJECT_0 - nNotify, [&](const NotifyMessage& message) {
-        OnNotifyMessage(message, &event, &bEvent);
-      });
-    }
-    if (bEvent) return event;
-  }
 }
 
 bool CKeepAlive::StopAsked() const {
@@ -272,7 +115,7 @@ bool CKeepAlive::AskAndWait(bool bStopping) {
 }
 
 ServiceExit CKeepAlive::Stop() {
-  EndChecks();
+  m_watch.End();
   m_context.publisher.Stopping();
   m_ullStopBegan = ::GetTickCount64();
   if (!AskAndWait(true)) {
@@ -313,7 +156,7 @@ ServiceExit CKeepAlive::EndedForGood(DWORD dwCode) {
 bool CKeepAlive::AfterExit(ServiceEnd* pEnd) {
   const DWORD dwCode = m_child.ExitCode();
   // A run counts from its readiness, and not past the health failures it ended in.
-  const ULONGLONG ullRunMs = m_checks.GoodRunMs(::GetTickCount64());
+  const ULONGLONG ullRunMs = m_watch.Checks().GoodRunMs(::GetTickCount64());
   const char* pszName = m_context.strName.c_str();
   *pEnd = {};
   if (StopAsked()) {
@@ -390,7 +233,8 @@ void CKeepAlive::EndRun(bool bStopping) {
 
 ServiceExit CKeepAlive::FailStart(RunEvent why) {
   const char* pszName = m_context.strName.c_str();
-  const std::string strCheck = DescribeProbe(m_checks.Settings().ready);
+  const CRunChecks& checks = m_watch.Checks();
+  const std::string strCheck = DescribeProbe(checks.Settings().ready);
   m_context.publisher.Stopping();
   if (why == RunEvent::kEnded) {
     const DWORD dwCode = m_child.ExitCode();
@@ -400,9 +244,9 @@ ServiceExit CKeepAlive::FailStart(RunEvent why) {
     EndLeftovers(true);
     return ExitForGivingUp(dwCode);
   }
-  const std::string strTimeout = Decimal(m_checks.Settings().dwReadyTimeoutMs);
+  const std::string strTimeout = Decimal(checks.Settings().dwReadyTimeoutMs);
   WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_NOT_READY,
-             {pszName, strTimeout.c_str(), strCheck.c_str(), m_checks.LastSeen().c_str()});
+             {pszName, strTimeout.c_str(), strCheck.c_str(), checks.LastSeen().c_str()});
   // Stopped as at a stop request, and its output gets the time such a stop gives it.
   m_ullStopBegan = ::GetTickCount64();
   EndRun(true);
@@ -412,9 +256,10 @@ ServiceExit CKeepAlive::FailStart(RunEvent why) {
 bool CKeepAlive::AfterFailedRun(RunEvent why, ServiceEnd* pEnd) {
   *pEnd = {};
   const char* pszName = m_context.strName.c_str();
-  const CheckSettings& settings = m_checks.Settings();
+  const CRunChecks& checks = m_watch.Checks();
+  const CheckSettings& settings = checks.Settings();
   const bool bNotReady = why == RunEvent::kNotReady;
-  const RestartDecision decision = m_backoff.OnRunFailed(m_checks.GoodRunMs(::GetTickCount64()));
+  const RestartDecision decision = m_backoff.OnRunFailed(checks.GoodRunMs(::GetTickCount64()));
   // What follows, in the one event of the failed run.
   std::string strNext;
   WORD wType = EVENTLOG_ERROR_TYPE;
@@ -428,7 +273,7 @@ bool CKeepAlive::AfterFailedRun(RunEvent why, ServiceEnd* pEnd) {
   } else {
     strNext = "The runner stops it, and the service stops (Restart is Never).";
   }
-  const std::string strSeen = m_checks.LastSeen();
+  const std::string strSeen = checks.LastSeen();
   if (bNotReady) {
     const std::string strCheck = DescribeProbe(settings.ready);
     const std::string strTimeout = Decimal(settings.dwReadyTimeoutMs);
@@ -436,7 +281,7 @@ bool CKeepAlive::AfterFailedRun(RunEvent why, ServiceEnd* pEnd) {
                {pszName, strTimeout.c_str(), strCheck.c_str(), strSeen.c_str(), strNext.c_str()});
   } else {
     const std::string strCheck = DescribeProbe(settings.health);
-    const std::string strFailures = Decimal(m_checks.Failures());
+    const std::string strFailures = Decimal(checks.Failures());
     WriteEvent(wType, MSG_PROGRAM_UNHEALTHY,
                {pszName, strCheck.c_str(), strFailures.c_str(), strSeen.c_str(), strNext.c_str()});
   }

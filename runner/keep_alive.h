@@ -16,9 +16,8 @@
 #include "runner/core/run_checks.h"
 #include "runner/core/runner_settings.h"
 #include "runner/core/service_exit.h"
-#include "runner/notify_pipe.h"
 #include "runner/output_capture.h"
-#include "runner/probe_thread.h"
+#include "runner/run_watch.h"
 #include "runner/state_publisher.h"
 #include "runner/status_reporter.h"
 
@@ -46,16 +45,6 @@ struct KeepAliveContext {
   SRWLOCK& startLock;
 };
 
-// What Watch returns to the service shell.
-enum class RunEvent {
-  kStopAsked,  // a stop or shutdown request
-  kEnded,      // the program ended by itself
-  kProgress,   // the wait for readiness went on a round: the start has made progress
-  kReady,      // the program is ready (at once without a ReadyCheck)
-  kNotReady,   // its ReadyCheck did not pass within ReadyTimeout
-  kUnhealthy,  // its HealthCheck failed HealthRetries times in a row
-};
-
 class CKeepAlive {
  public:
   // Takes the restart policy, the checks, the environment and the priority from the checked
@@ -68,12 +57,12 @@ class CKeepAlive {
   // Starts the program; false with the failure.
   bool Start(RunnerFailure* pFailure);
   // Whether a run is ready only once its ReadyCheck passes.
-  bool WaitsForReady() const { return m_checks.Settings().ready.kind != ProbeKind::kNone; }
+  bool WaitsForReady() const { return m_watch.WaitsForReady(); }
   // The wait hint of a start that waits for readiness.
-  DWORD ReadyWaitHintMs() const { return runner::ReadyWaitHintMs(m_checks.Settings()); }
+  DWORD ReadyWaitHintMs() const { return runner::ReadyWaitHintMs(m_watch.Checks().Settings()); }
 
   // Watches the run (probing, listening, publishing) until something for the shell happens.
-  RunEvent Watch();
+  RunEvent Watch() { return m_watch.Watch(m_child.Process()); }
 
   // A stop was asked for: the stop sequence for the program and everything it started.
   // Returns the exit the service reports.
@@ -109,21 +98,11 @@ class CKeepAlive {
   // Nothing of the ended run is left: the back-off's delay, then a new start, unless a stop
   // comes first. As AfterExit.
   bool Restart(DWORD dwCode, DWORD dwDelayMs, DWORD dwRestartsInRow, ServiceEnd* pEnd);
-  // The run is over for the checks: nothing is awaited from it any more.
-  void EndChecks();
-  // A verdict of the checks: the shell's event it makes, if any.
-  bool OnVerdict(CheckVerdict verdict, RunEvent* pEvent);
-  void OnNotifyMessage(const NotifyMessage& message, RunEvent* pEvent, bool* pbEvent);
-  void PublishChecks();
 
   KeepAliveContext m_context;
   CChildProcess m_child;
   CRestartBackoff m_backoff;
-  CRunChecks m_checks;
-  CProbeThread m_prober;
-  CNotifyPipe m_notify;
-  bool m_bNotify = false;     // a check listens to the notify pipe
-  bool m_bReadyNews = false;  // the run is ready from its start: Watch says so first
+  CRunWatch m_watch;
   ULONGLONG m_ullStopBegan = 0;
 };
 
