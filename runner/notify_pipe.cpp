@@ -36,6 +36,15 @@ bool OwnAccountOnly(unique_hlocal* pDescriptor) {
 
 }  // namespace
 
+CNotifyPipe::~CNotifyPipe() {
+  for (Instance& instance : m_aInstances) {
+    if (!instance.hPipe || instance.bEndedAtOnce || !instance.hEvent) continue;
+    DWORD cbDone = 0;
+    ::CancelIoEx(instance.hPipe.get(), &instance.overlapped);
+    ::GetOverlappedResult(instance.hPipe.get(), &instance.overlapped, &cbDone, TRUE);
+  }
+}
+
 bool CNotifyPipe::Open(DWORD* pdwError) {
   unique_hlocal descriptor;
   if (!OwnAccountOnly(&descriptor)) {

@@ -21,6 +21,12 @@ class CNotifyPipe {
  public:
   static constexpr std::size_t kInstances = 3;
 
+  CNotifyPipe() = default;
+  // Ends what is under way on each instance before its OVERLAPPED goes.
+  ~CNotifyPipe();
+  CNotifyPipe(const CNotifyPipe&) = delete;
+  CNotifyPipe& operator=(const CNotifyPipe&) = delete;
+
   // Creates the instances and waits for clients; false with the system's error.
   bool Open(DWORD* pdwError);
   // "\\.\pipe\carrack-notify-<runner>-<tick>", as the program gets it.
