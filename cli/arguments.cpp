@@ -78,7 +78,7 @@ bool TakeValue(const std::vector<Token>& tokens, std::size_t* pi, std::string* v
   return true;
 }
 
-bool ParseSeconds(const std::string& strText, std::uint32_t* seconds) {
+bool ParseSeconds(const std::string& strText, std::optional<std::uint32_t>* seconds) {
   if (strText.empty() || strText.size() > 6) return false;
   for (char ch : strText) {
     if (ch < '0' || ch > '9') return false;
@@ -133,7 +133,7 @@ bool ReadOption(const OptionSpec& option, const std::vector<Token>& tokens, std:
     }
     case OptionKind::kSeconds:
       if (!TakeValue(tokens, pi, &strValue, error) ||
-          !ParseSeconds(strValue, &(cmd->*option.pdwSeconds))) {
+          !ParseSeconds(strValue, &(cmd->*option.pSeconds))) {
         *error = strName + " takes a number of seconds (0 to " +
                  std::to_string(kMaxTimeoutSeconds) + ")";
         return false;

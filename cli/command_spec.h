@@ -53,7 +53,7 @@ struct OptionSpec {
   // Where it goes, by kind.
   bool ParsedCommand::*pbFlag;
   std::optional<std::string> ParsedCommand::*pText;
-  std::uint32_t ParsedCommand::*pdwSeconds;
+  std::optional<std::uint32_t> ParsedCommand::*pSeconds;
 };
 
 constexpr OptionSpec FlagOption(const char* pszName, bool ParsedCommand::*pbFlag,
@@ -69,8 +69,9 @@ constexpr OptionSpec ChoiceOption(const char* pszName, const char* pszWords,
   return {pszName, OptionKind::kChoice, pszWords, false, nullptr, pText, nullptr};
 }
 constexpr OptionSpec SecondsOption(const char* pszName, const char* pszValue,
-                                   std::uint32_t ParsedCommand::*pdwSeconds, bool bHidden = false) {
-  return {pszName, OptionKind::kSeconds, pszValue, bHidden, nullptr, nullptr, pdwSeconds};
+                                   std::optional<std::uint32_t> ParsedCommand::*pSeconds,
+                                   bool bHidden = false) {
+  return {pszName, OptionKind::kSeconds, pszValue, bHidden, nullptr, nullptr, pSeconds};
 }
 constexpr OptionSpec OneArgumentOption(const char* pszName) {
   return {pszName, OptionKind::kOneArgument, nullptr, false, nullptr, nullptr, nullptr};

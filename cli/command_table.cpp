@@ -31,11 +31,11 @@ constexpr OptionSpec kRemoveOptions[] = {FlagOption("--force", &P::bForce)};
 // With --quoted the data is one argument, its quotes removed: Arguments that begin or end
 // with blanks, which a typed line cannot keep (dump writes them so).
 constexpr OptionSpec kSetOptions[] = {OneArgumentOption("--quoted")};
-constexpr OptionSpec kWaitOptions[] = {SecondsOption("--timeout", "S", &P::dwTimeoutSeconds),
+constexpr OptionSpec kWaitOptions[] = {SecondsOption("--timeout", "S", &P::timeoutSeconds),
                                        FlagOption("--no-wait", &P::bNoWait)};
 // status has nothing to wait for, but has always taken start's options.
 constexpr OptionSpec kStatusOptions[] = {
-    FlagOption("--json", &P::bJson), SecondsOption("--timeout", "S", &P::dwTimeoutSeconds, true),
+    FlagOption("--json", &P::bJson), SecondsOption("--timeout", "S", &P::timeoutSeconds, true),
     FlagOption("--no-wait", &P::bNoWait, true)};
 constexpr OptionSpec kJsonOptions[] = {FlagOption("--json", &P::bJson)};
 constexpr OptionSpec kExportOptions[] = {FlagOption("--all", &P::bAll)};
@@ -93,7 +93,9 @@ constexpr CommandSpec kCommands[] = {
      .bNeedsAdministrator = true,
      .arguments = kName,
      .options = kWaitOptions,
-     .pszHelp = "  Starts the service and waits (30 s unless given) until it runs."},
+     .pszHelp =
+         "  Starts the service and waits until it runs: 30 s unless given; with a ReadyCheck,\n"
+         "  until its program is ready (ReadyTimeout, plus StopTimeout and 5 s)."},
     {.pszName = "stop",
      .pfnRun = RunStop,
      .bNeedsAdministrator = true,
@@ -111,13 +113,15 @@ constexpr CommandSpec kCommands[] = {
      .arguments = kName,
      .options = kStatusOptions,
      .pszHelp =
-         "  Prints the state and the runner's view: the program running (its process and\n"
-         "  since when), or waiting to be restarted (its exit code, when the next start is\n"
-         "  due, how many restarts in a row), or the exit code it stopped with.\n"
+         "  Prints the state and the runner's view: the program running (its process, since\n"
+         "  when, its health check), what its start waits for, or waiting to be restarted\n"
+         "  (why, when the next start is due, how many restarts in a row), or the exit code\n"
+         "  it stopped with.\n"
          "  Exit code: 0 running (the program runs, or the runner does not say), 3 stopped,\n"
-         "  4 starting, stopping or paused, 5 running but the program waits to be restarted,\n"
-         "  1 failure. With --json: one object (Name, State, ProgramState, ProcessId, Since,\n"
-         "  LastExitCode, RestartsInRow, NextStart; times in UTC), the same exit codes."},
+         "  4 starting, stopping or paused, 5 running but the program waits to be restarted\n"
+         "  or is not ready again yet, 6 running but its health check fails, 1 failure.\n"
+         "  With --json: one object (Name, State, ProgramState, ProcessId, Since, LastExitCode,\n"
+         "  RestartsInRow, NextStart, Ready, Health; times in UTC), the same exit codes."},
     {.pszName = "list",
      .pfnRun = RunList,
      .options = kJsonOptions,

@@ -10,9 +10,11 @@ inline constexpr int kExitUsage = 2;
 // machine matched the file already.
 inline constexpr int kExitChanged = 8;
 // status only: the service is stopped; on its way somewhere (starting, stopping, paused);
-// running, but its program ended and waits for the runner to start it again.
+// running, but its program ended and waits for the runner to start it again (or, started
+// again, is not ready yet); running, but its program fails its health check.
 inline constexpr int kExitStopped = 3;
 inline constexpr int kExitPending = 4;
 inline constexpr int kExitRestarting = 5;
+inline constexpr int kExitUnhealthy = 6;
 
 }  // namespace qm::cli

@@ -100,7 +100,8 @@ int RunList(CommandContext& context, const ParsedCommand& cmd) {
       ValueToJson(context, strProgram, &program);
       Json object =
           StatusObject(name.get<std::string>(),
-                       it != states.m_states.end() ? it->second : platform::ServiceStatus(), view);
+                       it != states.m_states.end() ? it->second : platform::ServiceStatus(), view,
+                       JsonTextOf(context));
       if (it == states.m_states.end()) object["State"] = "not registered";
       object["Runfile"] = std::move(program);
       services.push_back(std::move(object));

@@ -12,7 +12,8 @@
 
 namespace qm::cli {
 
-// How long start, stop and restart wait for the state to settle unless --timeout says.
+// How long start, stop and restart wait for the state to settle unless --timeout says (start
+// waits longer for a service with a ReadyCheck: StartWaitSeconds).
 inline constexpr std::uint32_t kDefaultTimeoutSeconds = 30;
 inline constexpr std::uint32_t kMaxTimeoutSeconds = 86400;
 
@@ -33,7 +34,7 @@ struct ParsedCommand {
   std::optional<std::string> dependencies;
   std::optional<std::string> directory;
   bool bForce = false;
-  std::uint32_t dwTimeoutSeconds = kDefaultTimeoutSeconds;
+  std::optional<std::uint32_t> timeoutSeconds;  // --timeout, when given
   bool bNoWait = false;
   bool bJson = false;     // status, list, get, apply: one JSON document instead of lines
   bool bAll = false;      // export: every service of ours

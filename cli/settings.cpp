@@ -66,9 +66,12 @@ bool ParseRunnerData(const contract::RunnerValue& value, std::string_view raw,
     case contract::ValueType::kString:
       break;
   }
-  // Arguments go to the program exactly as typed; other texts are one argument, or several
-  // joined by one blank.
-  data->strText = value.pszName == std::string_view(contract::value::kArguments)
+  // Arguments go to the program exactly as typed, and so do the checks (an exec: command
+  // line, an output: text) unless quoted whole (no check begins with a quote); other texts
+  // are one argument, or several joined by one blank.
+  const std::string_view name = value.pszName;
+  const bool bCheck = name == contract::value::kReadyCheck || name == contract::value::kHealthCheck;
+  data->strText = name == contract::value::kArguments || (bCheck && raw.substr(0, 1) != "\"")
                       ? std::string(raw)
                       : JoinTokens(tokens, ' ');
   const contract::WordList words = contract::WordsOf(value.pszName);

@@ -43,6 +43,31 @@ const char* ViewWord(RunnerViewRead read) {
   return "unknown";
 }
 
+Json TextOrNull(const std::string& strAnsi, const AnsiToUtf8& utf8) {
+  return strAnsi.empty() ? Json() : Json(utf8(strAnsi));
+}
+
+Json ReadyObject(const contract::RunnerState& state, const AnsiToUtf8& utf8) {
+  Json ready = Json::object();
+  ready["Check"] = utf8(state.strCheck);
+  ready["WaitingSince"] = IsoUtcTime(state.qwWaitStarted);
+  ready["TimeoutSeconds"] = (state.dwReadyTimeoutMs + 999) / 1000;
+  ready["LastSeen"] = TextOrNull(state.strSeen, utf8);
+  return ready;
+}
+
+Json HealthObject(const contract::RunnerState& state, const AnsiToUtf8& utf8) {
+  Json health = Json::object();
+  health["Check"] = utf8(state.strCheck);
+  health["State"] = state.dwHealthFailures > 0            ? "failing"
+                    : (state.dwCheckFlags & st::kHealthProbed) ? "healthy"
+                                                               : "not checked yet";
+  health["Failures"] = state.dwHealthFailures;
+  health["Retries"] = state.dwHealthRetries;
+  health["LastSeen"] = state.dwHealthFailures > 0 ? TextOrNull(state.strSeen, utf8) : Json();
+  return health;
+}
+
 }  // namespace
 
 std::string IsoUtcTime(std::uint64_t qwFileTime) {
@@ -63,8 +88,10 @@ std::string IsoUtcTime(std::uint64_t qwFileTime) {
 }
 
 Json StatusObject(const std::string& strName, const platform::ServiceStatus& status,
-                  const RunnerView& view) {
+                  const RunnerView& view, const AnsiToUtf8& utf8) {
   const bool bRunning = status.currentState == platform::kServiceRunning;
+  // A starting service's runner tells what the start waits for.
+  const bool bTells = bRunning || status.currentState == platform::kServiceStartPending;
   const bool bStopped = status.currentState == platform::kServiceStopped;
   const bool bKnownState = status.currentState >= platform::kServiceStopped &&
                            status.currentState <= platform::kServicePaused;
@@ -73,25 +100,31 @@ Json StatusObject(const std::string& strName, const platform::ServiceStatus& sta
   object["Name"] = strName;
   object["State"] = bKnownState ? StateWord(status.currentState) : "unknown";
   for (const char* pszKey :
-       {"ProgramState", "ProcessId", "Since", "LastExitCode", "RestartsInRow", "NextStart"}) {
+       {"ProgramState", "ProcessId", "Since", "LastExitCode", "RestartsInRow", "NextStart", "Ready",
+        "Health"}) {
     object[pszKey] = nullptr;
   }
   object["Win32ExitCode"] = bStopped ? Json(status.win32ExitCode) : Json();
-  object["RunnerView"] = bRunning ? Json(ViewWord(view.read)) : Json();
+  object["RunnerView"] = bTells ? Json(ViewWord(view.read)) : Json();
   // A service that stopped with its program's exit code carries it.
   if (bStopped && status.win32ExitCode == kErrorServiceSpecificError) {
     object["LastExitCode"] = status.serviceSpecificExitCode;
   }
-  if (!bRunning || view.read != RunnerViewRead::kRead) return object;
+  if (!bTells || view.read != RunnerViewRead::kRead) return object;
   const contract::RunnerState& state = view.state;
   object["ProgramState"] = PhaseWord(state.phase);
-  if (state.phase == st::Phase::kRunning) {
+  if (state.phase == st::Phase::kRunning || (state.dwCheckFlags & st::kWaitingForReady)) {
     object["ProcessId"] = state.dwProcessId;
     object["Since"] = IsoUtcTime(state.qwStarted);
   }
   if (state.bHasExitCode) object["LastExitCode"] = state.dwExitCode;
   object["RestartsInRow"] = state.dwRestartsInRow;
   if (state.phase == st::Phase::kRestarting) object["NextStart"] = IsoUtcTime(state.qwNextStart);
+  if (state.dwCheckFlags & st::kWaitingForReady) {
+    object["Ready"] = ReadyObject(state, utf8);
+  } else if (state.phase == st::Phase::kRunning && (state.dwCheckFlags & st::kHealthChecked)) {
+    object["Health"] = HealthObject(state, utf8);
+  }
   return object;
 }
 

@@ -21,6 +21,32 @@ std::string Since(const qm::LocalTime& time) {
   return sz;
 }
 
+// "waiting for tcp:127.0.0.1:8080, 12 s of 60 s: connection refused"
+std::string Waiting(const contract::RunnerState& state, std::uint64_t qwNow) {
+  const std::uint64_t qwSeconds =
+      qwNow > state.qwWaitStarted ? (qwNow - state.qwWaitStarted) / kFileTimeTicksPerSecond : 0;
+  std::string strText = "waiting for " + state.strCheck + ", " + std::to_string(qwSeconds) +
+                        " s of " + std::to_string((state.dwReadyTimeoutMs + 999) / 1000) + " s";
+  if (!state.strSeen.empty()) strText += ": " + state.strSeen;
+  return strText;
+}
+
+// "; the program says: warming up", when it said something.
+std::string ProgramSays(const contract::RunnerState& state) {
+  return state.strProgramStatus.empty() ? "" : "; the program says: " + state.strProgramStatus;
+}
+
+// Why the ended run was ended, when the runner ended it for its checks; empty otherwise.
+std::string EndedByChecks(const contract::RunnerState& state) {
+  if (state.dwCheckFlags & st::kEndedUnhealthy) {
+    return "the program failed its health check " + state.strCheck + " (" + state.strSeen + ")";
+  }
+  if (state.dwCheckFlags & st::kEndedNotReady) {
+    return "the program was not ready in time for " + state.strCheck + " (" + state.strSeen + ")";
+  }
+  return "";
+}
+
 std::string NextStart(std::uint64_t qwNextStart, std::uint64_t qwNow) {
   if (qwNextStart <= qwNow) return "next start due now";
   const std::uint64_t qwSeconds =
@@ -52,13 +78,34 @@ StatusLine RunningDetail(const RunnerView& view, std::uint64_t qwNow) {
       std::string strText = "program running, process " + std::to_string(state.dwProcessId) +
                             ", since " + Since(view.started);
       if (state.dwRestartsInRow > 0) strText += ", " + strRestarts;
-      return {strText, kExitOk};
+      int nExitCode = kExitOk;
+      if (state.dwCheckFlags & st::kHealthChecked) {
+        if (state.dwHealthFailures > 0) {
+          strText += "; health check failing " + std::to_string(state.dwHealthFailures) + " of " +
+                     std::to_string(state.dwHealthRetries) + ": " + state.strSeen;
+          nExitCode = kExitUnhealthy;
+        } else {
+          strText += state.dwCheckFlags & st::kHealthProbed ? "; healthy" : "; not checked yet";
+        }
+      }
+      return {strText + ProgramSays(state), nExitCode};
     }
-    case st::Phase::kRestarting:
-      return {"restarting: the program ended with exit code " + std::to_string(state.dwExitCode) +
+    case st::Phase::kRestarting: {
+      const std::string strWhy = EndedByChecks(state);
+      return {"restarting: " +
+                  (strWhy.empty()
+                       ? "the program ended with exit code " + std::to_string(state.dwExitCode)
+                       : strWhy) +
                   ", " + NextStart(state.qwNextStart, qwNow) + ", " + strRestarts,
               kExitRestarting};
+    }
     case st::Phase::kStarting:
+      // Started again and not ready yet: as good as still waiting for the restart.
+      if (state.dwCheckFlags & st::kWaitingForReady) {
+        return {"restarting: " + Waiting(state, qwNow) + ", process " +
+                    std::to_string(state.dwProcessId) + ", " + strRestarts + ProgramSays(state),
+                kExitRestarting};
+      }
       return {"the runner is starting the program", kExitPending};
     case st::Phase::kStopping:
       return {"the runner is stopping the program", kExitPending};
@@ -110,6 +157,11 @@ StatusLine DescribeStatus(const std::string& strName, const platform::ServiceSta
     const StatusLine detail = RunningDetail(view, qwNow);
     line.strText += " (" + detail.strText + ")";
     line.nExitCode = detail.nExitCode;
+  } else if (status.currentState == platform::kServiceStartPending &&
+             view.read == RunnerViewRead::kRead &&
+             (view.state.dwCheckFlags & st::kWaitingForReady) != 0) {
+    // The program runs; the service starts once its ReadyCheck passes.
+    line.strText += " (" + Waiting(view.state, qwNow) + ProgramSays(view.state) + ")";
   } else if (status.currentState == platform::kServiceStopped) {
     line.nExitCode = kExitStopped;
     if (status.win32ExitCode == kErrorServiceSpecificError) {

@@ -25,11 +25,22 @@ RunnerAccount RunnerAccountOf(CommandContext& context, const std::string& strNam
 RunnerView ReadRunnerView(CommandContext& context, const std::string& strName,
                           const platform::ServiceStatus& status) {
   RunnerView view;
-  if (status.currentState == platform::kServiceRunning && status.processId != 0) {
+  // A starting service's runner tells what its program's readiness waits for.
+  if ((status.currentState == platform::kServiceRunning ||
+       status.currentState == platform::kServiceStartPending) &&
+      status.processId != 0) {
     view.read =
         context.runnerView.Read(status.processId, RunnerAccountOf(context, strName), &view.state);
   }
   return view;
+}
+
+AnsiToUtf8 JsonTextOf(CommandContext& context) {
+  return [&context](const std::string& strAnsi) {
+    Json text;
+    // Bytes that are no text of the code page go out as replacement characters.
+    return ValueToJson(context, strAnsi, &text) ? text.get<std::string>() : strAnsi;
+  };
 }
 
 int ReportStatus(CommandContext& context, const std::string& strName,
@@ -50,7 +61,7 @@ int ReportStatus(CommandContext& context, const std::string& strName,
   }
   Json name = strName;
   ValueToJson(context, strName, &name);
-  context.console.Out(JsonText(StatusObject(name.get<std::string>(), status, view), true));
+  context.console.Out(JsonText(StatusObject(name.get<std::string>(), status, view, JsonTextOf(context)), true));
   return line.nExitCode;
 }
 

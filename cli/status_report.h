@@ -6,6 +6,7 @@
 
 #include "cli/command_context.h"
 #include "cli/runner_owner.h"
+#include "cli/status_json.h"
 #include "cli/status_line.h"
 
 namespace qm::cli {
@@ -17,6 +18,9 @@ RunnerAccount RunnerAccountOf(CommandContext& context, const std::string& strNam
 // The runner's view of its program when the status names the service's process.
 RunnerView ReadRunnerView(CommandContext& context, const std::string& strName,
                           const platform::ServiceStatus& status);
+
+// The runner's texts for a JSON document, through the context's code page.
+AnsiToUtf8 JsonTextOf(CommandContext& context);
 
 // Prints "name: state (...)" with the runner's view, or (bJson) the same as one JSON object
 // (cli/status_json.h); returns the status exit code.

@@ -33,11 +33,12 @@ int Stop(CommandContext& context, const ParsedCommand& cmd, bool bSaysSo) {
     context.console.Out(cmd.strName + ": stop requested");
     return kExitOk;
   }
-  if (!WaitWhile(context, service.get(), platform::kServiceStopPending, cmd.dwTimeoutSeconds,
+  const std::uint32_t dwTimeoutSeconds = cmd.timeoutSeconds.value_or(kDefaultTimeoutSeconds);
+  if (!WaitWhile(context, service.get(), platform::kServiceStopPending, dwTimeoutSeconds,
                  &status) ||
       status.currentState != platform::kServiceStopped) {
-    return Fail(context, cmd.strName + " has not stopped after " +
-                             std::to_string(cmd.dwTimeoutSeconds) + " s.");
+    return Fail(context,
+                cmd.strName + " has not stopped after " + std::to_string(dwTimeoutSeconds) + " s.");
   }
   if (bSaysSo) context.console.Out(cmd.strName + ": stopped");
   return kExitOk;

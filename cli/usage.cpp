@@ -38,7 +38,9 @@ std::string SettingsText() {
   }
   strText +=
       "\n  Startup: auto, delayed-auto, manual, disabled. Account: LocalSystem, LocalService,\n"
-      "  NetworkService, NT SERVICE\\<name>, or a user followed by its password.";
+      "  NetworkService, NT SERVICE\\<name>, or a user followed by its password.\n"
+      "  ReadyCheck, HealthCheck: tcp:[HOST:]PORT, http://HOST:PORT/PATH, https://...,\n"
+      "  file:PATH, pipe:NAME, output:TEXT, notify; HealthCheck also exec:COMMAND LINE.";
   return strText;
 }
 

@@ -68,6 +68,13 @@ inline constexpr const char* kRotateBytes = "RotateBytes";
 inline constexpr const char* kRotateDaily = "RotateDaily";
 inline constexpr const char* kRotateKeep = "RotateKeep";
 inline constexpr const char* kTimestamps = "Timestamps";
+inline constexpr const char* kReadyCheck = "ReadyCheck";
+inline constexpr const char* kReadyTimeout = "ReadyTimeout";
+inline constexpr const char* kReadyInterval = "ReadyInterval";
+inline constexpr const char* kHealthCheck = "HealthCheck";
+inline constexpr const char* kHealthInterval = "HealthInterval";
+inline constexpr const char* kHealthTimeout = "HealthTimeout";
+inline constexpr const char* kHealthRetries = "HealthRetries";
 }  // namespace value
 
 // Defaults of the values the tool does not write; a service installed without them keeps
@@ -85,6 +92,20 @@ inline constexpr std::uint32_t kDefaultRotateBytes = 0;  // no rotation by size
 inline constexpr std::uint32_t kDefaultRotateDaily = 0;
 inline constexpr std::uint32_t kDefaultRotateKeep = 10;
 inline constexpr std::uint32_t kDefaultTimestamps = 0;
+// The checks: until ReadyCheck passes the service is starting; HealthCheck's failures in a row
+// end a run as a failure. Without them the program counts as ready once it runs.
+inline constexpr std::uint32_t kDefaultReadyTimeoutMs = 60000;
+inline constexpr std::uint32_t kMaxReadyTimeoutMs = 600000;
+inline constexpr std::uint32_t kDefaultReadyIntervalMs = 250;
+// Below this a check would cost more than it tells.
+inline constexpr std::uint32_t kMinCheckIntervalMs = 50;
+inline constexpr std::uint32_t kMaxCheckIntervalMs = 600000;
+inline constexpr std::uint32_t kDefaultHealthIntervalMs = 30000;
+inline constexpr std::uint32_t kDefaultHealthTimeoutMs = 5000;
+inline constexpr std::uint32_t kMaxHealthTimeoutMs = 600000;
+inline constexpr std::uint32_t kDefaultHealthRetries = 3;
+// The variable that names the notify pipe in the program's environment.
+inline constexpr const char* kNotifyVariable = "QUILLMONT_NOTIFY";
 
 // The user-defined service control that asks the runner to rotate its output files now.
 inline constexpr std::uint32_t kControlRotate = 128;
@@ -95,8 +116,12 @@ inline constexpr std::uint32_t kControlRotate = 128;
 // never meets the record of an earlier run, and a new run never meets the old one's name.
 namespace state {
 inline constexpr const char* kSectionPrefix = "Global\\carrack.state.";
-// Raised whenever the words change meaning; a reader ignores a record of another layout.
-inline constexpr std::uint32_t kLayoutVersion = 1;
+// Raised whenever the words change meaning; a reader ignores a record of a layout it does not
+// know. Layout 1 (the first twelve words) is what runners before the checks publish.
+inline constexpr std::uint32_t kLayoutVersion = 2;
+inline constexpr std::uint32_t kFirstLayoutVersion = 1;
+// The words of each text of the record: 128 bytes, NUL-ended (a longer text is cut).
+inline constexpr std::size_t kTextWords = 32;
 // The words, in order. kSequence is odd while the runner writes the rest.
 enum Word : std::size_t {
   kSize,  // the record's size in bytes
@@ -111,9 +136,32 @@ enum Word : std::size_t {
   kRestartsInRow,  // restarts since the last run that counted as good
   kNextStartLow,   // while restarting: when the next start is due (FILETIME, UTC)
   kNextStartHigh,
-  kWordCount
+  kFirstLayoutWordCount,
+  // Layout 2: the checks.
+  kCheckFlags = kFirstLayoutWordCount,  // CheckFlag bits
+  kWaitStartedLow,                      // when the wait for readiness began (FILETIME, UTC)
+  kWaitStartedHigh,
+  kReadyTimeoutMs,
+  kHealthFailures,  // failures in a row of the health check
+  kHealthRetries,   // the failures in a row that end the run
+  // Texts of kTextWords words each: the check (the ReadyCheck while it is waited for, else the
+  // HealthCheck), what its last failed probe saw, and the program's last STATUS= line.
+  kCheckText,
+  kSeenText = kCheckText + kTextWords,
+  kProgramStatus = kSeenText + kTextWords,
+  kWordCount = kProgramStatus + kTextWords
 };
 inline constexpr std::uint32_t kRecordBytes = kWordCount * sizeof(std::uint32_t);
+inline constexpr std::uint32_t kFirstLayoutBytes = kFirstLayoutWordCount * sizeof(std::uint32_t);
+enum CheckFlag : std::uint32_t {
+  kWaitingForReady = 1,  // the program runs and its ReadyCheck has not passed yet
+  kHealthChecked = 2,    // a HealthCheck is set
+  kHealthProbed = 4,     // and has given its first verdict in this run
+  // The last run was ended by the runner: its HealthCheck failed HealthRetries times in a row,
+  // or its ReadyCheck did not pass within ReadyTimeout (the check and what it saw are kept).
+  kEndedUnhealthy = 8,
+  kEndedNotReady = 16,
+};
 enum class Phase : std::uint32_t { kStarting = 1, kRunning = 2, kRestarting = 3, kStopping = 4 };
 
 inline std::string SectionName(std::uint32_t dwRunnerProcessId) {
@@ -240,6 +288,54 @@ inline constexpr RunnerValue kRunnerValues[] = {
      nullptr,
      kDefaultTimestamps,
      0,
+     kNoMaximum,
+     {}},
+    // Empty: none. Its syntax is the runner's check's (runner/core/probe_spec.h).
+    {value::kReadyCheck, ValueType::kString, false, false, nullptr, 0, 0, 0, {}},
+    {value::kReadyTimeout,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultReadyTimeoutMs,
+     1,
+     kMaxReadyTimeoutMs,
+     {}},
+    {value::kReadyInterval,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultReadyIntervalMs,
+     kMinCheckIntervalMs,
+     kMaxCheckIntervalMs,
+     {}},
+    {value::kHealthCheck, ValueType::kString, false, false, nullptr, 0, 0, 0, {}},
+    {value::kHealthInterval,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultHealthIntervalMs,
+     kMinCheckIntervalMs,
+     kNoMaximum,
+     {}},
+    {value::kHealthTimeout,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultHealthTimeoutMs,
+     1,
+     kMaxHealthTimeoutMs,
+     {}},
+    {value::kHealthRetries,
+     ValueType::kDword,
+     false,
+     false,
+     nullptr,
+     kDefaultHealthRetries,
+     1,
      kNoMaximum,
      {}},
 };

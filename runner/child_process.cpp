@@ -15,29 +15,6 @@ unique_hfile OpenNul(DWORD dwAccess, SECURITY_ATTRIBUTES* pInherit) {
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// The first file on the search path that a bare Runfile names; empty when there is none.
-std::string FindOnSearchPath(const std::string& strRunfile) {
-  std::vector<char> path(32767, '\0');
-  DWORD dwLength = ::GetEnvironmentVariableA("PATH", path.data(), static_cast<DWORD>(path.size()));
-  if (dwLength == 0 || dwLength >= path.size()) return {};
-  for (const std::string& strCandidate :
-       SearchPathCandidates(strRunfile, std::string_view(path.data(), dwLength))) {
-    DWORD dwAttributes = ::GetFileAttributesA(strCandidate.c_str());
-    if (dwAttributes != INVALID_FILE_ATTRIBUTES && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      return strCandidate;
-    }
-  }
-  return {};
-}
-
-// The system's own command interpreter, by its full path.
-std::string Interpreter() {
-  char szSystem[MAX_PATH] = "";
-  UINT uLength = ::GetSystemDirectoryA(szSystem, sizeof(szSystem));
-  if (uLength == 0 || uLength >= sizeof(szSystem)) return {};
-  return std::string(szSystem) + "\\cmd.exe";
-}
-
 bool Fail(RunnerFailure* pFailure, std::string strStep) {
   *pFailure = {FailureKind::kStepFailed, std::move(strStep), "", "", ::GetLastError()};
   return false;
@@ -56,6 +33,27 @@ bool FailToCreate(RunnerFailure* pFailure, const RunnerSettings& settings) {
 }
 
 }  // namespace
+
+std::string FindOnSearchPath(const std::string& strRunfile) {
+  std::vector<char> path(32767, '\0');
+  DWORD dwLength = ::GetEnvironmentVariableA("PATH", path.data(), static_cast<DWORD>(path.size()));
+  if (dwLength == 0 || dwLength >= path.size()) return {};
+  for (const std::string& strCandidate :
+       SearchPathCandidates(strRunfile, std::string_view(path.data(), dwLength))) {
+    DWORD dwAttributes = ::GetFileAttributesA(strCandidate.c_str());
+    if (dwAttributes != INVALID_FILE_ATTRIBUTES && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return strCandidate;
+    }
+  }
+  return {};
+}
+
+std::string SystemInterpreter() {
+  char szSystem[MAX_PATH] = "";
+  UINT uLength = ::GetSystemDirectoryA(szSystem, sizeof(szSystem));
+  if (uLength == 0 || uLength >= sizeof(szSystem)) return {};
+  return std::string(szSystem) + "\\cmd.exe";
+}
 
 void CChildProcess::SetLaunchOptions(std::string strEnvironmentBlock, DWORD dwPriorityClass) {
   m_strEnvironmentBlock = std::move(strEnvironmentBlock);
@@ -108,7 +106,7 @@ bool CChildProcess::Start(const RunnerSettings& settings, const ChildOutput& out
   }
   // A batch file is run by the system's interpreter, named rather than searched for.
   m_bBatch = IsBatchFile(strRunfile);
-  std::string strInterpreter = m_bBatch ? Interpreter() : std::string();
+  std::string strInterpreter = m_bBatch ? SystemInterpreter() : std::string();
   std::string strCommandLine =
       m_bBatch ? ComposeBatchCommandLine(strInterpreter, strRunfile, settings.strArguments)
                : ComposeCommandLine(strRunfile, settings.strArguments);

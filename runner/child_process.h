@@ -19,6 +19,12 @@ struct ChildOutput {
   HANDLE hStderr = nullptr;
 };
 
+// The first file on the search path that a bare file name names; empty when there is none
+// (see SearchPathCandidates: absolute folders of PATH only).
+std::string FindOnSearchPath(const std::string& strFileName);
+// The system's own command interpreter, by its full path; empty when it cannot be told.
+std::string SystemInterpreter();
+
 class CChildProcess {
  public:
   // What every later Start gives the program: its environment block (empty: the runner's
@@ -32,6 +38,10 @@ class CChildProcess {
   bool Start(const RunnerSettings& settings, const ChildOutput& output, RunnerFailure* pFailure);
 
   HANDLE Process() const { return m_hProcess.get(); }
+  // The job of the current run, and the environment block every run gets (empty: the
+  // runner's own).
+  HANDLE Job() const { return m_hJob.get(); }
+  const std::string& EnvironmentBlock() const { return m_strEnvironmentBlock; }
   // Milliseconds since the program was let run.
   ULONGLONG AgeMs() const { return ::GetTickCount64() - m_ullStartedTick; }
   // The program is a batch file, run by the command interpreter.

@@ -6,6 +6,7 @@
 #include "carrack_messages.h"
 #include "common/srw_lock.h"
 #include "common/win32_handles.h"
+#include "runner/core/command_line.h"
 #include "runner/core/program_environment.h"
 #include "runner/core/runner_settings.h"
 #include "runner/core/stop_progress.h"
@@ -61,9 +62,17 @@ std::string Decimal(std::uint32_t dwValue) {
 }  // namespace
 
 CKeepAlive::CKeepAlive(const KeepAliveContext& context)
-    : m_context(context), m_backoff(RestartOf(context.settings)) {
-  m_child.SetLaunchOptions(ProgramEnvironmentBlock(context.settings.environment),
-                           PriorityClass(PriorityOf(context.settings)));
+    : m_context(context),
+      m_backoff(RestartOf(context.settings)),
+      m_watch({context.strName, context.publisher, context.output, context.hStopEvent},
+              ChecksOf(context.settings)) {}
+
+bool CKeepAlive::Open(RunnerFailure* pFailure) {
+  std::vector<std::string> entries = m_context.settings.environment;
+  if (!m_watch.Open(&entries, pFailure)) return false;
+  m_child.SetLaunchOptions(ProgramEnvironmentBlock(entries),
+                           PriorityClass(PriorityOf(m_context.settings)));
+  return true;
 }
 
 bool CKeepAlive::Start(RunnerFailure* pFailure) {
@@ -72,8 +81,10 @@ bool CKeepAlive::Start(RunnerFailure* pFailure) {
                      pFailure)) {
     return false;
   }
-  m_ullStartedAt = ::GetTickCount64();
-  m_context.publisher.ProgramStarted(m_child.ProcessId());
+  const RunnerSettings& settings = m_context.settings;
+  m_watch.Begin(m_child.ProcessId(), m_child.Job(),
+                ChooseWorkingDirectory(settings.strRunfile, settings.strDirectory),
+                m_child.EnvironmentBlock());
   return true;
 }
 
@@ -104,6 +115,7 @@ bool CKeepAlive::AskAndWait(bool bStopping) {
 }
 
 ServiceExit CKeepAlive::Stop() {
+  m_watch.End();
   m_context.publisher.Stopping();
   m_ullStopBegan = ::GetTickCount64();
   if (!AskAndWait(true)) {
@@ -143,7 +155,8 @@ ServiceExit CKeepAlive::EndedForGood(DWORD dwCode) {
 
 bool CKeepAlive::AfterExit(ServiceEnd* pEnd) {
   const DWORD dwCode = m_child.ExitCode();
-  const ULONGLONG ullRunMs = ::GetTickCount64() - m_ullStartedAt;
+  // A run counts from its readiness, and not past the health failures it ended in.
+  const ULONGLONG ullRunMs = m_watch.Checks().GoodRunMs(::GetTickCount64());
   const char* pszName = m_context.strName.c_str();
   *pEnd = {};
   if (StopAsked()) {
@@ -174,6 +187,10 @@ bool CKeepAlive::AfterExit(ServiceEnd* pEnd) {
   // Nothing of the ended run may meet the next one. The service stays running meanwhile and
   // takes stop requests.
   EndLeftovers(false);
+  return Restart(dwCode, decision.dwDelayMs, decision.dwRestartsInRow, pEnd);
+}
+
+bool CKeepAlive::Restart(DWORD dwCode, DWORD dwDelayMs, DWORD dwRestartsInRow, ServiceEnd* pEnd) {
   if (!m_child.AllEnded()) {
     m_context.reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
     pEnd->bFailed = true;
@@ -181,8 +198,8 @@ bool CKeepAlive::AfterExit(ServiceEnd* pEnd) {
                      ERROR_TIMEOUT};
     return false;
   }
-  m_context.publisher.RestartScheduled(dwCode, decision.dwRestartsInRow, decision.dwDelayMs);
-  if (::WaitForSingleObject(m_context.hStopEvent, decision.dwDelayMs) != WAIT_TIMEOUT) {
+  m_context.publisher.RestartScheduled(dwCode, dwRestartsInRow, dwDelayMs);
+  if (::WaitForSingleObject(m_context.hStopEvent, dwDelayMs) != WAIT_TIMEOUT) {
     pEnd->exit = ExitForRequestedStop();
     return false;
   }
@@ -198,6 +215,95 @@ bool CKeepAlive::AfterExit(ServiceEnd* pEnd) {
   }
   pEnd->exit = ExitForRequestedStop();
   return false;
+}
+
+}  // namespace qm::runner
+
+namespace qm::runner {
+
+void CKeepAlive::EndRun(bool bStopping) {
+  if (!AskAndWait(bStopping)) {
+    const std::string strTimeout = Decimal(m_context.settings.dwStopTimeoutMs);
+    WriteEvent(EVENTLOG_WARNING_TYPE, MSG_PROGRAM_ENDED_BY_FORCE,
+               {m_context.strName.c_str(), strTimeout.c_str()});
+  }
+  if (bStopping || StopAsked()) m_context.reporter.Report(SERVICE_STOP_PENDING, kEndAllowanceMs);
+  m_child.EndAll(kEndAllowanceMs);
+}
+
+ServiceExit CKeepAlive::FailStart(RunEvent why) {
+  const char* pszName = m_context.strName.c_str();
+  const CRunChecks& checks = m_watch.Checks();
+  const std::string strCheck = DescribeProbe(checks.Settings().ready);
+  m_context.publisher.Stopping();
+  if (why == RunEvent::kEnded) {
+    const DWORD dwCode = m_child.ExitCode();
+    const ExitCodeText code = FormatExitCode(dwCode);
+    WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_ENDED_BEFORE_READY,
+               {pszName, code.szDecimal, code.szHex, strCheck.c_str()});
+    EndLeftovers(true);
+    return ExitForGivingUp(dwCode);
+  }
+  const std::string strTimeout = Decimal(checks.Settings().dwReadyTimeoutMs);
+  WriteEvent(EVENTLOG_ERROR_TYPE, MSG_PROGRAM_NOT_READY,
+             {pszName, strTimeout.c_str(), strCheck.c_str(), checks.LastSeen().c_str()});
+  // Stopped as at a stop request, and its output gets the time such a stop gives it.
+  m_ullStopBegan = ::GetTickCount64();
+  EndRun(true);
+  return {kErrorTimeout, 0};
+}
+
+bool CKeepAlive::AfterFailedRun(RunEvent why, ServiceEnd* pEnd) {
+  *pEnd = {};
+  const char* pszName = m_context.strName.c_str();
+  const CRunChecks& checks = m_watch.Checks();
+  const CheckSettings& settings = checks.Settings();
+  const bool bNotReady = why == RunEvent::kNotReady;
+  const RestartDecision decision = m_backoff.OnRunFailed(checks.GoodRunMs(::GetTickCount64()));
+  // What follows, in the one event of the failed run.
+  std::string strNext;
+  WORD wType = EVENTLOG_ERROR_TYPE;
+  if (decision.action == AfterExit::kRestart) {
+    strNext = "The runner stops it and starts it again in " + Decimal(decision.dwDelayMs) + " ms.";
+    wType = EVENTLOG_WARNING_TYPE;
+  } else if (decision.action == AfterExit::kGiveUp) {
+    strNext = "The runner stops it and gives up after " + Decimal(decision.dwRestartsInRow) +
+              " restarts in a row, none of which ran for " +
+              Decimal(GoodRunMs(m_backoff.Settings())) + " ms; the service stops.";
+  } else {
+    strNext = "The runner stops it, and the service stops (Restart is Never).";
+  }
+  const std::string strSeen = checks.LastSeen();
+  if (bNotReady) {
+    const std::string strCheck = DescribeProbe(settings.ready);
+    const std::string strTimeout = Decimal(settings.dwReadyTimeoutMs);
+    WriteEvent(wType, MSG_RUN_NOT_READY,
+               {pszName, strTimeout.c_str(), strCheck.c_str(), strSeen.c_str(), strNext.c_str()});
+  } else {
+    const std::string strCheck = DescribeProbe(settings.health);
+    const std::string strFailures = Decimal(checks.Failures());
+    WriteEvent(wType, MSG_PROGRAM_UNHEALTHY,
+               {pszName, strCheck.c_str(), strFailures.c_str(), strSeen.c_str(), strNext.c_str()});
+  }
+  // The usual stop sequence, for the program and everything it started; the service runs on
+  // unless a stop comes meanwhile or the policy ends it.
+  const bool bEnds = decision.action != AfterExit::kRestart;
+  if (bEnds) {
+    m_context.publisher.Stopping();
+    m_ullStopBegan = ::GetTickCount64();
+  }
+  EndRun(bEnds);
+  if (StopAsked()) {
+    pEnd->exit = ExitForRequestedStop();
+    return false;
+  }
+  if (bEnds) {
+    // A failure, so that recovery actions follow: 1460 for a program never ready in time,
+    // 1067 for one that stopped answering.
+    pEnd->exit = bNotReady ? ServiceExit{kErrorTimeout, 0} : ServiceExit{kErrorProcessAborted, 0};
+    return false;
+  }
+  return Restart(m_child.ExitCode(), decision.dwDelayMs, decision.dwRestartsInRow, pEnd);
 }
 
 }  // namespace qm::runner

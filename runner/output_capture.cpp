@@ -30,7 +30,8 @@ constexpr DWORD kThreadStackBytes = 256 * 1024;
 
 COutputCapture::COutputCapture()
     : m_hRotate(::CreateEventA(nullptr, FALSE, FALSE, nullptr)),
-      m_hAbandon(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+      m_hAbandon(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      m_hMatched(::CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
 COutputCapture::~COutputCapture() {
   if (!Finish(kLastWaitMs)) Abandon(kLastWaitMs);
@@ -67,18 +68,32 @@ bool COutputCapture::Start(const std::string& strServiceName, const RunnerSettin
       m_aStreams[i].pFile = m_apFiles[i].get();
     }
   }
-  if (!m_aStreams[0].pFile && !m_aStreams[1].pFile) return true;  // nothing to capture
+  // An output: check reads both streams, whether or not they go to a file.
+  const CheckSettings checks = ChecksOf(settings);
+  const bool bWatched =
+      checks.ready.kind == ProbeKind::kOutput || checks.health.kind == ProbeKind::kOutput;
+  if (!m_aStreams[0].pFile && !m_aStreams[1].pFile && !bWatched) return true;  // nothing
+  for (Stream& stream : m_aStreams) {
+    if (checks.ready.kind == ProbeKind::kOutput) {
+      stream.pReadyMatch = std::make_unique<COutputMatch>(checks.ready.strTarget);
+    }
+    if (checks.health.kind == ProbeKind::kOutput) {
+      stream.pHealthMatch = std::make_unique<COutputMatch>(checks.health.strTarget);
+    }
+  }
 
   m_bTimestamps = output.bTimestamps;
   if (m_bTimestamps) m_pStamped = std::make_unique<char[]>(kStampedBytes);
   for (unsigned i = 0; i < 2; ++i) {
     Stream& stream = m_aStreams[i];
     DWORD dwError = ERROR_SUCCESS;
-    if (stream.pFile && !CreatePipe(stream, i, dwError)) {
+    if ((stream.pFile || bWatched) && !CreatePipe(stream, i, dwError)) {
       return fail(std::string("creating the pipe for ") + kNames[i], dwError);
     }
   }
-  if (!m_hRotate || !m_hAbandon) return fail("creating the output events", ERROR_NOT_ENOUGH_MEMORY);
+  if (!m_hRotate || !m_hAbandon || !m_hMatched) {
+    return fail("creating the output events", ERROR_NOT_ENOUGH_MEMORY);
+  }
   ::ResetEvent(m_hAbandon.get());
   m_ullUnwritten = m_ullLeftByThread = 0;
   m_hThread.reset(::CreateThread(nullptr, kThreadStackBytes, ThreadMain, this,
@@ -121,7 +136,7 @@ bool COutputCapture::CreatePipe(Stream& stream, unsigned nIndex, DWORD& dwError)
 }
 
 bool COutputCapture::RequestRotation() {
-  if (!m_bRunning) return false;
+  if (!m_bRunning || (!m_apFiles[0] && !m_apFiles[1])) return false;
   ::SetEvent(m_hRotate.get());
   return true;
 }
@@ -167,6 +182,8 @@ void COutputCapture::Release() {
     stream.nUsed = stream.nWritten = 0;
     stream.ullPartialSince = 0;
     stream.stamper = {};
+    stream.pReadyMatch.reset();
+    stream.pHealthMatch.reset();
   }
   for (auto& pFile : m_apFiles) pFile.reset();
 }
@@ -256,6 +273,7 @@ void COutputCapture::OnReadDone(Stream& stream) {
     stream.bOpen = false;
     return;
   }
+  Match(stream, std::string_view(stream.pBuffer.get() + stream.nUsed, dwRead));
   stream.nUsed += dwRead;
   Deliver(stream, false);
   // No read is under way: what was written moves out of the buffer, making room.
@@ -286,7 +304,25 @@ void COutputCapture::Deliver(Stream& stream, bool bEverything) {
   }
 }
 
+void COutputCapture::Match(Stream& stream, std::string_view data) {
+  bool bMatched = false;
+  if (stream.pReadyMatch && stream.pReadyMatch->Feed(data)) {
+    m_nReadyMatches.fetch_add(1);
+    bMatched = true;
+  }
+  if (stream.pHealthMatch && stream.pHealthMatch->Feed(data)) {
+    m_nHealthMatches.fetch_add(1);
+    bMatched = true;
+  }
+  if (bMatched) ::SetEvent(m_hMatched.get());
+}
+
+COutputCapture::Matches COutputCapture::TakeMatches() {
+  return {m_nReadyMatches.exchange(0), m_nHealthMatches.exchange(0)};
+}
+
 void COutputCapture::WriteOut(Stream& stream, const char* pData, std::size_t nBytes) {
+  if (!stream.pFile) return;  // read for the checks only
   std::string_view data(pData, nBytes);
   if (!m_bTimestamps) {
     stream.pFile->Write(data);

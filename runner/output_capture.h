@@ -3,7 +3,8 @@
 // Stderr files by one thread of the runner. That thread writes whole lines as they arrive (a
 // line waits only for its line end), so the program is never held up by more than a file
 // write, the runner's memory stays bounded, and two streams sharing a file never tear each
-// other's lines. Without Stdout and Stderr values nothing is captured.
+// other's lines. Without Stdout and Stderr values nothing is captured, unless an output: check
+// needs to see the lines: then they are read, looked at, and dropped.
 
 #include <windows.h>
 
@@ -14,6 +15,7 @@
 
 #include "common/win32_handles.h"
 #include "runner/core/line_stamper.h"
+#include "runner/core/output_match.h"
 #include "runner/core/runner_settings.h"
 #include "runner/rotating_file.h"
 
@@ -36,9 +38,17 @@ class COutputCapture {
   HANDLE StdoutForProgram() const { return m_aStreams[0].hWrite.get(); }
   HANDLE StderrForProgram() const { return m_aStreams[1].hWrite.get(); }
 
-  // Asks for a rotation of every file, now; false when nothing is captured. Safe from any
+  // Asks for a rotation of every file, now; false when no file is written. Safe from any
   // thread.
   bool RequestRotation();
+  // Signalled when a line held an output: check's text (the ReadyCheck's or the HealthCheck's);
+  // TakeMatches says which, and how many since it last did.
+  HANDLE MatchEvent() const { return m_hMatched.get(); }
+  struct Matches {
+    unsigned nReady = 0;
+    unsigned nHealth = 0;
+  };
+  Matches TakeMatches();
   // Once the program and everything it started have ended: lets go of the runner's own ends of
   // the pipes, so that the reading ends when the last writer has gone, and waits up to
   // dwWaitMs for everything written to be in the files. True once it is (at once when nothing
@@ -64,9 +74,11 @@ class COutputCapture {
     // Of those, written out already: the start of an unfinished line, written while a read
     // into the rest of the buffer was under way. Moved out only between reads.
     std::size_t nWritten = 0;
-    ULONGLONG ullPartialSince = 0;  // when the unfinished line at the buffer's end arrived
-    CRotatingFile* pFile = nullptr;
+    ULONGLONG ullPartialSince = 0;   // when the unfinished line at the buffer's end arrived
+    CRotatingFile* pFile = nullptr;  // nullptr: read for the checks only, and dropped
     bool bSharesFile = false;
+    std::unique_ptr<COutputMatch> pReadyMatch;  // the output: checks' texts, when set
+    std::unique_ptr<COutputMatch> pHealthMatch;
     CLineStamper stamper;
   };
 
@@ -75,6 +87,8 @@ class COutputCapture {
   bool CreatePipe(Stream& stream, unsigned nIndex, DWORD& dwError);
   void StartRead(Stream& stream);
   void OnReadDone(Stream& stream);
+  // What just arrived, for the checks.
+  void Match(Stream& stream, std::string_view data);
   void Deliver(Stream& stream, bool bEverything);
   void WriteOut(Stream& stream, const char* pData, std::size_t nBytes);
   // Ends a pending read, keeping what it got.
@@ -89,6 +103,9 @@ class COutputCapture {
   std::unique_ptr<char[]> m_pStamped;
   unique_handle m_hRotate;   // auto-reset
   unique_handle m_hAbandon;  // manual-reset
+  unique_handle m_hMatched;  // auto-reset
+  std::atomic<unsigned> m_nReadyMatches{0};
+  std::atomic<unsigned> m_nHealthMatches{0};
   unique_handle m_hThread;
   std::atomic<bool> m_bRunning{false};
   std::uint64_t m_ullLeftByThread = 0;  // what the thread left when it ended early

@@ -53,18 +53,41 @@ void CRunnerService::Run(const char* pszServiceName) {
                {pszServiceName, m_publisher.SectionName().c_str()});
   }
   if (!Prepare(dwEventError)) return;
-  m_reporter.Report(SERVICE_RUNNING);
-
+  // Without a ReadyCheck the program is ready once it runs, as it always was; with one, the
+  // service stays starting (and takes a stop) until the check passes.
+  bool bRunning = false;
+  if (m_pKeeper->WaitsForReady()) m_reporter.ReportStarting(m_pKeeper->ReadyWaitHintMs());
   for (;;) {
-    HANDLE ahWait[2] = {m_hStopEvent.get(), m_pKeeper->Process()};
-    DWORD dwWhich = ::WaitForMultipleObjects(2, ahWait, FALSE, INFINITE);
-    if (dwWhich != WAIT_OBJECT_0 + 1) {
-      // A stop request, or a wait that failed: either way the program must not outlive us.
-      ReportStopped(m_pKeeper->Stop());
-      return;
-    }
+    const RunEvent event = m_pKeeper->Watch();
     ServiceEnd end;
-    if (m_pKeeper->AfterExit(&end)) continue;
+    switch (event) {
+      case RunEvent::kProgress:
+        if (!bRunning) m_reporter.ReportStarting(m_pKeeper->ReadyWaitHintMs());
+        continue;
+      case RunEvent::kReady:
+        // A stop that came first keeps its SERVICE_STOP_PENDING; the next watch sees it.
+        if (!bRunning) bRunning = m_reporter.ReportIf(SERVICE_START_PENDING, SERVICE_RUNNING, 0);
+        continue;
+      case RunEvent::kStopAsked:
+        // Or a wait that failed: either way the program must not outlive us.
+        ReportStopped(m_pKeeper->Stop());
+        return;
+      case RunEvent::kEnded:
+        if (!bRunning) {
+          ReportStopped(m_pKeeper->FailStart(event));
+          return;
+        }
+        if (m_pKeeper->AfterExit(&end)) continue;
+        break;
+      case RunEvent::kNotReady:
+      case RunEvent::kUnhealthy:
+        if (!bRunning) {
+          ReportStopped(m_pKeeper->FailStart(event));
+          return;
+        }
+        if (m_pKeeper->AfterFailedRun(event, &end)) continue;
+        break;
+    }
     if (end.bFailed) {
       Fail(end.failure);
     } else {
@@ -97,8 +120,10 @@ bool CRunnerService::Prepare(DWORD dwEventError) {
   ::SetConsoleCtrlHandler(IgnoreConsoleEvent, TRUE);
   ::SetConsoleCtrlHandler(nullptr, FALSE);
 
-  // The output files and their pipes serve every start of the program.
-  if (!m_output.Start(m_strName, m_settings, &failure)) return Fail(failure);
+  // The output files and their pipes, and the notify pipe, serve every start of the program.
+  if (!m_output.Start(m_strName, m_settings, &failure) || !m_pKeeper->Open(&failure)) {
+    return Fail(failure);
+  }
   return m_pKeeper->Start(&failure) || Fail(failure);
 }
 
@@ -145,8 +170,8 @@ DWORD CRunnerService::OnControl(DWORD dwControl) {
     // Answered at once, so that the manager sees the stop under way; the service thread does
     // the rest.
     CExclusiveLock hold(m_startLock);
-    if (m_reporter.ReportIf(SERVICE_RUNNING, SERVICE_STOP_PENDING,
-                            PlanStopStep(m_settings.dwStopTimeoutMs, 0).dwWaitHintMs)) {
+    if (m_reporter.ReportStopPendingIfAccepted(
+            PlanStopStep(m_settings.dwStopTimeoutMs, 0).dwWaitHintMs)) {
       m_publisher.Stopping();
       ::SetEvent(m_hStopEvent.get());
     }

@@ -46,12 +46,38 @@ CStatePublisher::OpenResult CStatePublisher::Open() {
   return OpenResult::kPublishing;
 }
 
-void CStatePublisher::ProgramStarted(DWORD dwProcessId) {
+void CStatePublisher::ProgramStarted(DWORD dwProcessId, bool bWaiting, DWORD dwReadyTimeoutMs) {
   CExclusiveLock hold(m_lock);
-  m_state.phase = contract::state::Phase::kRunning;
+  m_state.phase = bWaiting ? contract::state::Phase::kStarting : contract::state::Phase::kRunning;
   m_state.dwProcessId = dwProcessId;
   m_state.qwStarted = FileTimeNow();
   m_state.qwNextStart = 0;
+  m_state.qwWaitStarted = m_state.qwStarted;
+  m_state.dwReadyTimeoutMs = dwReadyTimeoutMs;
+  // What the checks said of the last run goes; the program's word stays until it says more.
+  m_state.dwCheckFlags = bWaiting ? std::uint32_t{contract::state::kWaitingForReady} : 0u;
+  m_state.dwHealthFailures = 0;
+  m_state.strSeen.clear();
+  PublishLocked();
+}
+
+void CStatePublisher::Checks(const CheckView& view) {
+  CExclusiveLock hold(m_lock);
+  const bool bWaiting = (view.dwFlags & contract::state::kWaitingForReady) != 0;
+  if (m_state.phase == contract::state::Phase::kStarting && !bWaiting) {
+    m_state.phase = contract::state::Phase::kRunning;
+  }
+  m_state.dwCheckFlags = view.dwFlags;
+  m_state.strCheck = view.strCheck;
+  m_state.strSeen = view.strSeen;
+  m_state.dwHealthFailures = view.dwFailures;
+  m_state.dwHealthRetries = view.dwRetries;
+  PublishLocked();
+}
+
+void CStatePublisher::ProgramStatus(const std::string& strStatus) {
+  CExclusiveLock hold(m_lock);
+  m_state.strProgramStatus = strStatus;
   PublishLocked();
 }
 
@@ -59,6 +85,7 @@ void CStatePublisher::RestartScheduled(DWORD dwExitCode, DWORD dwRestartsInRow, 
   CExclusiveLock hold(m_lock);
   m_state.phase = contract::state::Phase::kRestarting;
   m_state.dwProcessId = 0;
+  m_state.dwCheckFlags &= contract::state::kEndedUnhealthy | contract::state::kEndedNotReady;
   m_state.bHasExitCode = true;
   m_state.dwExitCode = dwExitCode;
   m_state.dwRestartsInRow = dwRestartsInRow;

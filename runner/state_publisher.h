@@ -22,8 +22,22 @@ class CStatePublisher {
   OpenResult Open();
   const std::string& SectionName() const { return m_strName; }
 
+  // What the checks tell of the current run (see contract::state::CheckFlag).
+  struct CheckView {
+    std::uint32_t dwFlags = 0;
+    std::string strCheck;
+    std::string strSeen;
+    std::uint32_t dwFailures = 0;
+    std::uint32_t dwRetries = 0;
+  };
+
   // The transitions; each updates the record at once. Callable from any thread.
-  void ProgramStarted(DWORD dwProcessId);
+  // bWaiting: the program runs but is not ready yet, for up to dwReadyTimeoutMs from now.
+  void ProgramStarted(DWORD dwProcessId, bool bWaiting = false, DWORD dwReadyTimeoutMs = 0);
+  // The checks' news; a run that is no longer waiting runs.
+  void Checks(const CheckView& view);
+  // The program's own word (a STATUS= line).
+  void ProgramStatus(const std::string& strStatus);
   void RestartScheduled(DWORD dwExitCode, DWORD dwRestartsInRow, DWORD dwDelayMs);
   void Stopping();
 

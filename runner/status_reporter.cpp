@@ -22,9 +22,24 @@ bool CStatusReporter::ReportIf(DWORD dwExpectedState, DWORD dwState, DWORD dwWai
   return true;
 }
 
+bool CStatusReporter::ReportStarting(DWORD dwWaitHintMs) {
+  CExclusiveLock hold(m_lock);
+  if (m_status.dwCurrentState != SERVICE_START_PENDING) return false;
+  ReportLocked(SERVICE_START_PENDING, dwWaitHintMs, {}, true);
+  return true;
+}
+
+bool CStatusReporter::ReportStopPendingIfAccepted(DWORD dwWaitHintMs) {
+  CExclusiveLock hold(m_lock);
+  if ((m_status.dwControlsAccepted & SERVICE_ACCEPT_STOP) == 0) return false;
+  ReportLocked(SERVICE_STOP_PENDING, dwWaitHintMs, {});
+  return true;
+}
+
 // Reported under the lock, so that the manager receives the reports in the order of their
 // check points and a late report never overwrites SERVICE_STOPPED.
-void CStatusReporter::ReportLocked(DWORD dwState, DWORD dwWaitHintMs, ServiceExit exit) {
+void CStatusReporter::ReportLocked(DWORD dwState, DWORD dwWaitHintMs, ServiceExit exit,
+                                   bool bTakesStop) {
   bool bPending = dwState == SERVICE_START_PENDING || dwState == SERVICE_STOP_PENDING;
   if (!bPending) {
     m_status.dwCheckPoint = 0;
@@ -35,9 +50,9 @@ void CStatusReporter::ReportLocked(DWORD dwState, DWORD dwWaitHintMs, ServiceExi
   }
   m_status.dwCurrentState = dwState;
   m_status.dwWaitHint = bPending ? dwWaitHintMs : 0;
-  // Stop and shutdown are accepted while the program runs, and only then.
+  // Stop and shutdown are accepted while the program runs (ready or not), and only then.
   m_status.dwControlsAccepted =
-      dwState == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+      dwState == SERVICE_RUNNING || bTakesStop ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
   m_status.dwWin32ExitCode = exit.dwWin32ExitCode;
   m_status.dwServiceSpecificExitCode = exit.dwServiceSpecificExitCode;
   ::SetServiceStatus(m_hStatus, &m_status);

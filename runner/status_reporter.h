@@ -15,9 +15,16 @@ class CStatusReporter {
   void Report(DWORD dwState, DWORD dwWaitHintMs = 0, ServiceExit exit = {});
   // Reports dwState only when the current state is dwExpectedState; true when it did.
   bool ReportIf(DWORD dwExpectedState, DWORD dwState, DWORD dwWaitHintMs);
+  // While the program runs but is not ready yet: SERVICE_START_PENDING with the next check point,
+  // taking stop and shutdown requests; only while the service is still starting (a stop
+  // request's SERVICE_STOP_PENDING is never overwritten). True when it reported.
+  bool ReportStarting(DWORD dwWaitHintMs);
+  // A stop request: SERVICE_STOP_PENDING when the service takes one now (it runs, or its
+  // program is starting); true when it did.
+  bool ReportStopPendingIfAccepted(DWORD dwWaitHintMs);
 
  private:
-  void ReportLocked(DWORD dwState, DWORD dwWaitHintMs, ServiceExit exit);
+  void ReportLocked(DWORD dwState, DWORD dwWaitHintMs, ServiceExit exit, bool bTakesStop = false);
 
   SERVICE_STATUS_HANDLE m_hStatus = nullptr;
   SRWLOCK m_lock = SRWLOCK_INIT;

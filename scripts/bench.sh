@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in build/bench (Windows configuration) and runs them under Wine in
-# that folder's prefix: the directory tree listing, the service runner and its output
-# capture, and the command line. The directory-tree benchmark's folders (1,000, 20,000 and
-# 100,000 subdirectories) are made on the host: under Wine every new name costs a scan of its
-# folder.
+# that folder's prefix: the directory tree listing, the service runner, its output capture and
+# its readiness and health checks, and the command line. The directory-tree benchmark's
+# folders (1,000, 20,000 and 100,000 subdirectories) are made on the host: under Wine every new
+# name costs a scan of its folder.
 #   scripts/bench.sh [max-count [sorted-limit]]   (sorted-limit: see bench/dirtree/main.cpp)
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -18,7 +18,8 @@ else
   cmake -S "$root" -B "$build" -G Ninja --toolchain cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DQM_BENCH=ON >/dev/null
 fi
-cmake --build "$build" --target bench_dirtree runner_bench output_bench cli_bench -j "${QM_JOBS:-2}"
+cmake --build "$build" --target bench_dirtree runner_bench output_bench check_bench cli_bench \
+  -j "${QM_JOBS:-2}"
 
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
 bash scripts/wine-prefix.sh "$WINEPREFIX"
@@ -53,6 +54,10 @@ wine "$build/bin/runner_bench.exe" 9
 # 40 MB by default; QM_OUTPUT_MB=200 for the full measurement (minutes under Wine).
 echo "== runner output: capture and rotation against the program writing its own file"
 wine "$build/bin/output_bench.exe" "${QM_OUTPUT_MB:-40}"
+
+# A minute of health checks; QM_CHECK_SECONDS shortens it.
+echo "== runner checks: readiness latency, and the cost of a health check every second"
+wine "$build/bin/check_bench.exe" 7 "${QM_CHECK_SECONDS:-60}"
 
 echo "== command line with 3,000 services registered"
 wine "$build/bin/cli_bench.exe" 3000

@@ -1,5 +1,7 @@
 #include "runner/core/command_line.h"
 
+#include <algorithm>
+
 namespace qm::runner {
 
 namespace {
@@ -48,6 +50,36 @@ std::string ChooseWorkingDirectory(std::string_view runfile, std::string_view di
   if (folder.empty() || (folder.size() == 2 && folder[1] == ':'))
     folder = file.substr(0, slash + 1);
   return std::string(folder);
+}
+
+CommandParts SplitCommandLine(std::string_view commandLine) {
+  const std::size_t nStart = commandLine.find_first_not_of(" \t");
+  if (nStart == std::string_view::npos) return {};
+  commandLine.remove_prefix(nStart);
+  std::size_t nEnd = 0;
+  CommandParts parts;
+  if (commandLine.front() == '"') {
+    const std::size_t nClose = commandLine.find('"', 1);
+    nEnd = nClose == std::string_view::npos ? commandLine.size() : nClose + 1;
+    parts.strProgram =
+        commandLine.substr(1, (nClose == std::string_view::npos ? nEnd : nClose) - 1);
+  } else {
+    nEnd = std::min(commandLine.find_first_of(" \t"), commandLine.size());
+    parts.strProgram = commandLine.substr(0, nEnd);
+  }
+  const std::size_t nRest = commandLine.find_first_not_of(" \t", nEnd);
+  if (nRest != std::string_view::npos) parts.strArguments = commandLine.substr(nRest);
+  return parts;
+}
+
+std::string PathFrom(std::string_view folder, std::string_view path) {
+  const bool bAbsolute = (!path.empty() && (path[0] == '\\' || path[0] == '/')) ||
+                         (path.size() >= 2 && path[1] == ':');
+  if (bAbsolute || folder.empty()) return std::string(path);
+  std::string strPath(folder);
+  if (strPath.back() != '\\' && strPath.back() != '/') strPath += '\\';
+  strPath += path;
+  return strPath;
 }
 
 }  // namespace qm::runner

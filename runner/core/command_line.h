@@ -18,4 +18,16 @@ std::string ChooseWorkingDirectory(std::string_view runfile, std::string_view di
 // The Runfile without surrounding quotes, as a file name for the file system.
 std::string_view UnquotedRunfile(std::string_view runfile);
 
+// A command line's program (its first word, or its quoted first part, without the quotes) and
+// the rest after the blanks that follow it: how an exec: check's command line is started.
+struct CommandParts {
+  std::string strProgram;
+  std::string strArguments;
+};
+CommandParts SplitCommandLine(std::string_view commandLine);
+
+// path as it is when it is absolute ("C:\x", "\\server\share\x", "\x"), else from
+// folder ("app.pid" in "C:\App" is "C:\App\app.pid"); as it is when folder is empty.
+std::string PathFrom(std::string_view folder, std::string_view path);
+
 }  // namespace qm::runner

@@ -15,7 +15,15 @@ RestartDecision CRestartBackoff::OnProgramEnded(std::uint32_t exitCode, std::uin
   bool bWanted = m_settings.mode == RestartMode::kAlways ||
                  (m_settings.mode == RestartMode::kOnFailure && exitCode != 0);
   if (!bWanted) return {};
+  return Next(runMs);
+}
 
+RestartDecision CRestartBackoff::OnRunFailed(std::uint64_t runMs) {
+  if (m_settings.mode == RestartMode::kNever) return {};
+  return Next(runMs);
+}
+
+RestartDecision CRestartBackoff::Next(std::uint64_t runMs) {
   std::uint32_t dwDelayMs = m_dwNextDelayMs;
   if (runMs >= GoodRunMs(m_settings)) {
     // The program ran well: whatever ended it now is a new trouble, met with the short delay.

@@ -51,9 +51,16 @@ class CRestartBackoff {
 
   // The program ended by itself with exitCode after running runMs.
   RestartDecision OnProgramEnded(std::uint32_t exitCode, std::uint64_t runMs);
+  // The runner ended a run that failed its checks (not ready in time, unhealthy) after it ran
+  // well for runMs: a failure whatever its exit code, so Never stops the service (kStop) and
+  // OnFailure restarts it as Always does.
+  RestartDecision OnRunFailed(std::uint64_t runMs);
   const RestartSettings& Settings() const { return m_settings; }
 
  private:
+  // A restart is wanted: its delay, or giving up at the limit.
+  RestartDecision Next(std::uint64_t runMs);
+
   RestartSettings m_settings;
   std::uint32_t m_dwNextDelayMs;
   std::uint32_t m_dwRestartsInRow = 0;

@@ -3,9 +3,11 @@
 #include <cstring>
 #include <iterator>
 #include <string_view>
+#include <tuple>
 #include <variant>
 
 #include "runner/core/command_line.h"
+#include "runner/core/probe_spec.h"
 
 namespace qm::runner {
 
@@ -41,6 +43,13 @@ constexpr Binding kBindings[] = {
     {value::kRotateDaily, &RunnerSettings::dwRotateDaily},
     {value::kRotateKeep, &RunnerSettings::dwRotateKeep},
     {value::kTimestamps, &RunnerSettings::dwTimestamps},
+    {value::kReadyCheck, &RunnerSettings::strReadyCheck},
+    {value::kReadyTimeout, &RunnerSettings::dwReadyTimeoutMs},
+    {value::kReadyInterval, &RunnerSettings::dwReadyIntervalMs},
+    {value::kHealthCheck, &RunnerSettings::strHealthCheck},
+    {value::kHealthInterval, &RunnerSettings::dwHealthIntervalMs},
+    {value::kHealthTimeout, &RunnerSettings::dwHealthTimeoutMs},
+    {value::kHealthRetries, &RunnerSettings::dwHealthRetries},
 };
 
 constexpr bool BindingsFollowTheTable() {
@@ -233,6 +242,18 @@ bool CheckRunnerSettings(const RunnerSettings& settings, RunnerFailure* pFailure
                       " is smaller than the RestartDelay value " +
                       std::to_string(settings.dwRestartDelayMs));
   }
+  // The checks' syntax: a check the runner cannot make would leave the service starting until
+  // ReadyTimeout, or restart a healthy program.
+  for (const auto& [pszName, pText, bHealth] :
+       {std::tuple{value::kReadyCheck, &settings.strReadyCheck, false},
+        std::tuple{value::kHealthCheck, &settings.strHealthCheck, true}}) {
+    ProbeSpec spec;
+    std::string strWhy;
+    if (!ParseProbeSpec(*pText, bHealth, &spec, &strWhy)) {
+      return Refuse(pFailure, Row(pszName),
+                    std::string("the ") + pszName + " value \"" + *pText + "\" " + strWhy);
+    }
+  }
   for (const std::string& strEntry : settings.environment) {
     // An empty name would be one of the system's hidden per-drive entries, or nothing at all.
     const std::size_t nEquals = strEntry.find('=');
@@ -305,6 +326,24 @@ OutputSettings OutputOf(const RunnerSettings& settings) {
   output.dwRotateKeep = settings.dwRotateKeep;
   output.bTimestamps = settings.dwTimestamps != 0;
   return output;
+}
+
+}  // namespace qm::runner
+
+namespace qm::runner {
+
+CheckSettings ChecksOf(const RunnerSettings& settings) {
+  CheckSettings checks;
+  std::string strWhy;
+  // Checked settings parse; a check that would not is none.
+  if (!ParseProbeSpec(settings.strReadyCheck, false, &checks.ready, &strWhy)) checks.ready = {};
+  if (!ParseProbeSpec(settings.strHealthCheck, true, &checks.health, &strWhy)) checks.health = {};
+  checks.dwReadyTimeoutMs = settings.dwReadyTimeoutMs;
+  checks.dwReadyIntervalMs = settings.dwReadyIntervalMs;
+  checks.dwHealthIntervalMs = settings.dwHealthIntervalMs;
+  checks.dwProbeTimeoutMs = settings.dwHealthTimeoutMs;
+  checks.dwHealthRetries = settings.dwHealthRetries;
+  return checks;
 }
 
 }  // namespace qm::runner

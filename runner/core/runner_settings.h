@@ -12,6 +12,7 @@
 #include "contract/runner_contract.h"
 #include "runner/core/output_settings.h"
 #include "runner/core/restart_policy.h"
+#include "runner/core/run_checks.h"
 #include "runner/core/runner_failure.h"
 
 namespace qm::runner {
@@ -39,6 +40,13 @@ struct RunnerSettings {
   std::uint32_t dwRotateDaily = 0;
   std::uint32_t dwRotateKeep = 0;
   std::uint32_t dwTimestamps = 0;
+  std::string strReadyCheck;  // empty: none
+  std::uint32_t dwReadyTimeoutMs = 0;
+  std::uint32_t dwReadyIntervalMs = 0;
+  std::string strHealthCheck;  // empty: none
+  std::uint32_t dwHealthIntervalMs = 0;
+  std::uint32_t dwHealthTimeoutMs = 0;
+  std::uint32_t dwHealthRetries = 0;
   // Which values the source holds, by their place in contract::kRunnerValues.
   std::bitset<contract::kRunnerValueCount> stored;
 
@@ -96,5 +104,7 @@ enum class ProcessPriority { kIdle, kBelowNormal, kNormal, kAboveNormal, kHigh }
 RestartSettings RestartOf(const RunnerSettings& settings);
 ProcessPriority PriorityOf(const RunnerSettings& settings);
 OutputSettings OutputOf(const RunnerSettings& settings);
+// The checks (a check the settings do not hold is kNone).
+CheckSettings ChecksOf(const RunnerSettings& settings);
 
 }  // namespace qm::runner

@@ -292,6 +292,7 @@ TEST_F(ApplyTest, JsonOutputsAreDocumentsOfValues) {
                             {"ProgramState", nullptr},  {"ProcessId", nullptr},
                             {"Since", nullptr},         {"LastExitCode", 7},
                             {"RestartsInRow", nullptr}, {"NextStart", nullptr},
+                            {"Ready", nullptr},         {"Health", nullptr},
                             {"Win32ExitCode", 1066},    {"RunnerView", nullptr}};
   const Json betaStatus = {{"Name", "Beta"},
                            {"State", "running"},
@@ -301,12 +302,50 @@ TEST_F(ApplyTest, JsonOutputsAreDocumentsOfValues) {
                            {"LastExitCode", 3},
                            {"RestartsInRow", 2},
                            {"NextStart", "2026-12-09T02:10:22Z"},
+                           {"Ready", nullptr},
+                           {"Health", nullptr},
                            {"Win32ExitCode", nullptr},
                            {"RunnerView", "read"}};
   EXPECT_EQ(Run("status Alpha --json"), kExitStopped);
   EXPECT_EQ(Json::parse(console.m_strOut), alphaStatus);
   EXPECT_EQ(Run("status Beta --json"), kExitRestarting);
   EXPECT_EQ(Json::parse(console.m_strOut), betaStatus);
+
+  // The checks, as status's line tells them and with the same exit codes.
+  namespace st = contract::state;
+  contract::RunnerState& state = runnerView.m_state;
+  state = {st::Phase::kRunning, 4242, 134412558220000000ull};
+  state.dwCheckFlags = st::kHealthChecked | st::kHealthProbed;
+  state.dwHealthFailures = 2;
+  state.dwHealthRetries = 3;
+  state.strCheck = "http://127.0.0.1:8080/health";
+  state.strSeen = "HTTP 503";
+  EXPECT_EQ(Run("status Beta --json"), kExitUnhealthy);
+  EXPECT_EQ(Json::parse(console.m_strOut)["Health"],
+            Json::parse(R"({"Check": "http://127.0.0.1:8080/health", "State": "failing",
+                            "Failures": 2, "Retries": 3, "LastSeen": "HTTP 503"})"));
+  state.dwHealthFailures = 0;
+  EXPECT_EQ(Run("status Beta --json"), kExitOk);
+  EXPECT_EQ(Json::parse(console.m_strOut)["Health"]["State"], "healthy");
+  EXPECT_EQ(Json::parse(console.m_strOut)["Health"]["LastSeen"], nullptr);
+  // A start waiting for its program to be ready: the service is still starting.
+  fake.FindService("Beta")->dwState = platform::kServiceStartPending;
+  fake.FindService("Beta")->dwStateAfterStart = platform::kServiceStartPending;
+  state = {st::Phase::kStarting, 4242, 134412558220000000ull};
+  state.dwCheckFlags = st::kWaitingForReady;
+  state.qwWaitStarted = 134412558220000000ull;
+  state.dwReadyTimeoutMs = 60000;
+  state.strCheck = "tcp:127.0.0.1:8080";
+  state.strSeen = "connection refused";
+  EXPECT_EQ(Run("status Beta --json"), kExitPending);
+  const Json starting = Json::parse(console.m_strOut);
+  EXPECT_EQ(starting["ProcessId"], 4242);
+  EXPECT_EQ(starting["Health"], nullptr);
+  EXPECT_EQ(starting["Ready"],
+            Json::parse(R"({"Check": "tcp:127.0.0.1:8080", "WaitingSince": "2026-12-09T02:10:22Z",
+                            "TimeoutSeconds": 60, "LastSeen": "connection refused"})"));
+  fake.FindService("Beta")->dwState = platform::kServiceRunning;
+  state = {st::Phase::kRestarting, 0, 0, true, 3, 2, 134412558220000000ull};
 
   Json listed = Json::array({alphaStatus, betaStatus});
   for (Json& entry : listed) entry["Runfile"] = "C:\\App\\app.exe";

@@ -275,6 +275,12 @@ TEST_F(CliToolTest, EverySettingKindRoundTrips) {
       {"Stdout", "\"C:\\log dir\\out.log\"", "C:\\log dir\\out.log", ""},
       {"Environment", "A=1 \"B=two words\"", "A=1\nB=two words", ""},
       {"Arguments", "-x \"a  b\"", "-x \"a  b\"", ""},
+      // A check is taken as typed: an exec: command line keeps its quotes and blanks.
+      {"HealthCheck", "exec:\"C:\\Tools\\check it.exe\"  -q",
+       "exec:\"C:\\Tools\\check it.exe\"  -q", ""},
+      {"ReadyCheck", "output:Started on port 8080", "output:Started on port 8080", ""},
+      {"ReadyCheck", "\"output:Started & ready\"", "output:Started & ready", ""},
+      {"ReadyTimeout", "120000", "120000", "60000"},
       {"Directory", "C:\\work", "C:\\work", ""},
       {"DisplayName", "\"My Service\"", "My Service", "Svc"},
       {"Description", "Does things", "Does things", ""},
@@ -326,6 +332,15 @@ TEST_F(CliToolTest, BadEditsChangeNothing) {
                               "set Svc RestartDelay 0",
                               "set Svc StopTimeout 600001",
                               "set Svc RestartDelayMax 10",
+                              "set Svc ReadyCheck tcp:0",
+                              "set Svc ReadyCheck http://localhost:65536/",
+                              "set Svc HealthCheck file:",
+                              "set Svc HealthCheck sometimes",
+                              "set Svc ReadyCheck exec:check.cmd",
+                              "set Svc ReadyTimeout 0",
+                              "set Svc ReadyTimeout 600001",
+                              "set Svc ReadyInterval 49",
+                              "set Svc HealthRetries 0",
                               "set Missing StopTimeout 1",
                               "set Foreign StopTimeout 1",
                               "set Other StopTimeout 1",
@@ -429,6 +444,45 @@ TEST_F(CliToolTest, ControlAndStatusExitCodes) {
   EXPECT_EQ(fake.m_sleeps.size(), 2000u / kPollMs);
   EXPECT_EQ(Run("status Stuck"), kExitPending);
   EXPECT_EQ(Run("start Missing"), kExitFailure);
+  EXPECT_EQ(Run("status Missing"), kExitFailure);
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+}
+
+// A service with a ReadyCheck runs only once its program is ready: start waits for the
+// runner's verdict (ReadyTimeout, the stop of a program never ready, 5 s), unless told.
+TEST_F(CliToolTest, StartWaitsAsLongAsTheReadyCheckMay) {
+  InstallOwn("Svc");
+  FakeService& service = *fake.FindService("Svc");
+  service.dwStateAfterStart = platform::kServiceStartPending;  // never ready
+  service.dwProcessId = 4242;
+  const struct {
+    const char* pszSet;  // before the start
+    const char* pszStart;
+    std::uint32_t dwSeconds;
+  } kCases[] = {
+      {"reset Svc ReadyCheck", "start Svc", 30},
+      {"set Svc ReadyCheck tcp:8080", "start Svc", 60 + 15 + 5},
+      {"set Svc ReadyTimeout 600000", "start Svc", 600 + 15 + 5},
+      {"set Svc StopTimeout 1", "start Svc --timeout 7", 7},
+  };
+  for (const auto& c : kCases) {
+    ASSERT_EQ(Run(c.pszSet), kExitOk) << console.m_strErr;
+    fake.m_sleeps.clear();
+    EXPECT_EQ(Run(c.pszStart), kExitFailure) << c.pszSet;
+    EXPECT_EQ(fake.m_sleeps.size(), c.dwSeconds * 1000 / kPollMs) << c.pszSet;
+    EXPECT_NE(console.m_strErr.find("still starting after " + std::to_string(c.dwSeconds) + " s"),
+              std::string::npos)
+        << console.m_strErr;
+  }
+  // What the start waits for, from the runner's record, as status shows it too.
+  runnerView.m_read = RunnerViewRead::kRead;
+  runnerView.m_state.phase = contract::state::Phase::kStarting;
+  runnerView.m_state.dwCheckFlags = contract::state::kWaitingForReady;
+  runnerView.m_state.strCheck = "tcp:127.0.0.1:8080";
+  runnerView.m_state.dwReadyTimeoutMs = 60000;
+  EXPECT_EQ(Run("status Svc"), kExitPending);
+  EXPECT_EQ(console.m_strOut, "Svc: starting (waiting for tcp:127.0.0.1:8080, 0 s of 60 s)\n");
+  EXPECT_EQ(runnerView.m_reads.back(), 4242u);
   EXPECT_EQ(Run("status Missing"), kExitFailure);
   EXPECT_EQ(fake.OpenHandleCount(), 0u);
 }
@@ -537,10 +591,10 @@ TEST_F(CliToolTest, DumpCarriesEveryTextExactlyOrRefusesIt) {
   const struct {
     const char* pszSetting;
     const char* pszPrefix;  // the payload follows it
-  } kTexts[] = {{"DisplayName", "v "},  {"Description", "v "}, {"Dependencies", "v"},
-                {"Account", ".\\v"},    {"Runfile", "C:\\v"},  {"Arguments", ""},
-                {"Directory", "C:\\v"}, {"Stdout", "C:\\v "},  {"Stderr", "C:\\v "},
-                {"Environment", "A="}};
+  } kTexts[] = {{"DisplayName", "v "},  {"Description", "v "},     {"Dependencies", "v"},
+                {"Account", ".\\v"},    {"Runfile", "C:\\v"},      {"Arguments", ""},
+                {"Directory", "C:\\v"}, {"Stdout", "C:\\v "},      {"Stderr", "C:\\v "},
+                {"Environment", "A="},  {"ReadyCheck", "output:"}, {"HealthCheck", "exec:"}};
   const struct {
     const char* pszPayload;
     bool bRefused;

@@ -183,6 +183,47 @@ TEST(CliWine, InstallRunsTheArgumentsExactlyAndStatusTellsTheState) {
   EXPECT_EQ(Quillmnt("status " + strName).dwExit, 1u);
 }
 
+// A program that is ready two seconds after its start, healthy for two more, then refusing
+// connections: start waits until it is ready, and status tells each step from the runner's
+// record (what the start waits for, healthy, the health check failing).
+TEST(CliWine, StartWaitsUntilTheProgramIsReadyAndStatusTellsTheChecks) {
+  const std::string strName = UniqueName("cliready");
+  CServiceCleanup cleanup({strName});
+  const std::string strPort = std::to_string(21000 + ::GetCurrentProcessId() % 4000);
+  const std::string strUrl = "http://127.0.0.1:" + strPort + "/health";
+  CliResult r =
+      Quillmnt("install --startup manual " + strName + " \"" + TestBinFolder() +
+               "probe.exe\" --listen " + strPort + " --http 200 --after 2000 --hang-after 2000");
+  ASSERT_EQ(r.dwExit, 0u) << r.strErr;
+  for (const std::string& strSet :
+       {"ReadyCheck " + strUrl, std::string("ReadyInterval 100"), "HealthCheck " + strUrl,
+        std::string("HealthInterval 200"), std::string("HealthRetries 1000")}) {
+    r = Quillmnt("set " + strName + " " + strSet);
+    ASSERT_EQ(r.dwExit, 0u) << strSet << ": " << r.strErr;
+  }
+  ASSERT_EQ(Quillmnt("start --no-wait " + strName).dwExit, 0u);
+  r = Quillmnt("status " + strName);
+  EXPECT_EQ(r.dwExit, 4u) << r.strOut;
+  EXPECT_EQ(r.strOut.rfind(strName + ": starting (waiting for " + strUrl + ", ", 0), 0u)
+      << r.strOut;
+  EXPECT_NE(r.strOut.find(" s of 60 s"), std::string::npos) << r.strOut;
+  r = Quillmnt("start " + strName);
+  EXPECT_EQ(r.dwExit, 0u) << r.strErr;
+  EXPECT_EQ(r.strOut, strName + ": running\r\n");
+  const auto seen = [&](DWORD dwExit, const std::string& strPart) {
+    return WaitUntil(
+        [&] {
+          r = Quillmnt("status " + strName);
+          return r.dwExit == dwExit && r.strOut.find(strPart) != std::string::npos;
+        },
+        20000);
+  };
+  EXPECT_TRUE(seen(0, "; healthy)")) << r.strOut;
+  EXPECT_TRUE(seen(6, "; health check failing ")) << r.strOut;
+  EXPECT_NE(r.strOut.find(" of 1000: cannot connect)"), std::string::npos) << r.strOut;
+  EXPECT_EQ(Quillmnt("stop " + strName).dwExit, 0u);
+}
+
 // Beside a foreign service: list and remove keep to ours, dump's script makes ours anew, and
 // the settings the manager keeps, and a list in the registry, round trip.
 TEST(CliWine, ListRemoveDumpAndSettingsKeepToOurServices) {

@@ -120,6 +120,13 @@ quillmnt set qmReplay RotateBytes 0x100000
 quillmnt set qmReplay RotateDaily 1
 quillmnt set qmReplay RotateKeep 3
 quillmnt set qmReplay Timestamps 1
+quillmnt set qmReplay ReadyCheck "output:hello & 100%%"
+quillmnt set qmReplay ReadyTimeout 30000
+quillmnt set qmReplay ReadyInterval 100
+quillmnt set qmReplay HealthCheck exec:"C:\Program Files\Replay & Co (test)\probe.exe" --exit 0 "50%%"
+quillmnt set qmReplay HealthInterval 600000
+quillmnt set qmReplay HealthTimeout 4000
+quillmnt set qmReplay HealthRetries 5
 EOF
 sed -i 's/$/\r/; s/@E/\x82/g' "$work/configure.cmd"
 in_cmd "$origin" "$work/configure.out" "$work/configure.err" "$(winepath -w "$work/configure.cmd")"

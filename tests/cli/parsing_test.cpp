@@ -78,7 +78,7 @@ TEST(CliParse, CommandsAndOptions) {
   const ParseResult start = ParseCommandLine("q start --timeout 5 Svc --no-wait");
   ASSERT_TRUE(start.bOk);
   EXPECT_EQ(start.command.strName, "Svc");
-  EXPECT_EQ(start.command.dwTimeoutSeconds, 5u);
+  EXPECT_EQ(start.command.timeoutSeconds, 5u);
   EXPECT_TRUE(start.command.bNoWait);
   const ParseResult set = ParseCommandLine("q set Svc Arguments --x \"a b\"");
   ASSERT_TRUE(set.bOk);
@@ -128,7 +128,7 @@ TEST(CliParse, DoubleDashEndsTheOptionsAndAnOptionIsNoValue) {
             "--display-name needs a value, not --startup (write --display-name=--startup to mean "
             "it)");
   // The longest wait is a day.
-  EXPECT_EQ(ParseCommandLine("q stop Svc --timeout 86400").command.dwTimeoutSeconds, 86400u);
+  EXPECT_EQ(ParseCommandLine("q stop Svc --timeout 86400").command.timeoutSeconds, 86400u);
   EXPECT_FALSE(ParseCommandLine("q stop Svc --timeout 86401").bOk);
 }
 

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <iterator>
 #include <thread>
 
 #include "contract/state_record.h"
@@ -42,6 +44,9 @@ TEST(StateRecordTest, RefusesOtherLayoutsAndWaitsOutWrites) {
   const Case cases[] = {
       {st::kSize, st::kRecordBytes + 4, StateRead::kUnknownLayout},
       {st::kVersion, st::kLayoutVersion + 1, StateRead::kUnknownLayout},
+      // The first layout's version with this layout's size (or the other way round).
+      {st::kVersion, st::kFirstLayoutVersion, StateRead::kUnknownLayout},
+      {st::kSize, st::kFirstLayoutBytes, StateRead::kUnknownLayout},
       {st::kPhase, 0, StateRead::kUnknownLayout},
       {st::kPhase, 5, StateRead::kUnknownLayout},
       {st::kSequence, 7, StateRead::kBusy},  // a write that never ends
@@ -65,6 +70,45 @@ TEST(StateRecordTest, RefusesOtherLayoutsAndWaitsOutWrites) {
   EXPECT_EQ(ReadStateRecord(adwWords, &state, 3, [&] { WriteStateRecord(adwWords, kWaiting); }),
             StateRead::kRead);
   EXPECT_EQ(state, kWaiting);
+}
+
+// A runner from before the checks publishes twelve words: a newer tool shows its view, with
+// nothing of the checks.
+TEST(StateRecordTest, ReadsARecordOfTheFirstLayout) {
+  std::uint32_t adwWords[st::kWordCount] = {};
+  const std::uint32_t adwOld[st::kFirstLayoutWordCount] = {
+      st::kFirstLayoutBytes, 1, 6, 2, 1234, 0x89ABCDEF, 0x01234567, 1, 3, 2, 0, 0};
+  std::copy(std::begin(adwOld), std::end(adwOld), adwWords);
+  adwWords[st::kCheckFlags] = 0xFFFFFFFF;  // whatever lies beyond the old record is not read
+  RunnerState state;
+  ASSERT_EQ(ReadStateRecord(adwWords, &state, 1, NoPause), StateRead::kRead);
+  const RunnerState expected = {st::Phase::kRunning, 1234, 0x0123456789ABCDEFull, true, 3, 2, 0};
+  EXPECT_EQ(state, expected);
+}
+
+// The texts go through whole up to their room, cut to it beyond, and never bring a reader
+// another process's control characters.
+TEST(StateRecordTest, CarriesTheChecksTextsWithinTheirRoom) {
+  const std::size_t nRoom = st::kTextWords * 4 - 1;
+  RunnerState written = kWaiting;
+  written.dwCheckFlags = st::kWaitingForReady | st::kHealthChecked;
+  written.qwWaitStarted = 0x1122334455667788ull;
+  written.dwReadyTimeoutMs = 60000;
+  written.dwHealthFailures = 2;
+  written.dwHealthRetries = 3;
+  written.strCheck = "http://localhost:8080/health";
+  written.strSeen = std::string(nRoom, 'x') + "cut";
+  written.strProgramStatus = "line\tone\r\n";
+  std::uint32_t adwWords[st::kWordCount] = {};
+  WriteStateRecord(adwWords, written);
+  RunnerState state;
+  ASSERT_EQ(ReadStateRecord(adwWords, &state, 1, NoPause), StateRead::kRead);
+  EXPECT_EQ(state.strCheck, written.strCheck);
+  EXPECT_EQ(state.strSeen, std::string(nRoom, 'x'));
+  EXPECT_EQ(state.strProgramStatus, "line one  ");
+  state.strSeen = written.strSeen;
+  state.strProgramStatus = written.strProgramStatus;
+  EXPECT_EQ(state, written);
 }
 
 // One thread writes records whose fields all derive from one number while another copies them:

@@ -41,5 +41,33 @@ TEST(ChooseWorkingDirectory, NamesNoFolderForABareFileName) {
   EXPECT_EQ(ChooseWorkingDirectory("C:app.exe", ""), "");
 }
 
+TEST(SplitCommandLine, TakesTheProgramAsCreatingAProcessWould) {
+  const struct {
+    const char* pszLine;
+    const char* pszProgram;
+    const char* pszArguments;
+  } kCases[] = {
+      {"check.cmd", "check.cmd", ""},
+      {"  curl.exe -f  http://x/ ", "curl.exe", "-f  http://x/ "},
+      {"\"C:\\Program Files\\App\\check.exe\" -q \"a b\"", "C:\\Program Files\\App\\check.exe",
+       "-q \"a b\""},
+      {"\"C:\\No End", "C:\\No End", ""},
+      {"   ", "", ""},
+  };
+  for (const auto& c : kCases) {
+    const CommandParts parts = SplitCommandLine(c.pszLine);
+    EXPECT_EQ(parts.strProgram, c.pszProgram) << c.pszLine;
+    EXPECT_EQ(parts.strArguments, c.pszArguments) << c.pszLine;
+  }
+}
+
+TEST(PathFrom, ARelativePathIsTheServicesFolders) {
+  EXPECT_EQ(PathFrom("C:\\App", "run\\app.pid"), "C:\\App\\run\\app.pid");
+  EXPECT_EQ(PathFrom("C:\\", "app.pid"), "C:\\app.pid");
+  EXPECT_EQ(PathFrom("C:\\App", "D:\\run\\app.pid"), "D:\\run\\app.pid");
+  EXPECT_EQ(PathFrom("C:\\App", "\\\\server\\share\\ready"), "\\\\server\\share\\ready");
+  EXPECT_EQ(PathFrom("", "app.pid"), "app.pid");
+}
+
 }  // namespace
 }  // namespace qm::runner

@@ -22,10 +22,28 @@
 //                     those streams, in two halves 700 ms apart: "ABC...LMABC..." (13 letters
 //                     repeated) to standard output, "NOP...YZNOP..." to standard error
 //   --prompt TEXT     after everything else, TEXT to standard error without a line end
+//   --print-after MS  wait MS before --print
+// For the readiness and health checks, each after --after MS (default 0) in a thread of its
+// own, a line "<what>=<ms>" appended to --marks FILE just before it happens:
+//   --listen PORT     listen on 127.0.0.1:PORT ("listening"); each connection is closed at
+//                     once, or answered with --http STATUS ("HTTP/1.1 STATUS") when given (a
+//                     3xx with "Location: /moved", and a GET of /moved with 200), or
+//                     with --silent kept open and never answered
+//   --hang-after MS   MS after it began listening, close the listening socket ("hung"): the
+//                     port refuses while the process lives on
+//   --touch FILE      create FILE ("touched")
+//   --pipe NAME       create the named pipe \\.\pipe\NAME and wait for a client ("piped")
+//   --notify          write READY=1 to the pipe QUILLMONT_NOTIFY names ("notified"), then,
+//                     with --watchdog MS, WATCHDOG=1 every MS for --watchdog-for MS (default
+//                     forever) on the same connection, and --status TEXT as STATUS=TEXT first
+//   --exit-if-exists FILE  as --exit 1 when FILE exists, else as --exit 0 (an exec: check)
 // Without --exit it waits until it is asked to end (Ctrl+Break, Ctrl+C or WM_CLOSE); it then
 // appends "ended-by=<how>" to its record file. The record also gives the value of its standard
 // output handle ("stdout="), for a test that takes a copy. Like an ordinary program it only
 // installs a console handler: it does not turn Ctrl+C on or off.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+// After winsock2.h.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -287,6 +305,138 @@ void WriteLines(long nLines, long nSize, long nRate, const std::string& strStrea
   std::fflush(stderr);
 }
 
+std::string g_strMarks;
+DWORD g_dwAfterMs = 0;
+
+void Mark(const char* pszWhat) {
+  if (!g_strMarks.empty()) AppendLine(g_strMarks, std::string(pszWhat) + "=" + Now());
+}
+
+struct Listen {
+  int nPort = 0;
+  int nHttpStatus = 0;  // 0: plain tcp
+  DWORD dwHangAfterMs = 0;
+  bool bSilent = false;
+};
+
+// Serves the port until the hang: tcp connections are closed at once, HTTP ones answered
+// after the request's header.
+DWORD WINAPI ListenThread(void* pContext) {
+  const Listen listen = *static_cast<Listen*>(pContext);
+  ::Sleep(g_dwAfterMs);
+  WSADATA data;
+  ::WSAStartup(MAKEWORD(2, 2), &data);
+  SOCKET hListen = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  BOOL bReuse = TRUE;
+  ::setsockopt(hListen, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&bReuse),
+               sizeof(bReuse));
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<u_short>(listen.nPort));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  Mark("listening");
+  if (::bind(hListen, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      ::listen(hListen, 16) != 0) {
+    Mark("listen-failed");
+    return 1;
+  }
+  const ULONGLONG ullHang =
+      listen.dwHangAfterMs ? ::GetTickCount64() + listen.dwHangAfterMs : ~0ull;
+  for (;;) {
+    const ULONGLONG ullNow = ::GetTickCount64();
+    if (ullNow >= ullHang) break;
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(hListen, &readable);
+    timeval wait = {0, 50000};
+    if (::select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
+    SOCKET hClient = ::accept(hListen, nullptr, nullptr);
+    if (hClient == INVALID_SOCKET) continue;
+    if (listen.bSilent) continue;  // held open, never answered, until the process ends
+    if (listen.nHttpStatus != 0) {
+      std::string strRequest;
+      char buffer[1024];
+      int nRead;
+      while (strRequest.find("\r\n\r\n") == std::string::npos &&
+             (nRead = ::recv(hClient, buffer, sizeof(buffer), 0)) > 0) {
+        strRequest.append(buffer, static_cast<size_t>(nRead));
+      }
+      // A redirect leads to a page that would pass: a check that followed it would too.
+      const bool bMoved = strRequest.rfind("GET /moved ", 0) == 0;
+      const int nStatus = bMoved ? 200 : listen.nHttpStatus;
+      std::string strAnswer = "HTTP/1.1 " + std::to_string(nStatus) + " Probe\r\n";
+      if (nStatus / 100 == 3) strAnswer += "Location: /moved\r\n";
+      strAnswer += "Content-Length: 0\r\nConnection: close\r\n\r\n";
+      ::send(hClient, strAnswer.data(), static_cast<int>(strAnswer.size()), 0);
+      ::shutdown(hClient, SD_SEND);
+    }
+    ::closesocket(hClient);
+  }
+  Mark("hung");
+  ::closesocket(hListen);
+  return 0;
+}
+
+DWORD WINAPI TouchThread(void* pContext) {
+  const std::string strPath = *static_cast<std::string*>(pContext);
+  ::Sleep(g_dwAfterMs);
+  Mark("touched");
+  AppendLine(strPath, "ready");
+  return 0;
+}
+
+DWORD WINAPI PipeThread(void* pContext) {
+  const std::string strName = "\\\\.\\pipe\\" + *static_cast<std::string*>(pContext);
+  ::Sleep(g_dwAfterMs);
+  Mark("piped");
+  HANDLE hPipe =
+      ::CreateNamedPipeA(strName.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+  if (hPipe != INVALID_HANDLE_VALUE) ::ConnectNamedPipe(hPipe, nullptr);
+  return 0;
+}
+
+struct Notify {
+  DWORD dwWatchdogMs = 0;
+  DWORD dwWatchdogForMs = 0;  // 0: forever
+  std::string strStatus;
+};
+
+DWORD WINAPI NotifyThread(void* pContext) {
+  const Notify notify = *static_cast<Notify*>(pContext);
+  ::Sleep(g_dwAfterMs);
+  char szPipe[256] = "";
+  if (!::GetEnvironmentVariableA("QUILLMONT_NOTIFY", szPipe, sizeof(szPipe))) {
+    Mark("no-notify-variable");
+    return 1;
+  }
+  HANDLE hPipe = ::CreateFileA(szPipe, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (hPipe == INVALID_HANDLE_VALUE) {
+    Mark("notify-failed");
+    return 1;
+  }
+  const auto write = [&](const std::string& strLine) {
+    DWORD dwWritten = 0;
+    ::WriteFile(hPipe, strLine.data(), static_cast<DWORD>(strLine.size()), &dwWritten, nullptr);
+  };
+  if (!notify.strStatus.empty()) write("STATUS=" + notify.strStatus + "\n");
+  Mark("notified");
+  write("READY=1\n");
+  const ULONGLONG ullUntil =
+      notify.dwWatchdogForMs ? ::GetTickCount64() + notify.dwWatchdogForMs : ~0ull;
+  while (notify.dwWatchdogMs != 0 && ::GetTickCount64() < ullUntil) {
+    ::Sleep(notify.dwWatchdogMs);
+    write("WATCHDOG=1\n");
+  }
+  Mark("watchdog-ended");
+  ::CloseHandle(hPipe);
+  return 0;
+}
+
+void StartThread(LPTHREAD_START_ROUTINE pfnThread, void* pContext) {
+  HANDLE hThread = ::CreateThread(nullptr, 0, pfnThread, pContext, 0, nullptr);
+  if (hThread) ::CloseHandle(hThread);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -301,6 +451,12 @@ int main(int argc, char** argv) {
   long nLong = 0;
   std::string strStreams = "both";
   std::string strRunMs;
+  DWORD dwPrintAfterMs = 0;
+  static Listen s_listen;
+  static std::string s_strTouch;
+  static std::string s_strPipe;
+  static Notify s_notify;
+  bool bNotify = false;
   for (int i = 1; i < argc; ++i) {
     std::string strArg = argv[i];
     bool bHasValue = i + 1 < argc;
@@ -336,11 +492,45 @@ int main(int argc, char** argv) {
       strRunMs = argv[++i];
     } else if (strArg == "--env" && bHasValue) {
       g_strEnvNames += std::string(argv[++i]) + "\n";
+    } else if (strArg == "--print-after" && bHasValue) {
+      dwPrintAfterMs = static_cast<DWORD>(std::atol(argv[++i]));
+    } else if (strArg == "--marks" && bHasValue) {
+      g_strMarks = argv[++i];
+    } else if (strArg == "--after" && bHasValue) {
+      g_dwAfterMs = static_cast<DWORD>(std::atol(argv[++i]));
+    } else if (strArg == "--listen" && bHasValue) {
+      s_listen.nPort = std::atoi(argv[++i]);
+    } else if (strArg == "--http" && bHasValue) {
+      s_listen.nHttpStatus = std::atoi(argv[++i]);
+    } else if (strArg == "--silent") {
+      s_listen.bSilent = true;
+    } else if (strArg == "--hang-after" && bHasValue) {
+      s_listen.dwHangAfterMs = static_cast<DWORD>(std::atol(argv[++i]));
+    } else if (strArg == "--touch" && bHasValue) {
+      s_strTouch = argv[++i];
+    } else if (strArg == "--pipe" && bHasValue) {
+      s_strPipe = argv[++i];
+    } else if (strArg == "--notify") {
+      bNotify = true;
+    } else if (strArg == "--watchdog" && bHasValue) {
+      s_notify.dwWatchdogMs = static_cast<DWORD>(std::atol(argv[++i]));
+    } else if (strArg == "--watchdog-for" && bHasValue) {
+      s_notify.dwWatchdogForMs = static_cast<DWORD>(std::atol(argv[++i]));
+    } else if (strArg == "--status" && bHasValue) {
+      s_notify.strStatus = argv[++i];
+    } else if (strArg == "--exit-if-exists" && bHasValue) {
+      nExit = ::GetFileAttributesA(argv[++i]) != INVALID_FILE_ATTRIBUTES ? 1 : 0;
     }
   }
+  if (s_listen.nPort != 0) StartThread(ListenThread, &s_listen);
+  if (!s_strTouch.empty()) StartThread(TouchThread, &s_strTouch);
+  if (!s_strPipe.empty()) StartThread(PipeThread, &s_strPipe);
+  if (bNotify) StartThread(NotifyThread, &s_notify);
   int nStart = g_strCount.empty() ? 0 : CountStart();
   if (!g_bDeafHandler) ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
   if (!strPrint.empty()) {
+    ::Sleep(dwPrintAfterMs);
+    Mark("printed");
     std::fprintf(stdout, "%s\n", strPrint.c_str());
     std::fprintf(stderr, "err:%s\n", strPrint.c_str());
     std::fflush(stdout);

@@ -19,7 +19,9 @@ struct ProgramEnd {
   AfterExit action;
   std::uint32_t delayMs;
   std::uint32_t restartsInRow;
+  bool bChecksFailed = false;  // the runner ended the run for its checks; exitCode unused
 };
+constexpr bool kChecks = true;
 
 TEST(RestartBackoff, DecidesEachEndInTurn) {
   struct Case {
@@ -84,12 +86,28 @@ TEST(RestartBackoff, DecidesEachEndInTurn) {
       {"OnFailure: a crash", {kOnFailure, 100, 1000, 0}, {{0xC0000005u, 0, kRestart, 100, 1}}},
       {"Always", {RestartMode::kAlways, 100, 1000, 0}, {{0, 0, kRestart, 100, 1}}},
       {"Never", {RestartMode::kNever, 100, 1000, 0}, {{3, 0, kStop, 0, 0}}},
+      // A run that failed its checks is a failure whatever its exit code, and counts with
+      // the program's own ends towards the limit.
+      {"OnFailure: failed checks restart, back off and give up",
+       {kOnFailure, 100, 1000, 3},
+       {{0, 0, kRestart, 100, 1, kChecks},
+        {3, 0, kRestart, 200, 2},
+        {0, 0, kRestart, 400, 3, kChecks},
+        {0, 0, kGiveUp, 0, 3, kChecks}}},
+      {"failed checks after a good run start afresh",
+       {RestartMode::kAlways, 100, 1000, 0},
+       {{0, 0, kRestart, 100, 1, kChecks}, {0, 10000, kRestart, 100, 1, kChecks}}},
+      {"Never: failed checks stop",
+       {RestartMode::kNever, 100, 1000, 0},
+       {{0, 0, kStop, 0, 0, kChecks}}},
   };
   for (const Case& c : cases) {
     CRestartBackoff backoff(c.settings);
     for (std::size_t i = 0; i < c.runs.size(); ++i) {
       const ProgramEnd& run = c.runs[i];
-      RestartDecision decision = backoff.OnProgramEnded(run.exitCode, run.runMs);
+      RestartDecision decision = run.bChecksFailed
+                                     ? backoff.OnRunFailed(run.runMs)
+                                     : backoff.OnProgramEnded(run.exitCode, run.runMs);
       EXPECT_EQ(decision.action, run.action) << c.pszName << ", run " << i;
       EXPECT_EQ(decision.dwDelayMs, run.delayMs) << c.pszName << ", run " << i;
       EXPECT_EQ(decision.dwRestartsInRow, run.restartsInRow) << c.pszName << ", run " << i;

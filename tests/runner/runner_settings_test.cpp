@@ -59,6 +59,14 @@ TEST(RunnerSettings, AKeyAsInstalledReadsWithEveryDefault) {
   EXPECT_EQ(settings.dwRestartDelayMaxMs, 60000u);
   EXPECT_EQ(settings.strPriority, "Normal");
   EXPECT_EQ(settings.dwRotateKeep, 10u);
+  const CheckSettings checks = ChecksOf(settings);
+  EXPECT_EQ(checks.ready.kind, ProbeKind::kNone);  // ready once it runs, as always
+  EXPECT_EQ(checks.health.kind, ProbeKind::kNone);
+  EXPECT_EQ(checks.dwReadyTimeoutMs, 60000u);
+  EXPECT_EQ(checks.dwReadyIntervalMs, 250u);
+  EXPECT_EQ(checks.dwHealthIntervalMs, 30000u);
+  EXPECT_EQ(checks.dwProbeTimeoutMs, 5000u);
+  EXPECT_EQ(checks.dwHealthRetries, 3u);
   EXPECT_TRUE(IsStored(settings, *contract::FindRunnerValue(value::kRunfile)));
   EXPECT_FALSE(IsStored(settings, *contract::FindRunnerValue(value::kStopTimeout)));
   EXPECT_EQ(RestartOf(settings).mode, RestartMode::kOnFailure);
@@ -111,6 +119,13 @@ TEST(RunnerSettings, EveryValueReachesItsOwnField) {
       {value::kRotateDaily, std::to_string(settings.dwRotateDaily)},
       {value::kRotateKeep, std::to_string(settings.dwRotateKeep)},
       {value::kTimestamps, std::to_string(settings.dwTimestamps)},
+      {value::kReadyCheck, settings.strReadyCheck},
+      {value::kReadyTimeout, std::to_string(settings.dwReadyTimeoutMs)},
+      {value::kReadyInterval, std::to_string(settings.dwReadyIntervalMs)},
+      {value::kHealthCheck, settings.strHealthCheck},
+      {value::kHealthInterval, std::to_string(settings.dwHealthIntervalMs)},
+      {value::kHealthTimeout, std::to_string(settings.dwHealthTimeoutMs)},
+      {value::kHealthRetries, std::to_string(settings.dwHealthRetries)},
   };
   for (const auto& [pszName, strField] : kFields) EXPECT_EQ(strField, expected[pszName]) << pszName;
 }
@@ -204,6 +219,18 @@ TEST(RunnerSettings, TheCheckNamesTheFirstValueTheRunnerWouldRefuse) {
       {[](RunnerSettings& s) { s.environment = {"=C:=C:\\"}; }, value::kEnvironment,
        "entry \"=C:=C:\\\""},
       {[](RunnerSettings& s) { s.environment = {"A="}; }, nullptr, ""},
+      {[](RunnerSettings& s) { s.strReadyCheck = "tcp:0"; }, value::kReadyCheck,
+       "the ReadyCheck value \"tcp:0\" names port 0"},
+      {[](RunnerSettings& s) { s.strReadyCheck = "exec:check.cmd"; }, value::kReadyCheck,
+       "is not tcp:"},
+      {[](RunnerSettings& s) { s.strHealthCheck = "exec:check.cmd"; }, nullptr, ""},
+      {[](RunnerSettings& s) { s.strHealthCheck = "file:"; }, value::kHealthCheck,
+       "the HealthCheck value \"file:\" names no file"},
+      {[](RunnerSettings& s) { s.dwReadyTimeoutMs = 0; }, value::kReadyTimeout, "at least 1"},
+      {[](RunnerSettings& s) { s.dwReadyTimeoutMs = 600001; }, value::kReadyTimeout,
+       "above 600000"},
+      {[](RunnerSettings& s) { s.dwReadyIntervalMs = 49; }, value::kReadyInterval, "at least 50"},
+      {[](RunnerSettings& s) { s.dwHealthRetries = 0; }, value::kHealthRetries, "at least 1"},
   };
   for (const auto& c : kCases) {
     RunnerSettings settings;
