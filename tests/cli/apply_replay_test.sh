@@ -14,47 +14,16 @@
 #   run       the service starts, runs its program, and `status --json` says so
 #   edit      --check changes nothing; a user account's password comes from the environment;
 #             "Ensure": "absent" removes the service
-set -uo pipefail
-
-while [ $# -gt 0 ]; do
-  case $1 in
-    --build) build=$2 ;; --package) package=$2 ;; --probe) probe=$2 ;;
-    --scripts) scripts=$2 ;;
-    *) echo "apply_replay_test: unknown option $1" >&2; exit 2 ;;
-  esac
-  shift 2
-done
-
+name=apply_replay_test
+tag=apply
 service=qmApply
-work=$build/applytest
-origin=$build/wineprefix
-fresh=$build/applyprefix
-source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
-same_file() { diff -u "$1" "$2" >&2; }
-is_json() { python3 -m json.tool "$1" >/dev/null; }
-# json_get FILE PYTHON-EXPRESSION (of d, the document): its value as Python prints it.
-json_get() { python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print($2)" "$1"; }
-
-tool_dir='Program Files/Quillmont'
 program_dir='Program Files/Apply & Co (test)'
 work_dir='Apply Work/a & b'
 out_dir='apply out'
-
-export WINEDEBUG=-all WINEARCH=win64
-unset WINESERVER
-rm -rf "$work" && mkdir -p "$work" || exit 1
-
-place() {
-  mkdir -p "$1/drive_c/$tool_dir" "$1/drive_c/$program_dir" "$1/drive_c/$work_dir" \
-    "$1/drive_c/$out_dir" "$1/drive_c/apply" || return 1
-  cp "$package"/* "$1/drive_c/$tool_dir/" && cp "$probe" "$1/drive_c/$program_dir/probe.exe"
-}
-# in_cmd PREFIX OUT ERR LINE...: `cmd /c LINE` in the tool's folder; its exit code.
-in_cmd() {
-  local prefix=$1 out=$2 err=$3; shift 3
-  (cd "$prefix/drive_c/$tool_dir" && WINEPREFIX=$prefix timeout 60 wine cmd /c "$@" \
-    </dev/null >"$out" 2>"$err")
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/replay_prefix.sh"
+is_json() { python3 -m json.tool "$1" >/dev/null; }
+# json_get FILE PYTHON-EXPRESSION (of d, the document): its value as Python prints it.
+json_get() { python3 -c "import json,sys; d=json.load(open(sys.argv[1])); print($2)" "$1"; }
 # quillmnt PREFIX OUT ARGS...: its standard output into OUT, without carriage returns; its
 # exit code (its standard error in $work/q.err).
 quillmnt() {
@@ -64,35 +33,12 @@ quillmnt() {
   tr -d '\r' <"$work/q.raw" >"$out"
   return $rc
 }
-registry() {
-  WINEPREFIX=$1 timeout 60 wine reg query "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$service" /s \
-    </dev/null 2>/dev/null | tr -d '\r' |
-    awk '/^HKEY/ { key = $0; next }
-         /^    [^ ]/ { sub(/^    /, ""); n = index($0, "    "); name = substr($0, 1, n - 1)
-                      rest = substr($0, n + 4); m = index(rest, "    ")
-                      type = m ? substr(rest, 1, m - 1) : rest; data = m ? substr(rest, m + 4) : ""
-                      print key "|" name "|" type "|" data }' | sort
-}
 # A file of services for apply, in the fresh prefix's C:\apply.
 put() { printf '%s' "$2" >"$fresh/drive_c/apply/$1"; }
 
 echo "== original (build prefix)"
-bash "$scripts/wine-prefix.sh" "$origin" >/dev/null || { echo "FAIL cannot create $origin"; exit 1; }
-if WINEPREFIX=$origin wineserver -p60 2>/dev/null; then
-  WINEPREFIX=$origin wine cmd /c exit </dev/null >/dev/null 2>&1
-fi
-place "$origin" || { echo "FAIL cannot place the package in $origin"; exit 1; }
-cleanup() {
-  quillmnt "$origin" /dev/null remove "$service" --force
-  rm -rf "$origin/drive_c/$tool_dir" "$origin/drive_c/$program_dir" "$origin/drive_c/Apply Work" \
-    "$origin/drive_c/$out_dir" "$origin/drive_c/apply"
-  if [ -n "${fresh_up:-}" ]; then
-    quillmnt "$fresh" /dev/null stop "$service" --timeout 20
-    WINEPREFIX=$fresh wineserver -k 2>/dev/null
-    WINEPREFIX=$fresh wineserver -w 2>/dev/null
-    fresh_up=
-  fi
-}
+open_origin apply
+cleanup() { close_prefixes apply; }
 trap cleanup EXIT
 quillmnt "$origin" /dev/null remove "$service" --force  # left by an interrupted run
 
@@ -143,12 +89,7 @@ check "and is JSON saying stopped" equal "$(json_get "$work/status.json" "d['Sta
 quillmnt "$origin" /dev/null remove "$service" --force
 
 echo "== apply (fresh prefix)"
-rm -rf "$fresh" "$fresh.lock"
-bash "$scripts/wine-prefix.sh" "$fresh" >/dev/null || { echo "FAIL cannot create $fresh"; exit 1; }
-WINEPREFIX=$fresh wineserver -p
-WINEPREFIX=$fresh wine cmd /c exit </dev/null >/dev/null 2>&1
-fresh_up=1
-place "$fresh" || { echo "FAIL cannot place the package in $fresh"; exit 1; }
+open_fresh apply
 cp "$work/export.json" "$fresh/drive_c/apply/$service.json"
 check "the service is not there before apply" equal "$(registry "$fresh")" ""
 quillmnt "$fresh" "$work/apply1.out" apply "C:\\apply\\$service.json"
@@ -227,8 +168,4 @@ rc=$?
 check "\"Ensure\": \"absent\" removes it ($rc)" equal "$rc:$(cat "$work/absent.out")" "8:$service: removed"
 check "from the registry" equal "$(registry "$fresh")" ""
 
-echo "apply_replay_test: $failures failed"
-cleanup
-trap - EXIT
-if [ "$failures" -eq 0 ]; then rm -rf "$work" "$fresh" "$fresh.lock"; fi
-[ "$failures" -eq 0 ]
+finish

@@ -12,85 +12,22 @@
 #             on both machines: the tool sits at the same path on both, so nothing differs
 #   run       the replayed service starts and runs the program with the arguments, working
 #             folder, environment, priority and output files the settings name
-set -uo pipefail
-
-while [ $# -gt 0 ]; do
-  case $1 in
-    --build) build=$2 ;; --package) package=$2 ;; --probe) probe=$2 ;;
-    --scripts) scripts=$2 ;;
-    *) echo "dump_replay_test: unknown option $1" >&2; exit 2 ;;
-  esac
-  shift 2
-done
-
+name=dump_replay_test
+tag=replay
 service=qmReplay
-work=$build/replaytest
-origin=$build/wineprefix
-fresh=$build/replayprefix
-source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
-same_file() { diff -u "$1" "$2" >&2; }
-
-# Where a user keeps the tool, the program and its folders, on both machines alike.
-tool_dir='Program Files/Quillmont'
 program_dir='Program Files/Replay & Co (test)'
 work_dir='Replay Work/a & b'
 out_dir='replay out'
-
-export WINEDEBUG=-all WINEARCH=win64
-unset WINESERVER
-rm -rf "$work" && mkdir -p "$work" || exit 1
-
-# place PREFIX: the package, the program and the folders the service uses, as on a machine
-# where a user unpacked the tool and deployed the program.
-place() {
-  mkdir -p "$1/drive_c/$tool_dir" "$1/drive_c/$program_dir" "$1/drive_c/$work_dir" \
-    "$1/drive_c/$out_dir" || return 1
-  cp "$package"/* "$1/drive_c/$tool_dir/" && cp "$probe" "$1/drive_c/$program_dir/probe.exe"
-}
-# in_cmd PREFIX OUT ERR LINE...: `cmd /c LINE` in the tool's folder, as typed at a prompt
-# there; its exit code. cmd_switches replaces /c.
-in_cmd() {
-  local prefix=$1 out=$2 err=$3; shift 3
-  # shellcheck disable=SC2086 # the switches are words
-  (cd "$prefix/drive_c/$tool_dir" && WINEPREFIX=$prefix timeout 60 wine cmd ${cmd_switches:-/c} "$@" \
-    </dev/null >"$out" 2>"$err")
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/replay_prefix.sh"
 quillmnt() {  # quillmnt PREFIX ARGS...: its standard output, without carriage returns
   local prefix=$1; shift
   in_cmd "$prefix" "$work/q.out" "$work/q.err" quillmnt "$@"
   tr -d '\r' <"$work/q.out"
 }
-# The service's registry key and everything below it, one "key|value|type|data" line per value,
-# sorted: the order of values in a key is the order they were written in.
-registry() {
-  WINEPREFIX=$1 timeout 60 wine reg query "HKLM\\SYSTEM\\CurrentControlSet\\Services\\$service" /s \
-    </dev/null 2>/dev/null | tr -d '\r' |
-    awk '/^HKEY/ { key = $0; next }
-         /^    [^ ]/ { sub(/^    /, ""); n = index($0, "    "); name = substr($0, 1, n - 1)
-                      rest = substr($0, n + 4); m = index(rest, "    ")
-                      type = m ? substr(rest, 1, m - 1) : rest; data = m ? substr(rest, m + 4) : ""
-                      print key "|" name "|" type "|" data }' | sort
-}
 
 echo "== original (build prefix)"
-bash "$scripts/wine-prefix.sh" "$origin" >/dev/null || { echo "FAIL cannot create $origin"; exit 1; }
-# As scripts/wine-run.sh: the build prefix's server may be shared with other tests; when this
-# call starts it, Wine's background processes start detached from our output first.
-if WINEPREFIX=$origin wineserver -p60 2>/dev/null; then
-  WINEPREFIX=$origin wine cmd /c exit </dev/null >/dev/null 2>&1
-fi
-place "$origin" || { echo "FAIL cannot place the package in $origin"; exit 1; }
-cleanup() {  # leaves the build prefix as it was; stops only the fresh prefix's server
-  quillmnt "$origin" remove "$service" --force >/dev/null
-  rm -rf "$origin/drive_c/$tool_dir" "$origin/drive_c/$program_dir" "$origin/drive_c/Replay Work" \
-    "$origin/drive_c/$out_dir"
-  if [ -n "${fresh_up:-}" ]; then
-    quillmnt "$fresh" stop "$service" --timeout 20 >/dev/null
-    WINEPREFIX=$fresh wineserver -k 2>/dev/null
-    WINEPREFIX=$fresh wineserver -w 2>/dev/null
-    fresh_up=
-  fi
-}
+open_origin
+cleanup() { close_prefixes; }
 trap cleanup EXIT
 quillmnt "$origin" remove "$service" --force >/dev/null  # left by an interrupted run
 
@@ -145,13 +82,8 @@ check "dump succeeds: $(cat "$work/dump.err")" equal "$dumped" 0
 quillmnt "$origin" remove "$service" --force >/dev/null
 
 echo "== replay (fresh prefix)"
-rm -rf "$fresh" "$fresh.lock"
-bash "$scripts/wine-prefix.sh" "$fresh" >/dev/null || { echo "FAIL cannot create $fresh"; exit 1; }
-WINEPREFIX=$fresh wineserver -p
-WINEPREFIX=$fresh wine cmd /c exit </dev/null >/dev/null 2>&1
-fresh_up=1
-place "$fresh" || { echo "FAIL cannot place the package in $fresh"; exit 1; }
-mkdir -p "$fresh/drive_c/replay" && cp "$work/dump.cmd" "$fresh/drive_c/replay/$service.cmd"
+open_fresh replay
+cp "$work/dump.cmd" "$fresh/drive_c/replay/$service.cmd"
 check "the service is not there before the replay" equal "$(registry "$fresh")" ""
 cmd_switches="/v:on /c" in_cmd "$fresh" "$work/replay.out" "$work/replay.err" "C:\\replay\\$service.cmd"
 replayed=$?
@@ -196,9 +128,4 @@ check "it stops" equal "$(quillmnt "$fresh" status "$service")" "$service: stopp
 quillmnt "$fresh" remove "$service" >/dev/null
 check "and is removed" equal "$(registry "$fresh")" ""
 
-echo "dump_replay_test: $failures failed"
-cleanup
-trap - EXIT
-# A prefix is some 700 MB: kept only to look into a failure.
-if [ "$failures" -eq 0 ]; then rm -rf "$work" "$fresh" "$fresh.lock"; fi
-[ "$failures" -eq 0 ]
+finish
