@@ -99,8 +99,8 @@ bool Plan(CommandContext& context, const ParsedCommand& cmd, platform::Handle hM
   // Services installed before the runner took pre-shutdown have the system's timeout.
   std::uint32_t dwPreshutdownMs = 0;
   if (!context.scm.QueryPreshutdownTimeout(service.get(), &dwPreshutdownMs)) {
-    Fail(context, "Could not read the pre-shutdown timeout of " + strName + ". " +
-                      ErrorText(context));
+    Fail(context,
+         "Could not read the pre-shutdown timeout of " + strName + ". " + ErrorText(context));
     return false;
   }
   const std::vector<Change> timeout = PreshutdownChanges(entry, dwPreshutdownMs);

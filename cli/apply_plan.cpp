@@ -74,8 +74,7 @@ std::string ChangeLine(const Change& change, bool bCheck) {
 }
 
 bool ChangeJson(CommandContext& context, const Change& change, Json* pJson) {
-  static constexpr const char* kActions[] = {"create", "set", "remove", "restart",
-                                              "preshutdown"};
+  static constexpr const char* kActions[] = {"create", "set", "remove", "restart", "preshutdown"};
   Json name;
   if (!ValueToJson(context, change.strService, &name)) return false;
   *pJson = {{"Name", std::move(name)}, {"Action", kActions[static_cast<int>(change.kind)]}};

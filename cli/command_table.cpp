@@ -34,9 +34,9 @@ constexpr OptionSpec kSetOptions[] = {OneArgumentOption("--quoted")};
 constexpr OptionSpec kWaitOptions[] = {SecondsOption("--timeout", "S", &P::timeoutSeconds),
                                        FlagOption("--no-wait", &P::bNoWait)};
 // status has nothing to wait for, but has always taken start's options.
-constexpr OptionSpec kStatusOptions[] = {
-    FlagOption("--json", &P::bJson), SecondsOption("--timeout", "S", &P::timeoutSeconds, true),
-    FlagOption("--no-wait", &P::bNoWait, true)};
+constexpr OptionSpec kStatusOptions[] = {FlagOption("--json", &P::bJson),
+                                         SecondsOption("--timeout", "S", &P::timeoutSeconds, true),
+                                         FlagOption("--no-wait", &P::bNoWait, true)};
 constexpr OptionSpec kJsonOptions[] = {FlagOption("--json", &P::bJson)};
 constexpr OptionSpec kExportOptions[] = {FlagOption("--all", &P::bAll)};
 constexpr OptionSpec kApplyOptions[] = {
@@ -159,7 +159,9 @@ constexpr CommandSpec kCommands[] = {
      .pfnRun = RunRotate,
      .bNeedsAdministrator = true,
      .arguments = kName,
-     .pszHelp = "  Asks the runner to rotate its output files now."},
+     .pszHelp = "  Asks the runner to rotate its output files now. Without RotateBytes or\n"
+                "  RotateDaily (or Timestamps, or an output: check) the program writes its\n"
+                "  files itself and there is nothing to rotate: exit code 1."},
     {.pszName = "help",
      .pfnRun = RunHelp,
      .arguments = kHelpArguments,

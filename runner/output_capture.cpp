@@ -116,10 +116,10 @@ bool COutputCapture::OpenDirect(const RunnerSettings& settings, RunnerFailure* p
     const DWORD dwError = hFile ? ERROR_SUCCESS : ::GetLastError();
     if (dwError == ERROR_SUCCESS &&
         !::SetHandleInformation(hFile.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
-      *pFailure = {FailureKind::kStepFailed,
-                   std::string("handing the ") + kNames[i] + " file " + *apPaths[i] +
-                       " to the program",
-                   "", "", ::GetLastError()};
+      *pFailure = {
+          FailureKind::kStepFailed,
+          std::string("handing the ") + kNames[i] + " file " + *apPaths[i] + " to the program", "",
+          "", ::GetLastError()};
       Release();
       return false;
     }

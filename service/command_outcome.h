@@ -37,9 +37,9 @@ enum class FailedStep {
   kRunfileValue,
   kDirectoryValue,
   kPreshutdownTimeout,  // the service stays, with the system's pre-shutdown timeout
-  kOpenService,  // opening the service to read its start type
-  kQueryConfig,  // reading its start type
-  kDelete        // stopping and deleting it, any call on the way
+  kOpenService,         // opening the service to read its start type
+  kQueryConfig,         // reading its start type
+  kDelete               // stopping and deleting it, any call on the way
 };
 
 struct CommandOutcome {

@@ -21,9 +21,10 @@ using test::CliToolTest;
 // The calls that change the machine.
 int Writes(const CFakePlatform& fake) {
   int cWrites = 0;
-  for (const char* pszCall : {"RegSetValueEx", "RegDeleteValue", "RegCreateKeyEx", "CreateService",
-                              "ChangeServiceConfig", "ChangeDescription", "ChangeDelayedAutoStart",
-                              "ChangePreshutdownTimeout", "DeleteService", "StartService", "ControlService"}) {
+  for (const char* pszCall :
+       {"RegSetValueEx", "RegDeleteValue", "RegCreateKeyEx", "CreateService", "ChangeServiceConfig",
+        "ChangeDescription", "ChangeDelayedAutoStart", "ChangePreshutdownTimeout", "DeleteService",
+        "StartService", "ControlService"}) {
     cWrites += fake.CountCalls(pszCall);
   }
   return cWrites;
@@ -308,12 +309,11 @@ TEST_F(ApplyTest, JsonOutputsAreDocumentsOfValues) {
   alpha.dwWin32ExitCode = 1066;
   alpha.dwServiceExitCode = 7;
 
-  const Json alphaStatus = {{"Name", "Alpha"},          {"State", "stopped"},
-                            {"ProgramState", nullptr},  {"ProcessId", nullptr},
-                            {"Since", nullptr},         {"LastExitCode", 7},
-                            {"RestartsInRow", nullptr}, {"NextStart", nullptr},
-                            {"Ready", nullptr},         {"Health", nullptr},
-                            {"Win32ExitCode", 1066},    {"RunnerView", nullptr}};
+  const Json alphaStatus = {
+      {"Name", "Alpha"},          {"State", "stopped"},    {"ProgramState", nullptr},
+      {"ProcessId", nullptr},     {"Since", nullptr},      {"LastExitCode", 7},
+      {"RestartsInRow", nullptr}, {"NextStart", nullptr},  {"Ready", nullptr},
+      {"Health", nullptr},        {"Win32ExitCode", 1066}, {"RunnerView", nullptr}};
   const Json betaStatus = {{"Name", "Beta"},
                            {"State", "running"},
                            {"ProgramState", "restarting"},

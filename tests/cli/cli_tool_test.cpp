@@ -315,8 +315,10 @@ TEST_F(CliToolTest, StopTimeoutCarriesThePreshutdownTimeout) {
   const struct {
     const char* pszArgs;
     std::uint32_t dwTimeoutMs;
-  } kSteps[] = {{"set Svc StopTimeout 300000", 305000}, {"set Svc StopTimeout 5000", 180000},
-                {"set Svc StopTimeout 600000", 605000}, {"set Svc Restart Always", 605000},
+  } kSteps[] = {{"set Svc StopTimeout 300000", 305000},
+                {"set Svc StopTimeout 5000", 180000},
+                {"set Svc StopTimeout 600000", 605000},
+                {"set Svc Restart Always", 605000},
                 {"reset Svc StopTimeout", 180000}};
   for (const auto& step : kSteps) {
     ASSERT_EQ(Run(step.pszArgs), kExitOk) << step.pszArgs << ": " << console.m_strErr;

@@ -1,5 +1,6 @@
-// The runner's output decisions: whether the output passes through the runner, rotated names, which rotated files to keep, where output may
-// be cut into files, how long the service's end waits for it, and line timestamps.
+// The runner's output decisions: whether the output passes through the runner, rotated names, which
+// rotated files to keep, where output may be cut into files, how long the service's end waits for
+// it, and line timestamps.
 #include <gtest/gtest.h>
 
 #include <random>

@@ -54,8 +54,8 @@ TEST(IsStopRequest, AStopAndTheSystemsShutdownAndPreShutdownStopTheProgram) {
   const struct {
     std::uint32_t control;
     bool bStop;
-  } cases[] = {{1, true},   {5, true},   {15, true},  {2, false},  {3, false},  {4, false},
-               {6, false},  {11, false}, {13, false}, {14, false}, {16, false}, {128, false}};
+  } cases[] = {{1, true},  {5, true},   {15, true},  {2, false},  {3, false},  {4, false},
+               {6, false}, {11, false}, {13, false}, {14, false}, {16, false}, {128, false}};
   for (const auto& test : cases) {
     EXPECT_EQ(IsStopRequest(test.control), test.bStop) << test.control;
   }

@@ -266,13 +266,13 @@ TEST(SvcPreshutdownTimeoutTest, StopTimeoutAndMarginWithinTheFloorAndTheRunnersM
     std::uint32_t stopMs;
     std::uint32_t timeoutMs;
   } cases[] = {
-      {0, 180000},        // never below the system's largest default
-      {15000, 180000},    // the runner's default StopTimeout
-      {175000, 180000},   // just meets the floor
-      {175001, 180001},   // the margin on top from there on
-      {300000, 305000},   //
-      {600000, 605000},   // the runner's largest StopTimeout
-      {600001, 605000},   // one the runner refuses gains nothing
+      {0, 180000},           // never below the system's largest default
+      {15000, 180000},       // the runner's default StopTimeout
+      {175000, 180000},      // just meets the floor
+      {175001, 180001},      // the margin on top from there on
+      {300000, 305000},      //
+      {600000, 605000},      // the runner's largest StopTimeout
+      {600001, 605000},      // one the runner refuses gains nothing
       {0xFFFFFFFF, 605000},  // and does not wrap around
   };
   for (const auto& test : cases) {
