@@ -34,9 +34,9 @@ constexpr OptionSpec kSetOptions[] = {OneArgumentOption("--quoted")};
 constexpr OptionSpec kWaitOptions[] = {SecondsOption("--timeout", "S", &P::timeoutSeconds),
                                        FlagOption("--no-wait", &P::bNoWait)};
 // status has nothing to wait for, but has always taken start's options.
-constexpr OptionSpec kStatusOptions[] = {FlagOption("--json", &P::bJson),
-                                         SecondsOption("--timeout", "S", &P::timeoutSeconds, true),
-                                         FlagOption("--no-wait", &P::bNoWait, true)};
+constexpr OptionSpec kStatusOptions[] = {
+    FlagOption("--json", &P::bJson), SecondsOption("--timeout", "S", &P::timeoutSeconds, true),
+    FlagOption("--no-wait", &P::bNoWait, true)};
 constexpr OptionSpec kJsonOptions[] = {FlagOption("--json", &P::bJson)};
 constexpr OptionSpec kExportOptions[] = {FlagOption("--all", &P::bAll)};
 constexpr OptionSpec kApplyOptions[] = {
