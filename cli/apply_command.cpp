@@ -6,10 +6,12 @@
 #include "cli/exit_codes.h"
 #include "cli/force_confirm.h"
 #include "cli/json.h"
+#include "cli/preshutdown_setting.h"
 #include "cli/runner_values.h"
 #include "cli/service_settings.h"
 #include "cli/service_state.h"
 #include "cli/stored_parameters.h"
+#include "service/preshutdown_timeout.h"
 
 namespace qm::cli {
 
@@ -63,6 +65,10 @@ bool Plan(CommandContext& context, const ParsedCommand& cmd, platform::Handle hM
     pChanges->push_back({ChangeKind::kCreate, strName, 0, {}, {}});
     const std::vector<Change> sets = SettingChanges(entry, InstalledState(entry));
     pChanges->insert(pChanges->end(), sets.begin(), sets.end());
+    // Install gives the new service the timeout of the default StopTimeout.
+    const std::vector<Change> timeout =
+        PreshutdownChanges(entry, svc::PreshutdownTimeoutMs(contract::kDefaultStopTimeoutMs));
+    pChanges->insert(pChanges->end(), timeout.begin(), timeout.end());
     return true;
   }
   const bool bOwn = context.commands.IsOwnInstall(strName.c_str());
@@ -89,8 +95,18 @@ bool Plan(CommandContext& context, const ParsedCommand& cmd, platform::Handle hM
   ServiceState current;
   if (!ReadServiceState(context, strName, &current, service.get(), &info)) return false;
   *pChanges = SettingChanges(entry, current);
-  // The runner reads its settings when it starts.
-  if (cmd.bRestart && !pChanges->empty() && status.currentState == platform::kServiceRunning) {
+  const bool bSettingsChanged = !pChanges->empty();
+  // Services installed before the runner took pre-shutdown have the system's timeout.
+  std::uint32_t dwPreshutdownMs = 0;
+  if (!context.scm.QueryPreshutdownTimeout(service.get(), &dwPreshutdownMs)) {
+    Fail(context,
+         "Could not read the pre-shutdown timeout of " + strName + ". " + ErrorText(context));
+    return false;
+  }
+  const std::vector<Change> timeout = PreshutdownChanges(entry, dwPreshutdownMs);
+  pChanges->insert(pChanges->end(), timeout.begin(), timeout.end());
+  // The runner reads its settings when it starts; the manager's timeout needs no restart.
+  if (cmd.bRestart && bSettingsChanged && status.currentState == platform::kServiceRunning) {
     pChanges->push_back({ChangeKind::kRestart, strName, 0, {}, {}});
   }
   return true;
@@ -167,6 +183,11 @@ bool Carry(CommandContext& context, const ParsedCommand& cmd, const ServiceEntry
         bOk = ChangeServiceSetting(context, entry.strName, setting, data);
         break;
       }
+      case ChangeKind::kPreshutdown:
+        // After StopTimeout itself, so that the lines come in the plan's order.
+        if (!writeEdits()) return false;
+        bOk = SetPreshutdownTimeout(context, entry.strName, StopTimeoutOf(entry.desired));
+        break;
       case ChangeKind::kRestart: {
         if (!writeEdits()) return false;
         CErrorsOnly errorsOnly(context.console);

@@ -2,6 +2,7 @@
 
 #include "cli/json.h"
 #include "cli/service_words.h"
+#include "service/preshutdown_timeout.h"
 
 namespace qm::cli {
 
@@ -13,6 +14,23 @@ std::vector<Change> SettingChanges(const ServiceEntry& entry, const ServiceState
     changes.push_back({ChangeKind::kSet, entry.strName, i, current[i], entry.desired[i]});
   }
   return changes;
+}
+
+std::uint32_t StopTimeoutOf(const ServiceState& state) {
+  const std::vector<Setting> settings = AllSettings();
+  for (std::size_t i = 0; i < settings.size(); ++i) {
+    const contract::RunnerValue* pValue = settings[i].pValue;
+    if (pValue != nullptr && pValue->pszName == std::string_view(contract::value::kStopTimeout)) {
+      if (const auto* pdwValue = std::get_if<std::uint32_t>(&state[i].value)) return *pdwValue;
+    }
+  }
+  return contract::kDefaultStopTimeoutMs;
+}
+
+std::vector<Change> PreshutdownChanges(const ServiceEntry& entry, std::uint32_t dwCurrentMs) {
+  const std::uint32_t dwWantedMs = svc::PreshutdownTimeoutMs(StopTimeoutOf(entry.desired));
+  if (dwWantedMs == dwCurrentMs) return {};
+  return {{ChangeKind::kPreshutdown, entry.strName, 0, {dwCurrentMs}, {dwWantedMs}}};
 }
 
 ServiceState InstalledState(const ServiceEntry& entry) {
@@ -43,6 +61,9 @@ std::string ChangeLine(const Change& change, bool bCheck) {
       return strService + (bCheck ? "would be removed" : "removed");
     case ChangeKind::kRestart:
       return strService + (bCheck ? "would be restarted" : "restarted");
+    case ChangeKind::kPreshutdown:
+      return strService + "pre-shutdown timeout " + DisplayValue(change.from.value) + " -> " +
+             DisplayValue(change.to.value) + " ms";
     case ChangeKind::kSet:
       break;
   }
@@ -53,10 +74,15 @@ std::string ChangeLine(const Change& change, bool bCheck) {
 }
 
 bool ChangeJson(CommandContext& context, const Change& change, Json* pJson) {
-  static constexpr const char* kActions[] = {"create", "set", "remove", "restart"};
+  static constexpr const char* kActions[] = {"create", "set", "remove", "restart", "preshutdown"};
   Json name;
   if (!ValueToJson(context, change.strService, &name)) return false;
   *pJson = {{"Name", std::move(name)}, {"Action", kActions[static_cast<int>(change.kind)]}};
+  if (change.kind == ChangeKind::kPreshutdown) {
+    (*pJson)["From"] = std::get<std::uint32_t>(change.from.value);
+    (*pJson)["To"] = std::get<std::uint32_t>(change.to.value);
+    return true;
+  }
   if (change.kind != ChangeKind::kSet) return true;
   const Setting setting = AllSettings()[change.nSetting];
   Json from;

@@ -159,7 +159,9 @@ constexpr CommandSpec kCommands[] = {
      .pfnRun = RunRotate,
      .bNeedsAdministrator = true,
      .arguments = kName,
-     .pszHelp = "  Asks the runner to rotate its output files now."},
+     .pszHelp = "  Asks the runner to rotate its output files now. Without RotateBytes or\n"
+                "  RotateDaily (or Timestamps, or an output: check) the program writes its\n"
+                "  files itself and there is nothing to rotate: exit code 1."},
     {.pszName = "help",
      .pfnRun = RunHelp,
      .arguments = kHelpArguments,

@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/preshutdown_setting.h"
 #include "cli/runner_values.h"
 #include "cli/service_access.h"
 #include "cli/service_settings.h"
@@ -28,7 +29,9 @@ int RunReset(CommandContext& context, const ParsedCommand& cmd) {
     const runner::StoredValue empty = StringValue("");
     bOk = EditRunnerValue(context, cmd.strName, *setting.pValue, &empty);
   } else {
-    bOk = EditRunnerValue(context, cmd.strName, *setting.pValue, nullptr);
+    bOk = EditRunnerValue(context, cmd.strName, *setting.pValue, nullptr) &&
+          (!IsStopTimeout(*setting.pValue) ||
+           SetPreshutdownTimeout(context, cmd.strName, setting.pValue->dwDefault));
   }
   if (!bOk) return kExitFailure;
   context.console.Out(std::string(setting.pszName) + " of " + cmd.strName + " reset.");

@@ -3,6 +3,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/preshutdown_setting.h"
 #include "cli/runner_values.h"
 #include "cli/service_access.h"
 #include "cli/service_settings.h"
@@ -25,6 +26,10 @@ int RunSet(CommandContext& context, const ParsedCommand& cmd) {
   if (setting.kind == SettingKind::kRunnerValue) {
     const runner::StoredValue stored = StoredValueOf(*setting.pValue, data);
     if (!EditRunnerValue(context, cmd.strName, *setting.pValue, &stored)) return kExitFailure;
+    if (IsStopTimeout(*setting.pValue) &&
+        !SetPreshutdownTimeout(context, cmd.strName, data.dwValue)) {
+      return kExitFailure;
+    }
   } else if (!ChangeServiceSetting(context, cmd.strName, setting, data)) {
     return kExitFailure;
   }

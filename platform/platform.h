@@ -167,6 +167,10 @@ class IServiceManager {
   virtual bool ChangeDescription(Handle service, const char* text) = 0;
   virtual bool QueryDelayedAutoStart(Handle service, bool* delayed) = 0;
   virtual bool ChangeDelayedAutoStart(Handle service, bool delayed) = 0;
+  // QueryServiceConfig2A / ChangeServiceConfig2A for the pre-shutdown timeout: how long the
+  // manager waits for the service to stop once it has sent it SERVICE_CONTROL_PRESHUTDOWN.
+  virtual bool QueryPreshutdownTimeout(Handle service, std::uint32_t* timeoutMs) = 0;
+  virtual bool ChangePreshutdownTimeout(Handle service, std::uint32_t timeoutMs) = 0;
   // EnumServicesStatusExA over every Win32 service in every state: one request for the whole
   // database where asking service by service would cost a request each.
   virtual bool EnumServices(Handle manager, IServiceListSink& sink) = 0;

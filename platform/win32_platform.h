@@ -36,6 +36,8 @@ class CWin32ServiceManager : public IServiceManager {
   bool ChangeDescription(Handle service, const char* text) override;
   bool QueryDelayedAutoStart(Handle service, bool* delayed) override;
   bool ChangeDelayedAutoStart(Handle service, bool delayed) override;
+  bool QueryPreshutdownTimeout(Handle service, std::uint32_t* timeoutMs) override;
+  bool ChangePreshutdownTimeout(Handle service, std::uint32_t timeoutMs) override;
   bool EnumServices(Handle manager, IServiceListSink& sink) override;
 };
 

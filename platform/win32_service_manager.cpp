@@ -252,6 +252,22 @@ bool CWin32ServiceManager::ChangeDelayedAutoStart(Handle service, bool delayed) 
          FALSE;
 }
 
+bool CWin32ServiceManager::QueryPreshutdownTimeout(Handle service, std::uint32_t* timeoutMs) {
+  SERVICE_PRESHUTDOWN_INFO info = {};
+  DWORD cbNeeded = 0;
+  if (!::QueryServiceConfig2A(ToSc(service), SERVICE_CONFIG_PRESHUTDOWN_INFO,
+                              reinterpret_cast<BYTE*>(&info), sizeof(info), &cbNeeded)) {
+    return false;
+  }
+  *timeoutMs = info.dwPreshutdownTimeout;
+  return true;
+}
+
+bool CWin32ServiceManager::ChangePreshutdownTimeout(Handle service, std::uint32_t timeoutMs) {
+  SERVICE_PRESHUTDOWN_INFO info = {timeoutMs};
+  return ::ChangeServiceConfig2A(ToSc(service), SERVICE_CONFIG_PRESHUTDOWN_INFO, &info) != FALSE;
+}
+
 bool CWin32ServiceManager::EnumServices(Handle manager, IServiceListSink& sink) {
   std::vector<unsigned char> buffer(256 * 1024);
   DWORD dwResume = 0;

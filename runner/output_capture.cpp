@@ -7,6 +7,7 @@
 
 #include "common/wall_clock.h"
 #include "contract/runner_contract.h"
+#include "runner/core/output_route.h"
 #include "runner/plain_file.h"
 
 namespace qm::runner {
@@ -40,6 +41,9 @@ COutputCapture::~COutputCapture() {
 bool COutputCapture::Start(const std::string& strServiceName, const RunnerSettings& settings,
                            RunnerFailure* pFailure) {
   static const char* const kNames[2] = {contract::value::kStdout, contract::value::kStderr};
+  const OutputRoute route = RouteOutput(settings);
+  if (route == OutputRoute::kDiscarded) return true;
+  if (route == OutputRoute::kDirect) return OpenDirect(settings, pFailure);
   const std::string* apPaths[2] = {&settings.strStdout, &settings.strStderr};
   const OutputSettings output = OutputOf(settings);
   const auto fail = [&](std::string strStep, DWORD dwError) {
@@ -72,7 +76,6 @@ bool COutputCapture::Start(const std::string& strServiceName, const RunnerSettin
   const CheckSettings checks = ChecksOf(settings);
   const bool bWatched =
       checks.ready.kind == ProbeKind::kOutput || checks.health.kind == ProbeKind::kOutput;
-  if (!m_aStreams[0].pFile && !m_aStreams[1].pFile && !bWatched) return true;  // nothing
   for (Stream& stream : m_aStreams) {
     if (checks.ready.kind == ProbeKind::kOutput) {
       stream.pReadyMatch = std::make_unique<COutputMatch>(checks.ready.strTarget);
@@ -90,6 +93,7 @@ bool COutputCapture::Start(const std::string& strServiceName, const RunnerSettin
     if ((stream.pFile || bWatched) && !CreatePipe(stream, i, dwError)) {
       return fail(std::string("creating the pipe for ") + kNames[i], dwError);
     }
+    m_ahForProgram[i] = stream.hWrite.get();
   }
   if (!m_hRotate || !m_hAbandon || !m_hMatched) {
     return fail("creating the output events", ERROR_NOT_ENOUGH_MEMORY);
@@ -100,6 +104,45 @@ bool COutputCapture::Start(const std::string& strServiceName, const RunnerSettin
                                  STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
   if (!m_hThread) return fail("starting the output thread", ::GetLastError());
   m_bRunning = true;
+  return true;
+}
+
+bool COutputCapture::OpenDirect(const RunnerSettings& settings, RunnerFailure* pFailure) {
+  static const char* const kNames[2] = {contract::value::kStdout, contract::value::kStderr};
+  const std::string* apPaths[2] = {&settings.strStdout, &settings.strStderr};
+  for (unsigned i = 0; i < 2; ++i) {
+    if (apPaths[i]->empty()) continue;
+    unique_hfile hFile = OpenPlainFileToAppend(*apPaths[i]);
+    const DWORD dwError = hFile ? ERROR_SUCCESS : ::GetLastError();
+    if (dwError == ERROR_SUCCESS &&
+        !::SetHandleInformation(hFile.get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
+      *pFailure = {
+          FailureKind::kStepFailed,
+          std::string("handing the ") + kNames[i] + " file " + *apPaths[i] + " to the program", "",
+          "", ::GetLastError()};
+      Release();
+      return false;
+    }
+    if (dwError == kErrorOutputIsLink) {
+      *pFailure = {FailureKind::kOutputIsLink, "", kNames[i], *apPaths[i], dwError};
+      Release();
+      return false;
+    }
+    if (dwError != ERROR_SUCCESS) {
+      *pFailure = {FailureKind::kStepFailed,
+                   std::string("opening the ") + kNames[i] + " file " + *apPaths[i], "", "",
+                   dwError};
+      Release();
+      return false;
+    }
+    if (i == 1 && m_ahDirect[0] &&
+        IsSameFile(m_ahDirect[0].get(), *apPaths[0], hFile.get(), *apPaths[1])) {
+      m_ahForProgram[1] = m_ahForProgram[0];
+      continue;
+    }
+    m_ahDirect[i] = std::move(hFile);
+    m_ahForProgram[i] = m_ahDirect[i].get();
+  }
   return true;
 }
 
@@ -143,8 +186,8 @@ bool COutputCapture::RequestRotation() {
 
 bool COutputCapture::Finish(DWORD dwWaitMs) {
   // The pipes end once the program's ends are closed too; the thread writes what is left and
-  // ends when the last writer has gone.
-  for (Stream& stream : m_aStreams) stream.hWrite.reset();
+  // ends when the last writer has gone. A file the program wrote itself has all of it already.
+  ForgetProgramEnds();
   if (m_hThread && ::WaitForSingleObject(m_hThread.get(), dwWaitMs) != WAIT_OBJECT_0) {
     return false;
   }
@@ -153,7 +196,7 @@ bool COutputCapture::Finish(DWORD dwWaitMs) {
 }
 
 void COutputCapture::Abandon(DWORD dwWaitMs) {
-  for (Stream& stream : m_aStreams) stream.hWrite.reset();
+  ForgetProgramEnds();
   if (!m_hThread) return;
   ::SetEvent(m_hAbandon.get());
   if (::WaitForSingleObject(m_hThread.get(), dwWaitMs) != WAIT_OBJECT_0) {
@@ -168,7 +211,14 @@ void COutputCapture::Abandon(DWORD dwWaitMs) {
   Release();
 }
 
+void COutputCapture::ForgetProgramEnds() {
+  for (Stream& stream : m_aStreams) stream.hWrite.reset();
+  for (auto& hFile : m_ahDirect) hFile.reset();
+  m_ahForProgram[0] = m_ahForProgram[1] = nullptr;
+}
+
 void COutputCapture::Release() {
+  ForgetProgramEnds();
   if (m_hThread) m_ullUnwritten = m_ullLeftByThread;
   m_hThread.reset();
   m_bRunning = false;

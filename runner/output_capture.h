@@ -4,7 +4,9 @@
 // line waits only for its line end), so the program is never held up by more than a file
 // write, the runner's memory stays bounded, and two streams sharing a file never tear each
 // other's lines. Without Stdout and Stderr values nothing is captured, unless an output: check
-// needs to see the lines: then they are read, looked at, and dropped.
+// needs to see the lines: then they are read, looked at, and dropped. When nothing needs the
+// lines (no rotation, no timestamps, no output: check) the program is handed the files
+// themselves instead (runner/core/output_route.h): no pipe, no thread, nothing in between.
 
 #include <windows.h>
 
@@ -33,13 +35,14 @@ class COutputCapture {
   // nothing is left open.
   bool Start(const std::string& strServiceName, const RunnerSettings& settings,
              RunnerFailure* pFailure);
-  // The handles the program writes to (inheritable), or nullptr for a stream not captured.
-  // They stay valid until Finish, for every start of the program.
-  HANDLE StdoutForProgram() const { return m_aStreams[0].hWrite.get(); }
-  HANDLE StderrForProgram() const { return m_aStreams[1].hWrite.get(); }
+  // The handles the program writes to (inheritable: a pipe, or the file itself), or nullptr
+  // for a stream that goes to NUL. They stay valid until Finish, for every start of the
+  // program.
+  HANDLE StdoutForProgram() const { return m_ahForProgram[0]; }
+  HANDLE StderrForProgram() const { return m_ahForProgram[1]; }
 
-  // Asks for a rotation of every file, now; false when no file is written. Safe from any
-  // thread.
+  // Asks for a rotation of every file, now; false when the runner writes no file (none is
+  // set, or the program writes them itself). Safe from any thread.
   bool RequestRotation();
   // Signalled when a line held an output: check's text (the ReadyCheck's or the HealthCheck's);
   // TakeMatches says which, and how many since it last did.
@@ -82,6 +85,8 @@ class COutputCapture {
     CLineStamper stamper;
   };
 
+  // Opens the files for the program to write itself; false with the failure, nothing left open.
+  bool OpenDirect(const RunnerSettings& settings, RunnerFailure* pFailure);
   static DWORD WINAPI ThreadMain(void* pContext);
   void Run();
   bool CreatePipe(Stream& stream, unsigned nIndex, DWORD& dwError);
@@ -95,9 +100,15 @@ class COutputCapture {
   void EndRead(Stream& stream);
   // Bytes waiting in a stream's pipe.
   static std::uint64_t InPipe(const Stream& stream);
+  // Lets go of what the program writes to: the pipes' ends and the files it writes itself.
+  void ForgetProgramEnds();
   void Release();
 
   Stream m_aStreams[2];
+  // The files the program writes itself; one handle for both streams when they name one file,
+  // so that the two append to it as one writer.
+  unique_hfile m_ahDirect[2];
+  HANDLE m_ahForProgram[2] = {};
   std::unique_ptr<CRotatingFile> m_apFiles[2];
   bool m_bTimestamps = false;
   std::unique_ptr<char[]> m_pStamped;

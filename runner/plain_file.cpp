@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "common/ascii_case.h"
+
 namespace qm::runner {
 
 namespace {
@@ -83,6 +85,17 @@ unique_hfile OpenPlainFileToAppend(const std::string& strPath) {
     return {};
   }
   return hFile;
+}
+
+bool IsSameFile(HANDLE hFile, const std::string& strPath, HANDLE hOther,
+                const std::string& strOtherPath) {
+  if (EqualsIgnoringCase(strPath, strOtherPath)) return true;
+  BY_HANDLE_FILE_INFORMATION mine;
+  BY_HANDLE_FILE_INFORMATION theirs;
+  return ::GetFileInformationByHandle(hFile, &mine) &&
+         ::GetFileInformationByHandle(hOther, &theirs) &&
+         mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
+         mine.nFileIndexHigh == theirs.nFileIndexHigh && mine.nFileIndexLow == theirs.nFileIndexLow;
 }
 
 }  // namespace qm::runner

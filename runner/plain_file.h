@@ -20,4 +20,8 @@ constexpr DWORD kErrorOutputIsLink = ERROR_BAD_CONFIGURATION;
 // file. Other failures leave their error in GetLastError.
 unique_hfile OpenPlainFileToAppend(const std::string& strPath);
 
+// Whether two open files are one (the same path written differently, or a link).
+bool IsSameFile(HANDLE hFile, const std::string& strPath, HANDLE hOther,
+                const std::string& strOtherPath);
+
 }  // namespace qm::runner

@@ -62,13 +62,7 @@ DWORD CRotatingFile::Open() {
 }
 
 bool CRotatingFile::IsSameFile(const CRotatingFile& other) const {
-  if (EqualsIgnoringCase(m_strPath, other.m_strPath)) return true;
-  BY_HANDLE_FILE_INFORMATION mine;
-  BY_HANDLE_FILE_INFORMATION theirs;
-  return ::GetFileInformationByHandle(m_hFile.get(), &mine) &&
-         ::GetFileInformationByHandle(other.m_hFile.get(), &theirs) &&
-         mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
-         mine.nFileIndexHigh == theirs.nFileIndexHigh && mine.nFileIndexLow == theirs.nFileIndexLow;
+  return runner::IsSameFile(m_hFile.get(), m_strPath, other.m_hFile.get(), other.m_strPath);
 }
 
 void CRotatingFile::RequestRotation() {

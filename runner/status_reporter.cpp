@@ -50,9 +50,13 @@ void CStatusReporter::ReportLocked(DWORD dwState, DWORD dwWaitHintMs, ServiceExi
   }
   m_status.dwCurrentState = dwState;
   m_status.dwWaitHint = bPending ? dwWaitHintMs : 0;
-  // Stop and shutdown are accepted while the program runs (ready or not), and only then.
+  // Stop, pre-shutdown and shutdown are accepted while the program runs (ready or not), and
+  // only then. Pre-shutdown gives the stop the service's pre-shutdown timeout at the system's
+  // shutdown, before other services stop; shutdown alone has a few seconds.
   m_status.dwControlsAccepted =
-      dwState == SERVICE_RUNNING || bTakesStop ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+      dwState == SERVICE_RUNNING || bTakesStop
+          ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PRESHUTDOWN | SERVICE_ACCEPT_SHUTDOWN
+          : 0;
   m_status.dwWin32ExitCode = exit.dwWin32ExitCode;
   m_status.dwServiceSpecificExitCode = exit.dwServiceSpecificExitCode;
   ::SetServiceStatus(m_hStatus, &m_status);

@@ -36,9 +36,10 @@ enum class FailedStep {
   kArgumentsValue,
   kRunfileValue,
   kDirectoryValue,
-  kOpenService,  // opening the service to read its start type
-  kQueryConfig,  // reading its start type
-  kDelete        // stopping and deleting it, any call on the way
+  kPreshutdownTimeout,  // the service stays, with the system's pre-shutdown timeout
+  kOpenService,         // opening the service to read its start type
+  kQueryConfig,         // reading its start type
+  kDelete               // stopping and deleting it, any call on the way
 };
 
 struct CommandOutcome {

@@ -7,6 +7,7 @@
 #include "platform/error_text.h"
 #include "platform/platform_handles.h"
 #include "service/dependency_list.h"
+#include "service/preshutdown_timeout.h"
 #include "service/runner_path.h"
 #include "service/service_commands.h"
 
@@ -105,10 +106,19 @@ CommandOutcome CServiceCommands::InstallService(const InstallRequest& request,
     outcome.strText = NotInstalled("Could not create service.", strName, LastErrorText());
     return outcome;
   }
-  service.reset();
   outcome.kind = OutcomeKind::kCreated;
   outcome.strText = strName + "\n\nwas successfully created.";
   FillParametersKey(request, &outcome);
+  // Installed without a StopTimeout: the runner's default.
+  if (!scm.ChangePreshutdownTimeout(service.get(),
+                                    PreshutdownTimeoutMs(contract::kDefaultStopTimeoutMs))) {
+    if (outcome.step == FailedStep::kNone) {
+      outcome.step = FailedStep::kPreshutdownTimeout;
+      outcome.dwError = system.GetLastError();
+    }
+    outcome.strText += "\nHowever, the pre-shutdown timeout\ncould not be set.\n\n";
+    outcome.strText += LastErrorText();
+  }
   return outcome;
 }
 

@@ -1,6 +1,8 @@
 // The runner carrying a program's output into its Stdout file, rotated every 10 MB, against the
-// same program writing straight to a file; the runner's working set idle and at its peak; and
-// how long a line written by a slow program takes to reach the file.
+// same program writing straight to a file and into a bare pipe; the runner handing the program
+// its file (no rotation: nothing passes through the runner) against the program opening the
+// file itself; the runner's working set idle and at its peak; and how long a line written by a
+// slow program takes to reach the file.
 //   output_bench.exe [megabytes, default 40]
 #include <windows.h>
 // After windows.h, which it needs.
@@ -85,10 +87,12 @@ void SetDword(const std::string& strKey, const char* pszName, DWORD dwValue) {
                     sizeof(dwValue));
 }
 
-// A runner service for bench_writer.exe with the given arguments and Stdout file.
+// A runner service for bench_writer.exe with the given arguments and Stdout file, rotated
+// every dwRotateBytes (0: never, and the program writes the file itself).
 qm::unique_schandle CreateRunnerService(SC_HANDLE hManager, const std::string& strName,
                                         const std::string& strArguments,
-                                        const std::string& strStdout) {
+                                        const std::string& strStdout,
+                                        DWORD dwRotateBytes = kRotateBytes) {
   std::string strRunner = BinFolder() + "carrack.exe";
   qm::unique_schandle hService(
       ::CreateServiceA(hManager, strName.c_str(), strName.c_str(), SERVICE_ALL_ACCESS,
@@ -102,8 +106,10 @@ qm::unique_schandle CreateRunnerService(SC_HANDLE hManager, const std::string& s
   SetString(strKey, value::kRunfile, BinFolder() + "bench_writer.exe");
   SetString(strKey, value::kDirectory, "");
   SetString(strKey, value::kStdout, strStdout);
-  SetDword(strKey, value::kRotateBytes, kRotateBytes);
-  SetDword(strKey, "RotateKeep", 0);
+  if (dwRotateBytes != 0) {
+    SetDword(strKey, value::kRotateBytes, dwRotateBytes);
+    SetDword(strKey, "RotateKeep", 0);
+  }
   return hService;
 }
 
@@ -226,6 +232,26 @@ int main(int argc, char** argv) {
   StopAndDelete(hService.get());
   DeleteAll(strFolder);
 
+  // The runner handing the program the file: the program's own speed, less nothing.
+  double dDirectMs = 0;
+  unsigned long long ullDirect = 0;
+  hService = CreateRunnerService(
+      hManager.get(), strName + "Direct",
+      "fast " + strSize + " \"" + strFolder + "go4\" \"" + strFolder + "done4\"",
+      strFolder + "direct.log", 0);
+  if (hService && ::StartServiceA(hService.get(), 0, nullptr) &&
+      WaitForState(hService.get(), SERVICE_RUNNING)) {
+    ::Sleep(500);
+    dStart = NowMs();
+    Touch(strFolder + "go4");
+    if (WaitForFile(strFolder + "done4", 600000)) dDirectMs = NowMs() - dStart;
+    StopAndDelete(hService.get());
+    ullDirect = FolderBytes(strFolder, "direct");
+  } else if (hService) {
+    ::DeleteService(hService.get());
+  }
+  DeleteAll(strFolder);
+
   // A slow program: a line every 100 ms; how long until each is in the file.
   std::vector<double> latencies;
   hService = CreateRunnerService(hManager.get(), strName + "Slow",
@@ -282,6 +308,16 @@ int main(int argc, char** argv) {
   std::printf("  through the runner, all in files    %8.0f ms  %7.1f MB/s  (%.2fx the floor)\n",
               dInFilesMs, dMb * 1000 / dInFilesMs, dFloorMs / dInFilesMs);
   std::printf("  bytes in files %llu of %lld, in %d files\n", ullInFiles, llBytes, nFiles);
+  if (dPipeMs > 0) {
+    std::printf("  through the runner against the bare pipe: %.2fx its speed\n",
+                dPipeMs / dInFilesMs);
+  }
+  if (dDirectMs > 0) {
+    std::printf(
+        "  runner handing over the file (no rotation) %6.0f ms  %7.1f MB/s  (%.2fx the "
+        "floor; %llu bytes)\n",
+        dDirectMs, dMb * 1000 / dDirectMs, dFloorMs / dDirectMs, ullDirect);
+  }
   std::printf(
       "  runner working set: idle %.0f KiB (peak so far %.0f KiB), peak after %.0f KiB "
       "(+%.0f KiB)\n",
@@ -295,5 +331,8 @@ int main(int argc, char** argv) {
         "(%zu lines)\n",
         latencies[latencies.size() / 2], latencies.back(), latencies.size());
   }
-  return ullInFiles == static_cast<unsigned long long>(llBytes) ? 0 : 1;
+  return ullInFiles == static_cast<unsigned long long>(llBytes) &&
+                 ullDirect == static_cast<unsigned long long>(llBytes)
+             ? 0
+             : 1;
 }

@@ -16,7 +16,7 @@ StopStep PlanStopStep(std::uint32_t stopTimeoutMs, std::uint64_t elapsedMs) {
 }
 
 bool IsStopRequest(std::uint32_t control) {
-  return control == kControlStop || control == kControlShutdown;
+  return control == kControlStop || control == kControlShutdown || control == kControlPreshutdown;
 }
 
 bool ShouldAskAgain(std::uint64_t programAgeMs) {

@@ -21,9 +21,13 @@ struct StopStep {
 StopStep PlanStopStep(std::uint32_t stopTimeoutMs, std::uint64_t elapsedMs);
 
 // The service controls that stop the program (the system's values): a stop, and the
-// system's shutdown, at which the program would otherwise be ended without being asked.
+// system's shutdown, at which the program would otherwise be ended without being asked. The
+// pre-shutdown control comes first, and with the service's pre-shutdown timeout rather than
+// the few seconds shutdown has: the whole StopTimeout. Shutdown still stops a runner that
+// did not get it (one that was starting its program when it was sent).
 constexpr std::uint32_t kControlStop = 1;
 constexpr std::uint32_t kControlShutdown = 5;
+constexpr std::uint32_t kControlPreshutdown = 15;
 bool IsStopRequest(std::uint32_t control);
 
 // The stop request goes out when the stop begins, and again at every later step while the

@@ -21,9 +21,10 @@ using test::CliToolTest;
 // The calls that change the machine.
 int Writes(const CFakePlatform& fake) {
   int cWrites = 0;
-  for (const char* pszCall : {"RegSetValueEx", "RegDeleteValue", "RegCreateKeyEx", "CreateService",
-                              "ChangeServiceConfig", "ChangeDescription", "ChangeDelayedAutoStart",
-                              "DeleteService", "StartService", "ControlService"}) {
+  for (const char* pszCall :
+       {"RegSetValueEx", "RegDeleteValue", "RegCreateKeyEx", "CreateService", "ChangeServiceConfig",
+        "ChangeDescription", "ChangeDelayedAutoStart", "ChangePreshutdownTimeout", "DeleteService",
+        "StartService", "ControlService"}) {
     cWrites += fake.CountCalls(pszCall);
   }
   return cWrites;
@@ -89,6 +90,26 @@ TEST_F(ApplyTest, ChangesOnlyWhatDiffersAndSaysWhat) {
        kExitChanged,
        1,
        {"MyApp: StopTimeout (unreadable) -> 15000"}},
+      // The manager's pre-shutdown timeout follows StopTimeout, and is mended when it does not.
+      {{},
+       kMyApp + "3000, \"StopTimeout\": 300000}",
+       "",
+       kExitChanged,
+       2,
+       {"MyApp: StopTimeout 15000 -> 300000", "MyApp: pre-shutdown timeout 180000 -> 305000 ms"}},
+      {{}, kMyApp + "3000, \"StopTimeout\": 300000}", "", kExitOk, 0, {}},
+      {[&] { fake.FindService("MyApp")->dwPreshutdownTimeoutMs = 10000; },
+       kMyApp + "3000, \"StopTimeout\": 300000}",
+       "",
+       kExitChanged,
+       1,
+       {"MyApp: pre-shutdown timeout 10000 -> 305000 ms"}},
+      {{},
+       kMyApp + "3000}",
+       "",
+       kExitChanged,
+       2,
+       {"MyApp: StopTimeout 300000 -> 15000", "MyApp: pre-shutdown timeout 305000 -> 180000 ms"}},
       // A running service whose settings changed is restarted.
       {[&] { Run("start MyApp"); },
        kMyApp + "3000, \"Description\": \"x\"}",
@@ -288,12 +309,11 @@ TEST_F(ApplyTest, JsonOutputsAreDocumentsOfValues) {
   alpha.dwWin32ExitCode = 1066;
   alpha.dwServiceExitCode = 7;
 
-  const Json alphaStatus = {{"Name", "Alpha"},          {"State", "stopped"},
-                            {"ProgramState", nullptr},  {"ProcessId", nullptr},
-                            {"Since", nullptr},         {"LastExitCode", 7},
-                            {"RestartsInRow", nullptr}, {"NextStart", nullptr},
-                            {"Ready", nullptr},         {"Health", nullptr},
-                            {"Win32ExitCode", 1066},    {"RunnerView", nullptr}};
+  const Json alphaStatus = {
+      {"Name", "Alpha"},          {"State", "stopped"},    {"ProgramState", nullptr},
+      {"ProcessId", nullptr},     {"Since", nullptr},      {"LastExitCode", 7},
+      {"RestartsInRow", nullptr}, {"NextStart", nullptr},  {"Ready", nullptr},
+      {"Health", nullptr},        {"Win32ExitCode", 1066}, {"RunnerView", nullptr}};
   const Json betaStatus = {{"Name", "Beta"},
                            {"State", "running"},
                            {"ProgramState", "restarting"},

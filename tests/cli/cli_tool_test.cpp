@@ -306,6 +306,36 @@ TEST_F(CliToolTest, EverySettingKindRoundTrips) {
   EXPECT_NE(console.m_strOut.find("Startup = auto\n"), std::string::npos);
 }
 
+// The manager gives a service at the system's shutdown its pre-shutdown timeout: install, set
+// and reset of StopTimeout keep it at StopTimeout and the margin (never below the floor).
+TEST_F(CliToolTest, StopTimeoutCarriesThePreshutdownTimeout) {
+  InstallOwn("Svc");
+  EXPECT_EQ(fake.CountCalls("ChangePreshutdownTimeout"), 1);
+  FakeService& service = *fake.FindService("Svc");
+  const struct {
+    const char* pszArgs;
+    std::uint32_t dwTimeoutMs;
+  } kSteps[] = {{"set Svc StopTimeout 300000", 305000},
+                {"set Svc StopTimeout 5000", 180000},
+                {"set Svc StopTimeout 600000", 605000},
+                {"set Svc Restart Always", 605000},
+                {"reset Svc StopTimeout", 180000}};
+  for (const auto& step : kSteps) {
+    ASSERT_EQ(Run(step.pszArgs), kExitOk) << step.pszArgs << ": " << console.m_strErr;
+    EXPECT_EQ(service.dwPreshutdownTimeoutMs, step.dwTimeoutMs) << step.pszArgs;
+  }
+  EXPECT_EQ(fake.CountCalls("ChangePreshutdownTimeout"), 5);  // not for other values
+  // Refused by the manager: said in one line, and the command fails.
+  fake.FailCall("ChangePreshutdownTimeout", 5);
+  for (const char* pszArgs : {"set Svc StopTimeout 300000", "reset Svc StopTimeout"}) {
+    EXPECT_EQ(Run(pszArgs), kExitFailure) << pszArgs;
+    EXPECT_EQ(std::count(console.m_strErr.begin(), console.m_strErr.end(), '\n'), 1) << pszArgs;
+    EXPECT_NE(console.m_strErr.find("pre-shutdown timeout of Svc to "), std::string::npos);
+  }
+  EXPECT_EQ(service.dwPreshutdownTimeoutMs, 180000u);
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+}
+
 TEST_F(CliToolTest, BadEditsChangeNothing) {
   InstallOwn("Svc");
   // A short back-off: a reset of its delay to the default would leave the cap below it.
@@ -422,6 +452,31 @@ TEST_F(CliToolTest, ControlAndStatusExitCodes) {
   EXPECT_EQ(Run("start Svc"), kExitOk);  // running already
   EXPECT_EQ(Run("rotate Svc"), kExitOk);
   EXPECT_EQ(fake.FindService("Svc")->controls, std::vector<std::uint32_t>{128});
+  // A program that writes its files itself has nothing the runner could rotate: said before
+  // asking. A setting that passes the lines through the runner lets it rotate.
+  const struct {
+    const char* pszSetting;
+    const char* pszValue;
+    int nExit;
+  } kRoutes[] = {{"Stdout", "C:\\Logs\\out.log", kExitFailure},
+                 {"RotateDaily", "1", kExitOk},
+                 {"Timestamps", "1", kExitOk},
+                 {"ReadyCheck", "output:Started", kExitOk}};
+  for (const auto& route : kRoutes) {
+    const std::string strSetting = route.pszSetting;
+    ASSERT_EQ(Run("set Svc " + strSetting + " " + route.pszValue), kExitOk) << console.m_strErr;
+    EXPECT_EQ(Run("rotate Svc"), route.nExit) << strSetting;
+    if (route.nExit == kExitFailure) {
+      EXPECT_EQ(console.m_strErr,
+                "Svc's program writes its output files itself: rotation needs a rotation setting "
+                "(RotateBytes or RotateDaily).\n");
+      EXPECT_EQ(fake.FindService("Svc")->controls.size(), 1u);
+    } else {
+      ASSERT_EQ(Run("reset Svc " + strSetting), kExitOk);
+    }
+  }
+  EXPECT_EQ(fake.FindService("Svc")->controls.size(), 4u);
+  ASSERT_EQ(Run("reset Svc Stdout"), kExitOk);
   EXPECT_EQ(Run("restart Svc"), kExitOk) << console.m_strErr;
   EXPECT_EQ(Run("stop Svc"), kExitOk);
   EXPECT_EQ(Run("stop Svc"), kExitOk);  // stopped already

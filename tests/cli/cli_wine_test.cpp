@@ -226,6 +226,43 @@ TEST(CliWine, StartWaitsUntilTheProgramIsReadyAndStatusTellsTheChecks) {
 
 // Beside a foreign service: list and remove keep to ours, dump's script makes ours anew, and
 // the settings the manager keeps, and a list in the registry, round trip.
+// What the manager keeps as the service's pre-shutdown timeout, read back as Windows tells
+// it; 0 when it cannot be read.
+DWORD PreshutdownTimeout(const std::string& strName) {
+  unique_schandle manager(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  unique_schandle service(::OpenServiceA(manager.get(), strName.c_str(), SERVICE_QUERY_CONFIG));
+  SERVICE_PRESHUTDOWN_INFO info = {};
+  DWORD cb = 0;
+  if (!::QueryServiceConfig2A(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO,
+                              reinterpret_cast<BYTE*>(&info), sizeof(info), &cb)) {
+    return 0;
+  }
+  return info.dwPreshutdownTimeout;
+}
+
+// Wine keeps the timeout (and never sends the pre-shutdown control): install, set and reset
+// of StopTimeout leave it at StopTimeout and 5 s, never below 180 s.
+TEST(CliWine, ThePreshutdownTimeoutFollowsStopTimeout) {
+  const std::string strName = UniqueName("clipreshut");
+  CServiceCleanup cleanup({strName});
+  ASSERT_EQ(Quillmnt("install --startup manual " + strName + " C:\\App\\app.exe").dwExit, 0u);
+  EXPECT_EQ(PreshutdownTimeout(strName), 180000u);
+  const struct {
+    const char* pszArgs;
+    DWORD dwTimeoutMs;
+  } kSteps[] = {{" StopTimeout 300000", 305000},
+                {" StopTimeout 600000", 605000},
+                {" StopTimeout 1000", 180000},
+                {" StopTimeout 250000", 255000}};
+  for (const auto& step : kSteps) {
+    CliResult r = Quillmnt("set " + strName + step.pszArgs);
+    ASSERT_EQ(r.dwExit, 0u) << step.pszArgs << ": " << r.strErr;
+    EXPECT_EQ(PreshutdownTimeout(strName), step.dwTimeoutMs) << step.pszArgs;
+  }
+  ASSERT_EQ(Quillmnt("reset " + strName + " StopTimeout").dwExit, 0u);
+  EXPECT_EQ(PreshutdownTimeout(strName), 180000u);
+}
+
 TEST(CliWine, ListRemoveDumpAndSettingsKeepToOurServices) {
   const std::string strName = UniqueName("clidump");
   const std::string strForeign = UniqueName("cliforeign");

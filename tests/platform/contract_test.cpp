@@ -317,6 +317,37 @@ TEST_F(SvcContractTest, ConfigurationChangesAndValueDeletion) {
   EXPECT_TRUE(system.IsElevated());  // the tests run as an administrator
 }
 
+// What install, set StopTimeout and apply rely on: the pre-shutdown timeout is kept as given
+// and read back, and only a handle that may change the configuration changes it.
+TEST_F(SvcContractTest, PreshutdownTimeoutIsKeptAndReadBack) {
+  // What a new service has: Wine's default, Windows' before Windows 10 1703 (10000 since).
+  constexpr std::uint32_t kNewServiceTimeoutMs = 180000;
+  const Handle hManager = scm.OpenSCManager(nullptr, nullptr, kScManagerAllAccess);
+  ASSERT_NE(hManager, kNoHandle);
+  const Handle hService = scm.CreateService(hManager, ServiceArgs(nullptr));
+  ASSERT_NE(hService, kNoHandle);
+  std::uint32_t dwTimeout = 0;
+  ASSERT_TRUE(scm.QueryPreshutdownTimeout(hService, &dwTimeout));
+  EXPECT_EQ(dwTimeout, kNewServiceTimeoutMs);
+  for (const std::uint32_t dwSet : {605000u, 20000u, kNewServiceTimeoutMs}) {
+    ASSERT_TRUE(scm.ChangePreshutdownTimeout(hService, dwSet)) << dwSet;
+    ASSERT_TRUE(scm.QueryPreshutdownTimeout(hService, &dwTimeout));
+    EXPECT_EQ(dwTimeout, dwSet);
+  }
+
+  const Handle hReader = scm.OpenService(hManager, m_strService.c_str(), kServiceQueryConfig);
+  ASSERT_NE(hReader, kNoHandle);
+  Arm();
+  EXPECT_FALSE(scm.ChangePreshutdownTimeout(hReader, 30000));
+  EXPECT_EQ(system.GetLastError(), static_cast<std::uint32_t>(kErrorAccessDenied));
+  ASSERT_TRUE(scm.QueryPreshutdownTimeout(hReader, &dwTimeout));
+  EXPECT_EQ(dwTimeout, kNewServiceTimeoutMs);
+  EXPECT_TRUE(scm.CloseServiceHandle(hReader));
+  EXPECT_TRUE(scm.DeleteService(hService));
+  EXPECT_TRUE(scm.CloseServiceHandle(hService));
+  EXPECT_TRUE(scm.CloseServiceHandle(hManager));
+}
+
 TEST_F(SvcContractTest, KernelServices) {
   char* pszText = nullptr;
   const std::uint32_t dwFlags = kFormatMessageAllocateBuffer | kFormatMessageFromSystem |

@@ -631,6 +631,32 @@ bool CFakePlatform::ChangeDelayedAutoStart(Handle service, bool delayed) {
   return true;
 }
 
+bool CFakePlatform::QueryPreshutdownTimeout(Handle service, std::uint32_t* timeoutMs) {
+  std::uint32_t code = 0;
+  if (Enter("QueryPreshutdownTimeout", Hex(service), &code)) return Fail(code);
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  if ((Find(service, Kind::Service)->dwAccess & kServiceQueryConfig) == 0) {
+    return Fail(kErrorAccessDenied);
+  }
+  *timeoutMs = pService->dwPreshutdownTimeoutMs;
+  return true;
+}
+
+bool CFakePlatform::ChangePreshutdownTimeout(Handle service, std::uint32_t timeoutMs) {
+  std::uint32_t code = 0;
+  if (Enter("ChangePreshutdownTimeout", Hex(service) + "," + std::to_string(timeoutMs), &code)) {
+    return Fail(code);
+  }
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  if ((Find(service, Kind::Service)->dwAccess & kServiceChangeConfig) == 0) {
+    return Fail(kErrorAccessDenied);
+  }
+  pService->dwPreshutdownTimeoutMs = timeoutMs;
+  return true;
+}
+
 bool CFakePlatform::EnumServices(Handle manager, IServiceListSink& sink) {
   std::uint32_t code = 0;
   if (Enter("EnumServicesStatus", Hex(manager), &code)) return Fail(code);

@@ -31,6 +31,10 @@ struct FakeKey {
   std::map<std::string, FakeValue, CaseLess> values;
 };
 
+// What the manager gives a new service as its pre-shutdown timeout (Wine's value, and the
+// documented one before Windows 10 1703).
+inline constexpr std::uint32_t kFakePreshutdownDefaultMs = 180000;
+
 struct FakeService {
   std::string strName;  // as created
   std::string strDisplayName;
@@ -47,6 +51,7 @@ struct FakeService {
   std::uint32_t cbConfig = 200;  // the size its configuration record needs
   std::string strDescription;
   bool bDelayedAutoStart = false;
+  std::uint32_t dwPreshutdownTimeoutMs = kFakePreshutdownDefaultMs;
   std::string strStartName = "LocalSystem";
   std::string strPassword;
   // What a start leads to: the state the service reports once started, and its exit codes.
@@ -111,6 +116,8 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem {
   bool ChangeDescription(Handle service, const char* text) override;
   bool QueryDelayedAutoStart(Handle service, bool* delayed) override;
   bool ChangeDelayedAutoStart(Handle service, bool delayed) override;
+  bool QueryPreshutdownTimeout(Handle service, std::uint32_t* timeoutMs) override;
+  bool ChangePreshutdownTimeout(Handle service, std::uint32_t timeoutMs) override;
   bool EnumServices(Handle manager, IServiceListSink& sink) override;
   // --- IRegistry ---
   long OpenKey(Handle root, const char* path, std::uint32_t options, std::uint32_t access,

@@ -1,5 +1,6 @@
-// The runner's output decisions: rotated names, which rotated files to keep, where output may
-// be cut into files, how long the service's end waits for it, and line timestamps.
+// The runner's output decisions: whether the output passes through the runner, rotated names, which
+// rotated files to keep, where output may be cut into files, how long the service's end waits for
+// it, and line timestamps.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,6 +10,7 @@
 #include "runner/core/failure_episode.h"
 #include "runner/core/line_stamper.h"
 #include "runner/core/output_drain.h"
+#include "runner/core/output_route.h"
 #include "runner/core/rotated_files.h"
 #include "runner/core/rotation_plan.h"
 
@@ -16,6 +18,45 @@ namespace qm::runner {
 namespace {
 
 constexpr LocalTime kTime = {2026, 12, 8, 22, 13, 0, 7};
+
+TEST(RouteOutput, TheProgramWritesItsFilesItselfUnlessALineMustPassTheRunner) {
+  const struct {
+    const char* pszCase;
+    const char* pszStdout;
+    const char* pszStderr;
+    std::uint32_t dwRotateBytes;
+    std::uint32_t dwRotateDaily;
+    std::uint32_t dwTimestamps;
+    const char* pszReady;
+    const char* pszHealth;
+    OutputRoute route;
+  } cases[] = {
+      {"nothing set", "", "", 0, 0, 0, "", "", OutputRoute::kDiscarded},
+      {"both files", "C:\\out.log", "C:\\err.log", 0, 0, 0, "", "", OutputRoute::kDirect},
+      {"one file", "", "C:\\err.log", 0, 0, 0, "", "", OutputRoute::kDirect},
+      {"other checks", "C:\\o.log", "", 0, 0, 0, "tcp:80", "notify", OutputRoute::kDirect},
+      {"by size", "C:\\o.log", "", 1000, 0, 0, "", "", OutputRoute::kCaptured},
+      {"daily", "", "C:\\e.log", 0, 1, 0, "", "", OutputRoute::kCaptured},
+      {"stamped", "C:\\o.log", "C:\\o.log", 0, 0, 1, "", "", OutputRoute::kCaptured},
+      {"ready", "C:\\o.log", "", 0, 0, 0, "output:Started", "", OutputRoute::kCaptured},
+      {"health", "C:\\o.log", "", 0, 0, 0, "", "output:alive", OutputRoute::kCaptured},
+      // The lines are read and dropped: nothing to hand over.
+      {"check only", "", "", 0, 0, 0, "output:Started", "", OutputRoute::kCaptured},
+      // Rotation without a file rotates nothing.
+      {"no file", "", "", 1000, 1, 1, "", "", OutputRoute::kDiscarded},
+  };
+  for (const auto& test : cases) {
+    RunnerSettings settings;
+    settings.strStdout = test.pszStdout;
+    settings.strStderr = test.pszStderr;
+    settings.dwRotateBytes = test.dwRotateBytes;
+    settings.dwRotateDaily = test.dwRotateDaily;
+    settings.dwTimestamps = test.dwTimestamps;
+    settings.strReadyCheck = test.pszReady;
+    settings.strHealthCheck = test.pszHealth;
+    EXPECT_EQ(RouteOutput(settings), test.route) << test.pszCase;
+  }
+}
 
 TEST(RotatedPath, InsertsTheTimeAndNumberBeforeTheExtensionAndIsRecognisedAgain) {
   struct Case {

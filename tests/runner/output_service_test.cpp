@@ -18,6 +18,10 @@ namespace {
 
 namespace value = contract::value;
 
+// A rotation by a size no test reaches: the lines pass through the runner, which writes them
+// as they came (without any rotation setting the program would write the files itself).
+constexpr DWORD kNeverReached = 1u << 30;
+
 // The rotated files of a live file, oldest first, then the live file itself.
 std::vector<std::string> OutputFiles(const std::string& strLive) {
   std::vector<std::pair<RotatedKey, std::string>> rotated;
@@ -178,6 +182,7 @@ TEST(RunnerOutput, OutputHeldOutsideTheJobEndsTheStopAtItsDeadlineAsAFailure) {
   std::string strOut = service.Folder() + "out.log";
   ASSERT_TRUE(service.InstallProbe("--print held"));
   service.SetStringParameter(value::kStdout, strOut);
+  service.SetDwordParameter(value::kRotateBytes, kNeverReached);
   service.SetDwordParameter(value::kStopTimeout, 1000);
   ASSERT_TRUE(service.Start());
   std::string strHandle;
@@ -221,6 +226,41 @@ TEST(RunnerOutput, BothStreamsInOneFileStayWholeStampedAndCompleteAfterAStop) {
   EXPECT_EQ(files.size(), 9u);
   for (const std::string& strFile : files) EXPECT_LE(FileSize(strFile), 30000u) << strFile;
   LineReport report = CheckLines(files, 60, true);
+  EXPECT_EQ(report.strProblem, "");
+  EXPECT_EQ(report.anLast[0], 1500);
+  EXPECT_EQ(report.anLast[1], 1500);
+}
+
+// Without rotation, timestamps or an output: check the program writes its file itself: both
+// streams through one handle when they name one file, appended to what was there, everything
+// in it and in order after a stop, and the stop clean: nothing lies between program and file.
+TEST(RunnerOutput, WithNothingToDoTheProgramWritesItsFileItselfAndAStopLosesNothing) {
+  CServiceFixture service("Direct");
+  std::string strBoth = service.Folder() + "both.log";
+  ASSERT_TRUE(WriteText(strBoth, "before\n"));
+  ASSERT_TRUE(::CreateDirectoryA((service.Folder() + "sub").c_str(), nullptr));
+  // One write a line (at a rate it never reaches): a buffered stream would tear the other's
+  // lines in a shared file, as any program's would.
+  ASSERT_TRUE(service.InstallProbe("--lines 1500 --size 60 --rate 1000000"));
+  service.SetStringParameter(value::kStdout, strBoth);
+  service.SetStringParameter(value::kStderr, service.Folder() + "sub\\..\\BOTH.log");
+  service.SetDwordParameter(value::kRotateKeep, 2);  // nothing to keep without a rotation
+  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(WaitForFile(service.Record(), 30000));
+  std::string strRecord = ReadFileText(service.Record());
+  EXPECT_EQ(RecordValue(strRecord, "stdout-type"), "1") << strRecord;
+  EXPECT_EQ(RecordValue(strRecord, "stderr"), RecordValue(strRecord, "stdout"));
+  // The runner holds no file it could rotate (its refusal, 1052, does not come back through
+  // Wine's ControlService, which succeeds): the file stays as it is.
+  SERVICE_STATUS status = {};
+  ::ControlService(service.Handle(), contract::kControlRotate, &status);
+
+  SERVICE_STATUS_PROCESS stopped = service.StopAndWait();
+  ASSERT_EQ(stopped.dwCurrentState, SERVICE_STOPPED);
+  EXPECT_EQ(stopped.dwWin32ExitCode, 0u);
+  std::vector<std::string> files = OutputFiles(strBoth);
+  EXPECT_EQ(files.size(), 1u);
+  LineReport report = CheckLines(files, 60, false, 1, "before\n");
   EXPECT_EQ(report.strProblem, "");
   EXPECT_EQ(report.anLast[0], 1500);
   EXPECT_EQ(report.anLast[1], 1500);
@@ -296,6 +336,7 @@ TEST(RunnerOutput, Control128RotatesBothFilesAtOnce) {
   ASSERT_TRUE(service.InstallProbe("--lines 5 --size 40 --prompt answer?"));
   service.SetStringParameter(value::kStdout, astrLive[0]);
   service.SetStringParameter(value::kStderr, astrLive[1]);
+  service.SetDwordParameter(value::kRotateBytes, kNeverReached);
   ASSERT_TRUE(service.Start());
   ASSERT_TRUE(WaitForFile(service.Record(), 10000));
   ASSERT_TRUE(WaitUntil(
@@ -336,6 +377,7 @@ TEST(RunnerOutput, LinesLongerThanTheBufferArriveAndTheReadingGoesOn) {
     ASSERT_TRUE(service.Install(ProbePath(), "--long 204800 --lines 300 --size 60 --exit 0", ""));
     service.SetStringParameter(value::kStdout, strOut);
     service.SetStringParameter(value::kStderr, strErr);
+    service.SetDwordParameter(value::kRotateBytes, kNeverReached);
     ASSERT_TRUE(service.Start());
     ASSERT_EQ(service.WaitForState(SERVICE_STOPPED, 30000).dwCurrentState, SERVICE_STOPPED);
 

@@ -39,8 +39,9 @@
 //   --exit-if-exists FILE  as --exit 1 when FILE exists, else as --exit 0 (an exec: check)
 // Without --exit it waits until it is asked to end (Ctrl+Break, Ctrl+C or WM_CLOSE); it then
 // appends "ended-by=<how>" to its record file. The record also gives the value of its standard
-// output handle ("stdout="), for a test that takes a copy. Like an ordinary program it only
-// installs a console handler: it does not turn Ctrl+C on or off.
+// output handle ("stdout="), for a test that takes a copy, its standard error's ("stderr="), and
+// what its standard output is ("stdout-type=": 1 a file, 3 a pipe). Like an ordinary program it
+// only installs a console handler: it does not turn Ctrl+C on or off.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 // After winsock2.h.
@@ -165,6 +166,12 @@ void WriteRecord(int argc, char** argv) {
   strText += "stdout=" +
              std::to_string(reinterpret_cast<std::uintptr_t>(::GetStdHandle(STD_OUTPUT_HANDLE))) +
              "\n";
+  strText += "stderr=" +
+             std::to_string(reinterpret_cast<std::uintptr_t>(::GetStdHandle(STD_ERROR_HANDLE))) +
+             "\n";
+  // 1: a file (the program writes it itself), 3: a pipe (the runner reads it).
+  strText +=
+      "stdout-type=" + std::to_string(::GetFileType(::GetStdHandle(STD_OUTPUT_HANDLE))) + "\n";
   for (int i = 1; i < argc; ++i) strText += "arg=" + std::string(argv[i]) + "\n";
   char szPriority[16];
   std::snprintf(szPriority, sizeof(szPriority), "0x%lx",

@@ -29,9 +29,17 @@ TEST(RunnerService, RunsTheProgramWithItsArgumentsAndOutputUntilStopped) {
   service.SetStringParameter("Stdout", strOut);
   service.SetStringParameter("Stderr", strErr);  // does not exist yet
   ASSERT_TRUE(service.Start());
-  EXPECT_EQ(service.WaitForState(SERVICE_RUNNING, kStateTimeoutMs).dwCurrentState, SERVICE_RUNNING);
+  SERVICE_STATUS_PROCESS running = service.WaitForState(SERVICE_RUNNING, kStateTimeoutMs);
+  EXPECT_EQ(running.dwCurrentState, SERVICE_RUNNING);
+  // Pre-shutdown too: at the system's shutdown the stop gets the service's pre-shutdown
+  // timeout, not the few seconds of shutdown alone.
+  EXPECT_EQ(running.dwControlsAccepted,
+            static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PRESHUTDOWN |
+                               SERVICE_ACCEPT_SHUTDOWN));
   ASSERT_TRUE(WaitForRecord(strRecord, 10000));
   std::string strText = ReadFileText(strRecord);
+  // Both files as they are: the program writes them itself.
+  EXPECT_EQ(RecordValue(strText, "stdout-type"), "1") << strText;
   EXPECT_EQ(RecordValue(strText, "cwd"), strFolder);
   EXPECT_NE(strText.find("arg=two words\n"), std::string::npos) << strText;
   EXPECT_NE(strText.find("arg=say \"hi\"\n"), std::string::npos) << strText;

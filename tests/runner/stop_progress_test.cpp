@@ -47,13 +47,15 @@ TEST(PlanStopStep, LateWakeUpsNeitherOverrunNorUnderflow) {
   EXPECT_EQ(step.dwWaitMs, kStopSliceMs);
 }
 
-TEST(IsStopRequest, AStopAndTheSystemsShutdownStopTheProgram) {
-  // The system's values: stop 1, pause 2, continue 3, interrogate 4, shutdown 5, and the
-  // runner's own rotation control 128.
+TEST(IsStopRequest, AStopAndTheSystemsShutdownAndPreShutdownStopTheProgram) {
+  // The system's values: stop 1, pause 2, continue 3, interrogate 4, shutdown 5, param change
+  // 6, device event 11, power event 13, session change 14, pre-shutdown 15, time change 16,
+  // and the runner's own rotation control 128.
   const struct {
     std::uint32_t control;
     bool bStop;
-  } cases[] = {{1, true}, {5, true}, {2, false}, {3, false}, {4, false}, {128, false}};
+  } cases[] = {{1, true},  {5, true},   {15, true},  {2, false},  {3, false},  {4, false},
+               {6, false}, {11, false}, {13, false}, {14, false}, {16, false}, {128, false}};
   for (const auto& test : cases) {
     EXPECT_EQ(IsStopRequest(test.control), test.bStop) << test.control;
   }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "service/dependency_list.h"
+#include "service/preshutdown_timeout.h"
 #include "service/runner_path.h"
 #include "service/service_commands.h"
 #include "tests/platform/fake_platform.h"
@@ -72,6 +73,13 @@ TEST_F(SvcInstallTest, CreatesTheServiceAndFillsItsParametersKey) {
   EXPECT_EQ(Value("Installer"), "quillmnt\0"s);
   EXPECT_EQ(Value("Arguments"), "\0"s);
   EXPECT_EQ(fake.FindKey(kParams)->strClass, "LocalSystem");
+  // The runner's default StopTimeout's pre-shutdown timeout, on the new service.
+  EXPECT_EQ(fake.CountCalls("ChangePreshutdownTimeout"), 1);
+  for (const std::string& strCall : fake.m_calls) {
+    if (strCall.rfind("ChangePreshutdownTimeout(", 0) == 0) {
+      EXPECT_EQ(strCall.substr(strCall.find(',')), ",180000)");
+    }
+  }
   ExpectEverythingReleased();
 
   request.strServiceName = "OnDemand";
@@ -103,6 +111,7 @@ const std::string kI = "\nHowever, the Installer value could\nnot be assigned.\n
 const std::string kA = "\nHowever, the Arguments value could\nnot be assigned.\n\n"s + kDenied;
 const std::string kR = "\nHowever, the Runfile value could\nnot be assigned.\n\n"s + kDenied;
 const std::string kD = "\nHowever, the Directory value could\nnot be assigned.\n\n"s + kDenied;
+const std::string kS = "\nHowever, the pre-shutdown timeout\ncould not be set.\n\n"s + kDenied;
 
 class SvcInstallFailureTest : public SvcInstallTest,
                               public ::testing::WithParamInterface<FailureCase> {};
@@ -154,6 +163,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Created(kD)},
         FailureCase{"RunfileAndDirectory", "RegSetValueEx", 3, 5, kCreated,
                     FailedStep::kRunfileValue, 4, Created(kR + kD)},
+        // The key is complete; the service keeps the system's timeout.
+        FailureCase{"Preshutdown", "ChangePreshutdownTimeout", 0, 5, kCreated,
+                    FailedStep::kPreshutdownTimeout, 4, Created(kS)},
         FailureCase{"ModulePath", "GetModuleFileName", 0, 8, kFailed, FailedStep::kModulePath, 0,
                     "Could not find the folder of this program.\n\nQmSvc\n was NOT installed."
                     "\n\nNot enough storage is available to process this command. (0x8)"}),
@@ -247,6 +259,25 @@ TEST_F(SvcInstallTest, RunnerPathIsQuotedOnlyWhenItHasABlank) {
   commands.Install(request);
   ASSERT_NE(fake.FindService("QmSvc"), nullptr);
   EXPECT_EQ(fake.FindService("QmSvc")->strBinaryPath, "\"C:\\Program Files\\Qm\\carrack.exe\"");
+}
+
+TEST(SvcPreshutdownTimeoutTest, StopTimeoutAndMarginWithinTheFloorAndTheRunnersMaximum) {
+  const struct {
+    std::uint32_t stopMs;
+    std::uint32_t timeoutMs;
+  } cases[] = {
+      {0, 180000},           // never below the system's largest default
+      {15000, 180000},       // the runner's default StopTimeout
+      {175000, 180000},      // just meets the floor
+      {175001, 180001},      // the margin on top from there on
+      {300000, 305000},      //
+      {600000, 605000},      // the runner's largest StopTimeout
+      {600001, 605000},      // one the runner refuses gains nothing
+      {0xFFFFFFFF, 605000},  // and does not wrap around
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(PreshutdownTimeoutMs(test.stopMs), test.timeoutMs) << test.stopMs;
+  }
 }
 
 TEST(SvcRunnerPathTest, FitsExactlyOrIsRefused) {
