@@ -247,8 +247,9 @@ TEST_F(ApplyTest, ExportThenApplyElsewhereMakesTheSameService) {
 
   CFakePlatform elsewhere;
   test::CCapture elsewhereConsole;
-  CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
-                                 utf8,      applyInput, elsewhereConsole, "9.9"};
+  CCommandLineTool elsewhereTool{elsewhere,     elsewhere,        elsewhere, elsewhere,
+                                 runnerView,    codePage,         utf8,      applyInput,
+                                 passwordInput, elsewhereConsole, "9.9"};
   // As PowerShell's ">" writes it: UTF-16, little-endian, with its byte order mark.
   std::string strUtf16 = "\xFF\xFE";
   for (char ch : strExport) strUtf16 += std::string{ch, '\0'};
@@ -288,12 +289,11 @@ TEST_F(ApplyTest, JsonOutputsAreDocumentsOfValues) {
   alpha.dwWin32ExitCode = 1066;
   alpha.dwServiceExitCode = 7;
 
-  const Json alphaStatus = {{"Name", "Alpha"},          {"State", "stopped"},
-                            {"ProgramState", nullptr},  {"ProcessId", nullptr},
-                            {"Since", nullptr},         {"LastExitCode", 7},
-                            {"RestartsInRow", nullptr}, {"NextStart", nullptr},
-                            {"Ready", nullptr},         {"Health", nullptr},
-                            {"Win32ExitCode", 1066},    {"RunnerView", nullptr}};
+  const Json alphaStatus = {
+      {"Name", "Alpha"},          {"State", "stopped"},    {"ProgramState", nullptr},
+      {"ProcessId", nullptr},     {"Since", nullptr},      {"LastExitCode", 7},
+      {"RestartsInRow", nullptr}, {"NextStart", nullptr},  {"Ready", nullptr},
+      {"Health", nullptr},        {"Win32ExitCode", 1066}, {"RunnerView", nullptr}};
   const Json betaStatus = {{"Name", "Beta"},
                            {"State", "running"},
                            {"ProgramState", "restarting"},

@@ -1,6 +1,7 @@
 #pragma once
 // The command line's fixture: the tool over the scripted platform, with fakes of its other
-// seams (the console, the runner's record, the code pages, apply's file and environment) and
+// seams (the console, the runner's record, the code pages, apply's file and environment,
+// standard input for passwords) and
 // the helpers that look at what a command left behind.
 
 #include <map>
@@ -123,6 +124,31 @@ class CFakeApplyInput : public IApplyInput {
   std::map<std::string, std::string> m_variables;
 };
 
+// Standard input and the console as a test scripts them: by default no console, and nothing
+// on standard input.
+class CFakePasswordInput : public IPasswordInput {
+ public:
+  bool ReadStandardInputLine(std::string* pLine) override {
+    ++m_cStdinReads;
+    if (!m_bHasStdinLine) return false;
+    *pLine = m_strStdinLine;
+    return true;
+  }
+  bool StandardInputIsConsole() override { return m_bConsole; }
+  bool ReadHidden(const std::string& strPrompt, std::string* pLine) override {
+    m_prompts.push_back(strPrompt);
+    if (!m_bConsole) return false;
+    *pLine = m_strTyped;
+    return true;
+  }
+  bool m_bHasStdinLine = false;
+  std::string m_strStdinLine;
+  int m_cStdinReads = 0;
+  bool m_bConsole = false;
+  std::string m_strTyped;  // what is typed at a prompt
+  std::vector<std::string> m_prompts;
+};
+
 class CliToolTest : public ::testing::Test {
  protected:
   int Run(const std::string& strArgs) { return Run(tool, console, strArgs); }
@@ -163,8 +189,10 @@ class CliToolTest : public ::testing::Test {
   CFakeBatchCodePage codePage;
   CFakeUtf8CodePage utf8;
   CFakeApplyInput applyInput;
+  CFakePasswordInput passwordInput;
   CCapture console;
-  CCommandLineTool tool{fake, fake, fake, runnerView, codePage, utf8, applyInput, console, "9.9"};
+  CCommandLineTool tool{fake, fake,       fake,          fake,    runnerView, codePage,
+                        utf8, applyInput, passwordInput, console, "9.9"};
 };
 
 }  // namespace qm::cli::test

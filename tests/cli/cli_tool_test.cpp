@@ -155,8 +155,9 @@ TEST_F(CliToolTest, InstallTakesWhatSetAndTheRunnerTakeSoADumpReplays) {
   ASSERT_EQ(Run("dump Svc"), kExitOk) << console.m_strErr;
   CFakePlatform elsewhere;
   CCapture elsewhereConsole;
-  CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
-                                 utf8,      applyInput, elsewhereConsole, "9.9"};
+  CCommandLineTool elsewhereTool{elsewhere,     elsewhere,        elsewhere, elsewhere,
+                                 runnerView,    codePage,         utf8,      applyInput,
+                                 passwordInput, elsewhereConsole, "9.9"};
   ReplayDump(console.m_strOut, elsewhereTool, elsewhereConsole);
   EXPECT_EQ(Snapshot(elsewhere, "Svc"), Snapshot("Svc"));
 }
@@ -576,8 +577,9 @@ TEST_F(CliToolTest, DumpRecreatesTheServiceElsewhere) {
 
     CFakePlatform elsewhere;
     CCapture elsewhereConsole;
-    CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
-                                   utf8,      applyInput, elsewhereConsole, "9.9"};
+    CCommandLineTool elsewhereTool{elsewhere,     elsewhere,        elsewhere, elsewhere,
+                                   runnerView,    codePage,         utf8,      applyInput,
+                                   passwordInput, elsewhereConsole, "9.9"};
     ReplayDump(console.m_strOut, elsewhereTool, elsewhereConsole);
     EXPECT_EQ(Snapshot(elsewhere, "Svc"), Snapshot("Svc")) << delays.pszFirst;
   }
@@ -604,8 +606,9 @@ TEST_F(CliToolTest, DumpCarriesEveryTextExactlyOrRefusesIt) {
                    {"\\", false},  {"  edge  ", false}, {"Caf\xE9", false}};
   CFakePlatform elsewhere;
   CCapture elsewhereConsole;
-  CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
-                                 utf8,      applyInput, elsewhereConsole, "9.9"};
+  CCommandLineTool elsewhereTool{elsewhere,     elsewhere,        elsewhere, elsewhere,
+                                 runnerView,    codePage,         utf8,      applyInput,
+                                 passwordInput, elsewhereConsole, "9.9"};
   int nService = 0;
   for (const auto& text : kTexts) {
     for (const auto& payload : kPayloads) {
