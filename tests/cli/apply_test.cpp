@@ -289,11 +289,12 @@ TEST_F(ApplyTest, JsonOutputsAreDocumentsOfValues) {
   alpha.dwWin32ExitCode = 1066;
   alpha.dwServiceExitCode = 7;
 
-  const Json alphaStatus = {
-      {"Name", "Alpha"},          {"State", "stopped"},    {"ProgramState", nullptr},
-      {"ProcessId", nullptr},     {"Since", nullptr},      {"LastExitCode", 7},
-      {"RestartsInRow", nullptr}, {"NextStart", nullptr},  {"Ready", nullptr},
-      {"Health", nullptr},        {"Win32ExitCode", 1066}, {"RunnerView", nullptr}};
+  const Json alphaStatus = {{"Name", "Alpha"},          {"State", "stopped"},
+                            {"ProgramState", nullptr},  {"ProcessId", nullptr},
+                            {"Since", nullptr},         {"LastExitCode", 7},
+                            {"RestartsInRow", nullptr}, {"NextStart", nullptr},
+                            {"Ready", nullptr},         {"Health", nullptr},
+                            {"Win32ExitCode", 1066},    {"RunnerView", nullptr}};
   const Json betaStatus = {{"Name", "Beta"},
                            {"State", "running"},
                            {"ProgramState", "restarting"},
