@@ -39,6 +39,20 @@ long ReadServiceValue(CommandContext& context, const std::string& strName, const
   return platform::kErrorSuccess;
 }
 
+// The failure actions of hService. A manager that knows none (Wine's refuses the level) has
+// none; false, and said why, when they cannot be read.
+bool ReadFailureActions(CommandContext& context, const std::string& strName,
+                        platform::Handle hService, platform::FailureActions* pActions) {
+  *pActions = platform::FailureActions{};
+  if (context.scm.QueryFailureActions(hService, pActions)) return true;
+  if (context.system.GetLastError() == static_cast<std::uint32_t>(platform::kErrorInvalidLevel)) {
+    *pActions = platform::FailureActions{};
+    return true;
+  }
+  Fail(context, "Could not read the recovery of " + strName + ". " + ErrorText(context));
+  return false;
+}
+
 // hService is open for configuration; pszKeptList goes back with the change (see
 // ChangeServiceSetting).
 bool ChangeStartup(CommandContext& context, const std::string& strName, platform::Handle hService,
@@ -76,16 +90,13 @@ bool ChangeStartup(CommandContext& context, const std::string& strName, platform
 
 // Recovery or RecoveryReset, hService open for changing and reading the configuration and for
 // starting (a restart action needs that right). A list of actions goes with the flag that makes
-// a stop with an error count, and with the period kept; no list clears both. A period is
-// written with the actions the service has.
+// a stop with an error count, and with the period kept; none deletes the actions and the
+// period. A period is written with the actions the service has.
 bool ChangeRecovery(CommandContext& context, const std::string& strName, platform::Handle hService,
                     const Setting& setting, const SettingData& data) {
   platform::IServiceManager& scm = context.scm;
   platform::FailureActions was;
-  if (!scm.QueryFailureActions(hService, &was)) {
-    Fail(context, "Could not read the recovery of " + strName + ". " + ErrorText(context));
-    return false;
-  }
+  if (!ReadFailureActions(context, strName, hService, &was)) return false;
   platform::FailureActions actions = was;
   if (setting.kind == SettingKind::kRecovery) {
     std::string strError;
@@ -115,7 +126,8 @@ bool ChangeRecovery(CommandContext& context, const std::string& strName, platfor
                       "; it is as it was. " + ErrorText(context));
     return false;
   }
-  if (!scm.ChangeFailureActionsFlag(hService, actions.count != 0)) {
+  // The flag goes with a list; without one it does nothing, and is left as it is.
+  if (actions.count != 0 && !scm.ChangeFailureActionsFlag(hService, true)) {
     const std::string strError = ErrorText(context);
     scm.ChangeFailureActions(hService, was);
     Fail(context, "Could not make a stop with an error count as a failure of " + strName +
@@ -132,10 +144,7 @@ bool ReadSetting(CommandContext& context, const std::string& strName, platform::
   platform::IServiceManager& scm = context.scm;
   if (kind == SettingKind::kRecovery || kind == SettingKind::kRecoveryReset) {
     platform::FailureActions actions;
-    if (!scm.QueryFailureActions(hService, &actions)) {
-      Fail(context, "Could not read the recovery of " + strName + ". " + ErrorText(context));
-      return false;
-    }
+    if (!ReadFailureActions(context, strName, hService, &actions)) return false;
     // Without actions the manager keeps no period either: the default stands.
     *pText = kind == SettingKind::kRecovery ? RecoveryText(actions)
              : actions.count == 0           ? std::to_string(kDefaultRecoveryResetSeconds)

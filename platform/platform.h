@@ -77,6 +77,7 @@ constexpr long kErrorInsufficientBuffer = 122;
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
 constexpr long kErrorInvalidParameter = 87;
+constexpr long kErrorInvalidLevel = 124;
 constexpr long kErrorServiceRequestTimeout = 1053;
 constexpr long kErrorServiceAlreadyRunning = 1056;
 constexpr long kErrorServiceDoesNotExist = 1060;
