@@ -167,15 +167,26 @@ class CliToolTest : public ::testing::Test {
   void InstallOwn(const std::string& strName) {
     ASSERT_EQ(Run("install " + strName + " C:\\App\\app.exe -v"), kExitOk) << console.m_strErr;
   }
+  // The manager's failure actions of a service and their flag: "86400:1/60000,0/0:flag".
+  static std::string FailureActionsText(const FakeService& service) {
+    const platform::FailureActions& actions = service.failureActions;
+    std::string strText = std::to_string(actions.resetSeconds) + ":";
+    for (std::uint32_t i = 0; i < actions.count; ++i) {
+      strText += (i == 0 ? "" : ",") + std::to_string(actions.actions[i].type) + "/" +
+                 std::to_string(actions.actions[i].delayMs);
+    }
+    return strText + (service.bFailureActionsOnErrorStops ? ":flag" : "");
+  }
   // Everything a command could change, to compare before and after a refusal, or a service
   // with its copy made elsewhere.
   static std::string Snapshot(CFakePlatform& platform, const std::string& strName) {
     const FakeService* p = platform.FindService(strName);
-    std::string strState =
-        p == nullptr ? "gone"
-                     : p->strDisplayName + "|" + std::to_string(p->dwStartType) + "|" +
-                           p->strDependencies + "|" + p->strStartName + "|" + p->strDescription +
-                           "|" + std::to_string(p->bDelayedAutoStart) + "|" + p->strBinaryPath;
+    std::string strState = p == nullptr ? "gone"
+                                        : p->strDisplayName + "|" + std::to_string(p->dwStartType) +
+                                              "|" + p->strDependencies + "|" + p->strStartName +
+                                              "|" + p->strDescription + "|" +
+                                              std::to_string(p->bDelayedAutoStart) + "|" +
+                                              p->strBinaryPath + "|" + FailureActionsText(*p);
     if (platform::test::FakeKey* pKey = platform.FindKey(contract::ParametersKeyPath(strName))) {
       for (const auto& [strValue, value] : pKey->values)
         strState += "|" + strValue + "=" + std::to_string(value.type) + ":" + value.data;
