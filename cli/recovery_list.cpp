@@ -24,7 +24,7 @@ bool Refuse(std::string* error, std::string strText) {
 }  // namespace
 
 bool ParseRecovery(std::string_view text, platform::FailureActions* actions, std::string* error) {
-  *actions = platform::FailureActions{};
+  *actions = platform::kNoFailureActions;
   if (EqualsIgnoringCase(Trimmed(text), kNoRecovery)) return true;
   const std::string strUsage =
       "Recovery takes none, or actions such as restart/60000,restart/60000,none (restart, run "

@@ -43,10 +43,9 @@ long ReadServiceValue(CommandContext& context, const std::string& strName, const
 // none; false, and said why, when they cannot be read.
 bool ReadFailureActions(CommandContext& context, const std::string& strName,
                         platform::Handle hService, platform::FailureActions* pActions) {
-  *pActions = platform::FailureActions{};
   if (context.scm.QueryFailureActions(hService, pActions)) return true;
   if (context.system.GetLastError() == static_cast<std::uint32_t>(platform::kErrorInvalidLevel)) {
-    *pActions = platform::FailureActions{};
+    *pActions = platform::kNoFailureActions;
     return true;
   }
   Fail(context, "Could not read the recovery of " + strName + ". " + ErrorText(context));

@@ -121,6 +121,8 @@ struct FailureActions {
   std::uint32_t count = 0;         // 0: none (a change deletes the actions and the period)
   FailureAction actions[kMaxFailureActions] = {};
 };
+// None at all. Assigned from here: MinGW's g++ 12 fails on some temporaries of the type.
+inline constexpr FailureActions kNoFailureActions{};
 
 struct ServiceStatus {
   std::uint32_t currentState = 0;

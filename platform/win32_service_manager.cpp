@@ -264,7 +264,7 @@ bool CWin32ServiceManager::QueryFailureActions(Handle service, FailureActions* a
     ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return false;
   }
-  *actions = FailureActions{};
+  *actions = kNoFailureActions;
   actions->resetSeconds = pInfo->dwResetPeriod;
   actions->count = pInfo->lpsaActions == nullptr ? 0 : pInfo->cActions;
   for (std::uint32_t i = 0; i < actions->count; ++i) {

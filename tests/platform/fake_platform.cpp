@@ -670,7 +670,7 @@ bool CFakePlatform::ChangeFailureActions(Handle service, const FailureActions& a
     }
   }
   // A count of 0 deletes the actions and the period.
-  pService->failureActions = actions.count == 0 ? FailureActions{} : actions;
+  pService->failureActions = actions.count == 0 ? kNoFailureActions : actions;
   return true;
 }
 
