@@ -373,8 +373,9 @@ TEST(CliWine, AccountsAreStoredAsGivenAndRecoveryIsWhatWineKeeps) {
        "Log on as a service granted to " + strUser + ".\r\n", ""},
       {"quillmnt set --no-grant " + strName + " Account .\\qmtestnobody pw", 0, ".\\qmtestnobody",
        "", ""},
-      // Standard input is no console here, and holds nothing.
-      {"quillmnt " + strSet + strUser, 1, ".\\qmtestnobody", "",
+      // Standard input that is no console (here the NUL device) and holds nothing. (Without
+      // a redirection, Wine hands the child of a windowless cmd a console of its own.)
+      {"quillmnt " + strSet + strUser + " < NUL", 1, ".\\qmtestnobody", "",
        "needs its password: give it on standard input with --password-stdin"},
   };
   for (const auto& c : kCases) {
