@@ -6,8 +6,11 @@
 namespace qm::cli {
 
 CommandContext WithConsole(const CommandContext& context, IConsole& console) {
-  return {context.scm,           context.registry,     context.system,     context.runnerView,
-          context.batchCodePage, context.utf8CodePage, context.applyInput, console,
+  return {context.scm,           context.registry,
+          context.system,        context.rights,
+          context.runnerView,    context.batchCodePage,
+          context.utf8CodePage,  context.applyInput,
+          context.passwordInput, console,
           context.commands,      context.pszVersion};
 }
 

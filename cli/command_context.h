@@ -1,6 +1,7 @@
 #pragma once
 // What every command works with: the seams it reaches the system through, the window's own
-// Install and Remove, and the console it writes to. cli/command_line_tool.h makes one.
+// Install and Remove, and the console it reads passwords from and writes to.
+// cli/command_line_tool.h makes one.
 
 #include <cstdint>
 #include <string>
@@ -8,8 +9,10 @@
 #include "cli/apply_input.h"
 #include "cli/batch_code_page.h"
 #include "cli/console.h"
+#include "cli/password_input.h"
 #include "cli/runner_view.h"
 #include "cli/utf8_code_page.h"
+#include "platform/account_rights.h"
 #include "platform/platform.h"
 #include "service/service_commands.h"
 
@@ -19,10 +22,12 @@ struct CommandContext {
   platform::IServiceManager& scm;
   platform::IRegistry& registry;
   platform::ISystem& system;
+  platform::IAccountRights& rights;
   IRunnerView& runnerView;
   IBatchCodePage& batchCodePage;
   IUtf8CodePage& utf8CodePage;
   IApplyInput& applyInput;
+  IPasswordInput& passwordInput;
   IConsole& console;
   svc::CServiceCommands& commands;
   const char* pszVersion;

@@ -29,14 +29,15 @@ std::optional<std::string> ArgumentHolding(std::string_view line,
 }  // namespace
 
 CCommandLineTool::CCommandLineTool(platform::IServiceManager& scm, platform::IRegistry& registry,
-                                   platform::ISystem& system, IRunnerView& runnerView,
-                                   IBatchCodePage& batchCodePage, IUtf8CodePage& utf8CodePage,
-                                   IApplyInput& applyInput, IConsole& console,
+                                   platform::ISystem& system, platform::IAccountRights& rights,
+                                   IRunnerView& runnerView, IBatchCodePage& batchCodePage,
+                                   IUtf8CodePage& utf8CodePage, IApplyInput& applyInput,
+                                   IPasswordInput& passwordInput, IConsole& console,
                                    const char* pszVersion)
     : m_platform{scm, registry, system},
       m_commands(m_platform),
-      m_context{scm,          registry,   system,  runnerView, batchCodePage,
-                utf8CodePage, applyInput, console, m_commands, pszVersion} {}
+      m_context{scm,          registry,   system,        rights,  runnerView, batchCodePage,
+                utf8CodePage, applyInput, passwordInput, console, m_commands, pszVersion} {}
 
 int CCommandLineTool::Run(std::string_view commandLine,
                           const std::vector<std::size_t>& unrepresentable) {

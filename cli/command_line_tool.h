@@ -12,6 +12,7 @@
 #include "cli/batch_code_page.h"
 #include "cli/command_context.h"
 #include "cli/console.h"
+#include "cli/password_input.h"
 #include "cli/runner_view.h"
 #include "cli/utf8_code_page.h"
 #include "platform/platform.h"
@@ -22,9 +23,10 @@ namespace qm::cli {
 class CCommandLineTool {
  public:
   CCommandLineTool(platform::IServiceManager& scm, platform::IRegistry& registry,
-                   platform::ISystem& system, IRunnerView& runnerView,
-                   IBatchCodePage& batchCodePage, IUtf8CodePage& utf8CodePage,
-                   IApplyInput& applyInput, IConsole& console, const char* pszVersion);
+                   platform::ISystem& system, platform::IAccountRights& rights,
+                   IRunnerView& runnerView, IBatchCodePage& batchCodePage,
+                   IUtf8CodePage& utf8CodePage, IApplyInput& applyInput,
+                   IPasswordInput& passwordInput, IConsole& console, const char* pszVersion);
 
   // Runs one whole command line (program name first); returns the exit code. unrepresentable:
   // the places in the line of characters that the system's ANSI code page could not hold

@@ -30,13 +30,16 @@ constexpr OptionSpec kInstallOptions[] = {TextOption("--display-name", "T", &P::
 constexpr OptionSpec kRemoveOptions[] = {FlagOption("--force", &P::bForce)};
 // With --quoted the data is one argument, its quotes removed: Arguments that begin or end
 // with blanks, which a typed line cannot keep (dump writes them so).
-constexpr OptionSpec kSetOptions[] = {OneArgumentOption("--quoted")};
+// --password-stdin and --no-grant are for a user's or managed account (set Account).
+constexpr OptionSpec kSetOptions[] = {OneArgumentOption("--quoted"),
+                                      FlagOption("--password-stdin", &P::bPasswordStdin),
+                                      FlagOption("--no-grant", &P::bNoGrant)};
 constexpr OptionSpec kWaitOptions[] = {SecondsOption("--timeout", "S", &P::timeoutSeconds),
                                        FlagOption("--no-wait", &P::bNoWait)};
 // status has nothing to wait for, but has always taken start's options.
-constexpr OptionSpec kStatusOptions[] = {
-    FlagOption("--json", &P::bJson), SecondsOption("--timeout", "S", &P::timeoutSeconds, true),
-    FlagOption("--no-wait", &P::bNoWait, true)};
+constexpr OptionSpec kStatusOptions[] = {FlagOption("--json", &P::bJson),
+                                         SecondsOption("--timeout", "S", &P::timeoutSeconds, true),
+                                         FlagOption("--no-wait", &P::bNoWait, true)};
 constexpr OptionSpec kJsonOptions[] = {FlagOption("--json", &P::bJson)};
 constexpr OptionSpec kExportOptions[] = {FlagOption("--all", &P::bAll)};
 constexpr OptionSpec kApplyOptions[] = {
@@ -74,7 +77,11 @@ constexpr CommandSpec kCommands[] = {
      .pszHelp =
          "  Changes one setting of a service installed by Quillmont, checked first. Arguments\n"
          "  are taken as typed; with --quoted the data is one quoted argument, taken whole\n"
-         "  (arguments that begin or end with blanks)."},
+         "  (arguments that begin or end with blanks).\n"
+         "  Account: a user's account takes its password from the first line of standard input\n"
+         "  with --password-stdin, or asks for it at the console without showing it; typed after\n"
+         "  the account it works too, but every user of the machine can read a command line. A\n"
+         "  user's or managed account is given \"Log on as a service\" unless --no-grant."},
     {.pszName = "get",
      .pfnRun = RunGet,
      .arguments = kGetArguments,

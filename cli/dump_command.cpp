@@ -7,8 +7,10 @@
 
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/recovery_list.h"
 #include "cli/runner_values.h"
 #include "cli/service_access.h"
+#include "cli/service_account.h"
 #include "cli/service_settings.h"
 #include "cli/service_words.h"
 #include "cli/settings.h"
@@ -108,12 +110,25 @@ int RunDump(CommandContext& context, const ParsedCommand& cmd) {
     lines.push_back("quillmnt set " + strName + " Description " + QuoteArgument(strDescription));
   }
   if (!EqualsIgnoringCase(strAccount, kLocalSystem)) {
-    if (IsBuiltInAccount(strAccount)) {
+    if (!AccountNeedsPassword(strAccount)) {
       lines.push_back("quillmnt set " + strName + " Account " + QuoteArgument(strAccount));
     } else {
-      lines.push_back("@rem The account's password cannot be read; add it and run:");
-      lines.push_back("@rem quillmnt set " + strName + " Account " + QuoteArgument(strAccount) +
-                      " <password>");
+      lines.push_back("@rem The account's password cannot be read; run this at a console, which");
+      lines.push_back("@rem asks for it (or give it on standard input with --password-stdin):");
+      lines.push_back("@rem quillmnt set " + strName + " Account " + QuoteArgument(strAccount));
+    }
+  }
+  // The manager's recovery; its period only goes with a list.
+  std::string strRecovery;
+  std::string strRecoveryReset;
+  if (!ServiceSettingText(context, cmd.strName, SettingKind::kRecovery, &strRecovery) ||
+      !ServiceSettingText(context, cmd.strName, SettingKind::kRecoveryReset, &strRecoveryReset)) {
+    return kExitFailure;
+  }
+  if (strRecovery != kNoRecovery) {
+    lines.push_back("quillmnt set " + strName + " Recovery " + strRecovery);
+    if (strRecoveryReset != std::to_string(kDefaultRecoveryResetSeconds)) {
+      lines.push_back("quillmnt set " + strName + " RecoveryReset " + strRecoveryReset);
     }
   }
   // The runner values the window does not write, where they are set. (Lines 0 and 1 are the

@@ -11,6 +11,7 @@
 #include "cli/command_line_tool.h"
 #include "cli/win32_apply_input.h"
 #include "cli/win32_batch_code_page.h"
+#include "cli/win32_password_input.h"
 #include "cli/win32_runner_view.h"
 #include "cli/win32_utf8_code_page.h"
 #include "platform/win32_platform.h"
@@ -79,10 +80,13 @@ int main() {
   qm::cli::CWin32RunnerView runnerView;
   qm::cli::CWin32BatchCodePage batchCodePage;
   qm::cli::CWin32Utf8CodePage utf8CodePage;
+  qm::platform::CWin32AccountRights rights;
   qm::cli::CWin32ApplyInput applyInput;
+  qm::cli::CWin32PasswordInput passwordInput;
   CStdConsole console;
-  qm::cli::CCommandLineTool tool(scm, registry, system, runnerView, batchCodePage, utf8CodePage,
-                                 applyInput, console, QM_VERSION_STRING);
+  qm::cli::CCommandLineTool tool(scm, registry, system, rights, runnerView, batchCodePage,
+                                 utf8CodePage, applyInput, passwordInput, console,
+                                 QM_VERSION_STRING);
   std::vector<std::size_t> unrepresentable;
   const std::string strLine = NarrowCommandLine(&unrepresentable);
   return tool.Run(strLine, unrepresentable);

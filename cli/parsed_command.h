@@ -36,10 +36,12 @@ struct ParsedCommand {
   bool bForce = false;
   std::optional<std::uint32_t> timeoutSeconds;  // --timeout, when given
   bool bNoWait = false;
-  bool bJson = false;     // status, list, get, apply: one JSON document instead of lines
-  bool bAll = false;      // export: every service of ours
-  bool bCheck = false;    // apply: change nothing, say what would change
-  bool bRestart = false;  // apply: restart a running service whose settings changed
+  bool bJson = false;           // status, list, get, apply: one JSON document instead of lines
+  bool bAll = false;            // export: every service of ours
+  bool bCheck = false;          // apply: change nothing, say what would change
+  bool bRestart = false;        // apply: restart a running service whose settings changed
+  bool bPasswordStdin = false;  // set Account: the password is the first line of standard input
+  bool bNoGrant = false;        // set Account: leave the account's rights alone
 };
 
 }  // namespace qm::cli

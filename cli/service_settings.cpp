@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "cli/recovery_list.h"
 #include "cli/service_access.h"
+#include "cli/service_account.h"
 #include "service/dependency_list.h"
 
 namespace qm::cli {
@@ -35,6 +37,19 @@ long ReadServiceValue(CommandContext& context, const std::string& strName, const
   strData.resize(cbData);
   *pData = std::move(strData);
   return platform::kErrorSuccess;
+}
+
+// The failure actions of hService. A manager that knows none (Wine's refuses the level) has
+// none; false, and said why, when they cannot be read.
+bool ReadFailureActions(CommandContext& context, const std::string& strName,
+                        platform::Handle hService, platform::FailureActions* pActions) {
+  if (context.scm.QueryFailureActions(hService, pActions)) return true;
+  if (context.system.GetLastError() == static_cast<std::uint32_t>(platform::kErrorInvalidLevel)) {
+    *pActions = platform::kNoFailureActions;
+    return true;
+  }
+  Fail(context, "Could not read the recovery of " + strName + ". " + ErrorText(context));
+  return false;
 }
 
 // hService is open for configuration; pszKeptList goes back with the change (see
@@ -72,11 +87,69 @@ bool ChangeStartup(CommandContext& context, const std::string& strName, platform
   return true;
 }
 
+// Recovery or RecoveryReset, hService open for changing and reading the configuration and for
+// starting (a restart action needs that right). A list of actions goes with the flag that makes
+// a stop with an error count, and with the period kept; none deletes the actions and the
+// period. A period is written with the actions the service has.
+bool ChangeRecovery(CommandContext& context, const std::string& strName, platform::Handle hService,
+                    const Setting& setting, const SettingData& data) {
+  platform::IServiceManager& scm = context.scm;
+  platform::FailureActions was;
+  if (!ReadFailureActions(context, strName, hService, &was)) return false;
+  platform::FailureActions actions = was;
+  if (setting.kind == SettingKind::kRecovery) {
+    std::string strError;
+    if (!ParseRecovery(data.strText, &actions, &strError)) {
+      Fail(context, strError + "; nothing was changed.");
+      return false;
+    }
+    actions.resetSeconds = was.count != 0 ? was.resetSeconds : kDefaultRecoveryResetSeconds;
+  } else if (was.count == 0) {
+    // The manager keeps no period without actions: the default is what there is.
+    if (data.dwValue == kDefaultRecoveryResetSeconds) return true;
+    Fail(context, "RecoveryReset counts the failures of a Recovery list, and " + strName +
+                      " has none: set Recovery first; nothing was changed.");
+    return false;
+  } else {
+    actions.resetSeconds = data.dwValue;
+  }
+  if (HasReboot(actions) && !context.system.EnableShutdownPrivilege()) {
+    Fail(context,
+         "A reboot among the recovery actions needs the shutdown privilege, which this "
+         "process could not enable; nothing was changed. " +
+             ErrorText(context));
+    return false;
+  }
+  if (!scm.ChangeFailureActions(hService, actions)) {
+    Fail(context, "Could not change " + std::string(setting.pszName) + " of " + strName +
+                      "; it is as it was. " + ErrorText(context));
+    return false;
+  }
+  // The flag goes with a list; without one it does nothing, and is left as it is.
+  if (actions.count != 0 && !scm.ChangeFailureActionsFlag(hService, true)) {
+    const std::string strError = ErrorText(context);
+    scm.ChangeFailureActions(hService, was);
+    Fail(context, "Could not make a stop with an error count as a failure of " + strName +
+                      "; its recovery is as it was. " + strError);
+    return false;
+  }
+  return true;
+}
+
 // One of the service's own settings, hService open for reading its configuration; pKnown: its
 // configuration when read already.
 bool ReadSetting(CommandContext& context, const std::string& strName, platform::Handle hService,
                  SettingKind kind, const platform::ServiceConfigInfo* pKnown, std::string* pText) {
   platform::IServiceManager& scm = context.scm;
+  if (kind == SettingKind::kRecovery || kind == SettingKind::kRecoveryReset) {
+    platform::FailureActions actions;
+    if (!ReadFailureActions(context, strName, hService, &actions)) return false;
+    // Without actions the manager keeps no period either: the default stands.
+    *pText = kind == SettingKind::kRecovery ? RecoveryText(actions)
+             : actions.count == 0           ? std::to_string(kDefaultRecoveryResetSeconds)
+                                            : std::to_string(actions.resetSeconds);
+    return true;
+  }
   if (kind == SettingKind::kDescription) {
     char szDescription[4096];
     if (!scm.QueryDescription(hService, szDescription, sizeof(szDescription))) {
@@ -154,9 +227,9 @@ bool ServiceSettingTexts(CommandContext& context, const std::string& strName,
     }
     pInfo = &info;
   }
-  for (SettingKind kind :
-       {SettingKind::kDisplayName, SettingKind::kDescription, SettingKind::kStartup,
-        SettingKind::kDependencies, SettingKind::kAccount}) {
+  for (SettingKind kind : {SettingKind::kDisplayName, SettingKind::kDescription,
+                           SettingKind::kStartup, SettingKind::kDependencies, SettingKind::kAccount,
+                           SettingKind::kRecovery, SettingKind::kRecoveryReset}) {
     if (!ReadSetting(context, strName, hService, kind, pInfo, &(*pTexts)[kind])) return false;
   }
   return true;
@@ -167,10 +240,12 @@ bool ChangeServiceSetting(CommandContext& context, const std::string& strName,
   platform::IServiceManager& scm = context.scm;
   platform::CScHandle manager;
   platform::CScHandle service;
-  if (!OpenService(context, strName, platform::kServiceChangeConfig | platform::kServiceQueryConfig,
-                   &manager, &service)) {
-    return false;
-  }
+  const bool bRecovery =
+      setting.kind == SettingKind::kRecovery || setting.kind == SettingKind::kRecoveryReset;
+  const std::uint32_t dwAccess = platform::kServiceChangeConfig | platform::kServiceQueryConfig |
+                                 (bRecovery ? platform::kServiceStart : 0);
+  if (!OpenService(context, strName, dwAccess, &manager, &service)) return false;
+  if (bRecovery) return ChangeRecovery(context, strName, service.get(), setting, data);
   // Wine's manager writes a service's whole record again on a configuration change and drops
   // the dependency list unless it is handed one (Windows keeps it): the current list goes
   // with every other change.
@@ -204,7 +279,20 @@ bool ChangeServiceSetting(CommandContext& context, const std::string& strName,
     }
     case SettingKind::kAccount:
       args.serviceStartName = data.strText.c_str();
-      args.password = data.strPassword.c_str();
+      // A virtual or managed account's password is null, as the manager asks; a built-in
+      // account's empty, which clears one a user's account left.
+      switch (KindOfAccount(data.strText)) {
+        case AccountKind::kBuiltIn:
+          args.password = "";
+          break;
+        case AccountKind::kUser:
+          args.password = data.strPassword.c_str();
+          break;
+        case AccountKind::kVirtual:
+        case AccountKind::kManaged:
+          args.password = nullptr;
+          break;
+      }
       bOk = scm.ChangeServiceConfig(service.get(), args);
       break;
     default:

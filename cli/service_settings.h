@@ -1,6 +1,7 @@
 #pragma once
-// The service's own settings (DisplayName, Description, Startup, Dependencies, Account) as
-// get and dump read them and set and reset change them, through the Service Control Manager.
+// The service's own settings (DisplayName, Description, Startup, Dependencies, Account,
+// Recovery, RecoveryReset) as get and dump read them and set and reset change them, through the
+// Service Control Manager.
 
 #include <map>
 #include <string>
@@ -13,7 +14,7 @@ namespace qm::cli {
 // One of the service's own settings as text; false, and said why, when it cannot be read.
 bool ServiceSettingText(CommandContext& context, const std::string& strName, SettingKind kind,
                         std::string* pText);
-// All five of them, read with the service opened once: here, or by the caller (hService, open
+// All of them, read with the service opened once: here, or by the caller (hService, open
 // for reading its configuration, which is *pInfo).
 bool ServiceSettingTexts(CommandContext& context, const std::string& strName,
                          std::map<SettingKind, std::string>* pTexts,

@@ -27,6 +27,11 @@ SettingValue RunnerValueOf(const Setting& setting, const runner::RunnerSettings&
 }
 
 SettingValue ServiceValueOf(const Setting& setting, const std::string& strText) {
+  if (ShapeOf(setting) == ValueShape::kNumber) {
+    std::uint32_t dwValue = 0;
+    ParseDword(strText, &dwValue);
+    return dwValue;
+  }
   if (ShapeOf(setting) != ValueShape::kList) return strText;
   SettingData data;
   data.strText = strText;

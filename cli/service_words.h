@@ -1,7 +1,7 @@
 #pragma once
 // The words of the command line's own settings: the service's settings that the Service
 // Control Manager keeps (edited beside the runner's values), the startup words, and the
-// accounts that need no password.
+// accounts built in.
 
 namespace qm::cli {
 
@@ -11,13 +11,15 @@ inline constexpr const char* kDescription = "Description";
 inline constexpr const char* kStartup = "Startup";
 inline constexpr const char* kDependencies = "Dependencies";
 inline constexpr const char* kAccount = "Account";
+inline constexpr const char* kRecovery = "Recovery";
+inline constexpr const char* kRecoveryReset = "RecoveryReset";
 }  // namespace setting
-inline constexpr const char* kServiceSettings[] = {setting::kDisplayName, setting::kDescription,
-                                                   setting::kStartup, setting::kDependencies,
-                                                   setting::kAccount};
+inline constexpr const char* kServiceSettings[] = {
+    setting::kDisplayName, setting::kDescription, setting::kStartup,      setting::kDependencies,
+    setting::kAccount,     setting::kRecovery,    setting::kRecoveryReset};
 // Startup words, in the order of the start types they stand for (delayed-auto is automatic).
 inline constexpr const char* kStartupWords[] = {"auto", "delayed-auto", "manual", "disabled"};
-// Accounts that need no password.
+// The built-in accounts, and the start of a virtual account's name.
 inline constexpr const char* kLocalSystem = "LocalSystem";
 inline constexpr const char* kLocalService = "NT AUTHORITY\\LocalService";
 inline constexpr const char* kNetworkService = "NT AUTHORITY\\NetworkService";

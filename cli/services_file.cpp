@@ -4,6 +4,8 @@
 #include <set>
 
 #include "cli/json.h"
+#include "cli/recovery_list.h"
+#include "cli/service_account.h"
 #include "cli/service_words.h"
 #include "cli/stored_parameters.h"
 #include "common/ascii_case.h"
@@ -180,7 +182,7 @@ bool ReadSetting(CommandContext& context, const Setting& setting, const Json& js
     case ValueShape::kText:
       if (!TextOf(context, json, strName, &strRaw, pError)) return false;
       tokens.push_back({strRaw, 0});
-      if (setting.kind == SettingKind::kAccount && !IsBuiltInAccount(AccountName(strRaw))) {
+      if (setting.kind == SettingKind::kAccount && AccountNeedsPassword(AccountName(strRaw))) {
         tokens.push_back({strPassword, 0});
       }
       break;
@@ -216,7 +218,7 @@ bool ReadSetting(CommandContext& context, const Setting& setting, const Json& js
 bool ReadPassword(CommandContext& context, const Json* pAccount, const Json* pFrom,
                   std::string* pPassword, std::string* pError) {
   const bool bUser = pAccount != nullptr && pAccount->is_string() &&
-                     !IsBuiltInAccount(AccountName(pAccount->get_ref<const std::string&>()));
+                     AccountNeedsPassword(AccountName(pAccount->get_ref<const std::string&>()));
   if (pFrom == nullptr) {
     if (!bUser) return true;
     return Refuse(pError, "the account " + Shown(*pAccount) +
@@ -321,6 +323,19 @@ bool ReadEntry(CommandContext& context, const Json& object, std::size_t nService
     }
     pEntry->desired.push_back(std::move(state));
     pEntry->data.push_back(std::move(data));
+  }
+  // The manager keeps a period only with a list of actions.
+  for (std::size_t i = 0; i < settings.size(); ++i) {
+    if (settings[i].kind != SettingKind::kRecoveryReset || given[i] == nullptr) continue;
+    for (std::size_t j = 0; j < settings.size(); ++j) {
+      if (settings[j].kind == SettingKind::kRecovery &&
+          std::get<std::string>(pEntry->desired[j].value) == kNoRecovery &&
+          std::get<std::uint32_t>(pEntry->desired[i].value) != kDefaultRecoveryResetSeconds) {
+        return Refuse(pError, strWhere +
+                                  ": RecoveryReset counts the failures of a Recovery list, and "
+                                  "the entry has none");
+      }
+    }
   }
   runner::RunnerFailure failure;
   if (!RunnerWouldAccept(runnerValues, &failure)) {
@@ -455,7 +470,7 @@ bool WriteServiceObject(CommandContext& context, const std::string& strName,
     }
     (*pObject)[setting.pszName] = std::move(value);
     if (!bAll && setting.kind == SettingKind::kAccount &&
-        !IsBuiltInAccount(std::get<std::string>(state[i].value))) {
+        AccountNeedsPassword(std::get<std::string>(state[i].value))) {
       (*pObject)[kPasswordFromKey] = kEnvironmentPrefix + PasswordVariable(strName);
     }
   }

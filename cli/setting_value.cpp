@@ -1,5 +1,6 @@
 #include "cli/setting_value.h"
 
+#include "cli/recovery_list.h"
 #include "cli/service_words.h"
 #include "common/ascii_case.h"
 
@@ -28,6 +29,7 @@ std::string DisplayText(const std::string& strText) {
 
 ValueShape ShapeOf(const Setting& setting) {
   if (setting.kind == SettingKind::kDependencies) return ValueShape::kList;
+  if (setting.kind == SettingKind::kRecoveryReset) return ValueShape::kNumber;
   if (setting.kind != SettingKind::kRunnerValue) return ValueShape::kText;
   switch (setting.pValue->type) {
     case contract::ValueType::kDword:
@@ -70,6 +72,12 @@ SettingState DefaultState(const Setting& setting, const std::string& strName) {
       break;
     case SettingKind::kDescription:
       state.value = std::string();
+      break;
+    case SettingKind::kRecovery:
+      state.value = std::string(kNoRecovery);
+      break;
+    case SettingKind::kRecoveryReset:
+      state.value = kDefaultRecoveryResetSeconds;
       break;
   }
   return state;

@@ -33,7 +33,7 @@ using ServiceState = std::vector<SettingState>;
 
 // The setting at its default for the service strName, as reset leaves it: an optional runner
 // value not stored, Arguments and Directory empty, DisplayName the name, no description,
-// automatic start, no dependencies, LocalSystem.
+// automatic start, no dependencies, LocalSystem, no recovery and its reset after a day.
 SettingState DefaultState(const Setting& setting, const std::string& strName);
 // The value of checked data (cli/settings.h) as get shows it: words and accounts as stored.
 SettingValue ValueOfData(const Setting& setting, const SettingData& data);

@@ -1,4 +1,6 @@
 #include "cli/settings.h"
+#include "cli/recovery_list.h"
+#include "cli/service_account.h"
 #include "cli/service_words.h"
 
 #include "common/ascii_case.h"
@@ -18,7 +20,9 @@ constexpr ServiceSettingKind kServiceKinds[] = {
     {setting::kDescription, SettingKind::kDescription},
     {setting::kStartup, SettingKind::kStartup},
     {setting::kDependencies, SettingKind::kDependencies},
-    {setting::kAccount, SettingKind::kAccount}};
+    {setting::kAccount, SettingKind::kAccount},
+    {setting::kRecovery, SettingKind::kRecovery},
+    {setting::kRecoveryReset, SettingKind::kRecoveryReset}};
 static_assert(std::size(kServiceKinds) == std::size(kServiceSettings));
 
 // Display names and account names the system keeps: at most 256 characters.
@@ -123,6 +127,8 @@ SettingData DefaultData(const Setting& setting, const std::string& strName) {
   SettingData data;
   if (setting.kind == SettingKind::kDisplayName) data.strText = strName;
   if (setting.kind == SettingKind::kAccount) data.strText = kLocalSystem;
+  if (setting.kind == SettingKind::kRecovery) data.strText = kNoRecovery;
+  if (setting.kind == SettingKind::kRecoveryReset) data.dwValue = kDefaultRecoveryResetSeconds;
   data.startup = StartupChoice::kAuto;
   return data;
 }
@@ -193,12 +199,6 @@ std::string AccountName(std::string_view typed) {
   return std::string(typed);
 }
 
-bool IsBuiltInAccount(std::string_view account) {
-  return EqualsIgnoringCase(account, kLocalSystem) || EqualsIgnoringCase(account, kLocalService) ||
-         EqualsIgnoringCase(account, kNetworkService) ||
-         StartsWithIgnoringCase(account, kVirtualAccountPrefix);
-}
-
 bool ParseSettingData(const Setting& setting, std::string_view raw,
                       const std::vector<Token>& tokens, SettingData* data, std::string* error) {
   *data = SettingData{};
@@ -260,14 +260,23 @@ bool ParseSettingData(const Setting& setting, std::string_view raw,
       if (data->strText.empty() || data->strText.size() > kMaxNameText) {
         return Refuse(error, "Account takes an account name of 1 to 256 characters");
       }
-      if (IsBuiltInAccount(data->strText)) {
+      if (!AccountNeedsPassword(data->strText)) {
         if (tokens.size() == 2) return Refuse(error, data->strText + " takes no password");
         return true;
       }
-      if (tokens.size() != 2) {
-        return Refuse(error, "the account " + data->strText + " needs its password after it");
+      data->bPasswordGiven = tokens.size() == 2;
+      if (data->bPasswordGiven) data->strPassword = tokens[1].strText;
+      return true;
+    case SettingKind::kRecovery: {
+      platform::FailureActions actions;
+      if (!ParseRecovery(JoinTokens(tokens, ' '), &actions, error)) return false;
+      data->strText = RecoveryText(actions);  // one spelling, as get shows it
+      return true;
+    }
+    case SettingKind::kRecoveryReset:
+      if (tokens.size() != 1 || !ParseDword(tokens[0].strText, &data->dwValue)) {
+        return Refuse(error, "RecoveryReset takes a number of seconds from 0 to 4294967295");
       }
-      data->strPassword = tokens[1].strText;
       return true;
   }
   return Refuse(error, "unknown setting");

@@ -20,7 +20,9 @@ enum class SettingKind {
   kDescription,
   kStartup,
   kDependencies,
-  kAccount
+  kAccount,
+  kRecovery,      // the manager's failure actions (cli/recovery_list.h)
+  kRecoveryReset  // their reset period, in seconds
 };
 
 struct Setting {
@@ -42,16 +44,19 @@ struct SettingData {
   std::uint32_t dwValue = 0;  // DWORD values
   std::string strList;        // multi-string value: entries each NUL-ended
   StartupChoice startup = StartupChoice::kAuto;
-  std::string strPassword;  // account
+  std::string strPassword;      // account
+  bool bPasswordGiven = false;  // a user's account: the password is in strPassword
 };
 
 // Checks the data of `set` for setting (raw: as typed; tokens: as split) and converts it.
-// False with a one-line reason otherwise.
+// False with a one-line reason otherwise. A user's account may come without its password
+// (bPasswordGiven false): set takes it from standard input or a prompt.
 bool ParseSettingData(const Setting& setting, std::string_view raw,
                       const std::vector<Token>& tokens, SettingData* data, std::string* error);
 
 // What reset leaves of one of the service's own settings (the name is strName): DisplayName
-// the name, Startup auto, Account LocalSystem, Description and Dependencies empty.
+// the name, Startup auto, Account LocalSystem, Description and Dependencies empty, Recovery
+// none, RecoveryReset a day.
 SettingData DefaultData(const Setting& setting, const std::string& strName);
 
 // The Parameters key is reached by its whole path through the registry's ANSI calls, by the
@@ -71,7 +76,5 @@ std::uint32_t StartTypeOf(StartupChoice choice);
 // The account as the system stores it for a word the user typed (LocalService and
 // NetworkService get their authority; other names stay as typed).
 std::string AccountName(std::string_view typed);
-// Whether an account (as stored) takes no password: the built-in and virtual accounts.
-bool IsBuiltInAccount(std::string_view account);
 
 }  // namespace qm::cli

@@ -38,7 +38,11 @@ std::string SettingsText() {
   }
   strText +=
       "\n  Startup: auto, delayed-auto, manual, disabled. Account: LocalSystem, LocalService,\n"
-      "  NetworkService, NT SERVICE\\<name>, or a user followed by its password.\n"
+      "  NetworkService, NT SERVICE\\<name>, a managed DOMAIN\\name$ (no password), or a user.\n"
+      "  Recovery: what the service manager does when the service fails (the runner gives up\n"
+      "  or cannot start the program): none, or restart/MS, run/MS, reboot/MS or none, one a\n"
+      "  failure in a row, the last repeated (restart/60000,restart/60000,none).\n"
+      "  RecoveryReset: seconds without a failure after which the count starts again.\n"
       "  ReadyCheck, HealthCheck: tcp:[HOST:]PORT, http://HOST:PORT/PATH, https://...,\n"
       "  file:PATH, pipe:NAME, output:TEXT, notify; HealthCheck also exec:COMMAND LINE.";
   return strText;

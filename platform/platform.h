@@ -77,6 +77,7 @@ constexpr long kErrorInsufficientBuffer = 122;
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
 constexpr long kErrorInvalidParameter = 87;
+constexpr long kErrorInvalidLevel = 124;
 constexpr long kErrorServiceRequestTimeout = 1053;
 constexpr long kErrorServiceAlreadyRunning = 1056;
 constexpr long kErrorServiceDoesNotExist = 1060;
@@ -100,6 +101,28 @@ struct CreateServiceArgs {
   const char* serviceStartName;
   const char* password;
 };
+
+// The actions of a service's failure actions (SC_ACTION_TYPE).
+constexpr std::uint32_t kScActionNone = 0;
+constexpr std::uint32_t kScActionRestart = 1;
+constexpr std::uint32_t kScActionReboot = 2;
+constexpr std::uint32_t kScActionRunCommand = 3;
+
+struct FailureAction {
+  std::uint32_t type = kScActionNone;
+  std::uint32_t delayMs = 0;
+};
+// More than the manager's own dialog shows (three): a longer list is refused, not cut.
+inline constexpr std::size_t kMaxFailureActions = 32;
+// SERVICE_FAILURE_ACTIONSA without its texts: the reboot message and the command to run are
+// left as the manager has them.
+struct FailureActions {
+  std::uint32_t resetSeconds = 0;  // the failure count goes back to 0 after this long
+  std::uint32_t count = 0;         // 0: none (a change deletes the actions and the period)
+  FailureAction actions[kMaxFailureActions] = {};
+};
+// None at all. Assigned from here: MinGW's g++ 12 fails on some temporaries of the type.
+inline constexpr FailureActions kNoFailureActions{};
 
 struct ServiceStatus {
   std::uint32_t currentState = 0;
@@ -171,6 +194,14 @@ class IServiceManager {
   // manager waits for the service to stop once it has sent it SERVICE_CONTROL_PRESHUTDOWN.
   virtual bool QueryPreshutdownTimeout(Handle service, std::uint32_t* timeoutMs) = 0;
   virtual bool ChangePreshutdownTimeout(Handle service, std::uint32_t timeoutMs) = 0;
+  // QueryServiceConfig2A / ChangeServiceConfig2A with SERVICE_CONFIG_FAILURE_ACTIONS; a query
+  // fails with kErrorInsufficientBuffer for more than kMaxFailureActions. A change with a
+  // restart needs a handle with kServiceStart, one with a reboot the shutdown privilege.
+  virtual bool QueryFailureActions(Handle service, FailureActions* actions) = 0;
+  virtual bool ChangeFailureActions(Handle service, const FailureActions& actions) = 0;
+  // SERVICE_CONFIG_FAILURE_ACTIONS_FLAG: whether a stop with a non-zero exit code counts as a
+  // failure, as a process that ends without reporting a stop always does.
+  virtual bool ChangeFailureActionsFlag(Handle service, bool onErrorStops) = 0;
   // EnumServicesStatusExA over every Win32 service in every state: one request for the whole
   // database where asking service by service would cost a request each.
   virtual bool EnumServices(Handle manager, IServiceListSink& sink) = 0;
@@ -215,6 +246,9 @@ class ISystem {
   virtual bool IsElevated() = 0;
   // Whether path names a file that exists now (a folder does not count).
   virtual bool FileExists(const char* path) = 0;
+  // AdjustTokenPrivileges: enables the shutdown privilege that the process's token holds
+  // disabled, as a reboot among a service's failure actions needs; false when it holds none.
+  virtual bool EnableShutdownPrivilege() = 0;
 };
 
 // Everything the service commands reach of the system.

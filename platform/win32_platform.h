@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "platform/account_rights.h"
 #include "platform/platform.h"
 
 // Again here: <windows.h> may have come after platform.h in this translation unit.
@@ -14,6 +15,7 @@
 #undef GetModuleFileName
 #undef StartService
 #undef ChangeServiceConfig
+#undef LookupAccountName
 
 namespace qm::platform {
 
@@ -38,6 +40,9 @@ class CWin32ServiceManager : public IServiceManager {
   bool ChangeDelayedAutoStart(Handle service, bool delayed) override;
   bool QueryPreshutdownTimeout(Handle service, std::uint32_t* timeoutMs) override;
   bool ChangePreshutdownTimeout(Handle service, std::uint32_t timeoutMs) override;
+  bool QueryFailureActions(Handle service, FailureActions* actions) override;
+  bool ChangeFailureActions(Handle service, const FailureActions& actions) override;
+  bool ChangeFailureActionsFlag(Handle service, bool onErrorStops) override;
   bool EnumServices(Handle manager, IServiceListSink& sink) override;
 };
 
@@ -70,6 +75,18 @@ class CWin32System : public ISystem {
   void Sleep(std::uint32_t milliseconds) override;
   bool IsElevated() override;
   bool FileExists(const char* path) override;
+  bool EnableShutdownPrivilege() override;
+};
+
+class CWin32AccountRights : public IAccountRights {
+ public:
+  bool LookupAccountName(const char* account, Sid* sid) override;
+  NtStatus LsaOpenPolicy(std::uint32_t access, Handle* policy) override;
+  NtStatus LsaEnumerateAccountRights(Handle policy, const Sid& sid,
+                                     std::vector<std::string>* rights) override;
+  NtStatus LsaAddAccountRights(Handle policy, const Sid& sid, const char* right) override;
+  NtStatus LsaClose(Handle policy) override;
+  std::uint32_t LsaNtStatusToWinError(NtStatus status) override;
 };
 
 // The three together, as the program and the Wine tests hand them to the commands.

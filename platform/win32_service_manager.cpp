@@ -268,6 +268,44 @@ bool CWin32ServiceManager::ChangePreshutdownTimeout(Handle service, std::uint32_
   return ::ChangeServiceConfig2A(ToSc(service), SERVICE_CONFIG_PRESHUTDOWN_INFO, &info) != FALSE;
 }
 
+bool CWin32ServiceManager::QueryFailureActions(Handle service, FailureActions* actions) {
+  alignas(SERVICE_FAILURE_ACTIONSA) unsigned char block[8192];
+  DWORD cbNeeded = 0;
+  if (!::QueryServiceConfig2A(ToSc(service), SERVICE_CONFIG_FAILURE_ACTIONS, block, sizeof(block),
+                              &cbNeeded)) {
+    return false;
+  }
+  const auto* pInfo = reinterpret_cast<const SERVICE_FAILURE_ACTIONSA*>(block);
+  if (pInfo->cActions > kMaxFailureActions) {
+    ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return false;
+  }
+  *actions = kNoFailureActions;
+  actions->resetSeconds = pInfo->dwResetPeriod;
+  actions->count = pInfo->lpsaActions == nullptr ? 0 : pInfo->cActions;
+  for (std::uint32_t i = 0; i < actions->count; ++i) {
+    actions->actions[i] = {static_cast<std::uint32_t>(pInfo->lpsaActions[i].Type),
+                           pInfo->lpsaActions[i].Delay};
+  }
+  return true;
+}
+
+bool CWin32ServiceManager::ChangeFailureActions(Handle service, const FailureActions& actions) {
+  SC_ACTION list[kMaxFailureActions] = {};
+  for (std::uint32_t i = 0; i < actions.count && i < kMaxFailureActions; ++i) {
+    list[i] = {static_cast<SC_ACTION_TYPE>(actions.actions[i].type), actions.actions[i].delayMs};
+  }
+  // The list is always given: with none, a count of 0 deletes the actions and the period.
+  SERVICE_FAILURE_ACTIONSA info = {actions.resetSeconds, nullptr, nullptr, actions.count, list};
+  return ::ChangeServiceConfig2A(ToSc(service), SERVICE_CONFIG_FAILURE_ACTIONS, &info) != FALSE;
+}
+
+bool CWin32ServiceManager::ChangeFailureActionsFlag(Handle service, bool onErrorStops) {
+  SERVICE_FAILURE_ACTIONS_FLAG flag = {onErrorStops ? TRUE : FALSE};
+  return ::ChangeServiceConfig2A(ToSc(service), SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag) !=
+         FALSE;
+}
+
 bool CWin32ServiceManager::EnumServices(Handle manager, IServiceListSink& sink) {
   std::vector<unsigned char> buffer(256 * 1024);
   DWORD dwResume = 0;

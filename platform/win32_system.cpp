@@ -1,5 +1,7 @@
 #include "platform/win32_platform.h"
 
+#include "common/win32_handles.h"
+
 namespace qm::platform {
 
 std::uint32_t CWin32System::GetLastError() {
@@ -54,6 +56,23 @@ bool CWin32System::IsElevated() {
 bool CWin32System::FileExists(const char* path) {
   const DWORD dwAttributes = ::GetFileAttributesA(path);
   return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool CWin32System::EnableShutdownPrivilege() {
+  HANDLE hRaw = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &hRaw)) {
+    return false;
+  }
+  const unique_handle token(hRaw);
+  TOKEN_PRIVILEGES privileges = {};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (!::LookupPrivilegeValueA(nullptr, SE_SHUTDOWN_NAME, &privileges.Privileges[0].Luid)) {
+    return false;
+  }
+  // Succeeds also when the token does not hold the privilege, saying so in the last error.
+  if (!::AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr)) return false;
+  return ::GetLastError() != ERROR_NOT_ALL_ASSIGNED;
 }
 
 }  // namespace qm::platform

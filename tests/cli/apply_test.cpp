@@ -191,6 +191,11 @@ TEST_F(ApplyTest, BadInputChangesNothing) {
       {R"({"services": [)" + strOwn + R"(, "StopTimeout": "2000"}]})", "",
        "service 1 (Own): StopTimeout takes a whole number from 0 to 4294967295, not \"2000\""},
       {R"({"services": [)" + strOwn + R"(, "StopTimeout": 2.5}]})", "", "not 2.5"},
+      {R"({"services": [)" + strOwn + R"(, "RecoveryReset": 60}]})", "",
+       "service 1 (Own): RecoveryReset counts the failures of a Recovery list, and the entry has "
+       "none"},
+      {R"({"services": [)" + strOwn + R"(, "Recovery": "restart"}]})", "",
+       "service 1 (Own): Recovery takes none, or actions such as"},
       {R"({"services": [)" + strOwn + R"(, "StopTimeout": -1}]})", "", "not -1"},
       {R"({"services": [)" + strOwn + R"(, "StopTimeout": 600001}]})", "",
        "service 1 (Own): the runner would refuse this: the StopTimeout value 600001 is above"},
@@ -253,10 +258,12 @@ TEST_F(ApplyTest, ExportThenApplyElsewhereMakesTheSameService) {
   ASSERT_EQ(Run("install --display-name \"Caf\xE9 & 50%\" --startup manual --depend A;B --dir "
                 "C:\\w MyApp C:\\App\\app.exe -x \"a  b\" %PATH% ^"),
             kExitOk);
-  for (const char* pszArgs : {"set MyApp RestartDelayMax 300000", "set MyApp RestartDelay 90000",
-                              "set MyApp Environment A=1 \"B=x  y\"", "set MyApp Priority high",
-                              "set MyApp Description \"line one\nline two\"",
-                              "set MyApp Account .\\svc secret", "set MyApp StopTimeout 15000"}) {
+  for (const char* pszArgs :
+       {"set MyApp RestartDelayMax 300000", "set MyApp RestartDelay 90000",
+        "set MyApp Environment A=1 \"B=x  y\"", "set MyApp Priority high",
+        "set MyApp Description \"line one\nline two\"", "set MyApp Account .\\svc secret",
+        "set MyApp StopTimeout 15000", "set MyApp Recovery restart/60000,none",
+        "set MyApp RecoveryReset 3600"}) {
     ASSERT_EQ(Run(pszArgs), kExitOk) << pszArgs << console.m_strErr;
   }
   ASSERT_EQ(Run("export MyApp"), kExitOk) << console.m_strErr;
@@ -265,11 +272,14 @@ TEST_F(ApplyTest, ExportThenApplyElsewhereMakesTheSameService) {
   Json exported = Json::parse(strExport);
   EXPECT_EQ(exported["services"][0]["AccountPasswordFrom"], "env:MYAPP_PASSWORD");
   EXPECT_EQ(exported["services"][0]["StopTimeout"], 15000);  // stored, if at its default
+  EXPECT_EQ(exported["services"][0]["Recovery"], "restart/60000,none");
+  EXPECT_EQ(exported["services"][0]["RecoveryReset"], 3600);
 
   CFakePlatform elsewhere;
   test::CCapture elsewhereConsole;
-  CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
-                                 utf8,      applyInput, elsewhereConsole, "9.9"};
+  CCommandLineTool elsewhereTool{elsewhere,     elsewhere,        elsewhere, elsewhere,
+                                 runnerView,    codePage,         utf8,      applyInput,
+                                 passwordInput, elsewhereConsole, "9.9"};
   // As PowerShell's ">" writes it: UTF-16, little-endian, with its byte order mark.
   std::string strUtf16 = "\xFF\xFE";
   for (char ch : strExport) strUtf16 += std::string{ch, '\0'};

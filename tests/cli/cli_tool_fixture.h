@@ -1,6 +1,7 @@
 #pragma once
 // The command line's fixture: the tool over the scripted platform, with fakes of its other
-// seams (the console, the runner's record, the code pages, apply's file and environment) and
+// seams (the console, the runner's record, the code pages, apply's file and environment,
+// standard input for passwords) and
 // the helpers that look at what a command left behind.
 
 #include <map>
@@ -123,6 +124,31 @@ class CFakeApplyInput : public IApplyInput {
   std::map<std::string, std::string> m_variables;
 };
 
+// Standard input and the console as a test scripts them: by default no console, and nothing
+// on standard input.
+class CFakePasswordInput : public IPasswordInput {
+ public:
+  bool ReadStandardInputLine(std::string* pLine) override {
+    ++m_cStdinReads;
+    if (!m_bHasStdinLine) return false;
+    *pLine = m_strStdinLine;
+    return true;
+  }
+  bool StandardInputIsConsole() override { return m_bConsole; }
+  bool ReadHidden(const std::string& strPrompt, std::string* pLine) override {
+    m_prompts.push_back(strPrompt);
+    if (!m_bConsole) return false;
+    *pLine = m_strTyped;
+    return true;
+  }
+  bool m_bHasStdinLine = false;
+  std::string m_strStdinLine;
+  int m_cStdinReads = 0;
+  bool m_bConsole = false;
+  std::string m_strTyped;  // what is typed at a prompt
+  std::vector<std::string> m_prompts;
+};
+
 class CliToolTest : public ::testing::Test {
  protected:
   int Run(const std::string& strArgs) { return Run(tool, console, strArgs); }
@@ -141,15 +167,26 @@ class CliToolTest : public ::testing::Test {
   void InstallOwn(const std::string& strName) {
     ASSERT_EQ(Run("install " + strName + " C:\\App\\app.exe -v"), kExitOk) << console.m_strErr;
   }
+  // The manager's failure actions of a service and their flag: "86400:1/60000,0/0:flag".
+  static std::string FailureActionsText(const FakeService& service) {
+    const platform::FailureActions& actions = service.failureActions;
+    std::string strText = std::to_string(actions.resetSeconds) + ":";
+    for (std::uint32_t i = 0; i < actions.count; ++i) {
+      strText += (i == 0 ? "" : ",") + std::to_string(actions.actions[i].type) + "/" +
+                 std::to_string(actions.actions[i].delayMs);
+    }
+    return strText + (service.bFailureActionsOnErrorStops ? ":flag" : "");
+  }
   // Everything a command could change, to compare before and after a refusal, or a service
   // with its copy made elsewhere.
   static std::string Snapshot(CFakePlatform& platform, const std::string& strName) {
     const FakeService* p = platform.FindService(strName);
-    std::string strState =
-        p == nullptr ? "gone"
-                     : p->strDisplayName + "|" + std::to_string(p->dwStartType) + "|" +
-                           p->strDependencies + "|" + p->strStartName + "|" + p->strDescription +
-                           "|" + std::to_string(p->bDelayedAutoStart) + "|" + p->strBinaryPath;
+    std::string strState = p == nullptr ? "gone"
+                                        : p->strDisplayName + "|" + std::to_string(p->dwStartType) +
+                                              "|" + p->strDependencies + "|" + p->strStartName +
+                                              "|" + p->strDescription + "|" +
+                                              std::to_string(p->bDelayedAutoStart) + "|" +
+                                              p->strBinaryPath + "|" + FailureActionsText(*p);
     if (platform::test::FakeKey* pKey = platform.FindKey(contract::ParametersKeyPath(strName))) {
       for (const auto& [strValue, value] : pKey->values)
         strState += "|" + strValue + "=" + std::to_string(value.type) + ":" + value.data;
@@ -163,8 +200,10 @@ class CliToolTest : public ::testing::Test {
   CFakeBatchCodePage codePage;
   CFakeUtf8CodePage utf8;
   CFakeApplyInput applyInput;
+  CFakePasswordInput passwordInput;
   CCapture console;
-  CCommandLineTool tool{fake, fake, fake, runnerView, codePage, utf8, applyInput, console, "9.9"};
+  CCommandLineTool tool{fake, fake,       fake,          fake,    runnerView, codePage,
+                        utf8, applyInput, passwordInput, console, "9.9"};
 };
 
 }  // namespace qm::cli::test

@@ -11,6 +11,7 @@
 #include "cli/command_table.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "cli/json.h"
 #include "cli/service_wait.h"
 #include "cli/service_words.h"
 #include "tests/cli/cli_tool_fixture.h"
@@ -155,8 +156,9 @@ TEST_F(CliToolTest, InstallTakesWhatSetAndTheRunnerTakeSoADumpReplays) {
   ASSERT_EQ(Run("dump Svc"), kExitOk) << console.m_strErr;
   CFakePlatform elsewhere;
   CCapture elsewhereConsole;
-  CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
-                                 utf8,      applyInput, elsewhereConsole, "9.9"};
+  CCommandLineTool elsewhereTool{elsewhere,     elsewhere,        elsewhere, elsewhere,
+                                 runnerView,    codePage,         utf8,      applyInput,
+                                 passwordInput, elsewhereConsole, "9.9"};
   ReplayDump(console.m_strOut, elsewhereTool, elsewhereConsole);
   EXPECT_EQ(Snapshot(elsewhere, "Svc"), Snapshot("Svc"));
 }
@@ -427,6 +429,179 @@ TEST_F(CliToolTest, ConfigurationChangesHandTheDependencyListBack) {
   EXPECT_EQ(fake.FindService("Svc")->strDependencies, std::string("Dep1\0Dep2\0\0", 11));
 }
 
+// Where an account's password comes from, what the manager is handed for it (a virtual or
+// managed account's is null), and the right to log on as a service: granted or told held, left
+// alone with --no-grant, a warning when it cannot be given; a refusal changes nothing.
+TEST_F(CliToolTest, AnAccountGetsItsPasswordUnseenAndTheRightToLogOnAsAService) {
+  InstallOwn("Svc");
+  fake.m_accounts["alice"];  // a local user without rights of its own
+  fake.m_accounts["CORP\\web$"];
+  fake.m_accounts["held"].rights = {"SeBatchLogonRight", "SeServiceLogonRight"};
+  const struct {
+    const char* pszArgs;
+    const char* pszStdin;  // null: nothing on standard input
+    const char* pszTyped;  // null: standard input is no console
+    int nExit;
+    const char* pszAccount;  // stored, with its password ("<null>": the one before kept)
+    const char* pszOut;      // the line after "Account of Svc set."; "" none
+    const char* pszErr;      // a part of the one line of error; "" none
+  } kCases[] = {
+      {"set --password-stdin Svc Account .\\alice", "s3cret pass", nullptr, kExitOk,
+       ".\\alice|s3cret pass", "Log on as a service granted to .\\alice.", ""},
+      {"set Svc Account .\\alice", nullptr, "typed", kExitOk, ".\\alice|typed",
+       "Log on as a service already held by .\\alice.", ""},
+      {"set Svc Account .\\held pw", nullptr, nullptr, kExitOk, ".\\held|pw",
+       "Log on as a service already held by .\\held.", ""},
+      {"set --no-grant Svc Account .\\alice pw2", nullptr, nullptr, kExitOk, ".\\alice|pw2", "",
+       ""},
+      {"set Svc Account \"NT SERVICE\\Svc\"", nullptr, nullptr, kExitOk, "NT SERVICE\\Svc|<null>",
+       "", ""},
+      {"set Svc Account CORP\\web$", nullptr, nullptr, kExitOk, "CORP\\web$|<null>",
+       "Log on as a service granted to CORP\\web$.", ""},
+      {"set Svc Account LocalService", nullptr, nullptr, kExitOk, "NT AUTHORITY\\LocalService|", "",
+       ""},
+      // The right cannot be given: the account is set all the same, with a warning.
+      {"set Svc Account .\\bob pw", nullptr, nullptr, kExitOk, ".\\bob|pw", "",
+       "Warning: could not find the account to grant \"Log on as a service\" to .\\bob"},
+      // No password to be had, or one too many: nothing is changed.
+      {"set Svc Account .\\alice", nullptr, nullptr, kExitFailure, nullptr, "",
+       "needs its password: give it on standard input with --password-stdin"},
+      {"set --password-stdin Svc Account .\\alice", nullptr, nullptr, kExitFailure, nullptr, "",
+       "No password could be read from standard input"},
+      {"set --password-stdin Svc Account .\\alice", "", nullptr, kExitFailure, nullptr, "",
+       "is empty"},
+      {"set Svc Account .\\alice", nullptr, "", kExitFailure, nullptr, "", "is empty"},
+      {"set --password-stdin Svc Account .\\alice pw", "pw", nullptr, kExitFailure, nullptr, "",
+       "given twice"},
+      {"set --password-stdin Svc Account CORP\\web$", "pw", nullptr, kExitFailure, nullptr, "",
+       "CORP\\web$ takes no password"},
+      {"set --password-stdin Svc StopTimeout 1", "pw", nullptr, kExitFailure, nullptr, "",
+       "--password-stdin is for Account only"},
+      {"set --no-grant Svc StopTimeout 1", nullptr, nullptr, kExitFailure, nullptr, "",
+       "--no-grant is for Account only"},
+      {"set Missing Account .\\alice", nullptr, "typed", kExitFailure, nullptr, "", "Missing"},
+  };
+  for (const auto& c : kCases) {
+    passwordInput = test::CFakePasswordInput{};
+    passwordInput.m_bHasStdinLine = c.pszStdin != nullptr;
+    passwordInput.m_strStdinLine = c.pszStdin != nullptr ? c.pszStdin : "";
+    passwordInput.m_bConsole = c.pszTyped != nullptr;
+    passwordInput.m_strTyped = c.pszTyped != nullptr ? c.pszTyped : "";
+    FakeService& service = *fake.FindService("Svc");
+    service.strPassword = "<null>";  // what a null password leaves
+    const std::string strBefore = Snapshot("Svc");
+    const int cLookups = fake.CountCalls("LookupAccountName");
+    EXPECT_EQ(Run(c.pszArgs), c.nExit) << c.pszArgs << ": " << console.m_strErr;
+    const std::string strErr = console.m_strErr;
+    if (c.pszAccount == nullptr) {
+      EXPECT_EQ(Snapshot("Svc"), strBefore) << c.pszArgs;
+      EXPECT_EQ(console.m_strOut, "") << c.pszArgs;
+    } else {
+      EXPECT_EQ(service.strStartName + "|" + service.strPassword, c.pszAccount) << c.pszArgs;
+      EXPECT_EQ(console.m_strOut,
+                "Account of Svc set.\n" + std::string(c.pszOut) + (*c.pszOut != '\0' ? "\n" : ""))
+          << c.pszArgs;
+    }
+    if (*c.pszErr == '\0') {
+      EXPECT_EQ(strErr, "") << c.pszArgs;
+    } else {
+      EXPECT_NE(strErr.find(c.pszErr), std::string::npos) << c.pszArgs << ": " << strErr;
+      EXPECT_EQ(std::count(strErr.begin(), strErr.end(), '\n'), 1) << c.pszArgs;
+    }
+    // Asked only where a password is missing and standard input is a console.
+    const bool bAsked =
+        c.pszTyped != nullptr && std::string(c.pszArgs).find("Missing") == std::string::npos;
+    EXPECT_EQ(passwordInput.m_prompts, bAsked ? std::vector<std::string>{"Password for .\\alice: "}
+                                              : std::vector<std::string>{})
+        << c.pszArgs;
+    // The policy is asked only when the right is to be given.
+    const bool bGrant = c.nExit == kExitOk &&
+                        std::string(c.pszArgs).find("--no-grant") == std::string::npos &&
+                        (std::string(c.pszArgs).find(".\\") != std::string::npos ||
+                         std::string(c.pszArgs).find('$') != std::string::npos);
+    EXPECT_EQ(fake.CountCalls("LookupAccountName") - cLookups, bGrant ? 1 : 0) << c.pszArgs;
+    EXPECT_EQ(fake.OpenHandleCount(), 0u) << c.pszArgs;
+  }
+  const std::vector<std::string> kGranted = {"SeServiceLogonRight"};
+  EXPECT_EQ(fake.m_accounts["alice"].rights, kGranted);
+  EXPECT_EQ(fake.m_accounts["CORP\\web$"].rights, kGranted);
+
+  // Each step of the grant that fails leaves a warning naming it, and the account set.
+  for (const auto& [pszCall, pszStep] :
+       {std::pair<const char*, const char*>{"LsaOpenPolicy", "open the local security policy"},
+        {"LsaAddAccountRights", "grant it"}}) {
+    fake.m_accounts["alice"].rights.clear();
+    fake.FailCall(pszCall, 0xC0000022u, fake.CountCalls(pszCall) + 1);
+    EXPECT_EQ(Run("set Svc Account .\\alice pw"), kExitOk) << pszCall;
+    EXPECT_NE(console.m_strErr.find(std::string("could not ") + pszStep), std::string::npos)
+        << console.m_strErr;
+    EXPECT_NE(console.m_strErr.find("Access is denied."), std::string::npos) << console.m_strErr;
+    EXPECT_EQ(fake.OpenHandleCount(), 0u) << pszCall;
+  }
+  // Rights that cannot be read are given all the same.
+  fake.FailCall("LsaEnumerateAccountRights", 0xC0000022u,
+                fake.CountCalls("LsaEnumerateAccountRights") + 1);
+  EXPECT_EQ(Run("set Svc Account .\\alice pw"), kExitOk);
+  EXPECT_EQ(console.m_strOut, "Account of Svc set.\nLog on as a service granted to .\\alice.\n");
+}
+
+// Recovery is the manager's: a list goes with the flag that makes a stop with an error count
+// and with the period the service has; none deletes both; the period alone only goes with a
+// list. Each failure leaves the recovery as it was.
+TEST_F(CliToolTest, RecoveryIsTheManagersFailureActionsAndTheirFlag) {
+  InstallOwn("Svc");
+  const FakeService& service = *fake.FindService("Svc");
+  const struct {
+    const char* pszArgs;
+    int nExit;
+    const char* pszActions;  // FailureActionsText after it
+  } kSteps[] = {
+      {"set Svc RecoveryReset 60", kExitFailure, "0:"},  // no list to count for
+      {"set Svc RecoveryReset 86400", kExitOk, "0:"},    // the default: nothing to keep
+      {"set Svc Recovery Restart/60000, restart/60000,none", kExitOk,
+       "86400:1/60000,1/60000,0/0:flag"},
+      {"set Svc RecoveryReset 3600", kExitOk, "3600:1/60000,1/60000,0/0:flag"},
+      {"set Svc Recovery run/1000", kExitOk, "3600:3/1000:flag"},  // the period is kept
+      {"set Svc Recovery reboot/1000", kExitOk, "3600:2/1000:flag"},
+      {"reset Svc Recovery", kExitOk, "0::flag"},  // the flag does nothing without a list
+      {"reset Svc RecoveryReset", kExitOk, "0::flag"},
+      {"set Svc Recovery restart/1000", kExitOk, "86400:1/1000:flag"},
+  };
+  for (const auto& step : kSteps) {
+    EXPECT_EQ(Run(step.pszArgs), step.nExit) << step.pszArgs << ": " << console.m_strErr;
+    EXPECT_EQ(FailureActionsText(service), step.pszActions) << step.pszArgs;
+  }
+  EXPECT_EQ(fake.CountCalls("EnableShutdownPrivilege"), 1);  // for the reboot only
+  ASSERT_EQ(Run("get Svc"), kExitOk);
+  EXPECT_NE(console.m_strOut.find("\nRecovery = restart/1000\nRecoveryReset = 86400\n"),
+            std::string::npos)
+      << console.m_strOut;
+  ASSERT_EQ(Run("get --json Svc Recovery"), kExitOk);
+  EXPECT_EQ(Json::parse(console.m_strOut), (Json{{"Name", "Svc"}, {"Recovery", "restart/1000"}}));
+
+  // Refused by the system: put back as it was, in one line.
+  const std::string strBefore = Snapshot("Svc");
+  fake.FailCall("ChangeFailureActionsFlag", 87, fake.CountCalls("ChangeFailureActionsFlag") + 1);
+  EXPECT_EQ(Run("set Svc Recovery restart/5000"), kExitFailure);
+  EXPECT_NE(console.m_strErr.find("its recovery is as it was"), std::string::npos);
+  fake.FailCall("EnableShutdownPrivilege", 1300);  // ERROR_NOT_ALL_ASSIGNED
+  EXPECT_EQ(Run("set Svc Recovery reboot/5000"), kExitFailure);
+  EXPECT_NE(console.m_strErr.find("shutdown privilege"), std::string::npos);
+  fake.FailCall("ChangeFailureActions", 5, fake.CountCalls("ChangeFailureActions") + 1);
+  EXPECT_EQ(Run("set Svc RecoveryReset 10"), kExitFailure);
+  EXPECT_EQ(Snapshot("Svc"), strBefore);
+  EXPECT_EQ(fake.OpenHandleCount(), 0u);
+
+  // A manager that cannot tell its failure actions (Wine's) has none; any other failure to
+  // read them is said.
+  fake.FailCall("QueryFailureActions", 124, fake.CountCalls("QueryFailureActions") + 1);
+  ASSERT_EQ(Run("get Svc Recovery"), kExitOk);
+  EXPECT_EQ(console.m_strOut, "none\n");
+  fake.FailCall("QueryFailureActions", 5, fake.CountCalls("QueryFailureActions") + 1);
+  EXPECT_EQ(Run("get Svc Recovery"), kExitFailure);
+  EXPECT_NE(console.m_strErr.find("Could not read the recovery of Svc"), std::string::npos);
+}
+
 TEST_F(CliToolTest, ControlAndStatusExitCodes) {
   InstallOwn("Svc");
   EXPECT_EQ(Run("status Svc"), kExitStopped);
@@ -622,6 +797,7 @@ TEST_F(CliToolTest, DumpRecreatesTheServiceElsewhere) {
     for (const char* pszArgs :
          {"set Svc Description \"Keeps 50% & more\"", "set Svc Startup delayed-auto",
           "set Svc Account LocalService", "set Svc StopTimeout 2500", "set Svc Restart Never",
+          "set Svc Recovery restart/60000,reboot/120000", "set Svc RecoveryReset 3600",
           "set Svc Environment A=1 \"B=x y\"", "set Svc Stderr C:\\err.log",
           "reset Svc RestartDelay", "reset Svc RestartDelayMax", delays.pszFirst,
           delays.pszSecond}) {
@@ -631,8 +807,9 @@ TEST_F(CliToolTest, DumpRecreatesTheServiceElsewhere) {
 
     CFakePlatform elsewhere;
     CCapture elsewhereConsole;
-    CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
-                                   utf8,      applyInput, elsewhereConsole, "9.9"};
+    CCommandLineTool elsewhereTool{elsewhere,     elsewhere,        elsewhere, elsewhere,
+                                   runnerView,    codePage,         utf8,      applyInput,
+                                   passwordInput, elsewhereConsole, "9.9"};
     ReplayDump(console.m_strOut, elsewhereTool, elsewhereConsole);
     EXPECT_EQ(Snapshot(elsewhere, "Svc"), Snapshot("Svc")) << delays.pszFirst;
   }
@@ -659,8 +836,9 @@ TEST_F(CliToolTest, DumpCarriesEveryTextExactlyOrRefusesIt) {
                    {"\\", false},  {"  edge  ", false}, {"Caf\xE9", false}};
   CFakePlatform elsewhere;
   CCapture elsewhereConsole;
-  CCommandLineTool elsewhereTool{elsewhere, elsewhere,  elsewhere,        runnerView, codePage,
-                                 utf8,      applyInput, elsewhereConsole, "9.9"};
+  CCommandLineTool elsewhereTool{elsewhere,     elsewhere,        elsewhere, elsewhere,
+                                 runnerView,    codePage,         utf8,      applyInput,
+                                 passwordInput, elsewhereConsole, "9.9"};
   int nService = 0;
   for (const auto& text : kTexts) {
     for (const auto& payload : kPayloads) {

@@ -372,6 +372,81 @@ bool WriteRaw(const std::string& strName, const std::string& strSetting,
 // ANSI code page and blanks at the ends: the script, replayed by a cmd with delayed expansion
 // on, runs nothing else and makes each byte again. The same texts with a line break in them
 // (a two-line description an installer left, say) refuse the dump in one line instead.
+// Accounts are stored with ObjectName as given, a virtual or managed one without a password,
+// a user's with the one read from standard input, never taken from a prompt that cannot be
+// answered. Wine's security policy holds no rights: an account it finds is told "granted" at
+// every set, one it does not know is a warning. Wine keeps no failure actions: Recovery reads
+// none, and a list is refused with the manager's own error, the recovery as it was.
+TEST(CliWine, AccountsAreStoredAsGivenAndRecoveryIsWhatWineKeeps) {
+  const std::string strName = UniqueName("cliaccount");
+  CServiceCleanup cleanup({strName});
+  ASSERT_EQ(
+      Quillmnt("install --startup manual " + strName + " \"" + TestBinFolder() + "probe.exe\"")
+          .dwExit,
+      0u);
+  const std::string strKey = "SYSTEM\\CurrentControlSet\\Services\\" + strName;
+  char szUser[256] = {};
+  DWORD cchUser = sizeof(szUser);
+  ASSERT_TRUE(::GetUserNameA(szUser, &cchUser));
+  const std::string strUser = std::string(".\\") + szUser;
+  const std::string strSet = "set " + strName + " Account ";
+  const struct {
+    std::string strLine;  // after "cmd /c"
+    DWORD dwExit;
+    std::string strStored;  // ObjectName after it
+    std::string strOut;     // after "Account of <name> set."
+    const char* pszErr;     // a part of standard error; "" none
+  } kCases[] = {
+      {"quillmnt " + strSet + "\"NT SERVICE\\" + strName + "\"", 0, "NT SERVICE\\" + strName, "",
+       ""},
+      {"echo s3cret| quillmnt set --password-stdin " + strName + " Account .\\qmtestnobody", 0,
+       ".\\qmtestnobody", "",
+       "Warning: could not find the account to grant \"Log on as a service\" to .\\qmtestnobody"},
+      {"quillmnt " + strSet + "CORP\\web$", 0, "CORP\\web$", "", "Warning: could not find"},
+      {"echo s3cret| quillmnt set --password-stdin " + strName + " Account " + strUser, 0, strUser,
+       "Log on as a service granted to " + strUser + ".\r\n", ""},
+      // Wine stored nothing: granted again.
+      {"quillmnt " + strSet + strUser + " visible", 0, strUser,
+       "Log on as a service granted to " + strUser + ".\r\n", ""},
+      {"quillmnt set --no-grant " + strName + " Account .\\qmtestnobody pw", 0, ".\\qmtestnobody",
+       "", ""},
+      // Standard input that is no console (here the NUL device) and holds nothing. (Without
+      // a redirection, Wine hands the child of a windowless cmd a console of its own.)
+      {"quillmnt " + strSet + strUser + " < NUL", 1, ".\\qmtestnobody", "",
+       "needs its password: give it on standard input with --password-stdin"},
+  };
+  for (const auto& c : kCases) {
+    const CliResult r = RunInCmd(c.strLine);
+    EXPECT_EQ(r.dwExit, c.dwExit) << c.strLine << ": " << r.strErr;
+    std::uint32_t dwType = 0;
+    EXPECT_EQ(ReadValue(strKey, "ObjectName", &dwType), c.strStored + '\0') << c.strLine;
+    if (c.dwExit == 0) {
+      EXPECT_EQ(r.strOut, "Account of " + strName + " set.\r\n" + c.strOut) << c.strLine;
+    }
+    if (*c.pszErr == '\0') {
+      EXPECT_EQ(r.strErr, "") << c.strLine;
+    } else {
+      EXPECT_NE(r.strErr.find(c.pszErr), std::string::npos) << c.strLine << ": " << r.strErr;
+    }
+  }
+  CliResult r = Quillmnt("get " + strName + " Account");
+  EXPECT_EQ(r.strOut, ".\\qmtestnobody\r\n");
+
+  r = Quillmnt("get " + strName);
+  EXPECT_NE(r.strOut.find("\r\nRecovery = none\r\nRecoveryReset = 86400\r\n"), std::string::npos)
+      << r.strOut;
+  r = Quillmnt("set " + strName + " Recovery restart/60000,restart/60000,none");
+  EXPECT_EQ(r.dwExit, 1u);
+  EXPECT_EQ(r.strErr.rfind("Could not make a stop with an error count as a failure of " + strName +
+                               "; its recovery is as it was. ",
+                           0),
+            0u)
+      << r.strErr;
+  EXPECT_EQ(Quillmnt("reset " + strName + " Recovery").dwExit, 0u);
+  EXPECT_EQ(Quillmnt("set " + strName + " RecoveryReset 60").dwExit, 1u);
+  EXPECT_EQ(Quillmnt("get " + strName + " Recovery").strOut, "none\r\n");
+}
+
 TEST(CliWine, DumpReplaysEveryTextExactlyOrRefusesIt) {
   const std::string strName = UniqueName("clitexts");
   CServiceCleanup cleanup({strName});

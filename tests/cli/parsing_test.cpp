@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "cli/arguments.h"
+#include "cli/recovery_list.h"
+#include "cli/service_account.h"
 #include "cli/service_words.h"
 #include "cli/settings.h"
 #include "cli/tokenizer.h"
@@ -199,8 +201,22 @@ TEST(CliSettings, DataIsCheckedAgainstTypeAndWords) {
       {"Account", "networkservice", true, "NT AUTHORITY\\NetworkService"},
       {"Account", "\"NT SERVICE\\Svc\"", true, "NT SERVICE\\Svc"},
       {"Account", "LocalSystem secret", false, ""},
-      {"Account", ".\\alice", false, ""},
+      {"Account", ".\\alice", true, ".\\alice"},  // its password is asked for
       {"Account", ".\\alice \"pass word\"", true, ".\\alice"},
+      {"Account", "CORP\\web$", true, "CORP\\web$"},
+      {"Account", "CORP\\web$ secret", false, ""},  // a managed account's password is the domain's
+      {"Account", "\"NT SERVICE\\Svc\" secret", false, ""},
+      {"Recovery", "restart/60000,Restart/60000,NONE", true, "restart/60000,restart/60000,none"},
+      {"Recovery", "restart/0, run/1000 , reboot/30000,none/5", true,
+       "restart/0,run/1000,reboot/30000,none/5"},
+      {"Recovery", "None", true, "none"},
+      {"Recovery", "restart", false, ""},  // a delay is needed but for none
+      {"Recovery", "restart/soon", false, ""},
+      {"Recovery", "restart/1000,", false, ""},
+      {"Recovery", "retry/1000", false, ""},
+      {"Recovery", "restart/4294967296", false, ""},
+      {"RecoveryReset", "3600", true, "3600"},
+      {"RecoveryReset", "a day", false, ""},
       // A line break only where a text may run over lines.
       {"Description", "\"two\r\nlines\"", true, "two\r\nlines"},
       {"Environment", "\"A=x\ny\" B=1", true, "A=x\ny|B=1|"},
@@ -230,7 +246,8 @@ TEST(CliSettings, DataIsCheckedAgainstTypeAndWords) {
       continue;
     }
     std::string strStored = data.strText;
-    if (setting.pValue != nullptr && setting.pValue->type == contract::ValueType::kDword) {
+    if ((setting.pValue != nullptr && setting.pValue->type == contract::ValueType::kDword) ||
+        setting.kind == SettingKind::kRecoveryReset) {
       strStored = std::to_string(data.dwValue);
     } else if (setting.pValue != nullptr &&
                setting.pValue->type == contract::ValueType::kMultiString) {
@@ -242,6 +259,83 @@ TEST(CliSettings, DataIsCheckedAgainstTypeAndWords) {
     }
     EXPECT_EQ(strStored, c.pszStored) << strLine;
   }
+}
+
+// Which accounts take a password and need the right to log on as a service, as the manager
+// and the security policy see them.
+TEST(CliSettings, AnAccountNeedsAPasswordAndTheLogonRightOnlyWhereTheSystemAsks) {
+  const struct {
+    const char* pszAccount;  // as stored
+    AccountKind kind;
+    const char* pszLookup;  // the name the policy is asked for
+  } kCases[] = {
+      {"LocalSystem", AccountKind::kBuiltIn, "LocalSystem"},
+      {"nt authority\\localservice", AccountKind::kBuiltIn, "nt authority\\localservice"},
+      {"NT AUTHORITY\\NetworkService", AccountKind::kBuiltIn, "NT AUTHORITY\\NetworkService"},
+      {"NT SERVICE\\MyApp", AccountKind::kVirtual, "NT SERVICE\\MyApp"},
+      {"nt service\\MyApp", AccountKind::kVirtual, "nt service\\MyApp"},
+      {"NT SERVICE\\", AccountKind::kUser, "NT SERVICE\\"},
+      {"CORP\\web$", AccountKind::kManaged, "CORP\\web$"},
+      {"CORP\\$", AccountKind::kUser, "CORP\\$"},
+      {"\\web$", AccountKind::kUser, "\\web$"},
+      {".\\web$", AccountKind::kUser, "web$"},  // a local account, whatever its name
+      {"web$", AccountKind::kUser, "web$"},
+      {"CORP\\a\\b$", AccountKind::kUser, "CORP\\a\\b$"},
+      {".\\alice", AccountKind::kUser, "alice"},
+      {"CORP\\alice", AccountKind::kUser, "CORP\\alice"},
+      {"alice@corp.example", AccountKind::kUser, "alice@corp.example"},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(KindOfAccount(c.pszAccount), c.kind) << c.pszAccount;
+    EXPECT_EQ(AccountNeedsPassword(c.pszAccount), c.kind == AccountKind::kUser) << c.pszAccount;
+    EXPECT_EQ(AccountNeedsLogonRight(c.pszAccount),
+              c.kind == AccountKind::kUser || c.kind == AccountKind::kManaged)
+        << c.pszAccount;
+    EXPECT_EQ(LookupName(c.pszAccount), c.pszLookup);
+  }
+}
+
+// The manager's failure actions as the one line get shows and set takes back, and the list's
+// bounds.
+TEST(CliSettings, RecoveryListsBecomeTheManagersActionsAndBack) {
+  using platform::FailureActions;
+  const struct {
+    const char* pszText;
+    std::vector<platform::FailureAction> actions;
+  } kCases[] = {
+      {"none", {}},
+      {"restart/60000,restart/60000,none",
+       {{platform::kScActionRestart, 60000}, {platform::kScActionRestart, 60000}, {0, 0}}},
+      {"run/1000,reboot/30000", {{platform::kScActionRunCommand, 1000}, {2, 30000}}},
+      {"none/5", {{platform::kScActionNone, 5}}},
+      {"restart/4294967295", {{platform::kScActionRestart, 4294967295u}}},
+  };
+  for (const auto& c : kCases) {
+    FailureActions actions;
+    std::string strError;
+    ASSERT_TRUE(ParseRecovery(c.pszText, &actions, &strError)) << c.pszText << ": " << strError;
+    ASSERT_EQ(actions.count, c.actions.size()) << c.pszText;
+    for (std::size_t i = 0; i < c.actions.size(); ++i) {
+      EXPECT_EQ(actions.actions[i].type, c.actions[i].type) << c.pszText << " " << i;
+      EXPECT_EQ(actions.actions[i].delayMs, c.actions[i].delayMs) << c.pszText << " " << i;
+    }
+    EXPECT_EQ(RecoveryText(actions), c.pszText);
+    EXPECT_EQ(HasReboot(actions), std::string(c.pszText).find("reboot") != std::string::npos);
+  }
+  // As many actions as the manager's record holds, and not one more.
+  std::string strList = "restart/1";
+  for (std::size_t i = 1; i < platform::kMaxFailureActions; ++i) strList += ",restart/1";
+  FailureActions actions;
+  std::string strError;
+  EXPECT_TRUE(ParseRecovery(strList, &actions, &strError));
+  EXPECT_FALSE(ParseRecovery(strList + ",none", &actions, &strError));
+  EXPECT_NE(strError.find("at most"), std::string::npos) << strError;
+  // An action this system has no word for (set by another tool) shows as its number, which
+  // set refuses rather than taking it for another.
+  actions.count = 1;
+  actions.actions[0] = {7, 100};
+  EXPECT_EQ(RecoveryText(actions), "7/100");
+  EXPECT_FALSE(ParseRecovery("7/100", &actions, &strError));
 }
 
 }  // namespace

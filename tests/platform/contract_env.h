@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/account_rights.h"
 #include "platform/platform.h"
 
 namespace qm::platform::test {
@@ -13,6 +14,9 @@ class IContractEnv {
  public:
   virtual ~IContractEnv() = default;
   virtual ServicePlatform& Platform() = 0;
+  virtual IAccountRights& Rights() = 0;
+  // Whether the system is Wine, whose manager and security policy keep less than Windows'.
+  virtual bool IsWine() = 0;
   // A suffix no other run uses at the same time (names live in a shared database).
   virtual std::string UniqueSuffix() = 0;
   // Clean-up outside the seam: a key tree under HKEY_LOCAL_MACHINE, a service by name.

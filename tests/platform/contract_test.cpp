@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform_handles.h"
 #include "tests/platform/contract_env.h"
 
 namespace qm::platform::test {
@@ -346,6 +347,87 @@ TEST_F(SvcContractTest, PreshutdownTimeoutIsKeptAndReadBack) {
   EXPECT_TRUE(scm.DeleteService(hService));
   EXPECT_TRUE(scm.CloseServiceHandle(hService));
   EXPECT_TRUE(scm.CloseServiceHandle(hManager));
+}
+
+// The failure actions and their flag: what set Recovery writes and get reads back. Wine's
+// manager keeps none of them: it refuses to tell them (ERROR_INVALID_LEVEL), takes a change of
+// the actions and stores nothing, and refuses the flag (ERROR_INVALID_PARAMETER). Its answers
+// are pinned here, so that a Wine that learns them shows up.
+TEST_F(SvcContractTest, FailureActionsAndTheirFlag) {
+  const Handle hManager = scm.OpenSCManager(nullptr, nullptr, kScManagerAllAccess);
+  ASSERT_NE(hManager, kNoHandle);
+  const Handle hService = scm.CreateService(hManager, ServiceArgs(nullptr));
+  ASSERT_NE(hService, kNoHandle);
+  const bool bWine = m_pEnv->IsWine();
+  FailureActions read;
+  read.count = 99;
+  Arm();
+  ASSERT_EQ(scm.QueryFailureActions(hService, &read), !bWine);
+  EXPECT_EQ(system.GetLastError(),
+            bWine ? static_cast<std::uint32_t>(kErrorInvalidLevel) : kSentinel);
+  if (!bWine) {
+    EXPECT_EQ(read.count, 0u);  // a new service has none
+  }
+
+  FailureActions actions;
+  actions.resetSeconds = 3600;
+  actions.count = 3;
+  actions.actions[0] = {kScActionRestart, 60000};
+  actions.actions[1] = {kScActionRunCommand, 1000};
+  actions.actions[2] = {kScActionNone, 0};
+  ASSERT_TRUE(scm.ChangeFailureActions(hService, actions));
+  Arm();
+  EXPECT_EQ(scm.ChangeFailureActionsFlag(hService, true), !bWine);
+  EXPECT_EQ(system.GetLastError(),
+            bWine ? static_cast<std::uint32_t>(kErrorInvalidParameter) : kSentinel);
+  if (!bWine) {
+    ASSERT_TRUE(scm.QueryFailureActions(hService, &read));
+    EXPECT_EQ(read.resetSeconds, 3600u);
+    ASSERT_EQ(read.count, 3u);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(read.actions[i].type, actions.actions[i].type) << i;
+      EXPECT_EQ(read.actions[i].delayMs, actions.actions[i].delayMs) << i;
+    }
+  }
+  // A count of 0 deletes the actions and the period.
+  actions.count = 0;
+  ASSERT_TRUE(scm.ChangeFailureActions(hService, actions));
+  if (!bWine) {
+    ASSERT_TRUE(scm.QueryFailureActions(hService, &read));
+    EXPECT_EQ(read.count, 0u);
+  }
+  EXPECT_TRUE(scm.DeleteService(hService));
+  EXPECT_TRUE(scm.CloseServiceHandle(hService));
+  EXPECT_TRUE(scm.CloseServiceHandle(hManager));
+}
+
+// The security policy as granting "Log on as a service" uses it. An unknown account is not
+// mapped; a group every machine has is found. Wine's policy holds no rights: every account
+// holds none (STATUS_OBJECT_NAME_NOT_FOUND), and adding one succeeds and stores nothing, so
+// a grant there always says "granted". The right is added only where nothing is kept.
+TEST_F(SvcContractTest, AccountRights) {
+  IAccountRights& rights = m_pEnv->Rights();
+  Sid sid;
+  Arm();
+  EXPECT_FALSE(rights.LookupAccountName("qmtest-nobody", &sid));
+  EXPECT_EQ(system.GetLastError(), 1332u);  // ERROR_NONE_MAPPED
+  ASSERT_TRUE(rights.LookupAccountName("Administrators", &sid));
+  EXPECT_GT(sid.cb, 0u);
+  Handle hRaw = kNoHandle;
+  ASSERT_EQ(rights.LsaOpenPolicy(kPolicyLookupNames | kPolicyCreateAccount, &hRaw), kStatusSuccess);
+  const CPolicyHandle policy = OwnPolicy(rights, hRaw);
+  std::vector<std::string> held = {"stale"};
+  const NtStatus status = rights.LsaEnumerateAccountRights(policy.get(), sid, &held);
+  if (status == kStatusObjectNameNotFound) {
+    EXPECT_TRUE(held.empty());
+  } else {
+    EXPECT_EQ(status, kStatusSuccess);
+    EXPECT_FALSE(held.empty());
+  }
+  EXPECT_EQ(rights.LsaNtStatusToWinError(kStatusObjectNameNotFound), 2u);
+  if (!m_pEnv->IsWine()) return;
+  EXPECT_EQ(rights.LsaAddAccountRights(policy.get(), sid, kServiceLogonRight), kStatusSuccess);
+  EXPECT_EQ(rights.LsaEnumerateAccountRights(policy.get(), sid, &held), kStatusObjectNameNotFound);
 }
 
 TEST_F(SvcContractTest, KernelServices) {

@@ -11,6 +11,10 @@ namespace {
 class CWin32ContractEnv : public IContractEnv {
  public:
   ServicePlatform& Platform() override { return m_platform.Platform(); }
+  IAccountRights& Rights() override { return m_rights; }
+  bool IsWine() override {
+    return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  }
   std::string UniqueSuffix() override { return std::to_string(::GetCurrentProcessId()); }
   void DeleteKeyTree(const std::string& strPath) override {
     ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, strPath.c_str());
@@ -20,6 +24,7 @@ class CWin32ContractEnv : public IContractEnv {
 
  private:
   CWin32Platform m_platform;
+  CWin32AccountRights m_rights;
 };
 
 }  // namespace

@@ -498,7 +498,7 @@ bool CFakePlatform::DeleteService(Handle service) {
 bool CFakePlatform::CloseServiceHandle(Handle handle) {
   m_calls.push_back("CloseServiceHandle(" + Hex(handle) + ")");
   auto it = m_handles.find(handle);
-  if (it == m_handles.end() || it->second.kind == Kind::Key) {
+  if (it == m_handles.end() || it->second.kind == Kind::Key || it->second.kind == Kind::Policy) {
     ADD_FAILURE() << "CloseServiceHandle of a handle that is not open: " << Hex(handle);
     return Fail(kErrorInvalidHandle);
   }
@@ -566,10 +566,10 @@ bool CFakePlatform::ChangeServiceConfig(Handle service, const ChangeServiceArgs&
   if (args.startType != kServiceNoChange && args.startType > kServiceDisabled) {
     return Fail(kErrorInvalidParameter);
   }
-  // A user account needs its password; the built-in ones take none.
-  if (args.serviceStartName != nullptr && std::strchr(args.serviceStartName, '\\') != nullptr &&
-      std::strncmp(args.serviceStartName, "NT ", 3) != 0 &&
-      (args.password == nullptr || args.password[0] == '\0')) {
+  // A user account needs its password; the built-in, virtual and managed ones take none.
+  const std::string strStartName = args.serviceStartName != nullptr ? args.serviceStartName : "";
+  if (strStartName.find('\\') != std::string::npos && strStartName.rfind("NT ", 0) != 0 &&
+      strStartName.back() != '$' && (args.password == nullptr || args.password[0] == '\0')) {
     return Fail(1057);  // ERROR_INVALID_SERVICE_ACCOUNT
   }
   if (args.startType != kServiceNoChange) pService->dwStartType = args.startType;
@@ -654,6 +654,60 @@ bool CFakePlatform::ChangePreshutdownTimeout(Handle service, std::uint32_t timeo
     return Fail(kErrorAccessDenied);
   }
   pService->dwPreshutdownTimeoutMs = timeoutMs;
+  return true;
+}
+
+static std::string DescribeActions(const FailureActions& actions) {
+  std::string strText = std::to_string(actions.resetSeconds) + ",[";
+  for (std::uint32_t i = 0; i < actions.count && i < kMaxFailureActions; ++i) {
+    strText += (i == 0 ? "" : " ") + std::to_string(actions.actions[i].type) + "/" +
+               std::to_string(actions.actions[i].delayMs);
+  }
+  return strText + "]";
+}
+
+bool CFakePlatform::QueryFailureActions(Handle service, FailureActions* actions) {
+  std::uint32_t code = 0;
+  if (Enter("QueryFailureActions", Hex(service), &code)) return Fail(code);
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  *actions = pService->failureActions;
+  return true;
+}
+
+bool CFakePlatform::ChangeFailureActions(Handle service, const FailureActions& actions) {
+  std::uint32_t code = 0;
+  if (Enter("ChangeFailureActions", Hex(service) + "," + DescribeActions(actions), &code)) {
+    return Fail(code);
+  }
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  if (actions.count > kMaxFailureActions) return Fail(kErrorInvalidParameter);
+  // As the manager checks: a restart needs the right to start the service, a reboot the
+  // caller's shutdown privilege enabled.
+  for (std::uint32_t i = 0; i < actions.count; ++i) {
+    if (actions.actions[i].type > kScActionRunCommand) return Fail(kErrorInvalidParameter);
+    if (actions.actions[i].type == kScActionRestart &&
+        (Find(service, Kind::Service)->dwAccess & kServiceStart) == 0) {
+      return Fail(kErrorAccessDenied);
+    }
+    if (actions.actions[i].type == kScActionReboot && !m_bShutdownPrivilege) {
+      return Fail(kErrorAccessDenied);
+    }
+  }
+  // A count of 0 deletes the actions and the period.
+  pService->failureActions = actions.count == 0 ? kNoFailureActions : actions;
+  return true;
+}
+
+bool CFakePlatform::ChangeFailureActionsFlag(Handle service, bool onErrorStops) {
+  std::uint32_t code = 0;
+  if (Enter("ChangeFailureActionsFlag", Hex(service) + "," + std::to_string(onErrorStops), &code)) {
+    return Fail(code);
+  }
+  FakeService* pService = ServiceOf(service);
+  if (pService == nullptr) return false;
+  pService->bFailureActionsOnErrorStops = onErrorStops;
   return true;
 }
 
@@ -759,6 +813,107 @@ void CFakePlatform::Sleep(std::uint32_t milliseconds) {
 bool CFakePlatform::FileExists(const char* path) {
   m_calls.push_back("FileExists(" + Describe(path) + ")");
   return m_absentFiles.count(path) == 0;
+}
+
+bool CFakePlatform::EnableShutdownPrivilege() {
+  std::uint32_t code = 0;
+  if (Enter("EnableShutdownPrivilege", "", &code)) return Fail(code);
+  m_bShutdownPrivilege = true;
+  return true;
+}
+
+// --- account rights ---------------------------------------------------------------------------
+
+// A SID of the fake is the account's name as the policy keeps it.
+FakeAccount* CFakePlatform::AccountOf(const Sid& sid, std::string* pName) {
+  const std::string strName(reinterpret_cast<const char*>(sid.bytes), sid.cb);
+  auto it = m_accounts.find(strName);
+  if (it == m_accounts.end()) return nullptr;
+  if (pName != nullptr) *pName = it->first;
+  return &it->second;
+}
+
+bool CFakePlatform::LookupAccountName(const char* account, Sid* sid) {
+  std::uint32_t code = 0;
+  if (Enter("LookupAccountName", Describe(account), &code)) return Fail(code);
+  auto it = m_accounts.find(account);
+  if (it == m_accounts.end() || it->first.size() > kMaxSidBytes) {
+    return Fail(1332);  // ERROR_NONE_MAPPED
+  }
+  *sid = Sid{};
+  std::memcpy(sid->bytes, it->first.data(), it->first.size());
+  sid->cb = static_cast<std::uint32_t>(it->first.size());
+  return true;
+}
+
+NtStatus CFakePlatform::LsaOpenPolicy(std::uint32_t access, Handle* policy) {
+  std::uint32_t code = 0;
+  *policy = kNoHandle;
+  if (Enter("LsaOpenPolicy", Hex(access), &code)) return static_cast<NtStatus>(code);
+  *policy = NewHandle(Kind::Policy, "", access);
+  return kStatusSuccess;
+}
+
+NtStatus CFakePlatform::LsaEnumerateAccountRights(Handle policy, const Sid& sid,
+                                                  std::vector<std::string>* rights) {
+  std::uint32_t code = 0;
+  rights->clear();
+  const std::string strSid(reinterpret_cast<const char*>(sid.bytes), sid.cb);
+  if (Enter("LsaEnumerateAccountRights", Hex(policy) + "," + Describe(strSid.c_str()), &code)) {
+    return static_cast<NtStatus>(code);
+  }
+  if (Find(policy, Kind::Policy) == nullptr) return static_cast<NtStatus>(0xC0000008u);
+  FakeAccount* pAccount = AccountOf(sid);
+  // An account that holds no right of its own is not in the policy at all.
+  if (pAccount == nullptr || pAccount->rights.empty()) return kStatusObjectNameNotFound;
+  *rights = pAccount->rights;
+  return kStatusSuccess;
+}
+
+NtStatus CFakePlatform::LsaAddAccountRights(Handle policy, const Sid& sid, const char* right) {
+  std::uint32_t code = 0;
+  const std::string strSid(reinterpret_cast<const char*>(sid.bytes), sid.cb);
+  if (Enter("LsaAddAccountRights",
+            Hex(policy) + "," + Describe(strSid.c_str()) + "," + Describe(right), &code)) {
+    return static_cast<NtStatus>(code);
+  }
+  const HandleInfo* pInfo = Find(policy, Kind::Policy);
+  if (pInfo == nullptr) return static_cast<NtStatus>(0xC0000008u);  // STATUS_INVALID_HANDLE
+  if ((pInfo->dwAccess & kPolicyCreateAccount) == 0) {
+    return static_cast<NtStatus>(0xC0000022u);  // STATUS_ACCESS_DENIED
+  }
+  FakeAccount* pAccount = AccountOf(sid);
+  if (pAccount == nullptr) return static_cast<NtStatus>(0xC0000078u);  // STATUS_INVALID_SID
+  if (std::find(pAccount->rights.begin(), pAccount->rights.end(), right) ==
+      pAccount->rights.end()) {
+    pAccount->rights.push_back(right);
+  }
+  return kStatusSuccess;
+}
+
+NtStatus CFakePlatform::LsaClose(Handle policy) {
+  m_calls.push_back("LsaClose(" + Hex(policy) + ")");
+  if (Find(policy, Kind::Policy) == nullptr) {
+    ADD_FAILURE() << "LsaClose of a handle that is not an open policy: " << Hex(policy);
+    return static_cast<NtStatus>(0xC0000008u);
+  }
+  m_handles.erase(policy);
+  return kStatusSuccess;
+}
+
+std::uint32_t CFakePlatform::LsaNtStatusToWinError(NtStatus status) {
+  switch (static_cast<std::uint32_t>(status)) {
+    case 0:
+      return 0;
+    case 0xC0000022u:
+      return kErrorAccessDenied;
+    case 0xC0000034u:
+      return kErrorFileNotFound;
+    case 0xC0000078u:
+      return 1337;  // ERROR_INVALID_SID
+    default:
+      return 317;  // ERROR_MR_MID_NOT_FOUND, as the system answers a status it cannot map
+  }
 }
 
 }  // namespace qm::platform::test

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/account_rights.h"
 #include "platform/platform.h"
 
 namespace qm::platform::test {
@@ -60,9 +61,19 @@ struct FakeService {
   std::uint32_t dwServiceExitCode = 0;
   std::vector<std::uint32_t> controls;  // user-defined controls received
   std::uint32_t dwProcessId = 0;        // what QueryServiceStatusEx tells unless stopped
+  FailureActions failureActions;        // none, as the manager creates a service
+  bool bFailureActionsOnErrorStops = false;
 };
 
-class CFakePlatform : public IServiceManager, public IRegistry, public ISystem {
+// An account of the fake's security policy: its SID (its name's bytes) and its rights.
+struct FakeAccount {
+  std::vector<std::string> rights;
+};
+
+class CFakePlatform : public IServiceManager,
+                      public IRegistry,
+                      public ISystem,
+                      public IAccountRights {
  public:
   CFakePlatform();
   ~CFakePlatform() override;
@@ -118,6 +129,9 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem {
   bool ChangeDelayedAutoStart(Handle service, bool delayed) override;
   bool QueryPreshutdownTimeout(Handle service, std::uint32_t* timeoutMs) override;
   bool ChangePreshutdownTimeout(Handle service, std::uint32_t timeoutMs) override;
+  bool QueryFailureActions(Handle service, FailureActions* actions) override;
+  bool ChangeFailureActions(Handle service, const FailureActions& actions) override;
+  bool ChangeFailureActionsFlag(Handle service, bool onErrorStops) override;
   bool EnumServices(Handle manager, IServiceListSink& sink) override;
   // --- IRegistry ---
   long OpenKey(Handle root, const char* path, std::uint32_t options, std::uint32_t access,
@@ -147,9 +161,23 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem {
   // Every file exists but these (exact paths).
   bool FileExists(const char* path) override;
   std::set<std::string> m_absentFiles;
+  bool EnableShutdownPrivilege() override;
+  bool m_bShutdownPrivilege = false;  // enabled in the token (an administrator holds it)
+  // --- IAccountRights ---
+  // The accounts the policy knows, by name as looked up ("alice", "NT SERVICE\\Svc"); a call's
+  // failure is scripted with FailCall ("LookupAccountName", ..., as an NTSTATUS for the Lsa...
+  // calls).
+  std::map<std::string, FakeAccount, CaseLess> m_accounts;
+  bool LookupAccountName(const char* account, Sid* sid) override;
+  NtStatus LsaOpenPolicy(std::uint32_t access, Handle* policy) override;
+  NtStatus LsaEnumerateAccountRights(Handle policy, const Sid& sid,
+                                     std::vector<std::string>* rights) override;
+  NtStatus LsaAddAccountRights(Handle policy, const Sid& sid, const char* right) override;
+  NtStatus LsaClose(Handle policy) override;
+  std::uint32_t LsaNtStatusToWinError(NtStatus status) override;
 
  private:
-  enum class Kind { Manager, Service, Key };
+  enum class Kind { Manager, Service, Key, Policy };
   struct HandleInfo {
     Kind kind;
     std::string strTarget;  // service name, or key path from the root
@@ -171,6 +199,8 @@ class CFakePlatform : public IServiceManager, public IRegistry, public ISystem {
   bool SettledStatus(Handle service, ServiceStatus* status);
   // The service behind an open service handle, or null with the last error set.
   FakeService* ServiceOf(Handle service);
+  // The account a SID of LookupAccountName names, or null.
+  FakeAccount* AccountOf(const Sid& sid, std::string* pName = nullptr);
   bool Fail(std::uint32_t code) {
     m_dwLastError = code;
     return false;
