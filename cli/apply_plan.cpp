@@ -11,6 +11,10 @@ std::vector<Change> SettingChanges(const ServiceEntry& entry, const ServiceState
   const std::vector<Setting> settings = AllSettings();
   for (std::size_t i : FileOrder()) {
     if (SameState(settings[i], current[i], entry.desired[i])) continue;
+    if (entry.bRecoveryKept && (settings[i].kind == SettingKind::kRecovery ||
+                                settings[i].kind == SettingKind::kRecoveryReset)) {
+      continue;
+    }
     changes.push_back({ChangeKind::kSet, entry.strName, i, current[i], entry.desired[i]});
   }
   return changes;

@@ -324,6 +324,12 @@ bool ReadEntry(CommandContext& context, const Json& object, std::size_t nService
     pEntry->desired.push_back(std::move(state));
     pEntry->data.push_back(std::move(data));
   }
+  pEntry->bRecoveryKept = true;
+  for (std::size_t i = 0; i < settings.size(); ++i) {
+    const bool bRecovery = settings[i].kind == SettingKind::kRecovery ||
+                           settings[i].kind == SettingKind::kRecoveryReset;
+    if (bRecovery && given[i] != nullptr) pEntry->bRecoveryKept = false;
+  }
   // The manager keeps a period only with a list of actions.
   for (std::size_t i = 0; i < settings.size(); ++i) {
     if (settings[i].kind != SettingKind::kRecoveryReset || given[i] == nullptr) continue;

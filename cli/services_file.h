@@ -22,6 +22,9 @@ namespace qm::cli {
 struct ServiceEntry {
   std::string strName;
   bool bAbsent = false;  // to be removed; nothing else of it is read
+  // Neither Recovery nor RecoveryReset named: the manager's failure actions stay as they are,
+  // whoever set them (the Services console, a group policy), as Recovery's default promises.
+  bool bRecoveryKept = false;
   // Every setting, in the order of AllSettings(): the file's value, or its default.
   ServiceState desired;
   // Each setting's data as set takes it (the account's with its password), for the writes.

@@ -59,7 +59,7 @@ Json ReadyObject(const contract::RunnerState& state, const AnsiToUtf8& utf8) {
 Json HealthObject(const contract::RunnerState& state, const AnsiToUtf8& utf8) {
   Json health = Json::object();
   health["Check"] = utf8(state.strCheck);
-  health["State"] = state.dwHealthFailures > 0            ? "failing"
+  health["State"] = state.dwHealthFailures > 0                 ? "failing"
                     : (state.dwCheckFlags & st::kHealthProbed) ? "healthy"
                                                                : "not checked yet";
   health["Failures"] = state.dwHealthFailures;
@@ -99,9 +99,8 @@ Json StatusObject(const std::string& strName, const platform::ServiceStatus& sta
   Json object = Json::object();
   object["Name"] = strName;
   object["State"] = bKnownState ? StateWord(status.currentState) : "unknown";
-  for (const char* pszKey :
-       {"ProgramState", "ProcessId", "Since", "LastExitCode", "RestartsInRow", "NextStart", "Ready",
-        "Health"}) {
+  for (const char* pszKey : {"ProgramState", "ProcessId", "Since", "LastExitCode", "RestartsInRow",
+                             "NextStart", "Ready", "Health"}) {
     object[pszKey] = nullptr;
   }
   object["Win32ExitCode"] = bStopped ? Json(status.win32ExitCode) : Json();

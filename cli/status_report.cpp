@@ -61,7 +61,8 @@ int ReportStatus(CommandContext& context, const std::string& strName,
   }
   Json name = strName;
   ValueToJson(context, strName, &name);
-  context.console.Out(JsonText(StatusObject(name.get<std::string>(), status, view, JsonTextOf(context)), true));
+  context.console.Out(
+      JsonText(StatusObject(name.get<std::string>(), status, view, JsonTextOf(context)), true));
   return line.nExitCode;
 }
 

@@ -118,6 +118,24 @@ TEST_F(ApplyTest, ChangesOnlyWhatDiffersAndSaysWhat) {
        -1,
        {"MyApp: Description \"\" -> \"x\"", "MyApp: restarted"}},
       {{}, kMyApp + "3000, \"Description\": \"x\"}", " --restart", kExitOk, 0, {}},
+      // Recovery set in the Services console stays while the file names none; named, it holds.
+      {[&] {
+         platform::FailureActions& actions = fake.FindService("MyApp")->failureActions;
+         actions.resetSeconds = 86400;
+         actions.count = 1;
+         actions.actions[0] = {platform::kScActionRestart, 60000};
+       },
+       kMyApp + "3000, \"Description\": \"x\"}",
+       "",
+       kExitOk,
+       0,
+       {}},
+      {{},
+       kMyApp + "3000, \"Description\": \"x\", \"Recovery\": \"none\"}",
+       "",
+       kExitChanged,
+       -1,
+       {"MyApp: Recovery \"restart/60000\" -> \"none\""}},
       // Left out: back to the default, the value deleted.
       {{},
        R"({"Name": "MyApp", "DisplayName": "My App", "Startup": "delayed-auto",
