@@ -15,8 +15,9 @@ namespace qm::runner {
 namespace {
 
 // What one stream holds at most: what it read and has not written yet. A line longer than
-// this is written in pieces.
-constexpr std::size_t kBufferBytes = 64 * 1024;
+// this is written in pieces. Under Wine each read is a round trip to the server: a quarter
+// MiB a read lets the capture keep up with a program writing 4 KiB blocks (64 KiB did not).
+constexpr std::size_t kBufferBytes = 256 * 1024;
 // What the program may write ahead of the runner before its writes wait.
 constexpr DWORD kPipeBytes = 1024 * 1024;
 // Stamped output, written out whenever it is full.

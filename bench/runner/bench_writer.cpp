@@ -1,7 +1,8 @@
 // The program of the output benchmark. It waits for a go file, writes its lines, creates a
 // done file and then waits to be stopped (Ctrl+Break).
-//   bench_writer.exe fast <bytes> <line size> <go file> <done file> [output file]
-//     lines as fast as it can, through the C runtime, to standard output or to the file
+//   bench_writer.exe fast <bytes> <line size> <go file> <done file> [output file [append]]
+//     lines as fast as it can, through the C runtime, to standard output or to the file (made
+//     anew, or appended to, as a program keeping a log opens it)
 //   bench_writer.exe slow <lines> <interval ms> <go file> <done file>
 //     one line at a time, each "<performance counter at its write> ...", flushed at once
 #include <fcntl.h>
@@ -41,7 +42,8 @@ int main(int argc, char** argv) {
   WaitForFile(argv[4]);
   _setmode(_fileno(stdout), _O_BINARY);  // the same bytes to the pipe as to the file
   if (strMode == "fast") {
-    FILE* pOut = argc > 6 ? std::fopen(argv[6], "wb") : stdout;
+    const bool bAppend = argc > 7 && std::strcmp(argv[7], "append") == 0;
+    FILE* pOut = argc > 6 ? std::fopen(argv[6], bAppend ? "ab" : "wb") : stdout;
     if (!pOut) return 3;
     std::string strLine(static_cast<std::size_t>(nParameter - 1), 'x');
     strLine += '\n';

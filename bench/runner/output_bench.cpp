@@ -1,8 +1,9 @@
 // The runner carrying a program's output into its Stdout file, rotated every 10 MB, against the
 // same program writing straight to a file and into a bare pipe; the runner handing the program
 // its file (no rotation: nothing passes through the runner) against the program opening the
-// file itself; the runner's working set idle and at its peak; and how long a line written by a
-// slow program takes to reach the file.
+// file itself, made anew and appended to (the runner hands over a file opened for appending); the
+// runner's working set idle and at its peak; and how long a line written by a slow program takes to
+// reach the file.
 //   output_bench.exe [megabytes, default 40]
 #include <windows.h>
 // After windows.h, which it needs.
@@ -62,6 +63,33 @@ void DeleteAll(const std::string& strFolder) {
       }
     } while (::FindNextFileA(hFind.get(), &data));
   }
+}
+
+// The program writing its own file, from the go file to the done file; 0 when it cannot run.
+double OwnFileMs(const std::string& strFolder, const std::string& strSize,
+                 const std::string& strTag, bool bAppend) {
+  std::string strLine = "\"" + BinFolder() + "bench_writer.exe\" fast " + strSize + " \"" +
+                        strFolder + "go" + strTag + "\" \"" + strFolder + "done" + strTag +
+                        "\" \"" + strFolder + "floor.log\"" + (bAppend ? " append" : "");
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+    std::fprintf(stderr, "CreateProcess failed: %lu\n", ::GetLastError());
+    return 0;
+  }
+  qm::unique_handle hWriter(process.hProcess);
+  qm::unique_handle hWriterThread(process.hThread);
+  ::Sleep(200);
+  const double dStart = NowMs();
+  Touch(strFolder + "go" + strTag);
+  const bool bOk = WaitForFile(strFolder + "done" + strTag, 600000);
+  const double dMs = NowMs() - dStart;
+  ::TerminateProcess(hWriter.get(), 0);
+  ::WaitForSingleObject(hWriter.get(), 10000);
+  DeleteAll(strFolder);
+  return bOk ? dMs : 0;
 }
 
 PROCESS_MEMORY_COUNTERS Memory(DWORD dwProcessId) {
@@ -141,29 +169,16 @@ int main(int argc, char** argv) {
   }
   std::string strSize = std::to_string(llBytes) + " " + std::to_string(kLineBytes);
 
-  // The floor: the program writes the file itself.
-  std::string strLine = "\"" + BinFolder() + "bench_writer.exe\" fast " + strSize + " \"" +
-                        strFolder + "go1\" \"" + strFolder + "done1\" \"" + strFolder +
-                        "floor.log\"";
+  // The floor: the program writes the file itself, made anew ("wb") and appended to ("ab").
+  const double dFloorMs = OwnFileMs(strFolder, strSize, "1", false);
+  const double dAppendFloorMs = OwnFileMs(strFolder, strSize, "5", true);
+  if (dFloorMs <= 0 || dAppendFloorMs <= 0) return 1;
   STARTUPINFOA startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process = {};
-  if (!::CreateProcessA(nullptr, strLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-    std::fprintf(stderr, "CreateProcess failed: %lu\n", ::GetLastError());
-    return 1;
-  }
-  qm::unique_handle hFloor(process.hProcess);
-  qm::unique_handle hFloorThread(process.hThread);
-  ::Sleep(200);
-  double dStart = NowMs();
-  Touch(strFolder + "go1");
-  bool bOk = WaitForFile(strFolder + "done1", 600000);
-  double dFloorMs = NowMs() - dStart;
-  ::TerminateProcess(hFloor.get(), 0);
-  ::WaitForSingleObject(hFloor.get(), 10000);
-  DeleteAll(strFolder);
-  if (!bOk) return 1;
+  std::string strLine;
+  double dStart = 0;
+  bool bOk = true;
 
   // The pipe alone: the same program writing into a pipe that is read and thrown away, the
   // most that any runner capturing output could reach.
@@ -317,6 +332,10 @@ int main(int argc, char** argv) {
         "  runner handing over the file (no rotation) %6.0f ms  %7.1f MB/s  (%.2fx the "
         "floor; %llu bytes)\n",
         dDirectMs, dMb * 1000 / dDirectMs, dFloorMs / dDirectMs, ullDirect);
+    std::printf("  program appending to the file itself %7.0f ms  %7.1f MB/s\n", dAppendFloorMs,
+                dMb * 1000 / dAppendFloorMs);
+    std::printf("  runner handing over the file against the program appending itself: %.2fx\n",
+                dAppendFloorMs / dDirectMs);
   }
   std::printf(
       "  runner working set: idle %.0f KiB (peak so far %.0f KiB), peak after %.0f KiB "

@@ -364,17 +364,18 @@ std::string LongLine(std::size_t nSize, char cFirst) {
   return strLine + "\n";
 }
 
-// A line of 200 KiB, left unfinished for a while halfway, before 300 ordinary lines of each
-// stream: in a file of its own it arrives as it was written; in a file shared by both streams
-// in pieces of the buffer's size with the other stream's lines between them; either way
-// everything after it arrives too.
+// A line of 600 KiB (more than twice the runner's buffer), left unfinished for a while halfway,
+// before 300 ordinary lines of each stream: in a file of its own it arrives as it was written; in a
+// file shared by both streams in pieces of the buffer's size with the other stream's lines between
+// them; either way everything after it arrives too.
 TEST(RunnerOutput, LinesLongerThanTheBufferArriveAndTheReadingGoesOn) {
-  constexpr std::size_t kLong = 200 * 1024;
+  constexpr std::size_t kLong = 600 * 1024;
   for (bool bShared : {false, true}) {
     CServiceFixture service(bShared ? "LongShared" : "LongOwn");
     std::string strOut = service.Folder() + "out.log";
     std::string strErr = bShared ? strOut : service.Folder() + "err.log";
-    ASSERT_TRUE(service.Install(ProbePath(), "--long 204800 --lines 300 --size 60 --exit 0", ""));
+    ASSERT_TRUE(service.Install(
+        ProbePath(), "--long " + std::to_string(kLong) + " --lines 300 --size 60 --exit 0", ""));
     service.SetStringParameter(value::kStdout, strOut);
     service.SetStringParameter(value::kStderr, strErr);
     service.SetDwordParameter(value::kRotateBytes, kNeverReached);
