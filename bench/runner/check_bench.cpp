@@ -24,6 +24,8 @@ namespace {
 
 using qm::bench::BinFolder;
 using qm::bench::Query;
+using qm::bench::SetDword;
+using qm::bench::SetString;
 
 constexpr DWORD kReadyIntervalMs = 250;  // the default
 constexpr DWORD kReadyAfterMs = 1500;    // the program is ready this long after its start
@@ -54,16 +56,6 @@ std::uint64_t MarkOf(const std::string& strMarks, const std::string& strName) {
   const std::size_t nAt = strMarks.find(strName + "=");
   return nAt == std::string::npos ? 0
                                   : std::strtoull(&strMarks[nAt + strName.size() + 1], nullptr, 10);
-}
-
-void SetString(const std::string& strKey, const char* pszName, const std::string& strValue) {
-  ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_SZ, strValue.c_str(),
-                    static_cast<DWORD>(strValue.size() + 1));
-}
-
-void SetDword(const std::string& strKey, const char* pszName, DWORD dwValue) {
-  ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_DWORD, &dwValue,
-                    sizeof(dwValue));
 }
 
 // A service of the runner that runs probe.exe with strArguments and the given checks.

@@ -24,6 +24,8 @@ namespace {
 using qm::bench::BinFolder;
 using qm::bench::NowMs;
 using qm::bench::Query;
+using qm::bench::SetDword;
+using qm::bench::SetString;
 using qm::bench::WaitForFile;
 
 constexpr long kLineBytes = 100;
@@ -103,16 +105,6 @@ PROCESS_MEMORY_COUNTERS Memory(DWORD dwProcessId) {
 
 bool WaitForState(SC_HANDLE hService, DWORD dwState) {
   return qm::bench::WaitForState(hService, dwState, 60000, 5);
-}
-
-void SetString(const std::string& strKey, const char* pszName, const std::string& strValue) {
-  ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_SZ, strValue.c_str(),
-                    static_cast<DWORD>(strValue.size() + 1));
-}
-
-void SetDword(const std::string& strKey, const char* pszName, DWORD dwValue) {
-  ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_DWORD, &dwValue,
-                    sizeof(dwValue));
 }
 
 // A runner service for bench_writer.exe with the given arguments and Stdout file, rotated

@@ -21,6 +21,7 @@ namespace {
 using qm::bench::BinFolder;
 using qm::bench::NowMs;
 using qm::bench::Query;
+using qm::bench::SetString;
 
 // Polls tightly: the figures are tens of milliseconds.
 bool WaitForState(SC_HANDLE hService, DWORD dwState) {
@@ -45,11 +46,6 @@ double PeakKiB(DWORD dwProcessId) {
   counters.cb = sizeof(counters);
   if (!hProcess || !::GetProcessMemoryInfo(hProcess.get(), &counters, sizeof(counters))) return 0;
   return static_cast<double>(counters.PeakWorkingSetSize) / 1024.0;
-}
-
-void SetString(const std::string& strKey, const char* pszName, const std::string& strValue) {
-  ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_SZ, strValue.c_str(),
-                    static_cast<DWORD>(strValue.size() + 1));
 }
 
 // One round: install, start, wait for running (and for the program), measure, stop, delete.

@@ -47,4 +47,14 @@ bool WaitForFile(const std::string& strPath, double dTimeoutMs) {
   return true;
 }
 
+void SetString(const std::string& strKey, const char* pszName, const std::string& strValue) {
+  ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_SZ, strValue.c_str(),
+                    static_cast<DWORD>(strValue.size() + 1));
+}
+
+void SetDword(const std::string& strKey, const char* pszName, DWORD dwValue) {
+  ::RegSetKeyValueA(HKEY_LOCAL_MACHINE, strKey.c_str(), pszName, REG_DWORD, &dwValue,
+                    sizeof(dwValue));
+}
+
 }  // namespace qm::bench

@@ -1,5 +1,5 @@
 // Helpers every Windows benchmark uses: a millisecond clock, the folder of the running
-// program, and waits on a service's state or a file's arrival.
+// program, waits on a service's state or a file's arrival, and a service's values written.
 #pragma once
 
 #include <windows.h>
@@ -21,5 +21,9 @@ bool WaitForState(SC_HANDLE hService, DWORD dwState, double dTimeoutMs, DWORD dw
 
 // Polls every millisecond until strPath exists; false after dTimeoutMs.
 bool WaitForFile(const std::string& strPath, double dTimeoutMs);
+
+// A REG_SZ or REG_DWORD value under HKEY_LOCAL_MACHINE\strKey.
+void SetString(const std::string& strKey, const char* pszName, const std::string& strValue);
+void SetDword(const std::string& strKey, const char* pszName, DWORD dwValue);
 
 }  // namespace qm::bench
