@@ -8,6 +8,7 @@
 #include "cli/json.h"
 #include "cli/preshutdown_setting.h"
 #include "cli/runner_values.h"
+#include "cli/service_account.h"
 #include "cli/service_settings.h"
 #include "cli/service_state.h"
 #include "cli/stored_parameters.h"
@@ -22,6 +23,17 @@ class CErrorsOnly : public IConsole {
  public:
   explicit CErrorsOnly(IConsole& console) : m_console(console) {}
   void Out(std::string_view /*line*/) override {}
+  void Err(std::string_view line) override { m_console.Err(line); }
+
+ private:
+  IConsole& m_console;
+};
+
+// Every line to the error output: what must not mix with a JSON document on the output.
+class CLinesToErrors : public IConsole {
+ public:
+  explicit CLinesToErrors(IConsole& console) : m_console(console) {}
+  void Out(std::string_view line) override { m_console.Err(line); }
   void Err(std::string_view line) override { m_console.Err(line); }
 
  private:
@@ -141,6 +153,7 @@ template <typename Done>
 bool Carry(CommandContext& context, const ParsedCommand& cmd, const ServiceEntry& entry,
            const std::vector<Change>& changes, Done done) {
   const std::vector<Setting> settings = AllSettings();
+  CLinesToErrors errorLines(context.console);
   std::vector<RunnerEdit> edits;
   std::vector<const Change*> editChanges;
   const auto writeEdits = [&]() {
@@ -181,6 +194,13 @@ bool Carry(CommandContext& context, const ParsedCommand& cmd, const ServiceEntry
           continue;
         }
         bOk = ChangeServiceSetting(context, entry.strName, setting, data);
+        if (bOk && setting.kind == SettingKind::kAccount && AccountNeedsLogonRight(data.strText)) {
+          done(change);
+          // As set does; beside a JSON document the line goes to the error output.
+          GrantLogonRight(context, data.strText,
+                          cmd.bJson ? static_cast<IConsole&>(errorLines) : context.console);
+          continue;
+        }
         break;
       }
       case ChangeKind::kPreshutdown:

@@ -14,8 +14,11 @@ bool SetPreshutdownTimeout(CommandContext& context, const std::string& strName,
     return false;
   }
   if (context.scm.ChangePreshutdownTimeout(service.get(), dwTimeoutMs)) return true;
-  Fail(context, "Could not set the pre-shutdown timeout of " + strName + " to " +
-                    std::to_string(dwTimeoutMs) + " ms. " + ErrorText(context));
+  // StopTimeout itself is already written: say so, lest "failed" be read as "nothing changed".
+  Fail(context, "StopTimeout of " + strName +
+                    " is changed, but its pre-shutdown timeout could not be set to " +
+                    std::to_string(dwTimeoutMs) + " ms (setting StopTimeout again mends it). " +
+                    ErrorText(context));
   return false;
 }
 

@@ -1,5 +1,7 @@
 #include "cli/service_settings.h"
 
+#include "cli/logon_right.h"
+
 #include <cstring>
 
 #include "cli/recovery_list.h"
@@ -303,6 +305,24 @@ bool ChangeServiceSetting(CommandContext& context, const std::string& strName,
                       "; it is as it was. " + ErrorText(context));
   }
   return bOk;
+}
+
+void GrantLogonRight(CommandContext& context, const std::string& strAccount, IConsole& lines) {
+  const LogonRightOutcome outcome = GrantServiceLogon(context.rights, context.system, strAccount);
+  switch (outcome.result) {
+    case LogonRight::kGranted:
+      lines.Out("Log on as a service granted to " + strAccount + ".");
+      return;
+    case LogonRight::kAlreadyHeld:
+      lines.Out("Log on as a service already held by " + strAccount + ".");
+      return;
+    case LogonRight::kFailed:
+      break;
+  }
+  context.console.Err("Warning: could not " + std::string(outcome.pszStep) +
+                      " to grant \"Log on as a service\" to " + strAccount +
+                      "; without it the service does not start (error 1069). " +
+                      ErrorText(context, outcome.dwError));
 }
 
 }  // namespace qm::cli

@@ -27,4 +27,9 @@ bool ServiceSettingTexts(CommandContext& context, const std::string& strName,
 bool ChangeServiceSetting(CommandContext& context, const std::string& strName,
                           const Setting& setting, const SettingData& data);
 
+// Gives the account "Log on as a service" and says so in one line on lines (granted, or already
+// held); a failure is a warning on the error output: the account is set, and the right can
+// still be given by hand before the service starts.
+void GrantLogonRight(CommandContext& context, const std::string& strAccount, IConsole& lines);
+
 }  // namespace qm::cli

@@ -5,7 +5,6 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "cli/preshutdown_setting.h"
-#include "cli/logon_right.h"
 #include "cli/runner_values.h"
 #include "cli/service_access.h"
 #include "cli/service_account.h"
@@ -66,26 +65,6 @@ bool TakePassword(CommandContext& context, const ParsedCommand& cmd, SettingData
   return true;
 }
 
-// Gives the account "Log on as a service" and says so in one line; a failure is a warning: the
-// account is set, and the right can still be given by hand before the service starts.
-void GrantLogonRight(CommandContext& context, const std::string& strAccount) {
-  const LogonRightOutcome outcome = GrantServiceLogon(context.rights, context.system, strAccount);
-  switch (outcome.result) {
-    case LogonRight::kGranted:
-      context.console.Out("Log on as a service granted to " + strAccount + ".");
-      return;
-    case LogonRight::kAlreadyHeld:
-      context.console.Out("Log on as a service already held by " + strAccount + ".");
-      return;
-    case LogonRight::kFailed:
-      break;
-  }
-  context.console.Err("Warning: could not " + std::string(outcome.pszStep) +
-                      " to grant \"Log on as a service\" to " + strAccount +
-                      "; without it the service does not start (error 1069). " +
-                      ErrorText(context, outcome.dwError));
-}
-
 }  // namespace
 
 int RunSet(CommandContext& context, const ParsedCommand& cmd) {
@@ -118,7 +97,7 @@ int RunSet(CommandContext& context, const ParsedCommand& cmd) {
   }
   context.console.Out(std::string(setting.pszName) + " of " + cmd.strName + " set.");
   if (bAccount && AccountNeedsLogonRight(data.strText) && !cmd.bNoGrant) {
-    GrantLogonRight(context, data.strText);
+    GrantLogonRight(context, data.strText, context.console);
   }
   return kExitOk;
 }

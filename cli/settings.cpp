@@ -194,8 +194,16 @@ std::string AccountName(std::string_view typed) {
   if (EqualsIgnoringCase(typed, "LocalSystem") || EqualsIgnoringCase(typed, ".\\LocalSystem")) {
     return kLocalSystem;
   }
-  if (EqualsIgnoringCase(typed, "LocalService")) return kLocalService;
-  if (EqualsIgnoringCase(typed, "NetworkService")) return kNetworkService;
+  // Also as Windows shows them (the Services console, whoami): the same accounts.
+  if (EqualsIgnoringCase(typed, "NT AUTHORITY\\SYSTEM")) return kLocalSystem;
+  if (EqualsIgnoringCase(typed, "LocalService") || EqualsIgnoringCase(typed, kLocalService) ||
+      EqualsIgnoringCase(typed, "NT AUTHORITY\\LOCAL SERVICE")) {
+    return kLocalService;
+  }
+  if (EqualsIgnoringCase(typed, "NetworkService") || EqualsIgnoringCase(typed, kNetworkService) ||
+      EqualsIgnoringCase(typed, "NT AUTHORITY\\NETWORK SERVICE")) {
+    return kNetworkService;
+  }
   return std::string(typed);
 }
 
@@ -265,6 +273,13 @@ bool ParseSettingData(const Setting& setting, std::string_view raw,
         return true;
       }
       data->bPasswordGiven = tokens.size() == 2;
+      // An option typed after the account would otherwise become its password.
+      if (data->bPasswordGiven &&
+          (tokens[1].strText == "--password-stdin" || tokens[1].strText == "--no-grant" ||
+           tokens[1].strText == "--quoted")) {
+        return Refuse(error, tokens[1].strText + " goes before the service's name (set " +
+                                 tokens[1].strText + " <name> Account ...)");
+      }
       if (data->bPasswordGiven) data->strPassword = tokens[1].strText;
       return true;
     case SettingKind::kRecovery: {

@@ -332,7 +332,8 @@ TEST_F(CliToolTest, StopTimeoutCarriesThePreshutdownTimeout) {
   for (const char* pszArgs : {"set Svc StopTimeout 300000", "reset Svc StopTimeout"}) {
     EXPECT_EQ(Run(pszArgs), kExitFailure) << pszArgs;
     EXPECT_EQ(std::count(console.m_strErr.begin(), console.m_strErr.end(), '\n'), 1) << pszArgs;
-    EXPECT_NE(console.m_strErr.find("pre-shutdown timeout of Svc to "), std::string::npos);
+    EXPECT_NE(console.m_strErr.find("StopTimeout of Svc is changed, but its pre-shutdown timeout"),
+              std::string::npos);
   }
   EXPECT_EQ(service.dwPreshutdownTimeoutMs, 180000u);
   EXPECT_EQ(fake.OpenHandleCount(), 0u);

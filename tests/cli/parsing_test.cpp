@@ -206,6 +206,13 @@ TEST(CliSettings, DataIsCheckedAgainstTypeAndWords) {
       {"Account", "CORP\\web$", true, "CORP\\web$"},
       {"Account", "CORP\\web$ secret", false, ""},  // a managed account's password is the domain's
       {"Account", "\"NT SERVICE\\Svc\" secret", false, ""},
+      // As Windows shows the built-in accounts: no password asked, none granted.
+      {"Account", "\"NT AUTHORITY\\LOCAL SERVICE\"", true, "NT AUTHORITY\\LocalService"},
+      {"Account", "\"nt authority\\network service\"", true, "NT AUTHORITY\\NetworkService"},
+      {"Account", "\"NT AUTHORITY\\SYSTEM\"", true, "LocalSystem"},
+      // An option after the account is no password.
+      {"Account", ".\\alice --password-stdin", false, ""},
+      {"Account", ".\\alice --no-grant", false, ""},
       {"Recovery", "restart/60000,Restart/60000,NONE", true, "restart/60000,restart/60000,none"},
       {"Recovery", "restart/0, run/1000 , reboot/30000,none/5", true,
        "restart/0,run/1000,reboot/30000,none/5"},
