@@ -6,6 +6,7 @@
 #include "cli/arguments.h"
 #include "cli/exit_codes.h"
 #include "cli/usage.h"
+#include "common/ascii_case.h"
 
 namespace qm::cli {
 
@@ -21,6 +22,10 @@ std::optional<std::string> ArgumentHolding(std::string_view line,
     if (nAt < tokens[1].nBegin) continue;
     std::size_t i = 1;
     while (i + 1 < tokens.size() && tokens[i + 1].nBegin <= nAt) ++i;
+    // A password after "Account <account>" is never shown, not even in part.
+    if (i >= 2 && EqualsIgnoringCase(tokens[i - 2].strText, "Account")) {
+      return std::string("the password");
+    }
     return tokens[i].strText;
   }
   return std::nullopt;
@@ -45,8 +50,9 @@ int CCommandLineTool::Run(std::string_view commandLine,
   // Stored as it arrived, such a name would be another text (every Cyrillic name becomes
   // "???"), so nothing is done at all. The program's own path does not count.
   if (const auto argument = ArgumentHolding(commandLine, unrepresentable)) {
-    console.Err("quillmnt: \"" + *argument +
-                "\" holds characters that this system's ANSI code page cannot represent "
+    const std::string strWhat = *argument == "the password" ? *argument : "\"" + *argument + "\"";
+    console.Err("quillmnt: " + strWhat +
+                " holds characters that this system's ANSI code page cannot represent "
                 "(shown as ?); Quillmont keeps names and values in that code page.");
     return kExitUsage;
   }

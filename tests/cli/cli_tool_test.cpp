@@ -207,6 +207,8 @@ TEST_F(CliToolTest, ArgumentsTheCodePageCannotHoldAreRefusedBeforeAnythingIsDone
       {"quillmnt install ??? C:\\a.exe", 17, kExitUsage, "\"???\""},
       {"quillmnt install Cafe? C:\\a.exe", 21, kExitUsage, "\"Cafe?\""},
       {"quillmnt set Svc Description \"a ? b\"", 32, kExitUsage, "\"a ? b\""},
+      // A password is never shown, not even what is left of it.
+      {"quillmnt set Svc account .\\alice ?a?ol?", 35, kExitUsage, "the password"},
       // The program's own path is not an argument.
       {"C:\\?\\quillmnt.com --version", 3, kExitOk, nullptr},
   };
