@@ -76,6 +76,7 @@ bool CKeepAlive::Open(RunnerFailure* pFailure) {
 }
 
 bool CKeepAlive::Start(RunnerFailure* pFailure) {
+  m_watch.BeforeStart();
   if (!m_child.Start(m_context.settings,
                      {m_context.output.StdoutForProgram(), m_context.output.StderrForProgram()},
                      pFailure)) {

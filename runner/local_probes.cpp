@@ -1,6 +1,8 @@
 // file:, pipe: and exec: checks, and the words a probe uses for a system error.
 #include <windows.h>
 
+#include <algorithm>
+
 #include <string>
 
 #include "common/win32_handles.h"
@@ -45,8 +47,20 @@ std::string ProbeErrorText(DWORD dwError) {
 
 ProbeAnswer ProbeFile(const ProbeSpec& spec, const ExecPlace& place) {
   const std::string strPath = PathFrom(place.strDirectory, spec.strTarget);
-  if (::GetFileAttributesA(strPath.c_str()) != INVALID_FILE_ATTRIBUTES) return {true, ""};
-  return Failed(ProbeErrorText(::GetLastError()));
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data)) {
+    return Failed(ProbeErrorText(::GetLastError()));
+  }
+  const auto value = [](const FILETIME& ft) {
+    return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  };
+  constexpr std::uint64_t kFatResolution = 2 * 10000000ull;
+  const std::uint64_t ullWritten =
+      std::max(value(data.ftLastWriteTime), value(data.ftCreationTime));
+  if (ullWritten + kFatResolution < place.ullRunStart) {
+    return Failed("the file is older than the program's start");
+  }
+  return {true, ""};
 }
 
 ProbeAnswer ProbePipe(const ProbeSpec& spec) {

@@ -159,15 +159,19 @@ void CNotifyPipe::OnSignalled(std::size_t nInstance, const CNotifyLines::Handler
       return;
     }
     instance.bConnected = true;
+    instance.nRun = m_nRun;
     Read(instance);
     return;
   }
   if (dwError == ERROR_IO_INCOMPLETE) return;
+  // What a client of an ended run still says is read, and not heard.
+  static const CNotifyLines::Handler kUnheard = [](const NotifyMessage&) {};
+  const CNotifyLines::Handler& deliver = instance.nRun == m_nRun ? onMessage : kUnheard;
   if (dwError != ERROR_SUCCESS && dwError != ERROR_MORE_DATA) {
-    Drop(instance, onMessage);  // the client closed its end
+    Drop(instance, deliver);  // the client closed its end
     return;
   }
-  instance.lines.Feed(std::string_view(instance.achBuffer, cbRead), onMessage);
+  instance.lines.Feed(std::string_view(instance.achBuffer, cbRead), deliver);
   Read(instance);
 }
 

@@ -31,8 +31,12 @@ class CNotifyPipe {
   bool Open(DWORD* pdwError);
   // "\\.\pipe\carrack-notify-<runner>-<tick>", as the program gets it.
   const std::string& Name() const { return m_strName; }
-  // The job whose processes may speak (the current run's).
-  void SetJob(HANDLE hJob) { m_hJob = hJob; }
+  // The job whose processes may speak (the current run's); a client heard in an earlier run
+  // is heard no more (a dying program's last READY=1 would make the next run ready).
+  void SetJob(HANDLE hJob) {
+    m_hJob = hJob;
+    ++m_nRun;
+  }
   // The instances' events, for the service thread's wait (none until Open).
   std::size_t EventCount() const { return m_bOpen ? kInstances : 0; }
   HANDLE Event(std::size_t nInstance) const { return m_aInstances[nInstance].hEvent.get(); }
@@ -45,6 +49,7 @@ class CNotifyPipe {
     unique_handle hEvent;  // manual-reset, in the overlapped
     OVERLAPPED overlapped = {};
     bool bConnected = false;
+    unsigned nRun = 0;  // the run the client was taken in
     // A connect or read that ended at once, with its error: its overlapped says nothing.
     bool bEndedAtOnce = false;
     DWORD dwAtOnceError = 0;
@@ -61,6 +66,7 @@ class CNotifyPipe {
   std::string m_strName;
   std::array<Instance, kInstances> m_aInstances;
   HANDLE m_hJob = nullptr;
+  unsigned m_nRun = 0;  // counts SetJob: job handles of runs that ended may come back
   bool m_bOpen = false;
 };
 

@@ -40,7 +40,8 @@ CProbeThread::~CProbeThread() {
   ::SetEvent(m_pShared->hOrdered.get());
 }
 
-void CProbeThread::SetPlace(HANDLE hJob, std::string strDirectory, std::string strEnvironment) {
+void CProbeThread::SetPlace(HANDLE hJob, std::string strDirectory, std::string strEnvironment,
+                            std::uint64_t ullRunStart) {
   HANDLE hCopy = nullptr;
   if (hJob) {
     ::DuplicateHandle(::GetCurrentProcess(), hJob, ::GetCurrentProcess(), &hCopy, 0, FALSE,
@@ -48,7 +49,7 @@ void CProbeThread::SetPlace(HANDLE hJob, std::string strDirectory, std::string s
   }
   CExclusiveLock hold(m_pShared->lock);
   m_pShared->hJob.reset(hCopy);
-  m_pShared->place = {hCopy, std::move(strDirectory), std::move(strEnvironment)};
+  m_pShared->place = {hCopy, std::move(strDirectory), std::move(strEnvironment), ullRunStart};
 }
 
 bool CProbeThread::Order(const ProbeOrder& order) {

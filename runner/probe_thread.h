@@ -28,7 +28,8 @@ class CProbeThread {
 
   // Where exec: checks run from now on: the job of the current run (duplicated, so that the
   // thread never holds a handle the keeper closes), its folder and environment.
-  void SetPlace(HANDLE hJob, std::string strDirectory, std::string strEnvironment);
+  void SetPlace(HANDLE hJob, std::string strDirectory, std::string strEnvironment,
+                std::uint64_t ullRunStart);
   // Orders a probe; one under way is cancelled first. False when the thread cannot be made.
   bool Order(const ProbeOrder& order);
   // Cancels the probe under way, if any; its answer will not be taken.

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "runner/core/probe_spec.h"
@@ -23,12 +24,15 @@ struct ExecPlace {
   HANDLE hJob = nullptr;
   std::string strDirectory;
   std::string strEnvironment;
+  std::uint64_t ullRunStart = 0;  // FILETIME, UTC: a file: check's file must be newer
 };
 
 ProbeAnswer ProbeTcp(const ProbeSpec& spec, DWORD dwTimeoutMs, HANDLE hCancel);
 // WinHTTP, without a proxy, following no redirect; a certificate it does not trust fails.
 ProbeAnswer ProbeHttp(const ProbeSpec& spec, DWORD dwTimeoutMs);
-// A relative path is taken from the program's folder (place.strDirectory).
+// A relative path is taken from the program's folder (place.strDirectory). A file last
+// written before the run started (less a FAT volume's 2 s) is one an earlier run left behind
+// (a pid file of a program that crashed): it does not count.
 ProbeAnswer ProbeFile(const ProbeSpec& spec, const ExecPlace& place);
 ProbeAnswer ProbePipe(const ProbeSpec& spec);
 ProbeAnswer ProbeExec(const ProbeSpec& spec, DWORD dwTimeoutMs, const ExecPlace& place,

@@ -1,6 +1,7 @@
 #include "runner/run_watch.h"
 
 #include "carrack_messages.h"
+#include "common/wall_clock.h"
 #include "contract/runner_contract.h"
 #include "runner/event_log.h"
 #include "runner/probes.h"
@@ -25,6 +26,12 @@ bool CRunWatch::Open(std::vector<std::string>* pEnvironment, RunnerFailure* pFai
   return true;
 }
 
+void CRunWatch::BeforeStart() {
+  // Lines of the ended run read only now: they are not the next run's.
+  m_context.output.TakeMatches();
+  m_ullStartFileTime = FileTimeNow();
+}
+
 void CRunWatch::Begin(DWORD dwProcessId, HANDLE hJob, std::string strDirectory,
                       const std::string& strEnvironment) {
   const CheckSettings& settings = m_checks.Settings();
@@ -32,7 +39,7 @@ void CRunWatch::Begin(DWORD dwProcessId, HANDLE hJob, std::string strDirectory,
   // exec: runs in the run's job and folder, and file: looks from that folder.
   if (settings.health.kind == ProbeKind::kExec || settings.ready.kind == ProbeKind::kFile ||
       settings.health.kind == ProbeKind::kFile) {
-    m_prober.SetPlace(hJob, std::move(strDirectory), strEnvironment);
+    m_prober.SetPlace(hJob, std::move(strDirectory), strEnvironment, m_ullStartFileTime);
   }
   m_context.publisher.ProgramStarted(dwProcessId, WaitsForReady(), settings.dwReadyTimeoutMs);
   m_bReadyNews = m_checks.Begin(::GetTickCount64()) == CheckVerdict::kReady;
@@ -114,13 +121,20 @@ RunEvent CRunWatch::Watch(HANDLE hProcess) {
   for (;;) {
     const ULONGLONG ullNow = ::GetTickCount64();
     const CheckTick tick = m_checks.Tick(ullNow);
+    RunEvent event = RunEvent::kProgress;
+    // A stop asked for wins over what the checks decide at the same moment.
+    if (::WaitForSingleObject(m_context.hStopEvent, 0) == WAIT_OBJECT_0) {
+      End();
+      return RunEvent::kStopAsked;
+    }
     if (tick.bProbe && !m_prober.Order(tick.probe)) {
       // Without its thread the probe cannot be made: it fails, and says why.
       const std::string strSeen =
           "the probe thread cannot be started: " + ProbeErrorText(::GetLastError());
-      m_checks.OnAnswer(tick.probe.nId, false, strSeen, ullNow);
+      if (OnVerdict(m_checks.OnAnswer(tick.probe.nId, false, strSeen, ullNow), &event)) {
+        return event;
+      }
     }
-    RunEvent event = RunEvent::kProgress;
     if (OnVerdict(tick.verdict, &event)) return event;
     if (tick.bRound) {
       PublishChecks();

@@ -43,6 +43,8 @@ class CRunWatch {
   // Makes what every run uses: the notify pipe when a check listens to it, its name added to
   // the program's environment entries. False with the failure.
   bool Open(std::vector<std::string>* pEnvironment, RunnerFailure* pFailure);
+  // A run is about to start: what the last one left is forgotten.
+  void BeforeStart();
   // A run has started: its process id, its job, and the folder and environment an exec: check
   // runs in. Publishes the run's state.
   void Begin(DWORD dwProcessId, HANDLE hJob, std::string strDirectory,
@@ -66,8 +68,9 @@ class CRunWatch {
   CRunChecks m_checks;
   CProbeThread m_prober;
   CNotifyPipe m_notify;
-  bool m_bNotify = false;     // a check listens to the notify pipe
-  bool m_bReadyNews = false;  // the run is ready from its start: Watch says so first
+  bool m_bNotify = false;                // a check listens to the notify pipe
+  bool m_bReadyNews = false;             // the run is ready from its start: Watch says so first
+  std::uint64_t m_ullStartFileTime = 0;  // when the run was started, UTC
 };
 
 }  // namespace qm::runner

@@ -172,20 +172,36 @@ TEST(RunnerChecks, ANeverReadyStartFailsWithTimeoutAndAStopWhileStartingStops) {
 }
 
 // A restarted run is held to its ReadyCheck as the first one: not ready in time, it is a failed
-// run, and the restart policy decides (here: its limit of one restart ends the service).
+// run, and the restart policy decides (here: its limit of one restart ends the service). A
+// ready file left from before the run (a crashed program's pid file) does not count.
 TEST(RunnerChecks, ARestartedRunThatIsNeverReadyIsAFailedRun) {
   CServiceFixture service("NotReadyAgain");
   const std::string strReady = service.Folder() + "ready.flag";
   const std::string strCount = service.Folder() + "count.txt";
   ASSERT_TRUE(WriteText(strReady, ""));
+  {
+    unique_hfile hOld(::CreateFileA(strReady.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    ULARGE_INTEGER hourAgo;
+    FILETIME ft;
+    ::GetSystemTimeAsFileTime(&ft);
+    hourAgo.LowPart = ft.dwLowDateTime;
+    hourAgo.HighPart = ft.dwHighDateTime;
+    hourAgo.QuadPart -= 3600ull * 10000000ull;
+    ft = {hourAgo.LowPart, hourAgo.HighPart};
+    ASSERT_TRUE(hOld && ::SetFileTime(hOld.get(), &ft, &ft, &ft));
+  }
   ASSERT_TRUE(service.Install(
-      ProbePath(), "--count " + Quoted(strCount) + " --run-ms 1000,600000 --exit 3", ""));
+      ProbePath(), "--count " + Quoted(strCount) + " --run-ms 2000,600000 --exit 3", ""));
   service.SetStringParameter("ReadyCheck", "file:" + strReady);
   service.SetDwordParameter("ReadyTimeout", 1500);
   service.SetDwordParameter("ReadyInterval", 100);
   service.SetDwordParameter("RestartDelay", 100);
   service.SetDwordParameter("RestartLimit", 1);
   ASSERT_TRUE(service.Start());
+  ::Sleep(500);  // five probes
+  EXPECT_EQ(service.Query().dwCurrentState, SERVICE_START_PENDING);
+  ASSERT_TRUE(WriteText(strReady, "1234"));
   EXPECT_EQ(service.WaitForState(SERVICE_RUNNING, kStateTimeoutMs).dwCurrentState, SERVICE_RUNNING);
   ASSERT_TRUE(::DeleteFileA(strReady.c_str()));
   const SERVICE_STATUS_PROCESS status = service.WaitForState(SERVICE_STOPPED, kStateTimeoutMs);
