@@ -41,8 +41,8 @@ std::string JoinWords(const std::vector<std::string>& words, const char* pszLast
 
 // The option of the command that the argument names: a flag only spelled alone, a value option
 // also as "--name=value".
-const OptionSpec* FindOption(const CommandSpec& command, const std::string& strText) {
-  for (const OptionSpec& option : command.options) {
+const OptionEntry* FindOption(const CommandEntry& command, const std::string& strText) {
+  for (const OptionEntry& option : command.options) {
     const bool bFlag = option.kind == OptionKind::kFlag || option.kind == OptionKind::kOneArgument;
     if ((bFlag ? strText : OptionName(strText)) == option.pszName) return &option;
   }
@@ -102,8 +102,8 @@ std::vector<std::string> ChoiceWords(std::string_view words) {
 
 // Reads the option at tokens[*pi] into *cmd; advances past it. An option that asks for the rest
 // as one argument is noted in *ppOneArgument.
-bool ReadOption(const OptionSpec& option, const std::vector<Token>& tokens, std::size_t* pi,
-                ParsedCommand* cmd, const OptionSpec** ppOneArgument, std::string* error) {
+bool ReadOption(const OptionEntry& option, const std::vector<Token>& tokens, std::size_t* pi,
+                ParsedCommand* cmd, const OptionEntry** ppOneArgument, std::string* error) {
   const std::string strName = option.pszName;
   std::string strValue;
   switch (option.kind) {
@@ -144,32 +144,32 @@ bool ReadOption(const OptionSpec& option, const std::vector<Token>& tokens, std:
 }
 
 // What a usage error says the command needs: "a service name and a setting".
-std::string Needed(const CommandSpec& command) {
+std::string Needed(const CommandEntry& command) {
   std::vector<std::string> needed;
-  for (const ArgumentSpec& argument : command.arguments) {
+  for (const ArgumentEntry& argument : command.arguments) {
     if (argument.pszNeeded != nullptr) needed.push_back(argument.pszNeeded);
   }
   return command.pszName + std::string(" needs ") + JoinWords(needed, " and ");
 }
 
-std::size_t RequiredCount(const CommandSpec& command) {
+std::size_t RequiredCount(const CommandEntry& command) {
   std::size_t cRequired = 0;
-  for (const ArgumentSpec& argument : command.arguments) {
+  for (const ArgumentEntry& argument : command.arguments) {
     if (argument.pszNeeded != nullptr) ++cRequired;
   }
   return cRequired;
 }
 
 // Options first, then the fixed arguments, then the rest of the line, as typed and as split.
-ParseResult ParseOptionsFirst(const CommandSpec& command, std::string_view line,
+ParseResult ParseOptionsFirst(const CommandEntry& command, std::string_view line,
                               const std::vector<Token>& tokens) {
   ParseResult result;
   result.pCommand = &command;
   ParsedCommand& cmd = result.command;
-  const OptionSpec* pOneArgument = nullptr;
+  const OptionEntry* pOneArgument = nullptr;
   std::size_t i = 2;
   while (i < tokens.size() && IsOption(tokens[i].strText)) {
-    const OptionSpec* pOption = FindOption(command, tokens[i].strText);
+    const OptionEntry* pOption = FindOption(command, tokens[i].strText);
     std::string strError;
     if (pOption == nullptr) {
       if (command.bUnknownOptionIsArgument) break;
@@ -184,8 +184,8 @@ ParseResult ParseOptionsFirst(const CommandSpec& command, std::string_view line,
   }
   if (i < tokens.size() && tokens[i].strText == kEndOfOptions) ++i;
   if (tokens.size() < i + RequiredCount(command)) return Usage(Needed(command));
-  const ArgumentSpec& restSpec = command.arguments.back();
-  for (const ArgumentSpec& argument : command.arguments.first(command.arguments.size() - 1)) {
+  const ArgumentEntry& restEntry = command.arguments.back();
+  for (const ArgumentEntry& argument : command.arguments.first(command.arguments.size() - 1)) {
     if (i < tokens.size()) cmd.*argument.pstrTarget = tokens[i++].strText;
   }
   if (i < tokens.size()) {
@@ -194,7 +194,8 @@ ParseResult ParseOptionsFirst(const CommandSpec& command, std::string_view line,
   }
   if (pOneArgument != nullptr) {
     if (cmd.rest.size() != 1) {
-      const char* pszRest = restSpec.pszNeeded != nullptr ? restSpec.pszNeeded : restSpec.pszUsage;
+      const char* pszRest =
+          restEntry.pszNeeded != nullptr ? restEntry.pszNeeded : restEntry.pszUsage;
       return Usage(command.pszName + std::string(" ") + pOneArgument->pszName + " takes " +
                    pszRest + " as one argument");
     }
@@ -205,13 +206,13 @@ ParseResult ParseOptionsFirst(const CommandSpec& command, std::string_view line,
 }
 
 // The positional words, with the options anywhere among them until "--".
-ParseResult ParseOptionsAnywhere(const CommandSpec& command, const std::vector<Token>& tokens) {
+ParseResult ParseOptionsAnywhere(const CommandEntry& command, const std::vector<Token>& tokens) {
   ParseResult result;
   result.pCommand = &command;
   ParsedCommand& cmd = result.command;
   std::vector<std::string> words;
   bool bOptionsEnded = false;
-  const OptionSpec* pOneArgument = nullptr;  // a rest only follows options first
+  const OptionEntry* pOneArgument = nullptr;  // a rest only follows options first
   for (std::size_t i = 2; i < tokens.size();) {
     const std::string& strText = tokens[i].strText;
     if (strText == kEndOfOptions && !bOptionsEnded) {
@@ -224,7 +225,7 @@ ParseResult ParseOptionsAnywhere(const CommandSpec& command, const std::vector<T
       ++i;
       continue;
     }
-    const OptionSpec* pOption = FindOption(command, strText);
+    const OptionEntry* pOption = FindOption(command, strText);
     if (pOption == nullptr) {
       return Usage(command.pszName + std::string(" has no option ") + OptionName(strText));
     }
@@ -248,14 +249,14 @@ ParseResult ParseCommandLine(std::string_view line) {
   const std::vector<Token> tokens = SplitCommandLine(line);
   if (tokens.size() < 2) return Usage("no command given");
   const std::string& strFirst = tokens[1].strText;
-  if (const CommandSpec* pSwitch = FindSwitch(strFirst)) {
+  if (const CommandEntry* pSwitch = FindSwitch(strFirst)) {
     if (tokens.size() > 2) return Usage(strFirst + " takes nothing after it");
     ParseResult result;
     result.bOk = true;
     result.pCommand = pSwitch;
     return result;
   }
-  const CommandSpec* pCommand = FindCommand(strFirst);
+  const CommandEntry* pCommand = FindCommand(strFirst);
   if (pCommand == nullptr) return Usage("unknown command \"" + strFirst + "\"");
   return TakesOptionsFirst(*pCommand) ? ParseOptionsFirst(*pCommand, line, tokens)
                                       : ParseOptionsAnywhere(*pCommand, tokens);

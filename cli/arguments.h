@@ -1,18 +1,18 @@
 #pragma once
 // Reads a whole command line against the command table: which command, and its arguments and
-// options as its row describes them (cli/command_spec.h).
+// options as its row describes them (cli/command_entry.h).
 
 #include <string>
 #include <string_view>
 
-#include "cli/command_spec.h"
+#include "cli/command_entry.h"
 
 namespace qm::cli {
 
 struct ParseResult {
   bool bOk = false;
   std::string strError;  // for a usage error: what was wrong, in one line
-  const CommandSpec* pCommand = nullptr;
+  const CommandEntry* pCommand = nullptr;
   ParsedCommand command;
 };
 

@@ -8,41 +8,41 @@ namespace {
 
 using P = ParsedCommand;
 
-constexpr ArgumentSpec kName[] = {Required("<name>", "a service name", &P::strName)};
-constexpr ArgumentSpec kInstallArguments[] = {Required("<name>", "a service name", &P::strName),
-                                              Required("<program>", "a program", &P::strProgram),
-                                              Rest("[<arguments>...]", nullptr)};
-constexpr ArgumentSpec kSetArguments[] = {Required("<name>", "a service name", &P::strName),
-                                          Required("<setting>", "a setting", &P::strSetting),
-                                          Rest("<data...>", "its data")};
-constexpr ArgumentSpec kGetArguments[] = {Required("<name>", "a service name", &P::strName),
-                                          Optional("[<setting>]", &P::strSetting)};
-constexpr ArgumentSpec kResetArguments[] = {Required("<name>", "a service name", &P::strName),
-                                            Required("<setting>", "a setting", &P::strSetting)};
-constexpr ArgumentSpec kHelpArguments[] = {Optional("[<command>]", &P::strTopic)};
-constexpr ArgumentSpec kExportArguments[] = {Rest("[<name>...]", nullptr)};
-constexpr ArgumentSpec kApplyArguments[] = {Required("<file>", "a file", &P::strFile)};
+constexpr ArgumentEntry kName[] = {Required("<name>", "a service name", &P::strName)};
+constexpr ArgumentEntry kInstallArguments[] = {Required("<name>", "a service name", &P::strName),
+                                               Required("<program>", "a program", &P::strProgram),
+                                               Rest("[<arguments>...]", nullptr)};
+constexpr ArgumentEntry kSetArguments[] = {Required("<name>", "a service name", &P::strName),
+                                           Required("<setting>", "a setting", &P::strSetting),
+                                           Rest("<data...>", "its data")};
+constexpr ArgumentEntry kGetArguments[] = {Required("<name>", "a service name", &P::strName),
+                                           Optional("[<setting>]", &P::strSetting)};
+constexpr ArgumentEntry kResetArguments[] = {Required("<name>", "a service name", &P::strName),
+                                             Required("<setting>", "a setting", &P::strSetting)};
+constexpr ArgumentEntry kHelpArguments[] = {Optional("[<command>]", &P::strTopic)};
+constexpr ArgumentEntry kExportArguments[] = {Rest("[<name>...]", nullptr)};
+constexpr ArgumentEntry kApplyArguments[] = {Required("<file>", "a file", &P::strFile)};
 
-constexpr OptionSpec kInstallOptions[] = {TextOption("--display-name", "T", &P::displayName),
-                                          ChoiceOption("--startup", "auto|manual", &P::startup),
-                                          TextOption("--depend", "A;B", &P::dependencies),
-                                          TextOption("--dir", "D", &P::directory)};
-constexpr OptionSpec kRemoveOptions[] = {FlagOption("--force", &P::bForce)};
+constexpr OptionEntry kInstallOptions[] = {TextOption("--display-name", "T", &P::displayName),
+                                           ChoiceOption("--startup", "auto|manual", &P::startup),
+                                           TextOption("--depend", "A;B", &P::dependencies),
+                                           TextOption("--dir", "D", &P::directory)};
+constexpr OptionEntry kRemoveOptions[] = {FlagOption("--force", &P::bForce)};
 // With --quoted the data is one argument, its quotes removed: Arguments that begin or end
 // with blanks, which a typed line cannot keep (dump writes them so).
 // --password-stdin and --no-grant are for a user's or managed account (set Account).
-constexpr OptionSpec kSetOptions[] = {OneArgumentOption("--quoted"),
-                                      FlagOption("--password-stdin", &P::bPasswordStdin),
-                                      FlagOption("--no-grant", &P::bNoGrant)};
-constexpr OptionSpec kWaitOptions[] = {SecondsOption("--timeout", "S", &P::timeoutSeconds),
-                                       FlagOption("--no-wait", &P::bNoWait)};
+constexpr OptionEntry kSetOptions[] = {OneArgumentOption("--quoted"),
+                                       FlagOption("--password-stdin", &P::bPasswordStdin),
+                                       FlagOption("--no-grant", &P::bNoGrant)};
+constexpr OptionEntry kWaitOptions[] = {SecondsOption("--timeout", "S", &P::timeoutSeconds),
+                                        FlagOption("--no-wait", &P::bNoWait)};
 // status has nothing to wait for, but has always taken start's options.
-constexpr OptionSpec kStatusOptions[] = {FlagOption("--json", &P::bJson),
-                                         SecondsOption("--timeout", "S", &P::timeoutSeconds, true),
-                                         FlagOption("--no-wait", &P::bNoWait, true)};
-constexpr OptionSpec kJsonOptions[] = {FlagOption("--json", &P::bJson)};
-constexpr OptionSpec kExportOptions[] = {FlagOption("--all", &P::bAll)};
-constexpr OptionSpec kApplyOptions[] = {
+constexpr OptionEntry kStatusOptions[] = {FlagOption("--json", &P::bJson),
+                                          SecondsOption("--timeout", "S", &P::timeoutSeconds, true),
+                                          FlagOption("--no-wait", &P::bNoWait, true)};
+constexpr OptionEntry kJsonOptions[] = {FlagOption("--json", &P::bJson)};
+constexpr OptionEntry kExportOptions[] = {FlagOption("--all", &P::bAll)};
+constexpr OptionEntry kApplyOptions[] = {
     FlagOption("--check", &P::bCheck), FlagOption("--restart", &P::bRestart),
     FlagOption("--force", &P::bForce), FlagOption("--json", &P::bJson)};
 
@@ -52,7 +52,7 @@ constexpr const char* kInstallHelp =
     "  name is <name> unless given; startup is auto unless given. A program that does not\n"
     "  exist now is installed with a warning.";
 
-constexpr CommandSpec kCommands[] = {
+constexpr CommandEntry kCommands[] = {
     {.pszName = "install",
      .pfnRun = RunInstall,
      .bNeedsAdministrator = true,
@@ -175,22 +175,22 @@ constexpr CommandSpec kCommands[] = {
      .pszHelp = "  Shows this text, or one command's."},
 };
 
-constexpr CommandSpec kVersion = {.pszName = "--version", .pfnRun = RunVersion};
+constexpr CommandEntry kVersion = {.pszName = "--version", .pfnRun = RunVersion};
 
 }  // namespace
 
-std::span<const CommandSpec> Commands() {
+std::span<const CommandEntry> Commands() {
   return kCommands;
 }
 
-const CommandSpec* FindCommand(std::string_view word) {
-  for (const CommandSpec& command : kCommands) {
+const CommandEntry* FindCommand(std::string_view word) {
+  for (const CommandEntry& command : kCommands) {
     if (word == command.pszName) return &command;
   }
   return nullptr;
 }
 
-const CommandSpec* FindSwitch(std::string_view word) {
+const CommandEntry* FindSwitch(std::string_view word) {
   if (word == "--help" || word == "-h" || word == "/?") return FindCommand("help");
   if (word == "--version") return &kVersion;
   return nullptr;

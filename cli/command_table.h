@@ -5,15 +5,15 @@
 #include <span>
 #include <string_view>
 
-#include "cli/command_spec.h"
+#include "cli/command_entry.h"
 
 namespace qm::cli {
 
-std::span<const CommandSpec> Commands();
+std::span<const CommandEntry> Commands();
 
 // The command named by a word (letter case counts), or null.
-const CommandSpec* FindCommand(std::string_view word);
+const CommandEntry* FindCommand(std::string_view word);
 // The command a switch alone on the line stands for (--help, -h, /?, --version), or null.
-const CommandSpec* FindSwitch(std::string_view word);
+const CommandEntry* FindSwitch(std::string_view word);
 
 }  // namespace qm::cli

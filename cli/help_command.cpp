@@ -12,7 +12,7 @@ int RunHelp(CommandContext& context, const ParsedCommand& cmd) {
     context.console.Out(FullUsage());
     return kExitOk;
   }
-  const CommandSpec* pCommand = FindCommand(cmd.strTopic);
+  const CommandEntry* pCommand = FindCommand(cmd.strTopic);
   if (pCommand == nullptr) {
     context.console.Err("quillmnt: unknown command \"" + cmd.strTopic + "\"");
     context.console.Err(ShortUsage());

@@ -8,16 +8,16 @@ namespace qm::cli {
 namespace {
 
 // "remove <name> [--force]"; a command that takes its options first shows them first.
-std::string Synopsis(const CommandSpec& command) {
+std::string Synopsis(const CommandEntry& command) {
   std::string strOptions;
-  for (const OptionSpec& option : command.options) {
+  for (const OptionEntry& option : command.options) {
     if (option.bHidden) continue;
     strOptions += std::string(" [") + option.pszName;
     if (option.pszValue != nullptr) strOptions += std::string(" ") + option.pszValue;
     strOptions += "]";
   }
   std::string strArguments;
-  for (const ArgumentSpec& argument : command.arguments) {
+  for (const ArgumentEntry& argument : command.arguments) {
     strArguments += std::string(" ") + argument.pszUsage;
   }
   return command.pszName +
@@ -56,7 +56,8 @@ std::string ShortUsage() {
 
 std::string FullUsage() {
   std::string strText = "Usage: quillmnt <command> ...\n\nCommands:\n";
-  for (const CommandSpec& command : Commands()) strText += "  quillmnt " + Synopsis(command) + "\n";
+  for (const CommandEntry& command : Commands())
+    strText += "  quillmnt " + Synopsis(command) + "\n";
   strText += "  quillmnt --help | --version\n\n" + SettingsText() +
              "\n\nExit codes: 0 success, 1 failure, 2 usage error; status and apply say theirs\n"
              "(apply: 0 nothing to change, 8 changed). Started without arguments, quillmnt.exe\n"
@@ -64,7 +65,7 @@ std::string FullUsage() {
   return strText;
 }
 
-std::string CommandUsage(const CommandSpec& command) {
+std::string CommandUsage(const CommandEntry& command) {
   std::string strText = "Usage: quillmnt " + Synopsis(command) + "\n" + command.pszHelp;
   if (command.bListsSettings) strText += "\n" + SettingsText();
   return strText;

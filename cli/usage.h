@@ -3,12 +3,12 @@
 
 #include <string>
 
-#include "cli/command_spec.h"
+#include "cli/command_entry.h"
 
 namespace qm::cli {
 
-std::string ShortUsage();                              // one line, after a usage error
-std::string FullUsage();                               // help, --help
-std::string CommandUsage(const CommandSpec& command);  // help <command>
+std::string ShortUsage();                               // one line, after a usage error
+std::string FullUsage();                                // help, --help
+std::string CommandUsage(const CommandEntry& command);  // help <command>
 
 }  // namespace qm::cli

@@ -290,7 +290,7 @@ inline constexpr RunnerValue kRunnerValues[] = {
      0,
      kNoMaximum,
      {}},
-    // Empty: none. Its syntax is the runner's check's (runner/core/probe_spec.h).
+    // Empty: none. Its syntax is the runner's check's (runner/core/probe_target.h).
     {value::kReadyCheck, ValueType::kString, false, false, nullptr, 0, 0, 0, {}},
     {value::kReadyTimeout,
      ValueType::kDword,

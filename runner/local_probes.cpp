@@ -45,8 +45,8 @@ std::string ProbeErrorText(DWORD dwError) {
   }
 }
 
-ProbeAnswer ProbeFile(const ProbeSpec& spec, const ExecPlace& place) {
-  const std::string strPath = PathFrom(place.strDirectory, spec.strTarget);
+ProbeAnswer ProbeFile(const ProbeTarget& target, const ExecPlace& place) {
+  const std::string strPath = PathFrom(place.strDirectory, target.strTarget);
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!::GetFileAttributesExA(strPath.c_str(), GetFileExInfoStandard, &data)) {
     return Failed(ProbeErrorText(::GetLastError()));
@@ -63,21 +63,21 @@ ProbeAnswer ProbeFile(const ProbeSpec& spec, const ExecPlace& place) {
   return {true, ""};
 }
 
-ProbeAnswer ProbePipe(const ProbeSpec& spec) {
+ProbeAnswer ProbePipe(const ProbeTarget& target) {
   // Asks whether an instance is there without connecting to it: the program never sees a
   // client come and go. A pipe whose instances are all busy exists all the same.
-  const std::string strName = "\\\\.\\pipe\\" + spec.strTarget;
+  const std::string strName = "\\\\.\\pipe\\" + target.strTarget;
   if (::WaitNamedPipeA(strName.c_str(), 1)) return {true, ""};
   const DWORD dwError = ::GetLastError();
   if (dwError == ERROR_SEM_TIMEOUT) return {true, ""};
   return Failed(dwError == ERROR_FILE_NOT_FOUND ? "no such pipe" : ProbeErrorText(dwError));
 }
 
-ProbeAnswer ProbeExec(const ProbeSpec& spec, DWORD dwTimeoutMs, const ExecPlace& place,
+ProbeAnswer ProbeExec(const ProbeTarget& target, DWORD dwTimeoutMs, const ExecPlace& place,
                       HANDLE hCancel) {
   // The program is found as the Runfile is: a bare name on the search path only, a relative
   // path from the program's folder; a batch file is run by the system's interpreter.
-  const CommandParts parts = SplitCommandLine(spec.strTarget);
+  const CommandParts parts = SplitCommandLine(target.strTarget);
   std::string strProgram = IsBareFileName(parts.strProgram)
                                ? FindOnSearchPath(parts.strProgram)
                                : PathFrom(place.strDirectory, parts.strProgram);

@@ -159,7 +159,7 @@ std::string HttpErrorText(DWORD dwError, DWORD dwTimeoutMs) {
 
 }  // namespace
 
-ProbeAnswer ProbeTcp(const ProbeSpec& spec, DWORD dwTimeoutMs, HANDLE hCancel) {
+ProbeAnswer ProbeTcp(const ProbeTarget& target, DWORD dwTimeoutMs, HANDLE hCancel) {
   DWORD dwError = 0;
   const CWinsock* pWinsock = Winsock(&dwError);
   if (!pWinsock) return Failed("Winsock cannot be used: " + ProbeErrorText(dwError));
@@ -168,9 +168,9 @@ ProbeAnswer ProbeTcp(const ProbeSpec& spec, DWORD dwTimeoutMs, HANDLE hCancel) {
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
   unique_address_list addresses(nullptr, AddressListTraits{pWinsock});
-  const std::string strPort = std::to_string(spec.wPort);
+  const std::string strPort = std::to_string(target.wPort);
   const int nResolved =
-      pWinsock->pGetAddrInfo(spec.strHost.c_str(), strPort.c_str(), &hints, addresses.put());
+      pWinsock->pGetAddrInfo(target.strHost.c_str(), strPort.c_str(), &hints, addresses.put());
   if (nResolved != 0) {
     return Failed(nResolved == WSAHOST_NOT_FOUND || nResolved == WSANO_DATA
                       ? std::string("no such host")
@@ -222,13 +222,13 @@ ProbeAnswer ProbeTcp(const ProbeSpec& spec, DWORD dwTimeoutMs, HANDLE hCancel) {
   return Failed(strSeen);
 }
 
-ProbeAnswer ProbeHttp(const ProbeSpec& spec, DWORD dwTimeoutMs) {
+ProbeAnswer ProbeHttp(const ProbeTarget& target, DWORD dwTimeoutMs) {
   DWORD dwError = 0;
   const CWinHttp* pWinHttp = WinHttp(&dwError);
   if (!pWinHttp) return Failed("WinHTTP cannot be used: " + ProbeErrorText(dwError));
   std::wstring wstrHost;
   std::wstring wstrPath;
-  if (!WidenAnsi(spec.strHost, &wstrHost) || !WidenAnsi(spec.strTarget, &wstrPath)) {
+  if (!WidenAnsi(target.strHost, &wstrHost) || !WidenAnsi(target.strTarget, &wstrPath)) {
     return Failed(ProbeErrorText(::GetLastError()));
   }
   const InternetTraits traits{pWinHttp};
@@ -241,13 +241,13 @@ ProbeAnswer ProbeHttp(const ProbeSpec& spec, DWORD dwTimeoutMs) {
       !pWinHttp->pSetTimeouts(hSession.get(), nTimeout, nTimeout, nTimeout, nTimeout)) {
     return Failed(HttpErrorText(::GetLastError(), dwTimeoutMs));
   }
-  unique_hinternet hConnection(pWinHttp->pConnect(hSession.get(), wstrHost.c_str(), spec.wPort, 0),
-                               traits);
+  unique_hinternet hConnection(
+      pWinHttp->pConnect(hSession.get(), wstrHost.c_str(), target.wPort, 0), traits);
   if (!hConnection) return Failed(HttpErrorText(::GetLastError(), dwTimeoutMs));
   unique_hinternet hRequest(
       pWinHttp->pOpenRequest(hConnection.get(), L"GET", wstrPath.c_str(), nullptr,
                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                             spec.bSecure ? WINHTTP_FLAG_SECURE : 0),
+                             target.bSecure ? WINHTTP_FLAG_SECURE : 0),
       traits);
   if (!hRequest) return Failed(HttpErrorText(::GetLastError(), dwTimeoutMs));
   // A redirect is the answer: a check that followed it would pass for another page. A

@@ -20,7 +20,7 @@ struct CProbeThread::Shared {
   // Under the lock:
   bool bOrdered = false;
   unsigned nOrderId = 0;
-  ProbeSpec spec;
+  ProbeTarget target;
   DWORD dwTimeoutMs = 0;
   ExecPlace place;
   unique_handle hJob;
@@ -68,7 +68,7 @@ bool CProbeThread::Order(const ProbeOrder& order) {
   if (shared.bBusy) ::SetEvent(shared.hCancel.get());
   shared.bOrdered = true;
   shared.nOrderId = order.nId;
-  shared.spec = *order.pSpec;
+  shared.target = *order.pProbe;
   shared.dwTimeoutMs = order.dwTimeoutMs;
   shared.bAnswered = false;
   ::ResetEvent(shared.hAnswered.get());
@@ -104,7 +104,7 @@ DWORD WINAPI CProbeThread::ThreadMain(void* pContext) {
   Shared& shared = **pOwned;
   for (;;) {
     ::WaitForSingleObject(shared.hOrdered.get(), INFINITE);
-    ProbeSpec spec;
+    ProbeTarget target;
     DWORD dwTimeoutMs = 0;
     ExecPlace place;
     unsigned nId = 0;
@@ -115,7 +115,7 @@ DWORD WINAPI CProbeThread::ThreadMain(void* pContext) {
       shared.bOrdered = false;
       shared.bBusy = true;
       nId = shared.nBusyId = shared.nOrderId;
-      spec = shared.spec;
+      target = shared.target;
       dwTimeoutMs = shared.dwTimeoutMs;
       place = shared.place;
       // Duplicated for this probe: a newer run's SetPlace may close the shared one meanwhile.
@@ -130,21 +130,21 @@ DWORD WINAPI CProbeThread::ThreadMain(void* pContext) {
     const unique_handle hJob(place.hJob);
     HANDLE hCancel = shared.hCancel.get();
     ProbeAnswer answer;
-    switch (spec.kind) {
+    switch (target.kind) {
       case ProbeKind::kTcp:
-        answer = ProbeTcp(spec, dwTimeoutMs, hCancel);
+        answer = ProbeTcp(target, dwTimeoutMs, hCancel);
         break;
       case ProbeKind::kHttp:
-        answer = ProbeHttp(spec, dwTimeoutMs);
+        answer = ProbeHttp(target, dwTimeoutMs);
         break;
       case ProbeKind::kFile:
-        answer = ProbeFile(spec, place);
+        answer = ProbeFile(target, place);
         break;
       case ProbeKind::kPipe:
-        answer = ProbePipe(spec);
+        answer = ProbePipe(target);
         break;
       case ProbeKind::kExec:
-        answer = ProbeExec(spec, dwTimeoutMs, place, hCancel);
+        answer = ProbeExec(target, dwTimeoutMs, place, hCancel);
         break;
       default:
         answer = {false, "not a probe the runner makes"};

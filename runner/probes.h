@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "runner/core/probe_spec.h"
+#include "runner/core/probe_target.h"
 
 namespace qm::runner {
 
@@ -27,15 +27,15 @@ struct ExecPlace {
   std::uint64_t ullRunStart = 0;  // FILETIME, UTC: a file: check's file must be newer
 };
 
-ProbeAnswer ProbeTcp(const ProbeSpec& spec, DWORD dwTimeoutMs, HANDLE hCancel);
+ProbeAnswer ProbeTcp(const ProbeTarget& target, DWORD dwTimeoutMs, HANDLE hCancel);
 // WinHTTP, without a proxy, following no redirect; a certificate it does not trust fails.
-ProbeAnswer ProbeHttp(const ProbeSpec& spec, DWORD dwTimeoutMs);
+ProbeAnswer ProbeHttp(const ProbeTarget& target, DWORD dwTimeoutMs);
 // A relative path is taken from the program's folder (place.strDirectory). A file last
 // written before the run started (less a FAT volume's 2 s) is one an earlier run left behind
 // (a pid file of a program that crashed): it does not count.
-ProbeAnswer ProbeFile(const ProbeSpec& spec, const ExecPlace& place);
-ProbeAnswer ProbePipe(const ProbeSpec& spec);
-ProbeAnswer ProbeExec(const ProbeSpec& spec, DWORD dwTimeoutMs, const ExecPlace& place,
+ProbeAnswer ProbeFile(const ProbeTarget& target, const ExecPlace& place);
+ProbeAnswer ProbePipe(const ProbeTarget& target);
+ProbeAnswer ProbeExec(const ProbeTarget& target, DWORD dwTimeoutMs, const ExecPlace& place,
                       HANDLE hCancel);
 
 // A system error as a probe tells it: a short phrase for the common ones, else the system's

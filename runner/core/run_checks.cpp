@@ -11,8 +11,8 @@ std::string Ms(std::uint32_t dwMs) {
 }
 
 // What a passive check that heard nothing says.
-std::string NothingHeard(const ProbeSpec& spec, bool bHealth, std::uint32_t dwIntervalMs) {
-  if (spec.kind == ProbeKind::kNotify) {
+std::string NothingHeard(const ProbeTarget& target, bool bHealth, std::uint32_t dwIntervalMs) {
+  if (target.kind == ProbeKind::kNotify) {
     return bHealth ? "no WATCHDOG=1 within " + Ms(dwIntervalMs) : "no READY=1 from the program";
   }
   return bHealth ? "no line of output held the text within " + Ms(dwIntervalMs)
@@ -64,13 +64,13 @@ CheckVerdict CRunChecks::BecomeReady(std::uint64_t ullNowMs) {
   return CheckVerdict::kReady;
 }
 
-ProbeOrder CRunChecks::Order(const ProbeSpec& spec, std::uint32_t dwTimeoutMs,
+ProbeOrder CRunChecks::Order(const ProbeTarget& target, std::uint32_t dwTimeoutMs,
                              std::uint64_t ullNowMs) {
   m_bInFlight = true;
   m_nInFlight = ++m_nLastId;
   m_dwInFlightTimeoutMs = dwTimeoutMs;
   m_ullAnswerDeadline = ullNowMs + dwTimeoutMs + kProbeGraceMs;
-  return {m_nInFlight, &spec, dwTimeoutMs};
+  return {m_nInFlight, &target, dwTimeoutMs};
 }
 
 CheckTick CRunChecks::Tick(std::uint64_t ullNowMs) {
@@ -160,9 +160,9 @@ CheckVerdict CRunChecks::OnAnswer(unsigned nId, bool bPassed, const std::string&
 
 CheckVerdict CRunChecks::OnSignal(CheckSignal signal, std::uint64_t ullNowMs) {
   if (m_bOver) return CheckVerdict::kNone;
-  const auto heard = [signal](const ProbeSpec& spec, CheckSignal notify, CheckSignal line) {
-    return (spec.kind == ProbeKind::kNotify && signal == notify) ||
-           (spec.kind == ProbeKind::kOutput && signal == line);
+  const auto heard = [signal](const ProbeTarget& target, CheckSignal notify, CheckSignal line) {
+    return (target.kind == ProbeKind::kNotify && signal == notify) ||
+           (target.kind == ProbeKind::kOutput && signal == line);
   };
   if (m_stage == CheckStage::kWaitingForReady &&
       heard(m_settings.ready, CheckSignal::kNotifyReady, CheckSignal::kReadyLine)) {

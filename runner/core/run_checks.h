@@ -10,15 +10,15 @@
 #include <limits>
 #include <string>
 
-#include "runner/core/probe_spec.h"
+#include "runner/core/probe_target.h"
 
 namespace qm::runner {
 
 struct CheckSettings {
-  ProbeSpec ready;  // kNone: the program counts as ready once it runs
+  ProbeTarget ready;  // kNone: the program counts as ready once it runs
   std::uint32_t dwReadyTimeoutMs = 60000;
   std::uint32_t dwReadyIntervalMs = 250;
-  ProbeSpec health;  // kNone: no health checks
+  ProbeTarget health;  // kNone: no health checks
   std::uint32_t dwHealthIntervalMs = 30000;
   std::uint32_t dwProbeTimeoutMs = 5000;  // HealthTimeout: the time any one probe has
   std::uint32_t dwHealthRetries = 3;
@@ -58,7 +58,7 @@ enum class CheckSignal { kNotifyReady, kNotifyWatchdog, kReadyLine, kHealthLine 
 
 struct ProbeOrder {
   unsigned nId = 0;
-  const ProbeSpec* pSpec = nullptr;
+  const ProbeTarget* pProbe = nullptr;
   std::uint32_t dwTimeoutMs = 0;
 };
 
@@ -106,7 +106,7 @@ class CRunChecks {
  private:
   CheckVerdict BecomeReady(std::uint64_t ullNowMs);
   CheckVerdict HealthVerdict(bool bPassed, const std::string& strSeen, std::uint64_t ullNowMs);
-  ProbeOrder Order(const ProbeSpec& spec, std::uint32_t dwTimeoutMs, std::uint64_t ullNowMs);
+  ProbeOrder Order(const ProbeTarget& target, std::uint32_t dwTimeoutMs, std::uint64_t ullNowMs);
 
   CheckSettings m_settings;
   CheckStage m_stage = CheckStage::kIdle;

@@ -7,7 +7,7 @@
 #include <variant>
 
 #include "runner/core/command_line.h"
-#include "runner/core/probe_spec.h"
+#include "runner/core/probe_target.h"
 
 namespace qm::runner {
 
@@ -247,9 +247,9 @@ bool CheckRunnerSettings(const RunnerSettings& settings, RunnerFailure* pFailure
   for (const auto& [pszName, pText, bHealth] :
        {std::tuple{value::kReadyCheck, &settings.strReadyCheck, false},
         std::tuple{value::kHealthCheck, &settings.strHealthCheck, true}}) {
-    ProbeSpec spec;
+    ProbeTarget target;
     std::string strWhy;
-    if (!ParseProbeSpec(*pText, bHealth, &spec, &strWhy)) {
+    if (!ParseProbeTarget(*pText, bHealth, &target, &strWhy)) {
       return Refuse(pFailure, Row(pszName),
                     std::string("the ") + pszName + " value \"" + *pText + "\" " + strWhy);
     }
@@ -336,8 +336,8 @@ CheckSettings ChecksOf(const RunnerSettings& settings) {
   CheckSettings checks;
   std::string strWhy;
   // Checked settings parse; a check that would not is none.
-  if (!ParseProbeSpec(settings.strReadyCheck, false, &checks.ready, &strWhy)) checks.ready = {};
-  if (!ParseProbeSpec(settings.strHealthCheck, true, &checks.health, &strWhy)) checks.health = {};
+  if (!ParseProbeTarget(settings.strReadyCheck, false, &checks.ready, &strWhy)) checks.ready = {};
+  if (!ParseProbeTarget(settings.strHealthCheck, true, &checks.health, &strWhy)) checks.health = {};
   checks.dwReadyTimeoutMs = settings.dwReadyTimeoutMs;
   checks.dwReadyIntervalMs = settings.dwReadyIntervalMs;
   checks.dwHealthIntervalMs = settings.dwHealthIntervalMs;

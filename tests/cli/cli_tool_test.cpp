@@ -239,7 +239,7 @@ TEST_F(CliToolTest, EveryCommandHasItsHelpAndNeedsTheRightsOnlyToChange) {
   ASSERT_EQ(Run("help"), kExitOk);
   const std::string strHelp = console.m_strOut;
   fake.m_bElevated = false;
-  for (const CommandSpec& command : Commands()) {
+  for (const CommandEntry& command : Commands()) {
     const std::string strName = command.pszName;
     EXPECT_NE(strHelp.find("\n  quillmnt " + strName), std::string::npos) << strName;
     ASSERT_EQ(Run("help " + strName), kExitOk) << strName;
@@ -247,7 +247,7 @@ TEST_F(CliToolTest, EveryCommandHasItsHelpAndNeedsTheRightsOnlyToChange) {
     EXPECT_NE(console.m_strOut.find("\n  "), std::string::npos) << console.m_strOut;
 
     std::string strLine = strName;
-    for (const ArgumentSpec& argument : command.arguments) {
+    for (const ArgumentEntry& argument : command.arguments) {
       auto it = kSampleArguments.find(argument.pszUsage);
       if (it != kSampleArguments.end()) strLine += " " + it->second;
     }

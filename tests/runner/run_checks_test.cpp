@@ -31,17 +31,17 @@ struct Step {
   CheckSignal signal = CheckSignal::kNotifyReady;
 };
 
-ProbeSpec Spec(const char* pszText) {
-  ProbeSpec spec;
+ProbeTarget Target(const char* pszText) {
+  ProbeTarget target;
   std::string strWhy;
-  EXPECT_TRUE(ParseProbeSpec(pszText, true, &spec, &strWhy)) << pszText;
-  return spec;
+  EXPECT_TRUE(ParseProbeTarget(pszText, true, &target, &strWhy)) << pszText;
+  return target;
 }
 
 // Ready: tcp, 250 ms rounds for 1000 ms. Health: none.
 CheckSettings ReadyTcp() {
   CheckSettings settings;
-  settings.ready = Spec("tcp:8080");
+  settings.ready = Target("tcp:8080");
   settings.dwReadyTimeoutMs = 1000;
   settings.dwReadyIntervalMs = 250;
   settings.dwProbeTimeoutMs = 5000;
@@ -51,7 +51,7 @@ CheckSettings ReadyTcp() {
 // No ReadyCheck; health every 1000 ms, a probe's 500 ms, unhealthy at 3 failures in a row.
 CheckSettings Health(const char* pszCheck, std::uint32_t dwRetries = 3) {
   CheckSettings settings;
-  settings.health = Spec(pszCheck);
+  settings.health = Target(pszCheck);
   settings.dwHealthIntervalMs = 1000;
   settings.dwProbeTimeoutMs = 500;
   settings.dwHealthRetries = dwRetries;
@@ -175,11 +175,11 @@ TEST(RunChecks, ReadinessProbesEachIntervalUntilItPassesOrTheTimeoutEndsTheWait)
 
 TEST(RunChecks, PassiveReadinessWaitsForTheProgramsWordWithRoundsForProgress) {
   CheckSettings notify = ReadyTcp();
-  notify.ready = Spec("notify");
-  notify.health = Spec("notify");
+  notify.ready = Target("notify");
+  notify.health = Target("notify");
   CheckSettings output = ReadyTcp();
-  output.ready = Spec("output:Listening");
-  output.health = Spec("output:alive");
+  output.ready = Target("output:Listening");
+  output.health = Target("output:alive");
   const Case cases[] = {
       {"READY=1 at once, whatever came before it",
        notify,
@@ -272,7 +272,7 @@ TEST(RunChecks, HealthCountsFailuresInARowAndAPassResetsThem) {
 
 TEST(RunChecks, ARunCountsAsGoodFromReadinessUntilItsFailuresBegan) {
   CheckSettings settings = ReadyTcp();
-  settings.health = Spec("tcp:8080");
+  settings.health = Target("tcp:8080");
   settings.dwHealthIntervalMs = 1000;
   settings.dwHealthRetries = 2;
   CRunChecks checks(settings);
@@ -299,7 +299,7 @@ TEST(ReadyWaitHint, CoversTwoRoundsOrARoundAfterTheLongestProbe) {
   EXPECT_EQ(ReadyWaitHintMs(settings), 250u + 5000u + kProbeGraceMs);
   settings.dwReadyIntervalMs = 20000;
   EXPECT_EQ(ReadyWaitHintMs(settings), 40000u);
-  settings.ready = Spec("notify");
+  settings.ready = Target("notify");
   settings.dwReadyIntervalMs = 250;
   EXPECT_EQ(ReadyWaitHintMs(settings), 500u);
 }

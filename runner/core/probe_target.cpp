@@ -1,4 +1,4 @@
-#include "runner/core/probe_spec.h"
+#include "runner/core/probe_target.h"
 
 #include "common/ascii_case.h"
 
@@ -44,7 +44,7 @@ bool IsHostText(std::string_view host) {
 }
 
 // "HOST:PORT", "[IPv6]:PORT" or, with bPortOptional, "HOST" alone.
-bool ParseAuthority(std::string_view text, bool bPortOptional, ProbeSpec* pSpec,
+bool ParseAuthority(std::string_view text, bool bPortOptional, ProbeTarget* pProbe,
                     std::string* pWhy) {
   std::string_view host = text;
   std::string_view port;
@@ -77,27 +77,27 @@ bool ParseAuthority(std::string_view text, bool bPortOptional, ProbeSpec* pSpec,
     }
   }
   if (!bHasPort && !bPortOptional) return Refuse(pWhy, "has no port");
-  if (bHasPort && !ParsePort(port, &pSpec->wPort, pWhy)) return false;
-  pSpec->strHost = host;
+  if (bHasPort && !ParsePort(port, &pProbe->wPort, pWhy)) return false;
+  pProbe->strHost = host;
   return true;
 }
 
-bool ParseUrl(std::string_view text, bool bSecure, ProbeSpec* pSpec, std::string* pWhy) {
-  pSpec->kind = ProbeKind::kHttp;
-  pSpec->bSecure = bSecure;
-  pSpec->wPort = bSecure ? 443 : 80;
+bool ParseUrl(std::string_view text, bool bSecure, ProbeTarget* pProbe, std::string* pWhy) {
+  pProbe->kind = ProbeKind::kHttp;
+  pProbe->bSecure = bSecure;
+  pProbe->wPort = bSecure ? 443 : 80;
   if (text.find('#') != std::string_view::npos) {
     return Refuse(pWhy, "has a fragment (#), which is never sent");
   }
   const std::size_t nPath = text.find_first_of("/?");
-  if (!ParseAuthority(text.substr(0, nPath), true, pSpec, pWhy)) return false;
+  if (!ParseAuthority(text.substr(0, nPath), true, pProbe, pWhy)) return false;
   std::string_view path = nPath == std::string_view::npos ? "/" : text.substr(nPath);
   if (path.find_first_of(" \t\r\n") != std::string_view::npos) {
     return Refuse(pWhy, "has a blank in its path; write a blank as %20");
   }
-  pSpec->strTarget.clear();
-  if (path.front() == '?') pSpec->strTarget.push_back('/');
-  pSpec->strTarget.append(path);
+  pProbe->strTarget.clear();
+  if (path.front() == '?') pProbe->strTarget.push_back('/');
+  pProbe->strTarget.append(path);
   return true;
 }
 
@@ -110,78 +110,78 @@ bool TakeRest(std::string_view rest, const char* pszWhat, std::string* pTarget, 
 
 }  // namespace
 
-bool ParseProbeSpec(std::string_view text, bool bHealth, ProbeSpec* pSpec, std::string* pWhy) {
-  ProbeSpec spec;
+bool ParseProbeTarget(std::string_view text, bool bHealth, ProbeTarget* pProbe, std::string* pWhy) {
+  ProbeTarget target;
   bool bParsed = true;
   if (text.empty()) {
     // No check.
   } else if (EqualsIgnoringCase(text, "notify")) {
-    spec.kind = ProbeKind::kNotify;
+    target.kind = ProbeKind::kNotify;
   } else if (StartsWithIgnoringCase(text, "http://")) {
-    bParsed = ParseUrl(text.substr(7), false, &spec, pWhy);
+    bParsed = ParseUrl(text.substr(7), false, &target, pWhy);
   } else if (StartsWithIgnoringCase(text, "https://")) {
-    bParsed = ParseUrl(text.substr(8), true, &spec, pWhy);
+    bParsed = ParseUrl(text.substr(8), true, &target, pWhy);
   } else if (StartsWithIgnoringCase(text, "tcp:")) {
-    spec.kind = ProbeKind::kTcp;
+    target.kind = ProbeKind::kTcp;
     std::string_view rest = text.substr(4);
     if (rest.find_first_not_of("0123456789") == std::string_view::npos) {
-      spec.strHost = kDefaultProbeHost;
-      bParsed = ParsePort(rest, &spec.wPort, pWhy);
+      target.strHost = kDefaultProbeHost;
+      bParsed = ParsePort(rest, &target.wPort, pWhy);
     } else {
-      bParsed = ParseAuthority(rest, false, &spec, pWhy);
+      bParsed = ParseAuthority(rest, false, &target, pWhy);
     }
   } else if (StartsWithIgnoringCase(text, "file:")) {
-    spec.kind = ProbeKind::kFile;
-    bParsed = TakeRest(text.substr(5), "file", &spec.strTarget, pWhy);
+    target.kind = ProbeKind::kFile;
+    bParsed = TakeRest(text.substr(5), "file", &target.strTarget, pWhy);
   } else if (StartsWithIgnoringCase(text, "pipe:")) {
-    spec.kind = ProbeKind::kPipe;
+    target.kind = ProbeKind::kPipe;
     std::string_view name = text.substr(5);
     if (StartsWithIgnoringCase(name, kPipePrefix)) name.remove_prefix(kPipePrefix.size());
-    bParsed = TakeRest(name, "pipe", &spec.strTarget, pWhy);
+    bParsed = TakeRest(name, "pipe", &target.strTarget, pWhy);
   } else if (StartsWithIgnoringCase(text, "output:")) {
-    spec.kind = ProbeKind::kOutput;
-    bParsed = TakeRest(text.substr(7), "text", &spec.strTarget, pWhy);
+    target.kind = ProbeKind::kOutput;
+    bParsed = TakeRest(text.substr(7), "text", &target.strTarget, pWhy);
     // A line never holds a line end: such a check could never pass.
-    if (bParsed && spec.strTarget.find_first_of("\r\n") != std::string::npos) {
+    if (bParsed && target.strTarget.find_first_of("\r\n") != std::string::npos) {
       bParsed = Refuse(pWhy, "holds a line end, which no line of output holds");
     }
   } else if (StartsWithIgnoringCase(text, "exec:") && bHealth) {
-    spec.kind = ProbeKind::kExec;
-    bParsed = TakeRest(text.substr(5), "command line", &spec.strTarget, pWhy);
+    target.kind = ProbeKind::kExec;
+    bParsed = TakeRest(text.substr(5), "command line", &target.strTarget, pWhy);
   } else {
     return Refuse(pWhy,
                   std::string("is not tcp:, http://, https://, file:, pipe:, output:, notify") +
                       (bHealth ? " or exec:" : "") + " followed by what to check");
   }
-  if (bParsed) *pSpec = std::move(spec);
+  if (bParsed) *pProbe = std::move(target);
   return bParsed;
 }
 
-std::string DescribeProbe(const ProbeSpec& spec) {
-  std::string strHost = spec.strHost;
+std::string DescribeProbe(const ProbeTarget& target) {
+  std::string strHost = target.strHost;
   if (strHost.find(':') != std::string::npos) strHost = '[' + strHost + ']';  // IPv6
-  switch (spec.kind) {
+  switch (target.kind) {
     case ProbeKind::kNone:
       return "";
     case ProbeKind::kTcp:
-      return "tcp:" + strHost + ":" + std::to_string(spec.wPort);
+      return "tcp:" + strHost + ":" + std::to_string(target.wPort);
     case ProbeKind::kHttp: {
-      std::string strUrl = spec.bSecure ? "https://" : "http://";
+      std::string strUrl = target.bSecure ? "https://" : "http://";
       strUrl += strHost;
-      if (spec.wPort != (spec.bSecure ? 443 : 80)) strUrl += ':' + std::to_string(spec.wPort);
-      strUrl += spec.strTarget;
+      if (target.wPort != (target.bSecure ? 443 : 80)) strUrl += ':' + std::to_string(target.wPort);
+      strUrl += target.strTarget;
       return strUrl;
     }
     case ProbeKind::kFile:
-      return "file:" + spec.strTarget;
+      return "file:" + target.strTarget;
     case ProbeKind::kPipe:
-      return "pipe:" + spec.strTarget;
+      return "pipe:" + target.strTarget;
     case ProbeKind::kOutput:
-      return "output:" + spec.strTarget;
+      return "output:" + target.strTarget;
     case ProbeKind::kNotify:
       return "notify";
     case ProbeKind::kExec:
-      return "exec:" + spec.strTarget;
+      return "exec:" + target.strTarget;
   }
   return "";
 }

@@ -12,7 +12,7 @@ namespace qm::runner {
 
 enum class ProbeKind { kNone, kTcp, kHttp, kFile, kPipe, kOutput, kNotify, kExec };
 
-struct ProbeSpec {
+struct ProbeTarget {
   ProbeKind kind = ProbeKind::kNone;
   std::string strHost;      // kTcp, kHttp: a name or an address (IPv6 without brackets)
   std::uint16_t wPort = 0;  // kTcp, kHttp
@@ -21,7 +21,7 @@ struct ProbeSpec {
   // \\.\pipe\; kOutput: the text a line must hold; kExec: the command line.
   std::string strTarget;
 
-  bool operator==(const ProbeSpec&) const = default;
+  bool operator==(const ProbeTarget&) const = default;
 };
 
 // The host a tcp: check without one connects to.
@@ -30,11 +30,11 @@ inline constexpr const char* kDefaultProbeHost = "127.0.0.1";
 // Parses a check value; an empty value is no check (kNone). False with why it is refused, as a
 // phrase that follows the value ("names port 0; a port is 1 to 65535"). exec: is taken only
 // for a health check (bHealth).
-bool ParseProbeSpec(std::string_view text, bool bHealth, ProbeSpec* pSpec, std::string* pWhy);
+bool ParseProbeTarget(std::string_view text, bool bHealth, ProbeTarget* pProbe, std::string* pWhy);
 
 // The check as events and status name it: "tcp:127.0.0.1:8080", "http://localhost:8080/health",
 // "file:C:\\run\\app.pid", "pipe:app", "output:Started", "notify", "exec:check.cmd".
-std::string DescribeProbe(const ProbeSpec& spec);
+std::string DescribeProbe(const ProbeTarget& target);
 
 // Kinds that the runner does not probe but hears from the program (a line of its output, a
 // line on the notify pipe).

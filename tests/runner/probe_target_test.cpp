@@ -1,6 +1,6 @@
 // The syntax of ReadyCheck and HealthCheck, as the runner and set judge it, and the name the
 // events and status give each check.
-#include "runner/core/probe_spec.h"
+#include "runner/core/probe_target.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@ namespace {
 constexpr bool kHealth = true;
 constexpr bool kReady = false;
 
-TEST(ProbeSpec, EachKindParsesToWhatItChecksAndIsNamedAsWritten) {
+TEST(ProbeTarget, EachKindParsesToWhatItChecksAndIsNamedAsWritten) {
   const struct {
     const char* pszText;
     bool bHealth;
-    ProbeSpec expected;
+    ProbeTarget expected;
     const char* pszName;
   } kCases[] = {
       {"", kReady, {}, ""},
@@ -60,16 +60,16 @@ TEST(ProbeSpec, EachKindParsesToWhatItChecksAndIsNamedAsWritten) {
        "exec:\"C:\\Tools\\check.exe\" -q"},
   };
   for (const auto& c : kCases) {
-    ProbeSpec spec;
+    ProbeTarget target;
     std::string strWhy;
-    ASSERT_TRUE(ParseProbeSpec(c.pszText, c.bHealth, &spec, &strWhy))
+    ASSERT_TRUE(ParseProbeTarget(c.pszText, c.bHealth, &target, &strWhy))
         << c.pszText << ": " << strWhy;
-    EXPECT_EQ(spec, c.expected) << c.pszText;
-    EXPECT_EQ(DescribeProbe(spec), c.pszName) << c.pszText;
+    EXPECT_EQ(target, c.expected) << c.pszText;
+    EXPECT_EQ(DescribeProbe(target), c.pszName) << c.pszText;
   }
 }
 
-TEST(ProbeSpec, ACheckTheRunnerCannotMakeIsRefusedSayingWhy) {
+TEST(ProbeTarget, ACheckTheRunnerCannotMakeIsRefusedSayingWhy) {
   const struct {
     const char* pszText;
     bool bHealth;
@@ -97,11 +97,11 @@ TEST(ProbeSpec, ACheckTheRunnerCannotMakeIsRefusedSayingWhy) {
       {"notify:1", kReady, "is not"},
   };
   for (const auto& c : kCases) {
-    ProbeSpec spec{ProbeKind::kFile, "", 0, false, "untouched"};
+    ProbeTarget target{ProbeKind::kFile, "", 0, false, "untouched"};
     std::string strWhy;
-    EXPECT_FALSE(ParseProbeSpec(c.pszText, c.bHealth, &spec, &strWhy)) << c.pszText;
+    EXPECT_FALSE(ParseProbeTarget(c.pszText, c.bHealth, &target, &strWhy)) << c.pszText;
     EXPECT_NE(strWhy.find(c.pszWhy), std::string::npos) << c.pszText << ": " << strWhy;
-    EXPECT_EQ(spec.strTarget, "untouched") << c.pszText;
+    EXPECT_EQ(target.strTarget, "untouched") << c.pszText;
   }
 }
 

@@ -19,21 +19,21 @@ using CommandHandler = int (*)(CommandContext& context, const ParsedCommand& cmd
 
 // A positional argument. The last one may be the rest of the line: a command that has one
 // takes its options first, and everything after its fixed arguments as typed.
-struct ArgumentSpec {
+struct ArgumentEntry {
   const char* pszUsage;   // as the usage shows it: "<name>", "[<setting>]", "<data...>"
   const char* pszNeeded;  // what a usage error says is missing ("a service name"); null: optional
   std::string ParsedCommand::*pstrTarget;  // where it goes; null for the rest of the line
 };
 
-constexpr ArgumentSpec Required(const char* pszUsage, const char* pszNeeded,
-                                std::string ParsedCommand::*pstrTarget) {
+constexpr ArgumentEntry Required(const char* pszUsage, const char* pszNeeded,
+                                 std::string ParsedCommand::*pstrTarget) {
   return {pszUsage, pszNeeded, pstrTarget};
 }
-constexpr ArgumentSpec Optional(const char* pszUsage, std::string ParsedCommand::*pstrTarget) {
+constexpr ArgumentEntry Optional(const char* pszUsage, std::string ParsedCommand::*pstrTarget) {
   return {pszUsage, nullptr, pstrTarget};
 }
 // pszNeeded null: the rest may be empty.
-constexpr ArgumentSpec Rest(const char* pszUsage, const char* pszNeeded) {
+constexpr ArgumentEntry Rest(const char* pszUsage, const char* pszNeeded) {
   return {pszUsage, pszNeeded, nullptr};
 }
 
@@ -45,7 +45,7 @@ enum class OptionKind {
   kOneArgument,  // a flag: the rest of the line is one argument, its quotes removed
 };
 
-struct OptionSpec {
+struct OptionEntry {
   const char* pszName;  // "--timeout"
   OptionKind kind;
   const char* pszValue;  // what the usage shows for the value ("S"); null for a flag
@@ -56,33 +56,33 @@ struct OptionSpec {
   std::optional<std::uint32_t> ParsedCommand::*pSeconds;
 };
 
-constexpr OptionSpec FlagOption(const char* pszName, bool ParsedCommand::*pbFlag,
-                                bool bHidden = false) {
+constexpr OptionEntry FlagOption(const char* pszName, bool ParsedCommand::*pbFlag,
+                                 bool bHidden = false) {
   return {pszName, OptionKind::kFlag, nullptr, bHidden, pbFlag, nullptr, nullptr};
 }
-constexpr OptionSpec TextOption(const char* pszName, const char* pszValue,
-                                std::optional<std::string> ParsedCommand::*pText) {
+constexpr OptionEntry TextOption(const char* pszName, const char* pszValue,
+                                 std::optional<std::string> ParsedCommand::*pText) {
   return {pszName, OptionKind::kText, pszValue, false, nullptr, pText, nullptr};
 }
-constexpr OptionSpec ChoiceOption(const char* pszName, const char* pszWords,
-                                  std::optional<std::string> ParsedCommand::*pText) {
+constexpr OptionEntry ChoiceOption(const char* pszName, const char* pszWords,
+                                   std::optional<std::string> ParsedCommand::*pText) {
   return {pszName, OptionKind::kChoice, pszWords, false, nullptr, pText, nullptr};
 }
-constexpr OptionSpec SecondsOption(const char* pszName, const char* pszValue,
-                                   std::optional<std::uint32_t> ParsedCommand::*pSeconds,
-                                   bool bHidden = false) {
+constexpr OptionEntry SecondsOption(const char* pszName, const char* pszValue,
+                                    std::optional<std::uint32_t> ParsedCommand::*pSeconds,
+                                    bool bHidden = false) {
   return {pszName, OptionKind::kSeconds, pszValue, bHidden, nullptr, nullptr, pSeconds};
 }
-constexpr OptionSpec OneArgumentOption(const char* pszName) {
+constexpr OptionEntry OneArgumentOption(const char* pszName) {
   return {pszName, OptionKind::kOneArgument, nullptr, false, nullptr, nullptr, nullptr};
 }
 
-struct CommandSpec {
+struct CommandEntry {
   const char* pszName = nullptr;
   CommandHandler pfnRun = nullptr;
   bool bNeedsAdministrator = false;  // refused, before anything is done, without the rights
-  std::span<const ArgumentSpec> arguments = {};
-  std::span<const OptionSpec> options = {};
+  std::span<const ArgumentEntry> arguments = {};
+  std::span<const OptionEntry> options = {};
   // An option this command does not know is its first argument instead of a usage error (set:
   // a service may be named "--x"; "--" is then needed only before a name that is one of set's
   // own options).
@@ -92,7 +92,7 @@ struct CommandSpec {
 };
 
 // A command with a rest argument takes its options first.
-inline bool TakesOptionsFirst(const CommandSpec& command) {
+inline bool TakesOptionsFirst(const CommandEntry& command) {
   return !command.arguments.empty() && command.arguments.back().pstrTarget == nullptr;
 }
 
